@@ -1,0 +1,15 @@
+// The platform heap: zero-filled blocks, the fallback of the host's memory suites.
+//
+// For tests, TESSELUME_HEAP_FAIL_AFTER=N makes every allocation after the first N of
+// the process fail, so that the module's exhaustion paths can be driven from a host.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// A zero-filled block of size bytes, or null.
+void* HeapAllocate(std::size_t size);
+void HeapFree(void* block);
+
+}  // namespace platform

@@ -1,0 +1,149 @@
+// Host memory wrappers with platform-heap fallbacks, and small shared helpers.
+#include "host/HostUtil.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Clock.h"
+#include "platform/Heap.h"
+
+CurrentCall& Current() {
+    static CurrentCall current;
+    return current;
+}
+
+void SetResult(OSErr code) {
+    if (Current().result) *Current().result = code;
+}
+
+OSErr CurrentResult() { return Current().result ? *Current().result : OSErr(noErr); }
+
+namespace {
+
+// The fallback handle: a small block holding the data address and the tag "OTOF".
+struct FallbackHandle {
+    void* data;
+    char tag[4];
+};
+static_assert(sizeof(void*) + 4 <= 12, "the fallback handle block is 12 bytes on this platform");
+
+OSErr handleFallbackError = noErr;
+
+const FilterRecord* Record() { return Current().filterRecord; }
+
+FallbackHandle* AsFallback(Handle handle) { return reinterpret_cast<FallbackHandle*>(handle); }
+
+}  // namespace
+
+bool HandleSuiteUsable(const FilterRecord* record) {
+    const HandleProcs* procs = record ? record->handleProcs : nullptr;
+    return procs && procs->handleProcsVersion == kCurrentHandleProcsVersion && procs->numHandleProcs >= 8 &&
+           procs->newProc && procs->disposeProc && procs->getSizeProc && procs->setSizeProc;
+}
+
+Handle NewHandle(int32_t size) {
+    if (HandleSuiteUsable(Record())) return Record()->handleProcs->newProc(size);
+    auto* block = static_cast<FallbackHandle*>(platform::HeapAllocate(sizeof(FallbackHandle)));
+    void* data = block ? platform::HeapAllocate(std::size_t(std::max(size, 0))) : nullptr;
+    if (!data) {
+        platform::HeapFree(block);
+        handleFallbackError = memFullErr;
+        return nullptr;
+    }
+    block->data = data;
+    std::memcpy(block->tag, "OTOF", 4);
+    handleFallbackError = noErr;
+    return reinterpret_cast<Handle>(block);
+}
+
+void DisposeHandle(Handle handle) {
+    if (!handle) return;
+    if (HandleSuiteUsable(Record())) {
+        Record()->handleProcs->disposeProc(handle);
+        return;
+    }
+    platform::HeapFree(AsFallback(handle)->data);
+    platform::HeapFree(AsFallback(handle));
+}
+
+Ptr LockHandle(Handle handle, bool moveHigh) {
+    if (!handle) return nullptr;
+    if (HandleSuiteUsable(Record())) {
+        LockPIHandleProc lock = Record()->handleProcs->lockProc;
+        return lock ? lock(handle, moveHigh) : nullptr;
+    }
+    return static_cast<Ptr>(AsFallback(handle)->data);
+}
+
+void UnlockHandle(Handle handle) {
+    if (!handle || !HandleSuiteUsable(Record())) return;
+    if (UnlockPIHandleProc unlock = Record()->handleProcs->unlockProc) unlock(handle);
+}
+
+OSErr HandleFallbackError() { return handleFallbackError; }
+
+bool BufferSuiteUsable(const FilterRecord* record) {
+    const BufferProcs* procs = record ? record->bufferProcs : nullptr;
+    return procs && procs->bufferProcsVersion == kCurrentBufferProcsVersion && procs->numBufferProcs >= 5 &&
+           procs->allocateProc && procs->lockProc && procs->unlockProc && procs->freeProc && procs->spaceProc;
+}
+
+OSErr AllocateBuffer(int32_t size, Buffer& buffer) {
+    buffer = {};
+    if (BufferSuiteUsable(Record())) {
+        const BufferProcs* procs = Record()->bufferProcs;
+        BufferID id = nullptr;
+        if (procs->allocateProc(size, &id) == noErr) {
+            if (void* data = procs->lockProc(id, 1)) {
+                buffer = {id, data};
+                return noErr;
+            }
+            procs->freeProc(id);
+        }
+    }
+    buffer.data = platform::HeapAllocate(std::size_t(std::max(size, 0)));
+    return buffer.data ? noErr : memFullErr;
+}
+
+void ReleaseBuffer(Buffer& buffer) {
+    if (buffer.id && BufferSuiteUsable(Record())) {
+        Record()->bufferProcs->unlockProc(buffer.id);
+        Record()->bufferProcs->freeProc(buffer.id);
+    } else if (buffer.data) {
+        platform::HeapFree(buffer.data);
+    }
+    buffer = {};
+}
+
+bool HostHasProc(const void* proc) { return proc != nullptr; }
+
+OSErr CallAdvanceState(FilterRecord* record) { return record->advanceState(); }
+
+uint32_t Ticks() { return platform::TickMilliseconds() / 17; }
+
+bool PointInRect(Point point, Rect rect) {
+    return rect.top <= point.v && point.v < rect.bottom && rect.left <= point.h && point.h < rect.right;
+}
+
+int StoreKindForImage(const FilterRecord* record) {
+    if ((record->imageMode == plugInModeGray16 || record->imageMode == plugInModeRGB48) && record->depth == 16)
+        return 4;
+    if (record->imageMode == plugInModeRGB96 || record->imageMode == plugInModeGray32 || record->depth == 32) return 9;
+    return 3;
+}
+
+WindowPlacement CenterDialogRect(const PIWindowGeometry* parent, int32_t width, int32_t height, bool hasSystemMenu) {
+    // The caption-button width of the home platform's default metrics.
+    constexpr int32_t kCaptionButtonWidth = 36;
+    const int32_t screenWidth = parent ? parent->screenWidth : 0;
+    const int32_t screenHeight = parent ? parent->screenHeight : 0;
+    const VRect frame = parent ? parent->parent : VRect{0, 0, screenHeight, screenWidth};
+    int32_t offset = kCaptionButtonWidth;
+    if (!hasSystemMenu) offset -= offset / 3;
+    const int32_t parentWidth = frame.right - frame.left, parentHeight = frame.bottom - frame.top;
+    int32_t x = frame.left + std::max(0, parentWidth - width) / 2 - offset;
+    if (x + width > screenWidth) x = std::max(0, screenWidth - width);
+    int32_t y = frame.top + std::max(0, parentHeight - height) / 3;
+    if (y + height > screenHeight) y = std::max(0, screenHeight - height);
+    return {x, y};
+}
