@@ -1,0 +1,68 @@
+// The globals record kept in the host's data slot across the calls of one filter
+// run, and the work block shared by the renderer, the image store and the dialog.
+//
+// RunGlobals lives in a handle from the host's handle suite, locked for the length
+// of each call; the dispatcher rewrites `result` and `filterRecord` on every call.
+// The work block is one buffer of kWorkBlockBytes taken at Start and released when
+// the run ends; subsystems own the parts of it declared here.
+#pragma once
+
+#include <cstdint>
+
+#include "PIFilter.h"
+#include "host/HostUtil.h"
+
+struct ImageStore;
+struct Settings;
+
+// Row-loop state (the row loop owns it).
+struct RowLoopState {
+    int32_t width, height;
+    int32_t firstColumn, lastColumn, firstRow, lastRow;
+    int32_t currentRow;     // the row just delivered, from the top of the filter rectangle
+    int32_t renderedRow;    // the row handed to the render driver
+    int32_t progressDone, progressTotal;
+    int32_t moreRows;
+    int32_t maskInUse;
+    int32_t maskRows[2];    // first and last row of the current mask rectangle
+    int32_t inputRows[2];   // first and last row of the current input rectangle
+};
+
+constexpr int32_t kWorkBlockBytes = 81928;
+constexpr int kSmallBufferCount = 6;
+
+struct RunGlobals {
+    int16_t* result;
+    FilterRecord* filterRecord;
+    int32_t firstParameters;
+    Rect savedFilterRect;
+    int32_t imageWidth, imageHeight;
+    RowLoopState loop;
+
+    // Work buffers, taken at Start and released when the run ends.
+    Buffer rowBuffer;        // 32-bit floats
+    int32_t rowBufferBytes;
+    Buffer buffer32;
+    Buffer smallBuffers[kSmallBufferCount];
+    Buffer workBlock;        // kWorkBlockBytes, see WorkBlock
+
+    int32_t dialogOutcome;   // 0 not shown, 1 OK, 2 Cancel
+    void* dialogWindow;      // non-null while the dialog is open
+    ImageStore* thumbnail;   // the 128 x 128 settings thumbnail
+    int32_t undoIndex;       // the undo slot written last, 0 or 1
+};
+
+// The work block's layout.
+struct WorkBlock {
+    int32_t pingPong[256];   // 2i below 128, 511 - 2i from 128
+    float odds[256];         // x / (1 - x) for x = v / 255; odds[0] 0, odds[255] 1e8
+    int32_t progressCounter; // progress pacing: 5-bit counter
+    int32_t progressLast;    //   and the last value reported
+    int32_t abortCounter;    // abort pacing: 5-bit counter
+};
+static_assert(sizeof(WorkBlock) <= kWorkBlockBytes, "the work block overflows its buffer");
+
+// The current call's globals and settings; null outside a call.
+RunGlobals* CurrentGlobals();
+Settings* CurrentSettings();
+inline WorkBlock& Work(RunGlobals& globals) { return *static_cast<WorkBlock*>(globals.workBlock.data); }
