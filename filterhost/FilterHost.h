@@ -1,0 +1,207 @@
+// filterhost: the host side of the filter protocol, as a library.
+//
+// It reads a module's property list and terminology from the file without running
+// any of its code, loads it, builds a FilterRecord over an in-memory image and
+// drives the selectors, serving advanceState, displayPixels, progress, abort and
+// the handle, buffer and descriptor suites. It is strict: a module whose property
+// list does not fit is refused with a message, and every facility can be withheld
+// so that a module's fallbacks can be exercised.
+//
+// Images: samples are interleaved, colour planes first, then the transparency
+// plane if any; 8-bit images use 0..255 and 16-bit images the host scale 0..32768.
+// As the protocol's hosts do, the host applies the selection mask when it commits
+// output: out = in + (filtered - in) * mask / 255, and keeps protected transparency.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PIFilter.h"
+
+namespace filterhost {
+
+// ---- What a module says about itself ----
+
+struct FilterCaseInfo {
+    uint8_t inputHandling = 0, outputHandling = 0, flags1 = 0, flags2 = 0;
+};
+
+struct PropertyList {
+    OSType kind = 0;
+    std::string name, category;
+    uint32_t version = 0;
+    std::string entryPoint;         // the x86-64 entry point ('8664')
+    bool hasTerminology = false;
+    OSType terminologyClass = 0, terminologyEvent = 0;
+    int16_t terminologyId = 0;
+    std::string terminologyScope;
+    bool hasModeFlags = false;
+    uint8_t modeFlags[2] = {0, 0};  // 'mode': bit 0x40 greyscale, 0x10 RGB in the first byte
+    std::string enableExpression;   // 'enbl', empty when absent
+    bool hasFilterCases = false;
+    FilterCaseInfo filterCases[7];  // 'fici', one per filter case 1..7
+};
+
+struct TermParameter {
+    std::string name;
+    OSType key = 0, type = 0;
+    std::string description;
+    uint16_t flags = 0;
+};
+
+struct TermEnumValue {
+    std::string name;
+    OSType key = 0;
+    std::string description;
+};
+
+struct TermEnumeration {
+    OSType type = 0;
+    std::vector<TermEnumValue> values;
+};
+
+struct Terminology {
+    std::string suiteName, suiteDescription;
+    OSType suiteId = 0;
+    std::string eventName, eventDescription;
+    OSType eventClass = 0, eventId = 0;
+    OSType replyType = 0, directType = 0;
+    uint16_t directFlags = 0;
+    std::vector<TermParameter> parameters;
+    std::vector<TermEnumeration> enumerations;
+};
+
+struct Resource {
+    OSType type = 0;
+    int32_t id = 0;
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+// Reads the resource directory from a module file's ".pirsrc" section.
+bool ReadResources(const std::string& modulePath, std::vector<Resource>& resources, std::string& error);
+bool ParsePropertyList(const std::vector<uint8_t>& bytes, PropertyList& list, std::string& error);
+bool ParseTerminology(const std::vector<uint8_t>& bytes, Terminology& terms, std::string& error);
+
+// Whether a property list accepts an image mode: through 'enbl' when the host reads
+// it, else through the 'mode' flags.
+bool AcceptsImageMode(const PropertyList& list, int16_t imageMode, bool readEnableExpression);
+
+// ---- Images ----
+
+struct Image {
+    int32_t width = 0, height = 0;
+    int32_t colourPlanes = 3;   // 1 grey, 3 RGB
+    bool transparency = false;  // one more plane after the colour planes
+    int32_t depth = 8;          // 8 or 16
+    std::vector<uint16_t> samples;
+
+    int32_t Planes() const { return colourPlanes + (transparency ? 1 : 0); }
+    uint16_t& At(int32_t x, int32_t y, int32_t plane) {
+        return samples[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(Planes()) +
+                       std::size_t(plane)];
+    }
+    uint16_t At(int32_t x, int32_t y, int32_t plane) const {
+        return samples[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(Planes()) +
+                       std::size_t(plane)];
+    }
+    // A new image of the given shape, every sample set to fill.
+    static Image Make(int32_t width, int32_t height, int32_t colourPlanes, bool transparency, int32_t depth,
+                      uint16_t fill);
+};
+
+// ---- Scripting descriptors ----
+
+struct DescriptorItem {
+    OSType key = 0;
+    OSType type = 0;        // typeInteger, typeBoolean or typeEnumerated
+    int32_t value = 0;      // integer or boolean value
+    OSType enumType = 0;    // for typeEnumerated
+    OSType enumValue = 0;
+};
+using Descriptor = std::vector<DescriptorItem>;
+
+// ---- Running a module ----
+
+// What the host offers; every facility can be withheld or bent.
+struct HostOptions {
+    OSType hostSig = PIFourCC("8BIM");
+    bool advanceState = true;
+    bool displayPixels = true;
+    bool progress = true;
+    bool abort = true;
+    int16_t handleProcsVersion = kCurrentHandleProcsVersion;  // 0: no handle suite at all
+    int16_t bufferProcsVersion = kCurrentBufferProcsVersion;  // 0: no buffer suite at all
+    bool bufferSpaceProc = true;        // false: the buffer suite lacks spaceProc
+    int32_t bufferFailAfter = -1;       // host buffer allocations after this many fail; -1 never
+    bool descriptorSuite = true;
+    char samplingSupport = hostSupportsIntegralSampling;
+    bool readEnableExpression = true;   // false: an older host that reads only 'mode'
+    const PIWindowGeometry* parentWindow = nullptr;
+};
+
+// One run: the selectors from Parameters (when a dialog is wanted) to Finish.
+struct Job {
+    std::optional<Rect> filterRect;     // default: the mask's bounding box, else the whole image
+    std::vector<uint8_t> mask;          // width * height selection values; empty for none
+    bool protectTransparency = false;   // keep the layer's transparency plane unchanged
+    std::vector<uint8_t> iccProfile;
+    bool showDialog = false;            // call Parameters first
+    std::optional<Descriptor> play;     // descriptor handed to the module at Start
+    int16_t playInfo = plugInDialogDontDisplay;
+    int16_t imageModeOverride = -1;     // report this imageMode instead of the image's own
+    std::function<void(int32_t done, int32_t total)> onProgress;
+    std::function<bool()> shouldAbort;  // polled by abortProc
+};
+
+// What happened during a run.
+struct RunReport {
+    OSErr result = noErr;                       // the first non-zero selector result, else 0
+    std::vector<int16_t> selectors;             // in the order called
+    std::vector<OSErr> results;                 // one per selector
+    std::optional<Descriptor> recorded;         // the descriptor written at Finish
+    int32_t advanceStateCalls = 0;
+    int32_t progressCalls = 0;
+    int32_t abortCalls = 0;
+    int32_t displayPixelsCalls = 0;
+    std::vector<Rect> maskRects;                // every non-empty mask rectangle requested
+    int32_t bufferSpace = 0;                    // what the module asked for at Prepare
+    int32_t buffersOutstanding = 0;             // host buffers not freed at the end
+};
+
+class Host {
+public:
+    // Reads and checks the module's property list, then loads it. Null, with a
+    // message in error, when the file is missing, not a module, or not one this host
+    // can run (kind, x86-64 entry point, image modes, filter cases).
+    static std::unique_ptr<Host> Load(const std::string& modulePath, const HostOptions& options,
+                                      std::string& error);
+    ~Host();
+
+    const PropertyList& Properties() const;
+    const Terminology& Terms() const;
+    const std::vector<Resource>& Resources() const;
+    HostOptions& Options();
+
+    // Shows the module's about box (selector About).
+    OSErr About();
+    // Runs the filter over image, changing it in place. Refuses (result
+    // filterBadMode, message in error) an image mode the module does not accept.
+    RunReport Run(Image& image, const Job& job, std::string& error);
+
+    // Low-level access for tests: the record of the current or last run and one
+    // selector call against it. Run() is built from these.
+    FilterRecord& Record();
+    OSErr Call(int16_t selector);
+
+private:
+    Host();
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+}  // namespace filterhost
