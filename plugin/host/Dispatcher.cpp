@@ -1,9 +1,171 @@
-// Selector dispatch.
+// Selector dispatch and the selectors' handlers.
 #include "host/Dispatcher.h"
 
-#include "host/HostUtil.h"
+#include <cstdio>
+#include <cstring>
+
+#include "host/Globals.h"
+#include "host/RowLoop.h"
+#include "host/Scripting.h"
+#include "pattern/RenderDriver.h"
+#include "settings/Settings.h"
+
+namespace {
+
+RunGlobals* currentGlobals = nullptr;
+Settings* currentSettings = nullptr;
+
+// Tells the user the filter cannot run here.
+void ShowRefusal(const char* templateName) {
+    std::fprintf(stderr, "Tesselume: %s\n",
+                 std::strcmp(templateName, "REFUSAL2") == 0
+                     ? "The filter cannot run because your paint program does not support enough of the "
+                       "Photoshop 3.0 plug-in standard."
+                     : "The filter cannot run.");
+}
+
+bool HasAdvanceState(const FilterRecord& record) {
+    return HostHasProc(reinterpret_cast<const void*>(record.advanceState));
+}
+
+// Locks the settings record for the rest of the call.
+void LockSettings(FilterRecord& record) {
+    currentSettings = record.parameters ? reinterpret_cast<Settings*>(LockHandle(record.parameters, false)) : nullptr;
+    if (currentSettings) currentSettings->owner = currentGlobals;
+}
+
+void EnsureSettings(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    if (record.parameters) {
+        if (!currentSettings) LockSettings(record);
+        return;
+    }
+    record.parameters = NewHandle(int32_t(sizeof(Settings)));
+    if (!record.parameters) {
+        SetResult(memFullErr);
+        return;
+    }
+    globals.rowBuffer = globals.buffer32 = globals.workBlock = Buffer{};
+    for (Buffer& small : globals.smallBuffers) small = Buffer{};
+    LockSettings(record);
+    if (!currentSettings) {
+        DisposeHandle(record.parameters);
+        record.parameters = nullptr;
+        SetResult(memFullErr);
+        return;
+    }
+    InitialiseSettings(*currentSettings, &globals);
+}
+
+void DoParameters(RunGlobals& globals) {
+    EnsureSettings(globals);
+    if (currentSettings) currentSettings->showDialog = 1;
+}
+
+void DoPrepare(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    record.bufferSpace = 0;
+    EnsureSettings(globals);
+    record.bufferSpace = 0;
+    globals.savedFilterRect = record.filterRect;
+    globals.loop = RowLoopState{};
+    ComputeGeometry(globals);
+    record.bufferSpace = PlanBuffers(globals.loop.width, globals.loop.height).bufferSpace;
+    currentSettings->previewScale = 1;
+    globals.dialogOutcome = 0;
+    globals.dialogWindow = nullptr;
+}
+
+// Ends a Start that will not render: nothing held, nothing more asked of the host.
+void AbandonStart(RunGlobals& globals) {
+    ReleaseWorkBuffers(globals);
+    EmptyRectangles(*globals.filterRecord);
+}
+
+void DoStart(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    EnsureSettings(globals);
+    Settings& settings = *currentSettings;
+    settings.hostCanPreview = HasAdvanceState(record) && HostHasProc(reinterpret_cast<const void*>(record.displayPixels));
+    if (!AllocateWorkBuffers(globals) || CurrentResult() != noErr) {
+        SetResult(1);
+        return;
+    }
+    StartSetup(globals);
+    globals.imageWidth = record.filterRect.right - record.filterRect.left;
+    globals.imageHeight = record.filterRect.bottom - record.filterRect.top;
+    if (!HasAdvanceState(record)) {
+        ShowRefusal("REFUSAL2");
+        SetResult(1);
+    }
+    if (record.imageMode == plugInModeMultichannel) SetResult(1);
+    if (CurrentResult() != noErr) {
+        AbandonStart(globals);
+        return;
+    }
+    ReadScriptParameters(globals);
+    if (CurrentResult() != noErr) {
+        AbandonStart(globals);
+        return;
+    }
+    settings.showDialog = 0;
+    settings.runMode = 0;
+    RenderBegin(globals);
+    if (CurrentResult() != noErr) {
+        RenderFinish(globals);
+        AbandonStart(globals);
+    }
+}
+
+void DoFinish(RunGlobals& globals) { WriteScriptParameters(globals); }
+
+}  // namespace
+
+RunGlobals* CurrentGlobals() { return currentGlobals; }
+Settings* CurrentSettings() { return currentSettings; }
 
 void RunSelector(int16_t selector, FilterRecord* filterRecord, intptr_t* data, int16_t* result) {
     Current() = {filterRecord, data, result};
-    if (selector < filterSelectorAbout || selector > filterSelectorFinish) SetResult(filterBadParameters);
+    currentGlobals = nullptr;
+    currentSettings = nullptr;
+    if (selector == filterSelectorAbout) return;
+
+    const bool slotWasEmpty = *data == 0;
+    RunGlobals* globals = nullptr;
+    if (!slotWasEmpty) {
+        globals = reinterpret_cast<RunGlobals*>(LockHandle(reinterpret_cast<Handle>(*data), false));
+    } else if (Handle handle = NewHandle(int32_t(sizeof(RunGlobals)))) {
+        globals = reinterpret_cast<RunGlobals*>(LockHandle(handle, false));
+        if (globals) {
+            *globals = RunGlobals{};
+            *data = reinterpret_cast<intptr_t>(handle);
+        } else {
+            DisposeHandle(handle);
+        }
+    }
+    if (!globals) {
+        SetResult(memFullErr);
+        return;
+    }
+    globals->result = result;
+    globals->filterRecord = filterRecord;
+    currentGlobals = globals;
+    SetResult(noErr);
+
+    if (selector == filterSelectorParameters) globals->firstParameters = slotWasEmpty;
+    EnsureSettings(*globals);
+    if (CurrentResult() == noErr) {
+        switch (selector) {
+            case filterSelectorParameters: DoParameters(*globals); break;
+            case filterSelectorPrepare: DoPrepare(*globals); break;
+            case filterSelectorStart: DoStart(*globals); break;
+            case filterSelectorContinue: DoContinue(*globals); break;
+            case filterSelectorFinish: DoFinish(*globals); break;
+            default: SetResult(filterBadParameters); break;
+        }
+    }
+    if (filterRecord->parameters && currentSettings) UnlockHandle(filterRecord->parameters);
+    if (*data) UnlockHandle(reinterpret_cast<Handle>(*data));
+    currentGlobals = nullptr;
+    currentSettings = nullptr;
 }

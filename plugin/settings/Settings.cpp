@@ -11,6 +11,7 @@ void FactoryReset(Settings& settings) {
 }
 
 void InitialiseSettings(Settings& settings, RunGlobals* owner) {
+    settings = Settings{};
     settings.hostCanPreview = 0;
     settings.owner = owner;
     settings.renderMarks[0] = settings.renderMarks[1] = -1;

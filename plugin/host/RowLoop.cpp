@@ -1,0 +1,224 @@
+// The row loop and the buffers around it.
+#include "host/RowLoop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "host/Globals.h"
+#include "pattern/RenderDriver.h"
+#include "settings/Settings.h"
+
+BufferPlan PlanBuffers(int32_t width, int32_t height) {
+    const int32_t longRow = std::max(2 * (std::max(width, height) + 4), 3 * width + 2184);
+    return {longRow, 4 * longRow, 4 * longRow + 1112};
+}
+
+void ComputeGeometry(RunGlobals& globals) {
+    const Rect& rect = globals.filterRecord->filterRect;
+    RowLoopState& loop = globals.loop;
+    loop.width = rect.right - rect.left;
+    loop.height = rect.bottom - rect.top;
+    loop.firstColumn = 0;
+    loop.lastColumn = loop.width - 1;
+    loop.firstRow = 0;
+    loop.lastRow = loop.height - 1;
+}
+
+void EmptyRectangles(FilterRecord& record) { record.inRect = record.outRect = record.maskRect = Rect{0, 0, 0, 0}; }
+
+bool AllocateWorkBuffers(RunGlobals& globals) {
+    globals.rowBuffer = globals.buffer32 = globals.workBlock = Buffer{};
+    for (Buffer& small : globals.smallBuffers) small = Buffer{};
+    ComputeGeometry(globals);
+    const BufferPlan plan = PlanBuffers(globals.loop.width, globals.loop.height);
+
+    bool ok = AllocateBuffer(plan.rowBufferBytes, globals.rowBuffer) == noErr;
+    globals.rowBufferBytes = ok ? plan.rowBufferBytes : 0;
+    ok = ok && AllocateBuffer(32, globals.buffer32) == noErr;
+    for (Buffer& small : globals.smallBuffers) ok = ok && AllocateBuffer(16, small) == noErr;
+    ok = ok && AllocateBuffer(kWorkBlockBytes, globals.workBlock) == noErr;
+    if (!ok) {
+        ReleaseWorkBuffers(globals);
+        EmptyRectangles(*globals.filterRecord);
+        return false;
+    }
+    // Host buffers need not come zeroed; the work block's parts expect it.
+    std::memset(globals.workBlock.data, 0, std::size_t(kWorkBlockBytes));
+    return true;
+}
+
+void ReleaseWorkBuffers(RunGlobals& globals) {
+    ReleaseBuffer(globals.rowBuffer);
+    globals.rowBufferBytes = 0;
+    ReleaseBuffer(globals.buffer32);
+    for (Buffer& small : globals.smallBuffers) ReleaseBuffer(small);
+    ReleaseBuffer(globals.workBlock);
+}
+
+void StartSetup(RunGlobals& globals) {
+    Settings& settings = *CurrentSettings();
+    if (globals.firstParameters) {
+        globals.firstParameters = 0;
+        const int32_t view[5] = {0, 0, 1, 100, 100};
+        std::copy(std::begin(view), std::end(view), settings.viewState);
+    }
+    settings.settingsFolder[0] = settings.psdFolder[0] = settings.pagesFolder[0] = '\0';
+    globals.undoIndex = 0;
+    settings.exportKind = 3;
+}
+
+namespace {
+
+void BuildTables(WorkBlock& work) {
+    for (int i = 0; i < 256; ++i) work.pingPong[i] = i < 128 ? 2 * i : 511 - 2 * i;
+    work.odds[0] = 0.0f;
+    for (int v = 1; v < 255; ++v) {
+        const float x = float(double(v) * (1.0 / 255.0));
+        work.odds[v] = float(1.0 / (1.0 / double(x) - 1.0));
+    }
+    work.odds[255] = 1e8f;
+}
+
+// Reports progress on the first row and then about every 32nd.
+void ReportProgress(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    WorkBlock& work = Work(globals);
+    const int32_t done = globals.loop.progressDone;
+    work.progressCounter &= 31;
+    if (done - work.progressLast >= 5) work.progressCounter = 0;
+    if ((work.progressCounter == 0 || done == 0) && record.progressProc)
+        record.progressProc(done, globals.loop.progressTotal);
+    ++work.progressCounter;
+    work.progressLast = done;
+}
+
+// Polls abortProc on every 32nd row.
+void PollAbort(RunGlobals& globals) {
+    WorkBlock& work = Work(globals);
+    work.abortCounter = (work.abortCounter + 1) & 31;
+    if (work.abortCounter == 0 && globals.filterRecord->abortProc && globals.filterRecord->abortProc())
+        SetResult(userCanceledErr);
+}
+
+}  // namespace
+
+void RenderBegin(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    Settings& settings = *CurrentSettings();
+    WorkBlock& work = Work(globals);
+    settings.previewPanX = settings.previewPanY = 0;
+    BuildTables(work);
+    work.progressCounter = work.progressLast = work.abortCounter = 0;
+    record.filterRect = globals.savedFilterRect;
+    ComputeGeometry(globals);
+
+    const int32_t needed = 4 * ((record.inRect.right - record.inRect.left) + 4);
+    if (needed > globals.rowBufferBytes) {
+        ReleaseBuffer(globals.rowBuffer);
+        globals.rowBufferBytes = 0;
+        if (AllocateBuffer(needed, globals.rowBuffer) != noErr) {
+            SetResult(userCanceledErr);
+            return;
+        }
+        globals.rowBufferBytes = needed;
+    }
+
+    settings.redCycles = settings.greenCycles = settings.blueCycles = settings.density;
+    RenderStart(globals);
+    float* history = static_cast<float*>(globals.rowBuffer.data);
+    std::fill(history, history + std::min(globals.loop.width + 2, globals.rowBufferBytes / 4), -1.0f);
+
+    RowLoopState& loop = globals.loop;
+    loop.progressDone = 0;
+    loop.moreRows = 1;
+    loop.currentRow = 0;
+    loop.progressTotal = loop.height + 1;
+    loop.maskInUse = 1;
+    if (CurrentResult() != noErr) return;
+    RequestRow(globals, 0);
+    if (HostHasProc(reinterpret_cast<const void*>(record.advanceState))) SetResult(CallAdvanceState(&record));
+}
+
+void RequestRow(RunGlobals& globals, int32_t row) {
+    FilterRecord& record = *globals.filterRecord;
+    ComputeGeometry(globals);
+    CurrentSettings()->previewScale = 1;
+    const Rect filter = record.filterRect;
+    record.inRect = record.outRect = filter;
+    record.maskRect = Rect{filter.top, filter.left, filter.top, filter.left};
+
+    const int16_t y = int16_t(filter.top + std::min(globals.loop.height - 1, std::max(0, row)));
+    record.inRect.top = record.outRect.top = y;
+    record.inRect.bottom = record.outRect.bottom = int16_t(y + 1);
+
+    if (record.haveMask) {
+        Rect mask = filter;
+        mask.top = int16_t(std::max<int32_t>(y - 2, filter.top));
+        mask.bottom = int16_t(std::min<int32_t>(y + 2, filter.bottom));
+        mask.bottom = std::max<int16_t>(mask.bottom, int16_t(mask.top + 1));
+        record.maskRect = mask;
+    }
+    if (!globals.loop.maskInUse) record.maskRect = Rect{filter.top, filter.left, filter.top, filter.left};
+
+    record.inLoPlane = record.outLoPlane = 0;
+    record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
+    record.inputRate = record.maskRate = 0x10000;
+    record.inputPadding = record.outputPadding = record.maskPadding = plugInWantsEdgeReplication;
+
+    globals.loop.maskRows[0] = record.maskRect.top - filter.top;
+    globals.loop.maskRows[1] = record.maskRect.bottom - filter.top - 1;
+    globals.loop.inputRows[0] = record.inRect.top - filter.top;
+    globals.loop.inputRows[1] = record.inRect.bottom - filter.top - 1;
+
+    if (CurrentSettings()->runMode == 2) {
+        const Rect& origin = globals.savedFilterRect;
+        record.maskRect.top = int16_t(record.maskRect.top + origin.top);
+        record.maskRect.bottom = int16_t(record.maskRect.bottom + origin.top);
+        record.maskRect.left = int16_t(record.maskRect.left + origin.left);
+        record.maskRect.right = int16_t(record.maskRect.right + origin.left);
+    }
+}
+
+void RenderOneRow(RunGlobals& globals) {
+    RowLoopState& loop = globals.loop;
+    const int32_t runMode = CurrentSettings()->runMode;
+    if (runMode == 0) ReportProgress(globals);
+    loop.progressDone += 1;
+    loop.renderedRow = loop.currentRow;
+    RenderRow(globals);
+    if (loop.currentRow == loop.height - 1) {
+        loop.moreRows = 0;
+        loop.currentRow = 0;
+    } else {
+        loop.currentRow += 1;
+    }
+    if (runMode != 1) PollAbort(globals);
+}
+
+void DoContinue(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    const bool hasAdvanceState = HostHasProc(reinterpret_cast<const void*>(record.advanceState));
+    for (;;) {
+        RenderOneRow(globals);
+        if (CurrentResult() != noErr) globals.loop.moreRows = 0;
+        if (CurrentResult() == noErr) RequestRow(globals, globals.loop.currentRow);
+        if (!globals.loop.moreRows) break;
+        if (!hasAdvanceState) return;
+        SetResult(CallAdvanceState(&record));
+        if (CurrentResult() != noErr) return;
+    }
+    RenderFinish(globals);
+    ReleaseWorkBuffers(globals);
+    EmptyRectangles(record);
+}
+
+void RenderAllRows(RunGlobals& globals) {
+    while (globals.loop.moreRows) {
+        if (CurrentResult() != noErr) {
+            globals.loop.moreRows = 0;
+            break;
+        }
+        RenderOneRow(globals);
+    }
+}

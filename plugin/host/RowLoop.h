@@ -1,0 +1,48 @@
+// Row processing with the host: memory negotiation at Prepare, the work buffers of
+// Start, the one-time Start set-up, render start, and the row loop that renders the
+// whole filter rectangle one row per advanceState inside a single Continue call.
+//
+// Rows are counted from the top of the filter rectangle. Failures go to the current
+// result slot; the loop stops at the first non-zero result.
+#pragma once
+
+#include <cstdint>
+
+#include "PIFilter.h"
+
+struct RunGlobals;
+
+// Buffer sizes for a filter rectangle of width by height pixels.
+struct BufferPlan {
+    int32_t longRow;      // L: 2 * (max(W, H) + 4), at least 3 * W + 2184
+    int32_t rowBufferBytes;
+    int32_t bufferSpace;  // what Prepare asks of the host
+};
+BufferPlan PlanBuffers(int32_t width, int32_t height);
+
+// Recomputes width, height and the first/last row and column from filterRect.
+void ComputeGeometry(RunGlobals& globals);
+
+// Takes the row buffer, the small buffers and the work block. On failure releases
+// what it took, empties the rectangles and returns false (the result is left for the
+// caller to set).
+bool AllocateWorkBuffers(RunGlobals& globals);
+// Releases every work buffer (and the thumbnail image); safe to call twice.
+void ReleaseWorkBuffers(RunGlobals& globals);
+// Sets inRect, outRect and maskRect empty: the host then asks for nothing more.
+void EmptyRectangles(FilterRecord& record);
+
+// The one-time set-up of each Start, before the image size is recorded.
+void StartSetup(RunGlobals& globals);
+// Builds the tables, resets the render, and requests row 0 (calling advanceState when
+// the host has it).
+void RenderBegin(RunGlobals& globals);
+// Sets the host's rectangles, planes, rates and paddings for row r.
+void RequestRow(RunGlobals& globals, int32_t row);
+// Renders the current row: progress, the render driver, preview drawing, the next
+// row number, abort polling.
+void RenderOneRow(RunGlobals& globals);
+// The Continue selector: renders rows while the host delivers them, then finishes.
+void DoContinue(RunGlobals& globals);
+// Renders every row of an area the host has already delivered whole (the preview).
+void RenderAllRows(RunGlobals& globals);
