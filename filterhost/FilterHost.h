@@ -138,6 +138,8 @@ struct HostOptions {
     int16_t bufferProcsVersion = kCurrentBufferProcsVersion;  // 0: no buffer suite at all
     bool bufferSpaceProc = true;        // false: the buffer suite lacks spaceProc
     int32_t bufferFailAfter = -1;       // host buffer allocations after this many fail; -1 never
+    int32_t advanceStateFailAt = 0;     // the nth call of advanceState (from 1) fails; 0 never
+    OSErr advanceStateFailure = -1;     //   with this code
     bool descriptorSuite = true;
     char samplingSupport = hostSupportsIntegralSampling;
     bool readEnableExpression = true;   // false: an older host that reads only 'mode'
@@ -152,8 +154,7 @@ struct Job {
     std::vector<uint8_t> iccProfile;
     bool showDialog = false;            // call Parameters first
     std::optional<Descriptor> play;     // descriptor handed to the module at Start
-    int16_t playInfo = plugInDialogDontDisplay;
-    int16_t imageModeOverride = -1;     // report this imageMode instead of the image's own
+    int16_t playInfo = plugInDialogDontDisplay;  // plugInDialogDisplay asks for the dialog
     std::function<void(int32_t done, int32_t total)> onProgress;
     std::function<bool()> shouldAbort;  // polled by abortProc
 };
@@ -170,6 +171,7 @@ struct RunReport {
     int32_t displayPixelsCalls = 0;
     std::vector<Rect> maskRects;                // every non-empty mask rectangle requested
     int32_t bufferSpace = 0;                    // what the module asked for at Prepare
+    int32_t bufferAllocations = 0;              // host buffers handed out
     int32_t buffersOutstanding = 0;             // host buffers not freed at the end
 };
 
@@ -193,14 +195,23 @@ public:
     // filterBadMode, message in error) an image mode the module does not accept.
     RunReport Run(Image& image, const Job& job, std::string& error);
 
-    // Low-level access for tests: the record of the current or last run and one
-    // selector call against it. Run() is built from these.
+    // Low-level steps for tests; Run() is built from them. Begin checks the job and
+    // sets up the record over image (false, with a message, when it cannot run);
+    // Call runs one selector; End commits the last output and fills the report.
+    bool Begin(Image& image, const Job& job, std::string& error);
     FilterRecord& Record();
     OSErr Call(int16_t selector);
+    RunReport End();
+
+    // The module's data slot, and how many host handles exist and are locked now.
+    intptr_t DataSlot() const;
+    static int32_t LiveHandles();
+    static int32_t LockedHandles();
+
+    struct State;  // opaque: the host's record, suites and current run
 
 private:
     Host();
-    struct State;
     std::unique_ptr<State> state;
 };
 

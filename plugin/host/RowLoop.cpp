@@ -68,9 +68,7 @@ void StartSetup(RunGlobals& globals) {
     settings.exportKind = 3;
 }
 
-namespace {
-
-void BuildTables(WorkBlock& work) {
+void BuildRenderTables(WorkBlock& work) {
     for (int i = 0; i < 256; ++i) work.pingPong[i] = i < 128 ? 2 * i : 511 - 2 * i;
     work.odds[0] = 0.0f;
     for (int v = 1; v < 255; ++v) {
@@ -79,6 +77,8 @@ void BuildTables(WorkBlock& work) {
     }
     work.odds[255] = 1e8f;
 }
+
+namespace {
 
 // Reports progress on the first row and then about every 32nd.
 void ReportProgress(RunGlobals& globals) {
@@ -108,7 +108,7 @@ void RenderBegin(RunGlobals& globals) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
     settings.previewPanX = settings.previewPanY = 0;
-    BuildTables(work);
+    BuildRenderTables(work);
     work.progressCounter = work.progressLast = work.abortCounter = 0;
     record.filterRect = globals.savedFilterRect;
     ComputeGeometry(globals);

@@ -11,6 +11,7 @@
 #include "PIFilter.h"
 
 struct RunGlobals;
+struct WorkBlock;
 
 // Buffer sizes for a filter rectangle of width by height pixels.
 struct BufferPlan {
@@ -31,6 +32,9 @@ bool AllocateWorkBuffers(RunGlobals& globals);
 void ReleaseWorkBuffers(RunGlobals& globals);
 // Sets inRect, outRect and maskRect empty: the host then asks for nothing more.
 void EmptyRectangles(FilterRecord& record);
+
+// The ping-pong and odds tables every render starts with.
+void BuildRenderTables(WorkBlock& work);
 
 // The one-time set-up of each Start, before the image size is recorded.
 void StartSetup(RunGlobals& globals);

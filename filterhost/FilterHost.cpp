@@ -1,0 +1,491 @@
+// Loading a module and driving it over an in-memory image.
+#include "FilterHost.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "PIResources.h"
+#include "Suites.h"
+
+namespace filterhost {
+
+Image Image::Make(int32_t width, int32_t height, int32_t colourPlanes, bool transparency, int32_t depth,
+                  uint16_t fill) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.colourPlanes = colourPlanes;
+    image.transparency = transparency;
+    image.depth = depth;
+    image.samples.assign(std::size_t(width) * std::size_t(height) * std::size_t(image.Planes()), fill);
+    return image;
+}
+
+namespace {
+
+int16_t ImageModeOf(const Image& image) {
+    if (image.depth == 16) return image.colourPlanes == 1 ? plugInModeGray16 : plugInModeRGB48;
+    return image.colourPlanes == 1 ? plugInModeGrayScale : plugInModeRGBColor;
+}
+
+bool EmptyRect(const Rect& r) { return r.bottom <= r.top || r.right <= r.left; }
+
+// A buffer served to the module for one rectangle, with what is needed to commit it.
+struct Served {
+    Rect rect{};
+    int32_t loPlane = 0, hiPlane = -1;
+    int32_t rate = 1;
+    std::vector<uint8_t> bytes;
+};
+
+}  // namespace
+
+struct Host::State {
+    void* library = nullptr;
+    PluginMainProc entry = nullptr;
+    PropertyList properties;
+    Terminology terms;
+    std::vector<Resource> resources;
+    HostOptions options;
+
+    intptr_t data = 0;             // the module's data slot, kept from run to run
+    Handle parameters = nullptr;   // the module's parameters handle, kept from run to run
+
+    FilterRecord record{};
+    HandleProcs handleProcs{};
+    BufferProcs bufferProcs{};
+    ReadDescriptorProcs readProcs{};
+    WriteDescriptorProcs writeProcs{};
+    PIDescriptorParameters descriptorParameters{};
+    PlatformData platformData{};
+
+    // The current run.
+    Image* image = nullptr;
+    Image original;                // the image as it was before the run
+    Job job;
+    RunReport report;
+    Served in, out, mask;
+    bool running = false;
+
+    int32_t BytesPerSample() const { return image->depth / 8; }
+    void ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate, int16_t padding);
+    void ServeMask(const Rect& rect, int32_t rate, int16_t padding);
+    void Commit();
+};
+
+namespace {
+
+Host::State* current = nullptr;  // the callbacks' way back to the running host
+
+int32_t RateOf(Fixed rate) { return std::max(1, int32_t(rate >> 16)); }
+
+// The value of plane p at reduced pixel (x, y): the mean of its rate x rate block,
+// or the padding rule outside the image.
+int32_t ReducedSample(const Image& image, int32_t x, int32_t y, int32_t plane, int32_t rate, int16_t padding,
+                      bool& outside) {
+    const int32_t x0 = x * rate, y0 = y * rate;
+    if (x < 0 || y < 0 || x0 >= image.width || y0 >= image.height) {
+        if (padding >= 0) return padding;
+        if (padding != plugInWantsEdgeReplication) {
+            outside = true;
+            return 0;
+        }
+        const int32_t cx = std::clamp(x0, 0, image.width - 1), cy = std::clamp(y0, 0, image.height - 1);
+        return image.At(cx, cy, plane);
+    }
+    int64_t sum = 0;
+    int32_t count = 0;
+    for (int32_t yy = y0; yy < std::min(y0 + rate, image.height); ++yy)
+        for (int32_t xx = x0; xx < std::min(x0 + rate, image.width); ++xx, ++count) sum += image.At(xx, yy, plane);
+    return int32_t((sum + count / 2) / count);
+}
+
+}  // namespace
+
+void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate,
+                             int16_t padding) {
+    served.rect = rect;
+    served.loPlane = lo;
+    served.hiPlane = hi;
+    served.rate = rate;
+    served.bytes.clear();
+    if (EmptyRect(rect) || hi < lo) return;
+    const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top, planes = hi - lo + 1;
+    served.bytes.resize(std::size_t(width) * std::size_t(height) * std::size_t(planes) * std::size_t(BytesPerSample()));
+    bool outside = false;
+    std::size_t at = 0;
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+        for (int32_t x = rect.left; x < rect.right; ++x)
+            for (int32_t p = lo; p <= hi; ++p) {
+                const int32_t v = ReducedSample(original, x, y, p, rate, padding, outside);
+                if (BytesPerSample() == 1) {
+                    served.bytes[at++] = uint8_t(v);
+                } else {
+                    const uint16_t w = uint16_t(v);
+                    std::memcpy(&served.bytes[at], &w, 2);
+                    at += 2;
+                }
+            }
+    if (outside) served.bytes.clear();
+}
+
+void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
+    mask.rect = rect;
+    mask.rate = rate;
+    mask.bytes.clear();
+    if (EmptyRect(rect) || job.mask.empty()) return;
+    Image selection = Image::Make(image->width, image->height, 1, false, 8, 0);
+    std::copy(job.mask.begin(), job.mask.end(), selection.samples.begin());
+    bool outside = false;
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+        for (int32_t x = rect.left; x < rect.right; ++x)
+            mask.bytes.push_back(uint8_t(ReducedSample(selection, x, y, 0, rate, padding, outside)));
+    if (outside) mask.bytes.clear();
+    report.maskRects.push_back(rect);
+}
+
+// Writes the output buffer back into the image through the selection: out = in +
+// (filtered - in) * mask / 255, rounded; protected transparency stays as it was.
+// Reduced output (a preview) is scratch and never committed.
+void Host::State::Commit() {
+    Served& o = out;
+    if (o.bytes.empty() || o.rate != 1) return;
+    const int32_t planes = o.hiPlane - o.loPlane + 1;
+    const int32_t transparencyPlane = image->transparency ? image->colourPlanes : -1;
+    std::size_t at = 0;
+    for (int32_t y = o.rect.top; y < o.rect.bottom; ++y)
+        for (int32_t x = o.rect.left; x < o.rect.right; ++x)
+            for (int32_t p = o.loPlane; p <= o.hiPlane; ++p, at += std::size_t(BytesPerSample())) {
+                if (x < 0 || y < 0 || x >= image->width || y >= image->height) continue;
+                if (p == transparencyPlane && job.protectTransparency) continue;
+                int32_t filtered;
+                if (BytesPerSample() == 1) {
+                    filtered = o.bytes[at];
+                } else {
+                    uint16_t w;
+                    std::memcpy(&w, &o.bytes[at], 2);
+                    filtered = w;
+                }
+                const int32_t before = original.At(x, y, p);
+                const int32_t m = job.mask.empty() ? 255 : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
+                image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
+            }
+    (void)planes;
+}
+
+namespace {
+
+OSErr AdvanceState() {
+    Host::State& s = *current;
+    FilterRecord& r = s.record;
+    ++s.report.advanceStateCalls;
+    s.Commit();
+    if (s.report.advanceStateCalls == s.options.advanceStateFailAt) return s.options.advanceStateFailure;
+
+    const int32_t inRate = RateOf(r.inputRate), maskRate = RateOf(r.maskRate);
+    if ((r.inputRate & 0xFFFF) || (r.maskRate & 0xFFFF)) return filterBadParameters;
+    if ((inRate > 1 || maskRate > 1) && s.record.samplingSupport == hostDoesNotSupportSampling)
+        return filterBadParameters;
+    const int32_t planes = s.image->Planes();
+    if (r.inLoPlane < 0 || r.inHiPlane >= planes || r.outLoPlane < 0 || r.outHiPlane >= planes)
+        return filterBadParameters;
+
+    s.ServeImage(s.in, r.inRect, r.inLoPlane, r.inHiPlane, inRate, r.inputPadding);
+    s.ServeImage(s.out, r.outRect, r.outLoPlane, r.outHiPlane, inRate, r.outputPadding);
+    s.ServeMask(r.maskRect, maskRate, r.maskPadding);
+    if ((!EmptyRect(r.inRect) && s.in.bytes.empty()) || (!EmptyRect(r.outRect) && s.out.bytes.empty()))
+        return filterBadParameters;  // a rectangle outside the image without padding
+
+    const int32_t bytes = s.BytesPerSample();
+    r.inData = s.in.bytes.empty() ? nullptr : s.in.bytes.data();
+    r.inRowBytes = (r.inRect.right - r.inRect.left) * (r.inHiPlane - r.inLoPlane + 1) * bytes;
+    r.inColumnBytes = (r.inHiPlane - r.inLoPlane + 1) * bytes;
+    r.inPlaneBytes = bytes;
+    r.outData = s.out.bytes.empty() ? nullptr : s.out.bytes.data();
+    r.outRowBytes = (r.outRect.right - r.outRect.left) * (r.outHiPlane - r.outLoPlane + 1) * bytes;
+    r.outColumnBytes = (r.outHiPlane - r.outLoPlane + 1) * bytes;
+    r.outPlaneBytes = bytes;
+    r.maskData = s.mask.bytes.empty() ? nullptr : s.mask.bytes.data();
+    r.maskRowBytes = r.maskRect.right - r.maskRect.left;
+    return noErr;
+}
+
+void Progress(int32_t done, int32_t total) {
+    ++current->report.progressCalls;
+    if (current->job.onProgress) current->job.onProgress(done, total);
+}
+
+Boolean Abort() {
+    ++current->report.abortCalls;
+    return current->job.shouldAbort && current->job.shouldAbort() ? 1 : 0;
+}
+
+// Copies 8-bit grey or RGB pixels of the map into the BGRA draw surface.
+OSErr DisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32_t dstRow, int32_t dstCol,
+                    void* platformContext) {
+    ++current->report.displayPixelsCalls;
+    if (!source || !srcRect) return filterBadParameters;
+    auto* surface = static_cast<PIDrawSurface*>(platformContext);
+    if (!surface) return noErr;
+    const bool grey = source->imageMode == plugInModeGrayScale;
+    for (int32_t y = srcRect->top; y < srcRect->bottom; ++y)
+        for (int32_t x = srcRect->left; x < srcRect->right; ++x) {
+            const int32_t sx = dstCol + (x - srcRect->left), sy = dstRow + (y - srcRect->top);
+            if (sx < surface->clip.left || sx >= surface->clip.right || sy < surface->clip.top ||
+                sy >= surface->clip.bottom || sx < 0 || sy < 0 || sx >= surface->width || sy >= surface->height)
+                continue;
+            const auto* pixel = static_cast<const uint8_t*>(source->baseAddr) +
+                                (y - source->bounds.top) * source->rowBytes + (x - source->bounds.left) * source->colBytes;
+            const uint8_t red = pixel[0];
+            const uint8_t green = grey ? red : pixel[source->planeBytes];
+            const uint8_t blue = grey ? red : pixel[2 * source->planeBytes];
+            uint8_t* to = surface->pixels + sy * surface->rowBytes + sx * 4;
+            to[0] = blue;
+            to[1] = green;
+            to[2] = red;
+            to[3] = 255;
+        }
+    return noErr;
+}
+
+const Resource* FindResourceOf(const std::vector<Resource>& resources, OSType type, int32_t id) {
+    for (const Resource& r : resources)
+        if (r.type == type && r.id == id) return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+Host::Host() : state(std::make_unique<State>()) {}
+
+Host::~Host() {
+    if (state->data) suites::DisposeHostHandle(reinterpret_cast<Handle>(state->data));
+    if (state->parameters) suites::DisposeHostHandle(state->parameters);
+    if (state->library) ::dlclose(state->library);
+}
+
+std::unique_ptr<Host> Host::Load(const std::string& modulePath, const HostOptions& options, std::string& error) {
+    std::unique_ptr<Host> host(new Host);
+    State& s = *host->state;
+    s.options = options;
+    if (!ReadResources(modulePath, s.resources, error)) return nullptr;
+    const Resource* pipl = FindResourceOf(s.resources, PIPLType, kPIPropertyListId);
+    if (!pipl) {
+        error = modulePath + " has no property list";
+        return nullptr;
+    }
+    if (!ParsePropertyList(pipl->bytes, s.properties, error)) return nullptr;
+    if (s.properties.kind != PIFourCC("8BFM")) {
+        error = modulePath + " is not a filter module (its kind is not 8BFM)";
+        return nullptr;
+    }
+    if (s.properties.entryPoint.empty()) {
+        error = modulePath + " has no entry point for x86-64";
+        return nullptr;
+    }
+    if (!s.properties.hasFilterCases) {
+        error = modulePath + " says nothing of the filter cases it handles";
+        return nullptr;
+    }
+    if (s.properties.hasTerminology) {
+        const Resource* aete = FindResourceOf(s.resources, AETEType, s.properties.terminologyId);
+        if (!aete) {
+            error = modulePath + " announces a terminology it does not carry";
+            return nullptr;
+        }
+        if (!ParseTerminology(aete->bytes, s.terms, error)) return nullptr;
+    }
+    s.library = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!s.library) {
+        error = std::string("cannot load the module: ") + ::dlerror();
+        return nullptr;
+    }
+    s.entry = reinterpret_cast<PluginMainProc>(::dlsym(s.library, s.properties.entryPoint.c_str()));
+    if (!s.entry) {
+        error = modulePath + " does not export its entry point " + s.properties.entryPoint;
+        return nullptr;
+    }
+    return host;
+}
+
+const PropertyList& Host::Properties() const { return state->properties; }
+const Terminology& Host::Terms() const { return state->terms; }
+const std::vector<Resource>& Host::Resources() const { return state->resources; }
+HostOptions& Host::Options() { return state->options; }
+FilterRecord& Host::Record() { return state->record; }
+intptr_t Host::DataSlot() const { return state->data; }
+int32_t Host::LiveHandles() { return suites::LiveHandles(); }
+int32_t Host::LockedHandles() { return suites::LockedHandles(); }
+
+OSErr Host::About() {
+    State& s = *state;
+    s.record = FilterRecord{};
+    s.record.hostSig = s.options.hostSig;
+    s.platformData.hwnd = s.options.parentWindow;
+    s.record.platformData = &s.platformData;
+    current = &s;
+    int16_t result = noErr;
+    s.entry(filterSelectorAbout, &s.record, &s.data, &result);
+    current = nullptr;
+    return result;
+}
+
+bool Host::Begin(Image& image, const Job& job, std::string& error) {
+    State& s = *state;
+    const HostOptions& o = s.options;
+    if (image.width <= 0 || image.height <= 0 || image.width > 30000 || image.height > 30000) {
+        error = "the image must be between 1 and 30000 pixels on each side";
+        return false;
+    }
+    if (!job.mask.empty() && job.mask.size() != std::size_t(image.width) * std::size_t(image.height)) {
+        error = "the selection mask does not match the image size";
+        return false;
+    }
+    const int16_t mode = ImageModeOf(image);
+    if (!AcceptsImageMode(s.properties, mode, o.readEnableExpression)) {
+        error = "the module does not accept " + std::string(image.colourPlanes == 1 ? "greyscale" : "RGB") +
+                " images at " + std::to_string(image.depth) + " bits per channel";
+        return false;
+    }
+
+    Rect filter{0, 0, int16_t(image.height), int16_t(image.width)};
+    if (job.filterRect) {
+        filter = *job.filterRect;
+    } else if (!job.mask.empty()) {
+        Rect box{int16_t(image.height), int16_t(image.width), 0, 0};
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x)
+                if (job.mask[std::size_t(y) * std::size_t(image.width) + std::size_t(x)]) {
+                    box.top = std::min<int16_t>(box.top, int16_t(y));
+                    box.left = std::min<int16_t>(box.left, int16_t(x));
+                    box.bottom = std::max<int16_t>(box.bottom, int16_t(y + 1));
+                    box.right = std::max<int16_t>(box.right, int16_t(x + 1));
+                }
+        filter = box;
+    }
+    if (EmptyRect(filter) || filter.top < 0 || filter.left < 0 || filter.bottom > image.height ||
+        filter.right > image.width) {
+        error = "the selection is empty or outside the image";
+        return false;
+    }
+
+    const bool selection = !job.mask.empty();
+    int16_t filterCase = selection ? filterCaseFlatImageWithSelection : filterCaseFlatImageNoSelection;
+    if (image.transparency)
+        filterCase = int16_t(job.protectTransparency ? (selection ? 7 : 6) : (selection ? 5 : 4));
+    if (s.properties.filterCases[filterCase - 1].inputHandling == 0) {
+        error = "the module does not handle this kind of layer and selection";
+        return false;
+    }
+
+    s.image = &image;
+    s.original = image;
+    s.job = job;
+    s.report = RunReport{};
+    s.in = s.out = s.mask = Served{};
+    suites::Buffers() = suites::BufferCounters{0, o.bufferFailAfter, 0};
+
+    suites::FillHandleProcs(s.handleProcs, o.handleProcsVersion);
+    suites::FillBufferProcs(s.bufferProcs, o.bufferProcsVersion, o.bufferSpaceProc);
+    suites::FillDescriptorProcs(s.readProcs, s.writeProcs);
+    s.descriptorParameters = PIDescriptorParameters{kCurrentDescriptorParametersVersion, job.playInfo,
+                                                    plugInDialogOptional, nullptr, &s.writeProcs, &s.readProcs};
+    if (job.play) s.descriptorParameters.descriptor = suites::MakeDescriptorHandle(*job.play);
+    s.platformData.hwnd = o.parentWindow;
+
+    FilterRecord& r = s.record;
+    r = FilterRecord{};
+    r.abortProc = o.abort ? Abort : nullptr;
+    r.progressProc = o.progress ? Progress : nullptr;
+    r.parameters = s.parameters;
+    r.imageSize = Point{int16_t(image.height), int16_t(image.width)};
+    r.planes = int16_t(image.Planes());
+    r.filterRect = filter;
+    r.background = RGBColor{65535, 65535, 65535};
+    r.foreground = RGBColor{0, 0, 0};
+    r.maxSpace = 1 << 30;
+    r.haveMask = selection;
+    r.autoMask = 1;
+    r.hostSig = o.hostSig;
+    r.imageMode = mode;
+    r.imageHRes = r.imageVRes = 72 << 16;
+    r.wholeSize = r.imageSize;
+    r.platformData = &s.platformData;
+    r.bufferProcs = o.bufferProcsVersion ? &s.bufferProcs : nullptr;
+    r.displayPixels = o.displayPixels ? DisplayPixels : nullptr;
+    r.handleProcs = o.handleProcsVersion ? &s.handleProcs : nullptr;
+    r.filterCase = filterCase;
+    r.advanceState = o.advanceState ? AdvanceState : nullptr;
+    r.supportsPadding = 1;
+    r.inputPadding = r.outputPadding = r.maskPadding = plugInWantsEdgeReplication;
+    r.samplingSupport = o.samplingSupport;
+    r.inputRate = r.maskRate = 0x10000;
+    r.inLayerPlanes = r.outLayerPlanes = int16_t(image.colourPlanes);
+    r.inTransparencyMask = r.outTransparencyMask = image.transparency ? 1 : 0;
+    r.descriptorParameters = o.descriptorSuite ? &s.descriptorParameters : nullptr;
+    r.depth = image.depth;
+    if (!job.iccProfile.empty()) {
+        r.iCCprofileData = suites::NewHostHandle(int32_t(job.iccProfile.size()));
+        std::memcpy(suites::HandleData(r.iCCprofileData), job.iccProfile.data(), job.iccProfile.size());
+        r.iCCprofileSize = int32_t(job.iccProfile.size());
+    }
+    r.canUseICCProfiles = 1;
+    s.running = true;
+    return true;
+}
+
+OSErr Host::Call(int16_t selector) {
+    State& s = *state;
+    current = &s;
+    int16_t result = noErr;
+    s.entry(selector, &s.record, &s.data, &result);
+    s.parameters = s.record.parameters;
+    if (selector == filterSelectorPrepare) s.report.bufferSpace = s.record.bufferSpace;
+    s.report.selectors.push_back(selector);
+    s.report.results.push_back(result);
+    if (result != noErr && s.report.result == noErr) s.report.result = result;
+    current = nullptr;
+    return result;
+}
+
+RunReport Host::End() {
+    State& s = *state;
+    s.Commit();
+    s.out = Served{};
+    if (Handle recorded = s.descriptorParameters.descriptor) {
+        if (!s.report.selectors.empty() && s.report.selectors.back() == filterSelectorFinish)
+            s.report.recorded = suites::ReadDescriptorHandle(recorded);
+        suites::DisposeHostHandle(recorded);
+        s.descriptorParameters.descriptor = nullptr;
+    }
+    if (s.record.iCCprofileData) suites::DisposeHostHandle(s.record.iCCprofileData);
+    s.record.iCCprofileData = nullptr;
+    s.report.bufferAllocations = suites::Buffers().allocations;
+    s.report.buffersOutstanding = suites::Buffers().outstanding;
+    s.running = false;
+    s.image = nullptr;
+    return s.report;
+}
+
+RunReport Host::Run(Image& image, const Job& job, std::string& error) {
+    if (!Begin(image, job, error)) {
+        RunReport refused;
+        refused.result = filterBadMode;
+        return refused;
+    }
+    FilterRecord& r = state->record;
+    const auto Empty = [&r] { return EmptyRect(r.inRect) && EmptyRect(r.outRect) && EmptyRect(r.maskRect); };
+    bool ok = !job.showDialog || Call(filterSelectorParameters) == noErr;
+    ok = ok && Call(filterSelectorPrepare) == noErr;
+    ok = ok && Call(filterSelectorStart) == noErr;
+    // One Continue normally renders everything; a module without advanceState
+    // needs one per row. The bound keeps a faulty module from looping forever.
+    for (int32_t calls = 0; ok && !Empty() && calls <= image.height + 2; ++calls)
+        ok = Call(filterSelectorContinue) == noErr;
+    if (ok) Call(filterSelectorFinish);
+    return End();
+}
+
+}  // namespace filterhost
