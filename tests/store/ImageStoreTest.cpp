@@ -1,0 +1,473 @@
+// The tiled image store: geometry, tile layout, accessors, allocation failure, imports.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/Globals.h"
+#include "store/ImageStore.h"
+#include "store/StoreTestSupport.h"
+
+namespace {
+
+std::vector<std::pair<int32_t, int32_t>> Levels(const ImageStore& image) {
+    std::vector<std::pair<int32_t, int32_t>> sizes;
+    for (int level = 0; level <= image.topLevel; ++level)
+        sizes.emplace_back(image.levelWidth[level], image.levelHeight[level]);
+    return sizes;
+}
+
+TEST(ImageStore, LevelGeometryOfOddSizes) {
+    ScopedImage wide;
+    ASSERT_TRUE(CreateImage(wide.get(), 600, 5, kKindRGBA8, 0));
+    const std::vector<std::pair<int32_t, int32_t>> expected = {{600, 5}, {300, 4}, {150, 2}, {76, 1},
+                                                               {38, 1},  {20, 1},  {10, 1},  {6, 1},
+                                                               {4, 1},   {2, 1},   {1, 1}};
+    EXPECT_EQ(Levels(wide.image), expected);
+    EXPECT_EQ(wide->topLevel, 10);
+    EXPECT_EQ(wide->levelWidth[11], 0);
+    EXPECT_EQ(wide->tilesPerRow[0], 2);
+    EXPECT_EQ(wide->tiles[0].width, 512);
+    EXPECT_EQ(wide->tiles[1].width, 88);
+    EXPECT_EQ(wide->tiles[1].left, 512);
+    EXPECT_EQ(wide->tiles[1].height, 5);
+    EXPECT_EQ(wide->firstTile[1], 2);
+    EXPECT_EQ(wide->tileCount, 12);  // two tiles at level 0, one for each level after it
+    EXPECT_EQ(wide->coarseLevel, 7);
+
+    ScopedImage line;
+    ASSERT_TRUE(CreateImage(line.get(), 1025, 1, kKindGrey8, 0));
+    EXPECT_EQ(line->tilesPerRow[0], 3);
+    EXPECT_EQ(line->tiles[2].width, 1);
+    EXPECT_EQ(line->levelWidth[1], 514);
+    EXPECT_EQ(line->tilesPerRow[1], 2);
+    EXPECT_EQ(line->tiles[4].width, 2);
+    EXPECT_EQ(TilePixelCount(line.get(), 3), 512);
+    const Rect tile = TileRect(line.get(), 2);
+    EXPECT_EQ(tile.left, 1024);
+    EXPECT_EQ(tile.right, 1025);
+
+    ScopedImage one, two;
+    ASSERT_TRUE(CreateImage(one.get(), 1, 1, kKindRGBA16, 0));
+    EXPECT_EQ(one->topLevel, 0);
+    EXPECT_EQ(one->tileCount, 1);
+    ASSERT_TRUE(CreateImage(two.get(), 2, 1, kKindRGBAFloat, 0));
+    EXPECT_EQ(two->topLevel, 1);
+    EXPECT_EQ(two->levelWidth[1], 1);
+
+    // A tall image tiles along rows: 3 x 1100 has three tile rows, 3 -> 2 -> 1 across.
+    ScopedImage tall;
+    ASSERT_TRUE(CreateImage(tall.get(), 3, 1100, kKindSigned3, 0));
+    EXPECT_EQ(tall->levelWidth[1], 2);
+    EXPECT_EQ(tall->levelHeight[1], 550);
+    EXPECT_EQ(tall->tiles[2].height, 1100 - 1024);
+    EXPECT_EQ(tall->tiles[2].top, 1024);
+    EXPECT_EQ(tall->channels, 3);
+    EXPECT_EQ(tall->bytesPerPixel, 6);
+    EXPECT_FLOAT_EQ(tall->aspectY, 1100.0f / 3.0f);
+    EXPECT_FLOAT_EQ(tall->aspectX, 1.0f);
+}
+
+TEST(ImageStore, CreationRefusesBadArguments) {
+    EXPECT_FALSE(CreateImage(nullptr, 4, 4, kKindRGBA8, 0));
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 7, 3, kKindRGBA8, 0));
+    setRGBA(2, 1, image.get(), 0, 9, 8, 7, 6);
+    EXPECT_FALSE(CreateImage(image.get(), 0, 4, kKindRGBA8, 0));
+    EXPECT_FALSE(CreateImage(image.get(), 4, 4, 6, 0));
+    EXPECT_FALSE(CreateImage(image.get(), 4, 4, 8, 0));
+    EXPECT_FALSE(CreateImage(image.get(), 4, 4, 10, 0));
+    // The refused calls left the image as it was.
+    EXPECT_EQ(image->fullWidth, 7);
+    IntRGBA p;
+    getRGBA(2, 1, image.get(), 0, p);
+    EXPECT_EQ(p.red, 9);
+    EXPECT_EQ(p.alpha, 6);
+
+    EXPECT_TRUE(CreateImageChannels(image.get(), 5, 5, 1, 0));
+    EXPECT_EQ(image->pixelKind, kKindGrey8);
+    EXPECT_TRUE(CreateImageChannels(image.get(), 5, 5, 2, 0));
+    EXPECT_EQ(image->pixelKind, kKindRaw16);
+    EXPECT_TRUE(CreateImageChannels(image.get(), 5, 5, 3, 0));
+    EXPECT_EQ(image->pixelKind, kKindRGBA8);
+    EXPECT_EQ(image->wrapMode, 3);
+    EXPECT_EQ(image->pyramidState, kPyramidCreated);
+}
+
+TEST(ImageStore, AccessorsClampReadsAndIgnoreOutsideWrites) {
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 530, 6, kKindRGBA8, 0));
+    // Distinct values per pixel, across the seam between the two tiles.
+    for (int32_t y = 0; y < 6; ++y)
+        for (int32_t x = 0; x < 530; ++x) setRGBA(x, y, image.get(), 0, x & 255, y, (x >> 8), 200);
+    IntRGBA p;
+    getRGBA(-5, 3, image.get(), 0, p);
+    EXPECT_EQ(p.red, 0);
+    EXPECT_EQ(p.green, 3);
+    getRGBA(9999, -2, image.get(), 0, p);
+    EXPECT_EQ(p.red, 529 & 255);
+    EXPECT_EQ(p.blue, 2);
+    EXPECT_EQ(p.green, 0);
+    getRGBA(513, 5, image.get(), 0, p);
+    EXPECT_EQ(p.red, 1);
+    EXPECT_EQ(p.blue, 2);
+    EXPECT_EQ(TileIndex(513, 5, image.get(), 0), 1);
+    EXPECT_EQ(TileWidth(513, 5, image.get(), 0), 18);
+
+    setRGBA(-5, 3, image.get(), 0, 1, 1, 1, 1);
+    setRGBA(530, 3, image.get(), 0, 1, 1, 1, 1);
+    getRGBA(0, 3, image.get(), 0, p);
+    EXPECT_EQ(p.red, 0);
+    getRGBA(529, 3, image.get(), 0, p);
+    EXPECT_EQ(p.red, 529 & 255);
+
+    // The packed word holds red in its top byte.
+    SetLong(4, 4, image.get(), 0, 0x11223344u);
+    getRGBA(4, 4, image.get(), 0, p);
+    EXPECT_EQ(p.red, 17);
+    EXPECT_EQ(p.green, 34);
+    EXPECT_EQ(p.blue, 51);
+    EXPECT_EQ(p.alpha, 68);
+    // setRGBA keeps the low 8 bits of each value.
+    setRGBA(4, 4, image.get(), 0, 0x1ff, 0x100, 2, 3);
+    EXPECT_EQ(GetLong(4, 4, image.get(), 0), 0xff000203u);
+
+    // Levels beyond the top and images without tiles read zeros and take no writes.
+    setRGBA(0, 0, image.get(), image->topLevel + 1, 5, 5, 5, 5);
+    getRGBA(0, 0, image.get(), image->topLevel + 1, p);
+    EXPECT_EQ(p.red, 0);
+    ReleaseImage(image.get());
+    EXPECT_EQ(image->tileCount, 0);
+    setRGBA(0, 0, image.get(), 0, 5, 5, 5, 5);
+    getRGBA(0, 0, image.get(), 0, p);
+    EXPECT_EQ(p.red + p.green + p.blue + p.alpha, 0);
+    ReleaseImage(image.get());  // a second release does nothing
+}
+
+TEST(ImageStore, KindAccessorsStayInsideThePixel) {
+    ScopedImage grey;
+    ASSERT_TRUE(CreateImage(grey.get(), 3, 2, kKindGrey8, 0));
+    SetByte(1, 0, grey.get(), 0, 77);
+    SetByte(2, 0, grey.get(), 0, 99);
+    // Wider accessors on a one-byte kind neither read nor write.
+    SetRGBA16(1, 0, grey.get(), 0, {1, 2, 3, 4});
+    SetLong(1, 0, grey.get(), 0, 0xffffffffu);
+    setRGBA(1, 0, grey.get(), 0, 1, 2, 3, 4);
+    EXPECT_EQ(GetByte(1, 0, grey.get(), 0), 77);
+    EXPECT_EQ(GetByte(2, 0, grey.get(), 0), 99);
+    EXPECT_EQ(GetLong(1, 0, grey.get(), 0), 0u);
+    EXPECT_EQ(GetValue(1, 0, grey.get(), 0), 77);
+    const FloatRGBA g = getRGBAFloat(1, 0, grey.get(), 0);
+    EXPECT_FLOAT_EQ(g.red, 77.0f / 255.0f);
+    EXPECT_FLOAT_EQ(g.alpha, 1.0f);
+
+    ScopedImage deep;
+    ASSERT_TRUE(CreateImage(deep.get(), 4, 4, kKindRGBA16, 0));
+    setRGBAFloat(3, 2, deep.get(), 0, {1.0f, 0.5f, 0.25f, 0.0f});
+    IntRGBA p;
+    getRGBA(3, 2, deep.get(), 0, p);
+    EXPECT_EQ(p.red, 32768);
+    EXPECT_EQ(p.green, 16384);
+    EXPECT_EQ(p.blue, 8192);
+    EXPECT_EQ(p.alpha, 0);
+    const FloatRGBA f = getRGBAFloat(3, 2, deep.get(), 0);
+    EXPECT_FLOAT_EQ(f.green, 0.5f);
+
+    ScopedImage floats;
+    ASSERT_TRUE(CreateImage(floats.get(), 4, 4, kKindRGBAFloat, 0));
+    setRGBAFloat(1, 1, floats.get(), 0, {2.5f, -1.0f, 0.125f, 1.0f});
+    const FloatRGBA back = getRGBAFloat(1, 1, floats.get(), 0);
+    EXPECT_EQ(back.red, 2.5f);
+    EXPECT_EQ(back.green, -1.0f);
+    getRGBA(1, 1, floats.get(), 0, p);
+    int32_t bits;
+    const float quarter = 0.125f;
+    std::memcpy(&bits, &quarter, 4);
+    EXPECT_EQ(p.blue, bits);
+
+    ScopedImage signed3;
+    ASSERT_TRUE(CreateImage(signed3.get(), 2, 2, kKindSigned3, 0));
+    setRGBA(1, 1, signed3.get(), 0, -300, 40000 - 65536, 7, 99);
+    p = {0, 0, 0, 1234};
+    getRGBA(1, 1, signed3.get(), 0, p);
+    EXPECT_EQ(p.red, -300);
+    EXPECT_EQ(p.green, 40000 - 65536);
+    EXPECT_EQ(p.blue, 7);
+    EXPECT_EQ(p.alpha, 1234);  // kind 7 leaves alpha alone
+
+    ScopedImage single;
+    ASSERT_TRUE(CreateImage(single.get(), 2, 2, kKindFloat, 0));
+    SetFloat(0, 1, single.get(), 0, 0.75f);
+    const FloatRGBA s = getRGBAFloat(0, 1, single.get(), 0);
+    EXPECT_EQ(s.red, 0.75f);
+    EXPECT_EQ(s.blue, 0.75f);
+    EXPECT_EQ(s.alpha, 1.0f);
+}
+
+TEST(ImageStore, ConversionsAndFootprintLevel) {
+    EXPECT_EQ(ToByteLinear(1.0f), 255);
+    EXPECT_EQ(ToByteLinear(0.5f), 127);
+    EXPECT_EQ(ToByteLinear(-0.2f), 0);
+    EXPECT_EQ(ToByteLinear(3.0f), 255);
+    EXPECT_EQ(ToByteSqrt(1.0f), 255);
+    EXPECT_EQ(ToByteSqrt(0.25f), 127);
+    EXPECT_EQ(ToByteSqrt(-4.0f), 0);
+    EXPECT_EQ(ToByteSqrt(1e9f), 255);
+
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 600, 5, kKindRGBA8, 0));
+    EXPECT_EQ(levelForFootprint(1.0f, 0.5f, 0.2f, 1.0f, image.get()), 0.0f);
+    EXPECT_NEAR(levelForFootprint(8.0f, 2.0f, 8.0f, 1.0f, image.get()), 3.0f, 0.01f);
+    EXPECT_NEAR(levelForFootprint(2.0f, 2.0f, 6.0f, 1.0f, image.get()), 2.0f, 0.1f);  // footprint 4
+    EXPECT_EQ(levelForFootprint(1e6f, 0.0f, 1e6f, 0.0f, image.get()), 10.0f);
+}
+
+TEST(ImageStore, BilinearAndTrilinear) {
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 4, 2, kKindRGBA8, 0));
+    // Red rises by 40 per column, green by 100 per row; level 1 is a different constant.
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 4; ++x) setRGBA(x, y, image.get(), 0, 40 * x, 100 * y, 7, 255);
+    setRGBA(0, 0, image.get(), 1, 10, 20, 30, 40);
+    setRGBA(1, 0, image.get(), 1, 10, 20, 30, 40);
+    IntRGBA p;
+    bilinear(1.25f, 0.5f, image.get(), 0, p);
+    EXPECT_EQ(p.red, 50);
+    EXPECT_EQ(p.green, 50);
+    EXPECT_EQ(p.blue, 7);
+    bilinear(-3.0f, 7.0f, image.get(), 0, p);  // clamps to the bottom-left pixel
+    EXPECT_EQ(p.red, 0);
+    EXPECT_EQ(p.green, 100);
+    bilinear(3.5f, 0.0f, image.get(), 0, p);
+    EXPECT_EQ(p.red, 120);
+
+    // u = 3/8 is the centre of column 1 of level 0; t = 0 never reads level 1.
+    trilinear(image.get(), 0, 0.0f, 0.375f, 0.25f, p);
+    EXPECT_EQ(p.red, 40);
+    EXPECT_EQ(p.green, 0);
+    trilinear(image.get(), 0, 0.5f, 0.375f, 0.25f, p);
+    EXPECT_EQ(p.red, 25);  // half way to level 1's 10
+    EXPECT_EQ(p.green, 10);
+    // A level beyond topLevel - 1 samples topLevel - 1 and topLevel.
+    trilinear(image.get(), 9, 0.0f, 0.5f, 0.5f, p);
+    EXPECT_EQ(p.red, 10);
+}
+
+TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
+    // 1100 x 600 takes 19 blocks: the tile array, 3 x 2 tiles at level 0, 2 x 1 at
+    // level 1 and one for each of the ten levels above.
+    for (int allowed : {0, 1, 4, 8, 18}) {
+        ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+        {
+            FakeBufferHost host(allowed);
+            ScopedImage image;
+            EXPECT_FALSE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0)) << allowed;
+            EXPECT_EQ(image->tileCount, 0);
+            EXPECT_EQ(image->tiles, nullptr);
+            EXPECT_EQ(host.Outstanding(), 0u) << allowed;
+        }
+        ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+    }
+    {
+        // Enough host buffers: everything comes from the host and goes back to it.
+        FakeBufferHost host(100);
+        ScopedImage image;
+        ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0));
+        EXPECT_EQ(host.Outstanding(), 19u);
+        EXPECT_TRUE(host.Owns(image->tilesHandle));
+        EXPECT_TRUE(host.Owns(image->tiles[5].handle));
+        ReleaseImage(image.get());
+        EXPECT_EQ(host.Outstanding(), 0u);
+    }
+    {
+        // The host runs dry part-way and the heap serves the rest; release returns each
+        // block to where it came from (the sanitizer build checks the heap side).
+        FakeBufferHost host(3);
+        ScopedImage image;
+        ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kKindRGBA8, 0));
+        EXPECT_EQ(image->tiles[3].handle, nullptr);
+        ReleaseImage(image.get());
+        EXPECT_EQ(host.Outstanding(), 0u);
+    }
+}
+
+// A host serving rows of an in-memory image through advanceState.
+struct FakeRowHost {
+    static inline FakeRowHost* instance = nullptr;
+    FilterRecord record{};
+    RunGlobals globals{};
+    std::vector<uint8_t> image;  // whole image, interleaved planes
+    std::vector<uint8_t> mask;   // whole-image mask
+    int32_t imageWidth = 0, bytesPerSample = 1;
+    int calls = 0, failOnCall = -1;
+
+    FakeRowHost(int32_t width, int32_t height, int16_t planes, int32_t depth) {
+        instance = this;
+        imageWidth = width;
+        bytesPerSample = depth / 8;
+        record.planes = planes;
+        record.depth = depth;
+        record.imageSize = {int16_t(height), int16_t(width)};
+        image.resize(std::size_t(width) * height * planes * bytesPerSample);
+        mask.resize(std::size_t(width) * height);
+        record.advanceState = [] { return instance->Advance(); };
+        globals.filterRecord = &record;
+        record.inRect = {1, 2, 3, 4};
+        record.inputRate = 0x20000;
+    }
+    ~FakeRowHost() { instance = nullptr; }
+
+    OSErr Advance() {
+        if (calls++ == failOnCall) return -42;
+        const int32_t pixelBytes = record.planes * bytesPerSample;
+        record.inData = nullptr;
+        record.maskData = nullptr;
+        if (record.inRect.bottom > record.inRect.top) {
+            EXPECT_EQ(record.inRect.bottom - record.inRect.top, 1);
+            EXPECT_EQ(record.inHiPlane - record.inLoPlane + 1, record.planes);
+            EXPECT_EQ(record.inputRate, 0x10000);
+            EXPECT_EQ(record.inputPadding, plugInWantsEdgeReplication);
+            record.inData = image.data() + (std::size_t(record.inRect.top) * imageWidth + record.inRect.left) * pixelBytes;
+            record.inRowBytes = imageWidth * pixelBytes;
+        }
+        if (record.maskRect.bottom > record.maskRect.top) {
+            EXPECT_EQ(record.maskRate, 0x10000);
+            record.maskData = mask.data() + std::size_t(record.maskRect.top) * imageWidth + record.maskRect.left;
+            record.maskRowBytes = imageWidth;
+        }
+        return noErr;
+    }
+};
+
+TEST(ImageStore, ImportImageReadsTheFilterRectangleRowByRow) {
+    FakeRowHost host(9, 6, 4, 8);
+    for (std::size_t i = 0; i < host.image.size(); ++i) host.image[i] = uint8_t(i * 7 + 3);
+    host.record.filterRect = {1, 2, 5, 9};  // 7 x 4 from (2, 1)
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 7, 4, kKindRGBA8, 0));
+    ASSERT_EQ(ImportImage(image.get(), &host.globals), noErr);
+    EXPECT_EQ(host.calls, 4);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 7; ++x) {
+            const uint8_t* source = host.image.data() + ((y + 1) * 9 + x + 2) * 4;
+            IntRGBA p;
+            getRGBA(x, y, image.get(), 0, p);
+            ASSERT_EQ(p.red, source[0]);
+            ASSERT_EQ(p.green, source[1]);
+            ASSERT_EQ(p.blue, source[2]);
+            ASSERT_EQ(p.alpha, source[3]);
+        }
+    EXPECT_EQ(image->pyramidState, kPyramidStale);
+    // The request fields are given back.
+    EXPECT_EQ(host.record.inRect.top, 1);
+    EXPECT_EQ(host.record.inRect.right, 4);
+    EXPECT_EQ(host.record.inputRate, 0x20000);
+
+    // A 16-bit grey image needs a kind-4 store; each grey becomes red, green and blue.
+    FakeRowHost grey(3, 2, 1, 16);
+    for (std::size_t i = 0; i < 6; ++i) {
+        const uint16_t v = uint16_t(1000 * i + 1);
+        std::memcpy(grey.image.data() + 2 * i, &v, 2);
+    }
+    grey.record.filterRect = {0, 0, 2, 3};
+    ScopedImage deep;
+    ASSERT_TRUE(CreateImage(deep.get(), 3, 2, kKindRGBA8, 0));
+    EXPECT_EQ(ImportImage(deep.get(), &grey.globals), filterBadParameters);
+    ASSERT_TRUE(CreateImage(deep.get(), 3, 2, kKindRGBA16, 0));
+    ASSERT_EQ(ImportImage(deep.get(), &grey.globals), noErr);
+    IntRGBA p;
+    getRGBA(2, 1, deep.get(), 0, p);
+    EXPECT_EQ(p.red, 5001);
+    EXPECT_EQ(p.blue, 5001);
+    EXPECT_EQ(p.alpha, 32768);
+
+    // An error from the host ends the import and becomes the result.
+    FakeRowHost failing(4, 4, 3, 8);
+    failing.record.filterRect = {0, 0, 4, 4};
+    failing.failOnCall = 2;
+    int16_t result = 0;
+    Current().result = &result;
+    ScopedImage small;
+    ASSERT_TRUE(CreateImage(small.get(), 4, 4, kKindRGBA8, 0));
+    EXPECT_EQ(ImportImage(small.get(), &failing.globals), -42);
+    EXPECT_EQ(result, -42);
+    EXPECT_EQ(failing.calls, 3);
+    Current().result = nullptr;
+    // Too small an image is refused without asking the host.
+    ASSERT_TRUE(CreateImage(small.get(), 3, 4, kKindRGBA8, 0));
+    EXPECT_EQ(ImportImage(small.get(), &failing.globals), filterBadParameters);
+    EXPECT_EQ(failing.calls, 3);
+}
+
+TEST(ImageStore, ImportMaskWithAndWithoutFrame) {
+    FakeRowHost host(6, 5, 3, 8);
+    for (std::size_t i = 0; i < host.mask.size(); ++i) host.mask[i] = uint8_t(10 + i);
+    host.record.filterRect = {1, 1, 4, 5};  // 4 x 3 from (1, 1)
+    host.record.haveMask = true;
+    ScopedImage mask;
+    ASSERT_TRUE(CreateImage(mask.get(), 4, 3, kKindGrey8, 0));
+    ASSERT_EQ(ImportMask(mask.get(), &host.globals, false), noErr);
+    EXPECT_EQ(GetByte(0, 0, mask.get(), 0), 10 + 7);
+    EXPECT_EQ(GetByte(3, 2, mask.get(), 0), 10 + 3 * 6 + 4);
+
+    ScopedImage framed;
+    ASSERT_TRUE(CreateImage(framed.get(), 6, 5, kKindGrey8, 0));
+    ASSERT_EQ(ImportMask(framed.get(), &host.globals, true), noErr);
+    EXPECT_EQ(GetByte(1, 1, framed.get(), 0), 10 + 7);
+    EXPECT_EQ(GetByte(4, 3, framed.get(), 0), 10 + 3 * 6 + 4);
+    for (int32_t x = 0; x < 6; ++x) {
+        EXPECT_EQ(GetByte(x, 0, framed.get(), 0), 0);
+        EXPECT_EQ(GetByte(x, 4, framed.get(), 0), 0);
+    }
+    EXPECT_EQ(GetByte(0, 2, framed.get(), 0), 0);
+    EXPECT_EQ(GetByte(5, 2, framed.get(), 0), 0);
+
+    host.record.haveMask = false;
+    const int callsBefore = host.calls;
+    ASSERT_EQ(ImportMask(framed.get(), &host.globals, true), noErr);
+    EXPECT_EQ(host.calls, callsBefore);
+    EXPECT_EQ(GetByte(2, 2, framed.get(), 0), 255);
+    EXPECT_EQ(GetByte(5, 2, framed.get(), 0), 0);
+    EXPECT_EQ(GetByte(2, 0, framed.get(), 0), 0);
+}
+
+TEST(ImageStore, EdgeAlphaAndFill) {
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 5, 4, kKindRGBA8, 0));
+    // A single bright pixel: alpha is the luma Laplacian, capped at 255.
+    FillLevelZero(
+        image.get(),
+        [](int32_t x, int32_t y, void*) { return x == 2 && y == 1 ? IntRGBA{40, 40, 40, 9} : IntRGBA{0, 0, 0, 9}; },
+        nullptr, false);
+    EXPECT_EQ(image->pyramidState, kPyramidStale);
+    EdgeAlpha(image.get(), 0, Rect{0, 0, 4, 5}, false);
+    IntRGBA p;
+    getRGBA(2, 1, image.get(), 0, p);
+    EXPECT_EQ(p.red, 40);
+    EXPECT_EQ(p.alpha, 156);  // |0 - 4 * 39|
+    getRGBA(3, 1, image.get(), 0, p);
+    EXPECT_EQ(p.alpha, 39);
+    getRGBA(4, 3, image.get(), 0, p);
+    EXPECT_EQ(p.alpha, 0);
+    // The level gain doubles per level and the cap holds.
+    ScopedImage gained;
+    ASSERT_TRUE(CreateImage(gained.get(), 8, 8, kKindRGBA8, 0));
+    FillLevelZero(
+        gained.get(), [](int32_t x, int32_t, void*) { return x < 4 ? IntRGBA{0, 0, 0, 0} : IntRGBA{255, 255, 255, 0}; },
+        nullptr, true);
+    EXPECT_EQ(gained->pyramidState, kPyramidBuilt);
+    EdgeAlpha(gained.get(), 0, Rect{0, 0, 8, 8}, true);
+    getRGBA(4, 4, gained.get(), 0, p);
+    EXPECT_EQ(p.alpha, 254);
+    EdgeAlpha(gained.get(), 1, Rect{0, 0, 4, 4}, false);
+    getRGBA(2, 1, gained.get(), 1, p);
+    const int32_t plain = p.alpha;
+    EXPECT_GT(plain, 0);
+    EdgeAlpha(gained.get(), 1, Rect{0, 0, 4, 4}, true);
+    getRGBA(2, 1, gained.get(), 1, p);
+    EXPECT_EQ(p.alpha, std::min(2 * plain, 255));
+}
+
+}  // namespace
