@@ -1,0 +1,137 @@
+// Helpers for the command line's tests: asymmetric test images, a small ICC profile
+// that libpng accepts, and libpng used directly as an independent reader and writer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#include "FilterHost.h"
+
+namespace clitest {
+
+// An image whose every sample differs from its mirror images and channel swaps.
+inline filterhost::Image AsymmetricImage(int32_t width, int32_t height, int32_t colourPlanes, bool alpha,
+                                         int32_t depth) {
+    filterhost::Image image;
+    image.width = width;
+    image.height = height;
+    image.colourPlanes = colourPlanes;
+    image.transparency = alpha;
+    image.depth = depth;
+    image.samples.resize(std::size_t(width) * std::size_t(height) * std::size_t(image.Planes()));
+    const uint32_t top = depth == 16 ? 32768 : 255;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t p = 0; p < image.Planes(); ++p)
+                image.At(x, y, p) = uint16_t((uint32_t(x) * 37u + uint32_t(y) * 11u * uint32_t(p + 1) +
+                                              uint32_t(p) * 101u + uint32_t(x * y) * 7u) % (top + 1));
+    return image;
+}
+
+// A minimal but well-formed ICC header (no tags) for the colour space "RGB " or
+// "GRAY", followed by a recognisable tail.
+inline std::vector<uint8_t> TestProfile(bool rgb) {
+    std::vector<uint8_t> profile(160, 0);
+    auto put32 = [&](std::size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) profile[at + std::size_t(i)] = uint8_t(v >> (24 - 8 * i));
+    };
+    auto putText = [&](std::size_t at, const char* text) {
+        for (int i = 0; i < 4; ++i) profile[at + std::size_t(i)] = uint8_t(text[i]);
+    };
+    put32(0, uint32_t(profile.size()));
+    put32(8, 0x02100000);
+    putText(12, "mntr");
+    putText(16, rgb ? "RGB " : "GRAY");
+    putText(20, "XYZ ");
+    putText(36, "acsp");
+    put32(68, 0x0000F6D6);  // D50 illuminant
+    put32(72, 0x00010000);
+    put32(76, 0x0000D32D);
+    put32(128, 0);          // tag count
+    for (std::size_t i = 132; i < profile.size(); ++i) profile[i] = uint8_t(i * 7);
+    return profile;
+}
+
+// What libpng itself reads from a file: raw samples (16-bit as big-endian pairs joined).
+struct PngContents {
+    uint32_t width = 0, height = 0;
+    int colourType = 0, bitDepth = 0;
+    std::vector<uint16_t> samples;
+    std::vector<uint8_t> iccProfile;
+};
+
+inline bool ReadWithLibpng(const std::string& path, PngContents& out) {
+    FILE* fp = std::fopen(path.c_str(), "rb");
+    if (!fp) return false;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(fp);
+        return false;
+    }
+    png_init_io(png, fp);
+    png_read_info(png, info);
+    out.width = png_get_image_width(png, info);
+    out.height = png_get_image_height(png, info);
+    out.colourType = png_get_color_type(png, info);
+    out.bitDepth = png_get_bit_depth(png, info);
+    png_charp name;
+    int compression;
+    png_bytep profile;
+    png_uint_32 length;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length)) out.iccProfile.assign(profile, profile + length);
+    const std::size_t rowBytes = png_get_rowbytes(png, info);
+    std::vector<uint8_t> bytes(rowBytes * out.height);
+    std::vector<png_bytep> rows(out.height);
+    for (uint32_t y = 0; y < out.height; ++y) rows[y] = bytes.data() + y * rowBytes;
+    png_read_image(png, rows.data());
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(fp);
+    if (out.bitDepth == 16)
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.samples.push_back(uint16_t(bytes[i] << 8 | bytes[i + 1]));
+    else
+        out.samples.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+// Writes raw samples (file scale) with libpng; palette images take 8-bit indices.
+inline bool WriteWithLibpng(const std::string& path, uint32_t width, uint32_t height, int colourType, int bitDepth,
+                            const std::vector<uint16_t>& samples, const std::vector<png_color>& palette = {},
+                            const std::vector<uint8_t>& paletteAlpha = {}) {
+    FILE* fp = std::fopen(path.c_str(), "wb");
+    if (!fp) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(fp);
+        return false;
+    }
+    png_init_io(png, fp);
+    png_set_IHDR(png, info, width, height, bitDepth, colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
+    if (!paletteAlpha.empty()) png_set_tRNS(png, info, paletteAlpha.data(), int(paletteAlpha.size()), nullptr);
+    png_write_info(png, info);
+    const std::size_t perRow = samples.size() / height;
+    std::vector<uint8_t> row;
+    for (uint32_t y = 0; y < height; ++y) {
+        row.clear();
+        for (std::size_t i = 0; i < perRow; ++i) {
+            const uint16_t v = samples[y * perRow + i];
+            if (bitDepth == 16) row.push_back(uint8_t(v >> 8));
+            row.push_back(uint8_t(v));
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(fp) == 0;
+}
+
+}  // namespace clitest
