@@ -1,18 +1,27 @@
 // Zero-filled heap blocks with an optional failure budget for tests.
 #include "platform/Heap.h"
 
-#include <atomic>
 #include <cstdlib>
+#include <mutex>
+#include <string>
 
 namespace platform {
 namespace {
 
-std::atomic<long> allocations{0};
-
+// Counts allocations since the budget variable last changed (or was last seen unset).
 bool BudgetExhausted() {
+    static std::mutex lock;
+    static std::string seen;
+    static long counted = 0;
     const char* limit = std::getenv("TESSELUME_HEAP_FAIL_AFTER");
-    if (!limit || !*limit) return false;
-    return allocations.fetch_add(1) >= std::atol(limit);
+    std::lock_guard<std::mutex> guard(lock);
+    const std::string value = limit ? limit : "";
+    if (value != seen) {
+        seen = value;
+        counted = 0;
+    }
+    if (value.empty()) return false;
+    return counted++ >= std::atol(value.c_str());
 }
 
 }  // namespace

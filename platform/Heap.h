@@ -1,7 +1,7 @@
 // The platform heap: zero-filled blocks, the fallback of the host's memory suites.
 //
-// For tests, TESSELUME_HEAP_FAIL_AFTER=N makes every allocation after the first N of
-// the process fail, so that the module's exhaustion paths can be driven from a host.
+// For tests, TESSELUME_HEAP_FAIL_AFTER=N makes every allocation fail after the first N
+// that see that value, so that the module's exhaustion paths can be driven from a host.
 #pragma once
 
 #include <cstddef>

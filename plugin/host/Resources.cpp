@@ -38,7 +38,8 @@ struct Writer {
 
 // One property: vendor "8BIM", key, id 0, length, data. Data holding a string keeps
 // at least one zero after it and counts the zeros up to the next multiple of four;
-// other data is padded to four without counting.
+// other data is padded to a multiple of four without counting. Padding is relative
+// to the record: the list's 10-byte header leaves records on no fixed alignment.
 void Property(Writer& pipl, const char (&key)[5], const Bytes& data, bool isString) {
     const std::size_t length = isString ? (data.size() + 1 + 3) / 4 * 4 : data.size();
     pipl.Code("8BIM");
@@ -47,7 +48,7 @@ void Property(Writer& pipl, const char (&key)[5], const Bytes& data, bool isStri
     pipl.U32(std::uint32_t(length));
     pipl.bytes.insert(pipl.bytes.end(), data.begin(), data.end());
     pipl.Zeros(length - data.size());
-    pipl.Align(4);
+    pipl.Zeros((4 - length % 4) % 4);
 }
 
 Bytes Data(void (*fill)(Writer&)) {

@@ -1,0 +1,132 @@
+// Selector dispatch, result codes and the host-service fallbacks, through filterhost.
+#include <cstdlib>
+#include <cstring>
+
+#include "HostTestSupport.h"
+
+using filterhost::Host;
+
+TEST(Dispatch, AboutTouchesNothing) {
+    auto host = LoadModule();
+    ASSERT_TRUE(host);
+    const int32_t handlesBefore = Host::LiveHandles();
+    EXPECT_EQ(host->About(), noErr);
+    EXPECT_EQ(host->DataSlot(), 0);
+    EXPECT_EQ(Host::LiveHandles(), handlesBefore);
+    EXPECT_EQ(host->Record().parameters, nullptr);
+}
+
+TEST(Dispatch, FullRunCallsEverySelectorAndReleasesEverything) {
+    auto host = LoadModule();
+    ASSERT_TRUE(host);
+    auto image = RampImage(40, 30, 3, 8);
+    filterhost::Job job;
+    job.showDialog = true;
+    job.playInfo = plugInDialogDontDisplay;
+    std::string error;
+    const auto report = host->Run(image, job, error);
+    EXPECT_EQ(report.result, noErr);
+    const std::vector<int16_t> expected = {filterSelectorParameters, filterSelectorPrepare, filterSelectorStart,
+                                           filterSelectorContinue, filterSelectorFinish};
+    EXPECT_EQ(report.selectors, expected);
+    EXPECT_EQ(report.advanceStateCalls, 30);  // one per row, the first inside Start
+    EXPECT_EQ(report.bufferSpace, 4 * (3 * 40 + 2184) + 1112);
+    EXPECT_GT(report.bufferAllocations, 0);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+    EXPECT_EQ(Host::LockedHandles(), 0);
+    EXPECT_NE(host->DataSlot(), 0);
+    EXPECT_NE(host->Record().parameters, nullptr);
+    EXPECT_TRUE(report.recorded.has_value());
+
+    // The globals and settings survive into the next run.
+    const intptr_t globals = host->DataSlot();
+    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
+    EXPECT_EQ(host->DataSlot(), globals);
+}
+
+TEST(Dispatch, BadSelectorsAreRefusedAndStillUnlock) {
+    auto host = LoadModule();
+    ASSERT_TRUE(host);
+    auto image = RampImage(8, 8, 1, 8);
+    std::string error;
+    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
+    for (int16_t selector : {int16_t(6), int16_t(-1), int16_t(200)}) {
+        EXPECT_EQ(host->Call(selector), filterBadParameters) << selector;
+        EXPECT_EQ(Host::LockedHandles(), 0) << selector;
+    }
+    host->End();
+}
+
+TEST(Dispatch, StartRefusesHostsAndImagesItCannotServe) {
+    // No advanceState: the refusal, result 1, nothing held.
+    filterhost::HostOptions noAdvance;
+    noAdvance.advanceState = false;
+    auto host = LoadModule(noAdvance);
+    ASSERT_TRUE(host);
+    auto image = RampImage(8, 8, 3, 8);
+    std::string error;
+    auto report = host->Run(image, {}, error);
+    EXPECT_EQ(report.result, 1);
+    EXPECT_EQ(report.selectors.back(), filterSelectorStart);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+
+    // A multichannel image, which a host would not offer: result 1.
+    auto plain = LoadModule();
+    ASSERT_TRUE(plain->Begin(image, {}, error)) << error;
+    plain->Record().imageMode = plugInModeMultichannel;
+    EXPECT_EQ(plain->Call(filterSelectorPrepare), noErr);
+    EXPECT_EQ(plain->Call(filterSelectorStart), 1);
+    const Rect empty{0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(&plain->Record().inRect, &empty, sizeof empty), 0);
+    EXPECT_EQ(plain->End().buffersOutstanding, 0);
+
+    // A host without displayPixels still runs.
+    filterhost::HostOptions noDisplay;
+    noDisplay.displayPixels = false;
+    auto quiet = LoadModule(noDisplay);
+    EXPECT_EQ(quiet->Run(image, {}, error).result, noErr);
+}
+
+TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
+    auto image = RampImage(16, 12, 3, 8);
+    std::string error;
+
+    // A handle suite of version 2 is not used: the module keeps its records on its own heap.
+    filterhost::HostOptions handlesV2;
+    handlesV2.handleProcsVersion = 2;
+    auto host = LoadModule(handlesV2);
+    const int32_t handlesBefore = Host::LiveHandles();
+    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
+    EXPECT_NE(host->DataSlot(), 0);
+    EXPECT_EQ(Host::LiveHandles(), handlesBefore);
+
+    // A buffer suite without spaceProc is not used at all.
+    filterhost::HostOptions noSpace;
+    noSpace.bufferSpaceProc = false;
+    auto spaceless = LoadModule(noSpace);
+    const auto report = spaceless->Run(image, {}, error);
+    EXPECT_EQ(report.result, noErr);
+    EXPECT_EQ(report.bufferAllocations, 0);
+}
+
+TEST(Dispatch, AllocationFailureAtStartEndsWithOne) {
+    filterhost::HostOptions failing;
+    failing.bufferFailAfter = 2;  // the host gives two buffers, then the heap fails too
+    auto host = LoadModule(failing);
+    auto image = RampImage(16, 12, 3, 8);
+    std::string error;
+    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
+    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+    const OSErr start = host->Call(filterSelectorStart);
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+    EXPECT_EQ(start, 1);
+    const auto report = host->End();
+    EXPECT_EQ(report.bufferAllocations, 2);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+    EXPECT_EQ(report.advanceStateCalls, 0);
+
+    // The next run works normally.
+    host->Options().bufferFailAfter = -1;
+    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
+}

@@ -1,0 +1,29 @@
+// Shared helpers of the host tests: a loaded module and small asymmetric images.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "FilterHost.h"
+
+inline std::unique_ptr<filterhost::Host> LoadModule(const filterhost::HostOptions& options = {}) {
+    std::string error;
+    auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, options, error);
+    EXPECT_TRUE(host) << error;
+    return host;
+}
+
+// An image whose samples differ from pixel to pixel and plane to plane, so that a
+// swapped axis or channel shows.
+inline filterhost::Image RampImage(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth,
+                                   bool transparency = false) {
+    auto image = filterhost::Image::Make(width, height, colourPlanes, transparency, depth, 0);
+    const int32_t maximum = depth == 16 ? 32768 : 255;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t p = 0; p < image.Planes(); ++p)
+                image.At(x, y, p) = uint16_t((x * 7 + y * 13 + p * 61) % (maximum + 1));
+    return image;
+}

@@ -1,0 +1,172 @@
+// The module's host utility layer, buffer plan, render tables and settings codes, in process.
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "host/Globals.h"
+#include "host/HostUtil.h"
+#include "host/RowLoop.h"
+#include "settings/Parameters.h"
+
+namespace {
+
+// Makes the given record the current call's for the length of a scope.
+struct CurrentRecord {
+    explicit CurrentRecord(FilterRecord* record) { Current() = {record, nullptr, nullptr}; }
+    ~CurrentRecord() { Current() = {}; }
+};
+
+Handle NewProc(int32_t) { return nullptr; }
+void DisposeProc(Handle) {}
+int32_t GetSizeProc(Handle) { return 0; }
+OSErr SetSizeProc(Handle, int32_t) { return noErr; }
+OSErr Allocate(int32_t, BufferID*) { return noErr; }
+Ptr LockBuffer(BufferID, Boolean) { return nullptr; }
+void UnlockBuffer(BufferID) {}
+void FreeBuffer(BufferID) {}
+
+}  // namespace
+
+TEST(HostUtil, SuitesAreCheckedBeforeUse) {
+    FilterRecord record{};
+    HandleProcs handles{1, 8, NewProc, DisposeProc, GetSizeProc, SetSizeProc, nullptr, nullptr, nullptr, nullptr};
+    record.handleProcs = &handles;
+    EXPECT_TRUE(HandleSuiteUsable(&record));
+    handles.handleProcsVersion = 2;
+    EXPECT_FALSE(HandleSuiteUsable(&record));
+    handles.handleProcsVersion = 1;
+    handles.numHandleProcs = 7;
+    EXPECT_FALSE(HandleSuiteUsable(&record));
+
+    BufferProcs buffers{2, 5, Allocate, LockBuffer, UnlockBuffer, FreeBuffer, nullptr};
+    record.bufferProcs = &buffers;
+    EXPECT_FALSE(BufferSuiteUsable(&record));  // no spaceProc
+    buffers.spaceProc = [] { return int32_t(1); };
+    EXPECT_TRUE(BufferSuiteUsable(&record));
+    buffers.bufferProcsVersion = 1;
+    EXPECT_FALSE(BufferSuiteUsable(&record));
+}
+
+TEST(HostUtil, FallbackHandlesAndBuffersComeFromTheHeap) {
+    FilterRecord record{};
+    CurrentRecord scope(&record);
+    Handle handle = NewHandle(64);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(std::memcmp(reinterpret_cast<const char*>(handle) + sizeof(void*), "OTOF", 4), 0);
+    const Ptr data = LockHandle(handle, false);
+    ASSERT_NE(data, nullptr);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(data[i], 0);
+    UnlockHandle(handle);
+    DisposeHandle(handle);
+
+    Buffer buffer;
+    EXPECT_EQ(AllocateBuffer(100, buffer), noErr);
+    EXPECT_EQ(buffer.id, nullptr);
+    ASSERT_NE(buffer.data, nullptr);
+    ReleaseBuffer(buffer);
+    EXPECT_EQ(buffer.data, nullptr);
+
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+    EXPECT_EQ(NewHandle(8), nullptr);
+    EXPECT_EQ(HandleFallbackError(), memFullErr);
+    EXPECT_EQ(AllocateBuffer(8, buffer), memFullErr);
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+}
+
+TEST(HostUtil, SmallHelpers) {
+    const Rect r{10, 20, 30, 40};
+    EXPECT_TRUE(PointInRect(Point{10, 20}, r));
+    EXPECT_TRUE(PointInRect(Point{29, 39}, r));
+    EXPECT_FALSE(PointInRect(Point{30, 25}, r));  // bottom row excluded
+    EXPECT_FALSE(PointInRect(Point{15, 40}, r));  // right column excluded
+    EXPECT_FALSE(PointInRect(Point{9, 25}, r));
+
+    const PIWindowGeometry parent{{0, 0, 600, 800}, 1024, 768};
+    WindowPlacement at = CenterDialogRect(&parent, 200, 100, true);
+    EXPECT_EQ(at.x, 264);  // (800 - 200) / 2 less the caption-button width
+    EXPECT_EQ(at.y, 166);  // a third of the free height
+    EXPECT_EQ(CenterDialogRect(&parent, 200, 100, false).x, 276);
+    at = CenterDialogRect(&parent, 2000, 1000, true);
+    EXPECT_EQ(at.x, 0);
+    EXPECT_EQ(at.y, 0);
+
+    FilterRecord record{};
+    record.imageMode = plugInModeRGB48;
+    record.depth = 16;
+    EXPECT_EQ(StoreKindForImage(&record), 4);
+    record.imageMode = plugInModeGray16;
+    EXPECT_EQ(StoreKindForImage(&record), 4);
+    record.depth = 32;
+    record.imageMode = plugInModeRGBColor;
+    EXPECT_EQ(StoreKindForImage(&record), 9);
+    record.depth = 8;
+    EXPECT_EQ(StoreKindForImage(&record), 3);
+}
+
+TEST(RowLoop, BufferPlanFollowsTheLongerSide) {
+    EXPECT_EQ(PlanBuffers(100, 50).longRow, 2484);       // 3 W + 2184 wins
+    EXPECT_EQ(PlanBuffers(1000, 9000).longRow, 18008);   // 2 (H + 4) wins
+    EXPECT_EQ(PlanBuffers(9000, 1000).longRow, 29184);
+    EXPECT_EQ(PlanBuffers(100, 50).bufferSpace, 4 * 2484 + 1112);
+    EXPECT_EQ(PlanBuffers(100, 50).rowBufferBytes, 4 * 2484);
+}
+
+TEST(RowLoop, RenderTables) {
+    WorkBlock work{};
+    BuildRenderTables(work);
+    EXPECT_EQ(work.pingPong[0], 0);
+    EXPECT_EQ(work.pingPong[1], 2);
+    EXPECT_EQ(work.pingPong[127], 254);
+    EXPECT_EQ(work.pingPong[128], 255);
+    EXPECT_EQ(work.pingPong[129], 253);
+    EXPECT_EQ(work.pingPong[255], 1);
+    EXPECT_EQ(work.odds[0], 0.0f);
+    EXPECT_EQ(work.odds[255], 1e8f);
+    EXPECT_FLOAT_EQ(work.odds[51], 0.25f);   // x = 0.2
+    EXPECT_FLOAT_EQ(work.odds[170], 2.0f);   // x = 2/3
+    for (int v = 1; v < 255; ++v) EXPECT_LT(work.odds[v - 1], work.odds[v]);
+}
+
+TEST(Settings, InitialValuesAndCodes) {
+    Settings settings;
+    std::memset(&settings, 0x5A, sizeof settings);
+    InitialiseSettings(settings, nullptr);
+    EXPECT_STREQ(settings.settingsFileName, "Tesselume settings.q1r");
+    EXPECT_EQ(settings.previewScale, 1);
+    EXPECT_EQ(settings.renderMarks[0], -1);
+    EXPECT_EQ(settings.fileNames[2][0], '\0');
+    EXPECT_EQ(settings.glue, 1);
+    EXPECT_EQ(settings.smooth, 1);
+    EXPECT_EQ(settings.zoom, 55);
+    EXPECT_EQ(settings.symmetry, 2);
+    EXPECT_EQ(settings.redPhase, -58);
+    EXPECT_EQ(settings.amount11, 192);
+
+    settings.zoom = 3;
+    settings.runMode = 2;
+    FactoryReset(settings);
+    EXPECT_EQ(settings.zoom, 55);
+    EXPECT_EQ(settings.runMode, 2);  // not a parameter
+
+    int32_t index = -1;
+    EXPECT_TRUE(CodeToIndex(EnumType::glue, FourCC("GL01"), index));
+    EXPECT_EQ(index, 1);
+    EXPECT_TRUE(CodeToIndex(EnumType::glue, FourCC("GL62"), index));
+    EXPECT_EQ(index, 62);
+    for (const char* bad : {"GL00", "GL63", "GLUE", "SY01", "gl01", "<NO>"}) {
+        char code[5];
+        std::memcpy(code, bad, 5);
+        EXPECT_FALSE(CodeToIndex(EnumType::glue, FourCC(code), index)) << bad;
+        EXPECT_EQ(index, 0);
+    }
+    EXPECT_TRUE(CodeToIndex(EnumType::symmetry, FourCC("SY04"), index));
+    EXPECT_EQ(index, 4);
+    EXPECT_FALSE(CodeToIndex(EnumType::symmetry, FourCC("SY05"), index));
+    EXPECT_EQ(IndexToCode(7, EnumType::glue), FourCC("GL07"));
+    EXPECT_EQ(IndexToCode(0, EnumType::glue), FourCC("<NO>"));
+    EXPECT_EQ(IndexToCode(63, EnumType::glue), FourCC("<NO>"));
+    EXPECT_EQ(IndexToCode(5, EnumType::symmetry), FourCC("<NO>"));
+    EXPECT_EQ(GlueModeName(26), "hard diff");
+    EXPECT_EQ(GlueTermName(26), "harsh diff");
+    EXPECT_EQ(GlueModeName(0), "");
+}

@@ -1,0 +1,96 @@
+// The row loop as a host sees it: rectangles, mask windows, progress and abort pacing.
+#include "HostTestSupport.h"
+
+namespace {
+
+filterhost::RunReport RunOn(filterhost::Image& image, filterhost::Job job = {},
+                            const filterhost::HostOptions& options = {}) {
+    auto host = LoadModule(options);
+    std::string error;
+    auto report = host->Run(image, job, error);
+    EXPECT_TRUE(error.empty()) << error;
+    return report;
+}
+
+}  // namespace
+
+TEST(RowLoop, OneRowSelectionRendersOneRow) {
+    auto image = RampImage(20, 10, 3, 8);
+    filterhost::Job job;
+    job.filterRect = Rect{4, 2, 5, 18};
+    std::vector<std::pair<int32_t, int32_t>> progress;
+    job.onProgress = [&](int32_t done, int32_t total) { progress.emplace_back(done, total); };
+    const auto report = RunOn(image, job);
+    EXPECT_EQ(report.result, noErr);
+    EXPECT_EQ(report.advanceStateCalls, 1);
+    EXPECT_EQ(progress, (std::vector<std::pair<int32_t, int32_t>>{{0, 2}}));
+}
+
+TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRow) {
+    auto image = RampImage(8, 100, 1, 8);
+    filterhost::Job job;
+    std::vector<int32_t> reported;
+    job.onProgress = [&](int32_t done, int32_t total) {
+        reported.push_back(done);
+        EXPECT_EQ(total, 101);
+    };
+    job.shouldAbort = [] { return false; };
+    const auto report = RunOn(image, job);
+    EXPECT_EQ(reported, (std::vector<int32_t>{0, 32, 64, 96}));
+    EXPECT_EQ(report.abortCalls, 3);  // rows 32, 64 and 96
+}
+
+TEST(RowLoop, MaskWindowsFollowTheRowAndStayInsideTheSelection) {
+    const int32_t width = 12, height = 10;
+    auto image = RampImage(width, height, 3, 8);
+    filterhost::Job job;
+    job.mask.assign(std::size_t(width * height), 255);
+    const auto report = RunOn(image, job);
+    EXPECT_EQ(report.result, noErr);
+    ASSERT_EQ(report.maskRects.size(), std::size_t(height));
+    const Rect first = report.maskRects.front(), last = report.maskRects.back();
+    EXPECT_EQ(first.top, 0);
+    EXPECT_EQ(first.bottom, 2);  // rows y to y + 1
+    EXPECT_EQ(last.top, height - 3);
+    EXPECT_EQ(last.bottom, height);  // rows y - 2 to y
+    for (const Rect& r : report.maskRects) {
+        EXPECT_GE(r.bottom - r.top, 1);
+        EXPECT_EQ(r.left, 0);
+        EXPECT_EQ(r.right, width);
+    }
+}
+
+TEST(RowLoop, AbortIsNoticedWithin32RowsAndKeepsEarlierRows) {
+    const int32_t width = 16, height = 80;
+    const auto source = RampImage(width, height, 3, 8);
+    auto reference = source;
+    RunOn(reference);
+
+    auto aborted = source;
+    filterhost::Job job;
+    job.shouldAbort = [] { return true; };
+    const auto report = RunOn(aborted, job);
+    EXPECT_EQ(report.result, userCanceledErr);
+    EXPECT_EQ(report.advanceStateCalls, 32);
+    EXPECT_EQ(report.abortCalls, 1);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+    EXPECT_EQ(report.selectors.back(), filterSelectorContinue);  // no Finish after an abort
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t p = 0; p < 3; ++p)
+                ASSERT_EQ(aborted.At(x, y, p), y < 32 ? reference.At(x, y, p) : source.At(x, y, p))
+                    << x << "," << y << "," << p;
+}
+
+TEST(RowLoop, AdvanceStateErrorInsideStartEndsTheRun) {
+    auto image = RampImage(10, 10, 3, 8);
+    const auto source = image;
+    filterhost::HostOptions failing;
+    failing.advanceStateFailAt = 1;
+    failing.advanceStateFailure = -25;
+    const auto report = RunOn(image, {}, failing);
+    EXPECT_EQ(report.result, -25);
+    EXPECT_EQ(report.selectors.back(), filterSelectorStart);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+    EXPECT_EQ(image.samples, source.samples);
+}
