@@ -1,0 +1,481 @@
+// The commands: parse the command line, load the module, build the image, the
+// descriptor and the job, run, and write the results whole or not at all.
+#include "Commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DescriptorText.h"
+#include "FilterHost.h"
+#include "ImageFiles.h"
+#include "ParameterNames.h"
+#include "Progress.h"
+
+namespace tesselume {
+
+namespace {
+
+// ---- Failures ----
+
+struct Failure {
+    int code = kExitOk;
+    std::string message;
+    bool Failed() const { return code != kExitOk; }
+};
+
+Failure Usage(std::string message) { return {kExitUsage, std::move(message)}; }
+Failure Fault(std::string message) { return {kExitFailure, std::move(message)}; }
+
+int Report(const Failure& failure) {
+    if (failure.Failed()) std::fprintf(stderr, "tesselume: %s\n", failure.message.c_str());
+    return failure.code;
+}
+
+// ---- Help ----
+
+constexpr const char* kMainHelp =
+    "Usage: tesselume COMMAND [OPTIONS]\n"
+    "\n"
+    "Runs the Tesselume filter module on image files.\n"
+    "\n"
+    "Commands:\n"
+    "  render   paint the pattern onto a new canvas\n"
+    "  apply    run the filter on a PNG, JPEG or TIFF image\n"
+    "  info     show what the module says about itself: menu, modes, parameters\n"
+    "  about    show the module's about box\n"
+    "\n"
+    "\"tesselume COMMAND --help\" lists a command's options.\n";
+
+constexpr const char* kParameterHelp =
+    "\n"
+    "Parameters, applied in the order given (a later value wins):\n"
+    "  --set NAME=VALUE        one parameter by the name \"tesselume info\" lists, e.g.\n"
+    "                          --set zoom=40 --set \"mixer 1=12\" --set glue=screendim\n"
+    "                          --set symmetry=5-fold --set mirror=on\n"
+    "  --play FILE             every parameter from a file written by --record\n"
+    "Without any, the module runs with its factory settings.\n"
+    "  --record FILE           write the parameters the module ran with, as text\n"
+    "  --dialog                open the filter's dialog before it runs\n"
+    "  --module PATH           the filter module (default: Tesselume.8bf beside this program)\n"
+    "\n"
+    "The output format follows OUT's extension: .png, .jpg/.jpeg or .tif/.tiff.\n"
+    "Ctrl-C stops the run; no output file is written then.\n";
+
+constexpr const char* kRenderHelp =
+    "Usage: tesselume render -o OUT [--size WxH] [--depth 8|16] [--grey] [PARAMETERS]\n"
+    "\n"
+    "Paints the pattern onto a mid-grey canvas and writes it to OUT.\n"
+    "  -o, --output OUT        the image file to write\n"
+    "  --size WxH              the canvas size (default 1024x768)\n"
+    "  --depth 8|16            bits per channel (default 8)\n"
+    "  --grey                  a greyscale canvas instead of RGB\n";
+
+constexpr const char* kApplyHelp =
+    "Usage: tesselume apply IN -o OUT [--mask FILE | --select X,Y,W,H] [PARAMETERS]\n"
+    "\n"
+    "Runs the filter on the image IN (PNG, JPEG or TIFF; 8 or 16 bits; grey or RGB,\n"
+    "with or without alpha) and writes the result to OUT; IN itself is never changed.\n"
+    "An alpha channel is the layer's transparency; an ICC profile is kept.\n"
+    "  -o, --output OUT        the image file to write (may be IN)\n"
+    "  --mask FILE             a grey image of IN's size: its values select (255 fully,\n"
+    "                          0 not at all); the filter runs over its non-zero box\n"
+    "  --select X,Y,W,H        filter this rectangle only\n";
+
+constexpr const char* kInfoHelp =
+    "Usage: tesselume info [--module PATH]\n"
+    "\n"
+    "Prints the module's menu name, category, entry point, image modes, filter cases,\n"
+    "its 36 parameters with their keys, types and ranges, and the two enumerations.\n";
+
+constexpr const char* kAboutHelp =
+    "Usage: tesselume about [--module PATH]\n"
+    "\n"
+    "Shows the module's about box.\n";
+
+// ---- The command line ----
+
+struct CommandLine {
+    std::string command;
+    std::vector<std::string> inputs;
+    std::map<std::string, std::string> values;                   // options that take one value
+    std::set<std::string> flags;
+    std::vector<std::pair<std::string, std::string>> sources;    // --set and --play in order
+};
+
+struct CommandSpec {
+    const char* name;
+    const char* help;
+    std::set<std::string> valued, flags;
+    bool parameters;
+};
+
+const std::vector<CommandSpec>& Commands() {
+    static const std::vector<CommandSpec> specs = {
+        {"render", kRenderHelp, {"--output", "--size", "--depth", "--module", "--record"},
+         {"--grey", "--dialog"}, true},
+        {"apply", kApplyHelp, {"--output", "--mask", "--select", "--module", "--record"},
+         {"--dialog"}, true},
+        {"info", kInfoHelp, {"--module"}, {}, false},
+        {"about", kAboutHelp, {"--module"}, {}, false},
+    };
+    return specs;
+}
+
+Failure ParseCommandLine(const CommandSpec& spec, int argc, char** argv, CommandLine& line) {
+    line.command = spec.name;
+    for (int i = 2; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument.size() < 2 || argument[0] != '-') {
+            line.inputs.push_back(argument);
+            continue;
+        }
+        std::string name = argument == "-o" ? "--output" : argument == "-h" ? "--help" : argument;
+        std::optional<std::string> value;
+        if (const std::size_t equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const bool source = spec.parameters && (name == "--set" || name == "--play");
+        if (name == "--help" || spec.flags.count(name)) {
+            if (value) return Usage(name + " takes no value");
+            line.flags.insert(name);
+            continue;
+        }
+        if (!source && !spec.valued.count(name))
+            return Usage("unknown option " + name + " for " + spec.name + " (see tesselume " + spec.name +
+                         " --help)");
+        if (!value) {
+            if (i + 1 >= argc) return Usage(name + " needs a value");
+            value = argv[++i];
+        }
+        if (source)
+            line.sources.emplace_back(name, *value);
+        else if (!line.values.emplace(name, *value).second)
+            return Usage(name + " is given twice");
+    }
+    return {};
+}
+
+std::string Value(const CommandLine& line, const std::string& name) {
+    const auto found = line.values.find(name);
+    return found == line.values.end() ? std::string() : found->second;
+}
+
+// Splits "a<separator>b..." into integers; false unless exactly count of them.
+bool ParseIntegers(const std::string& text, char separator, std::size_t count, std::vector<int32_t>& numbers) {
+    numbers.clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(separator, start);
+        const std::optional<int32_t> number =
+            ParseInteger(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
+        if (!number) return false;
+        numbers.push_back(*number);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return numbers.size() == count;
+}
+
+// ---- The module ----
+
+std::string DefaultModulePath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (error ? std::filesystem::path("Tesselume.8bf") : self.parent_path() / "Tesselume.8bf").string();
+}
+
+Failure LoadModule(const CommandLine& line, std::unique_ptr<filterhost::Host>& host) {
+    std::string path = Value(line, "--module");
+    if (path.empty()) path = DefaultModulePath();
+    std::string error;
+    host = filterhost::Host::Load(path, filterhost::HostOptions{}, error);
+    if (!host) return Fault("cannot load the module " + path + ": " + error);
+    return {};
+}
+
+// ---- Parameters ----
+
+Failure ReadTextFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Fault("cannot read " + path + ": " + std::strerror(errno));
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    text = contents.str();
+    return {};
+}
+
+// The descriptor the module gets, from --set and --play in their order.
+Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& terms,
+                        filterhost::Descriptor& descriptor) {
+    for (const auto& [option, value] : line.sources) {
+        std::string error;
+        if (option == "--set") {
+            filterhost::DescriptorItem item;
+            if (!ParseSetting(terms, value, item, error)) return Usage(error);
+            MergeItem(descriptor, item);
+        } else if (option == "--play") {
+            std::string text;
+            if (const Failure failure = ReadTextFile(value, text); failure.Failed()) return failure;
+            filterhost::Descriptor played;
+            if (!ParseDescriptor(text, played, error)) return Fault(value + ", " + error);
+            for (const filterhost::DescriptorItem& item : played) MergeItem(descriptor, item);
+        }
+    }
+    return {};
+}
+
+// ---- Images ----
+
+Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
+    std::vector<int32_t> size = {1024, 768};
+    if (line.values.count("--size") && !ParseIntegers(Value(line, "--size"), 'x', 2, size))
+        return Usage("--size takes WIDTHxHEIGHT, e.g. 1024x768");
+    if (size[0] < 1 || size[1] < 1) return Usage("--size must be at least 1x1");
+    const std::string depth = line.values.count("--depth") ? Value(line, "--depth") : "8";
+    if (depth != "8" && depth != "16") return Usage("--depth is 8 or 16");
+    const bool deep = depth == "16";
+    file.image = filterhost::Image::Make(size[0], size[1], line.flags.count("--grey") ? 1 : 3, false, deep ? 16 : 8,
+                                         deep ? 16384 : 128);
+    return {};
+}
+
+// The selection from --mask: grey values 0..255, 16-bit masks scaled down.
+Failure ReadMask(const std::string& path, const filterhost::Image& image, std::vector<uint8_t>& mask) {
+    ImageFile maskFile;
+    std::string error;
+    if (!ReadImageFile(path, maskFile, error)) return Fault("cannot read the mask " + path + ": " + error);
+    const filterhost::Image& m = maskFile.image;
+    if (m.colourPlanes != 1) return Fault("the mask " + path + " is not a grey image");
+    if (m.width != image.width || m.height != image.height)
+        return Fault("the mask " + path + " is " + std::to_string(m.width) + "x" + std::to_string(m.height) +
+                     " but the image is " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    mask.resize(std::size_t(m.width) * std::size_t(m.height));
+    for (int32_t y = 0; y < m.height; ++y)
+        for (int32_t x = 0; x < m.width; ++x) {
+            const uint32_t v = m.At(x, y, 0);
+            mask[std::size_t(y) * std::size_t(m.width) + std::size_t(x)] =
+                uint8_t(m.depth == 16 ? (v * 255 + 16384) / 32768 : v);
+        }
+    if (std::all_of(mask.begin(), mask.end(), [](uint8_t v) { return v == 0; }))
+        return Fault("the mask " + path + " selects nothing");
+    return {};
+}
+
+Failure ReadSelection(const CommandLine& line, const filterhost::Image& image, filterhost::Job& job) {
+    if (line.values.count("--mask") && line.values.count("--select"))
+        return Usage("give --mask or --select, not both");
+    if (line.values.count("--mask")) return ReadMask(Value(line, "--mask"), image, job.mask);
+    if (!line.values.count("--select")) return {};
+    std::vector<int32_t> r;
+    if (!ParseIntegers(Value(line, "--select"), ',', 4, r)) return Usage("--select takes X,Y,W,H");
+    if (r[0] < 0 || r[1] < 0 || r[2] < 1 || r[3] < 1 || r[2] > image.width - r[0] || r[3] > image.height - r[1])
+        return Usage("--select " + Value(line, "--select") + " does not lie inside the " +
+                     std::to_string(image.width) + "x" + std::to_string(image.height) + " image");
+    job.filterRect = Rect{int16_t(r[1]), int16_t(r[0]), int16_t(r[1] + r[3]), int16_t(r[0] + r[2])};
+    return {};
+}
+
+// ---- Writing ----
+
+Failure WriteWhole(const std::string& path, const std::function<bool(const std::string&, std::string&)>& write) {
+    PendingFile pending;
+    std::string error;
+    if (!pending.Open(path, error) || !write(pending.TempPath(), error))
+        return Fault("cannot write " + path + ": " + error);
+    if (Interrupted()) return {kExitInterrupted, "interrupted; " + path + " not written"};
+    if (!pending.Commit(error)) return Fault("cannot write " + path + ": " + error);
+    return {};
+}
+
+Failure WriteRecord(const std::string& path, const filterhost::RunReport& report,
+                    const filterhost::Terminology& terms) {
+    if (!report.recorded) return Fault("the module returned no parameters to record");
+    const std::string text = FormatDescriptor(*report.recorded, terms);
+    return WriteWhole(path, [&](const std::string& temp, std::string& error) {
+        std::ofstream out(temp, std::ios::binary);
+        out << text;
+        out.close();
+        if (!out) error = std::strerror(errno);
+        return bool(out);
+    });
+}
+
+// ---- render and apply ----
+
+int RunFilter(const CommandLine& line) {
+    const bool render = line.command == "render";
+    const std::string output = Value(line, "--output");
+    if (output.empty()) return Report(Usage("-o OUT is required (see tesselume " + line.command + " --help)"));
+    const std::optional<FileFormat> format = FormatForPath(output);
+    if (!format) return Report(Usage("cannot tell the format of " + output + ": use .png, .jpg, .jpeg, .tif or .tiff"));
+    if (render && !line.inputs.empty()) return Report(Usage("render takes no input file: " + line.inputs[0]));
+    if (!render && line.inputs.size() != 1) return Report(Usage("apply takes one input file"));
+
+    ImageFile file;
+    if (render) {
+        if (const Failure failure = MakeCanvas(line, file); failure.Failed()) return Report(failure);
+    } else {
+        std::string error;
+        if (!ReadImageFile(line.inputs[0], file, error))
+            return Report(Fault("cannot read " + line.inputs[0] + ": " + error));
+    }
+    if (file.image.width > 32767 || file.image.height > 32767)
+        return Report(Fault("the image is larger than the 32767 pixels the filter protocol can address"));
+
+    filterhost::Job job;
+    if (const Failure failure = ReadSelection(line, file.image, job); failure.Failed()) return Report(failure);
+
+    std::unique_ptr<filterhost::Host> host;
+    if (const Failure failure = LoadModule(line, host); failure.Failed()) return Report(failure);
+    filterhost::Descriptor descriptor;
+    if (const Failure failure = BuildDescriptor(line, host->Terms(), descriptor); failure.Failed())
+        return Report(failure);
+
+    // Without the dialog the module always gets a descriptor, so an empty one runs the
+    // factory settings rather than whatever the last dialog left behind.
+    const bool dialog = line.flags.count("--dialog") > 0;
+    job.showDialog = dialog;
+    if (!dialog || !descriptor.empty()) job.play = descriptor;
+    job.playInfo = dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
+    job.iccProfile = file.iccProfile;
+    job.shouldAbort = Interrupted;
+
+    CatchInterrupt();
+    std::string error;
+    filterhost::RunReport report;
+    {
+        ProgressBar bar;
+        job.onProgress = [&bar](int32_t done, int32_t total) { bar.Show(done, total); };
+        report = host->Run(file.image, job, error);
+        job.onProgress = nullptr;
+    }
+    if (Interrupted()) return Report({kExitInterrupted, "interrupted; " + output + " not written"});
+    if (report.result == userCanceledErr) return Report(Fault("cancelled; " + output + " not written"));
+    if (report.result != noErr)
+        return Report(Fault("the module failed (result " + std::to_string(report.result) + ")" +
+                            (error.empty() ? "" : ": " + error)));
+
+    Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
+        return WriteImageFile(temp, *format, file, writeError);
+    });
+    if (!failure.Failed() && line.values.count("--record"))
+        failure = WriteRecord(Value(line, "--record"), report, host->Terms());
+    return Report(failure);
+}
+
+// ---- info and about ----
+
+const char* ImageModeName(int16_t mode) {
+    static const char* const names[] = {"bitmap", "greyscale", "indexed colour", "RGB", "CMYK", "HSL",
+                                        "HSB", "multichannel", "duotone", "Lab", "16-bit greyscale", "48-bit RGB",
+                                        "48-bit Lab", "64-bit CMYK", "deep multichannel", "16-bit duotone",
+                                        "96-bit RGB", "32-bit greyscale"};
+    return names[mode];
+}
+
+std::string AcceptedModes(const filterhost::PropertyList& list, bool readEnableExpression) {
+    std::string modes;
+    for (int16_t mode = plugInModeBitmap; mode <= plugInModeGray32; ++mode)
+        if (filterhost::AcceptsImageMode(list, mode, readEnableExpression))
+            modes += (modes.empty() ? "" : ", ") + std::string(ImageModeName(mode));
+    return modes.empty() ? "none" : modes;
+}
+
+int Info(const filterhost::Host& host) {
+    const filterhost::PropertyList& list = host.Properties();
+    const filterhost::Terminology& terms = host.Terms();
+    static const char* const caseNames[7] = {
+        "flat image, no selection",           "flat image, with selection",
+        "floating selection",                 "editable transparency, no selection",
+        "editable transparency, with selection", "protected transparency, no selection",
+        "protected transparency, with selection"};
+
+    std::printf("%s\n", list.name.c_str());
+    std::printf("  category        %s\n", list.category.c_str());
+    std::printf("  kind            %s, interface version %u.%u\n", CodeText(list.kind).c_str(), list.version >> 16,
+                list.version & 0xFFFF);
+    std::printf("  entry point     %s (x86-64)\n", list.entryPoint.c_str());
+    std::printf("  image modes     %s\n", AcceptedModes(list, true).c_str());
+    std::printf("                  (%s for hosts that read only the mode flags)\n", AcceptedModes(list, false).c_str());
+    if (!list.enableExpression.empty())
+        std::printf("  enable          %s\n", list.enableExpression.c_str());
+    if (list.hasTerminology)
+        std::printf("  terminology     %s, event %s %s, resource %d\n", list.terminologyScope.c_str(),
+                    CodeText(list.terminologyClass).c_str(), CodeText(list.terminologyEvent).c_str(),
+                    list.terminologyId);
+    if (list.hasFilterCases) {
+        std::printf("  filter cases    input, output, flags\n");
+        for (int i = 0; i < 7; ++i) {
+            const filterhost::FilterCaseInfo& c = list.filterCases[i];
+            std::printf("    %-40s %u %u %u %u\n", caseNames[i], c.inputHandling, c.outputHandling, c.flags1,
+                        c.flags2);
+        }
+    }
+    std::printf("\n%s: %s (suite %s, event \"%s\")\n", terms.suiteName.c_str(), terms.suiteDescription.c_str(),
+                CodeText(terms.suiteId).c_str(), terms.eventDescription.c_str());
+    std::printf("\nParameters (%zu)\n  %-18s %-5s %-5s %s\n", terms.parameters.size(), "name", "key", "type", "range");
+    for (const filterhost::TermParameter& parameter : terms.parameters) {
+        std::string range = "values below";
+        if (parameter.type == typeInteger || parameter.type == typeBoolean) {
+            const ParameterInfo* entry = ParameterEntry(parameter.key);
+            range = !entry                                  ? "any integer"
+                    : entry->kind == ParamKind::boolean ? "on or off"
+                                                        : std::to_string(entry->minimum) + " to " +
+                                                              std::to_string(entry->maximum);
+        }
+        std::printf("  %-18s %-5s %-5s %s\n", parameter.name.c_str(), CodeText(parameter.key).c_str(),
+                    CodeText(parameter.type).c_str(), range.c_str());
+    }
+    for (const filterhost::TermEnumeration& enumeration : terms.enumerations) {
+        std::printf("\nEnumeration %s (%zu values)\n", CodeText(enumeration.type).c_str(), enumeration.values.size());
+        for (const filterhost::TermEnumValue& value : enumeration.values)
+            std::printf("  %-5s %s\n", CodeText(value.key).c_str(), value.name.c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command.empty() || command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kMainHelp, command.empty() ? stderr : stdout);
+        return command.empty() ? kExitUsage : kExitOk;
+    }
+    const auto& specs = Commands();
+    const auto spec = std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& s) { return command == s.name; });
+    if (spec == specs.end())
+        return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, info and about"));
+
+    CommandLine line;
+    if (const Failure failure = ParseCommandLine(*spec, argc, argv, line); failure.Failed()) return Report(failure);
+    if (line.flags.count("--help")) {
+        std::fputs(spec->help, stdout);
+        if (spec->parameters) std::fputs(kParameterHelp, stdout);
+        return kExitOk;
+    }
+    if (spec->parameters) return RunFilter(line);
+    if (!line.inputs.empty()) return Report(Usage(command + " takes no file: " + line.inputs[0]));
+
+    std::unique_ptr<filterhost::Host> host;
+    if (const Failure failure = LoadModule(line, host); failure.Failed()) return Report(failure);
+    if (command == "info") return Info(*host);
+    const OSErr result = host->About();
+    if (result != noErr) return Report(Fault("the about box failed (result " + std::to_string(result) + ")"));
+    return kExitOk;
+}
+
+}  // namespace tesselume
