@@ -1,0 +1,96 @@
+// Colour waves: the tables' stated entries, the colour index and the smooth lookup.
+#include <gtest/gtest.h>
+
+#include "host/HostUtil.h"
+#include "pattern/ColourWaves.h"
+#include "settings/Settings.h"
+
+namespace {
+
+TEST(ColourWaves, TablesHoldTheStatedEntries) {
+    Settings s;
+    InitialiseSettings(s, nullptr);
+    // Zero cycles: every table is the identity, whatever phase, shift and amplitude say.
+    s.redCycles = s.greenCycles = s.blueCycles = 0;
+    ColourTables tables;
+    BuildColourTables(s, tables);
+    for (int i = 0; i < 256; ++i) {
+        EXPECT_EQ(tables.red[i], i);
+        EXPECT_EQ(tables.green[i], i);
+        EXPECT_EQ(tables.blue[i], i);
+    }
+    // One cycle, phase 0, shift 0, amplitude 100: one full sine period that never
+    // reaches 255 because of the truncation.
+    uint8_t table[256];
+    buildColourWave(1.0, 0.0, 0.0, 1.0, table);
+    EXPECT_EQ(table[0], 127);
+    EXPECT_EQ(table[255], 127);
+    EXPECT_EQ(table[64], 0);
+    EXPECT_EQ(table[191], 254);
+    for (int i = 0; i < 256; ++i) EXPECT_LT(table[i], 255);
+    // Shift 50 pushes the top of the wave to about 318, which wraps to 62.
+    buildColourWave(1.0, 0.0, 0.5, 1.0, table);
+    EXPECT_EQ(table[191], 62);
+    // The channels use their own settings: a half-turn phase flips red's wave.
+    s.redCycles = s.greenCycles = s.blueCycles = 1;
+    s.redPhase = 100;
+    s.greenPhase = 0;
+    s.redShift = s.greenShift = 0;
+    s.redAmplitude = s.greenAmplitude = 100;
+    BuildColourTables(s, tables);
+    EXPECT_EQ(tables.green[64], 0);
+    EXPECT_EQ(tables.red[64], 254);
+}
+
+TEST(ColourWaves, ColourIndexTruncatesAndWraps) {
+    EXPECT_EQ(ColourIndex(1.0f), 255);
+    EXPECT_EQ(ColourIndex(0.5f), 127);
+    EXPECT_EQ(ColourIndex(0.0f), 0);
+    EXPECT_EQ(ColourIndex(200.0f / 255.0f), 200);
+    EXPECT_EQ(ColourIndex(1.5f), 382 & 255);   // beyond 1 the index wraps
+    EXPECT_EQ(ColourIndex(-0.5f), -127 & 255); // truncation toward zero, then the low bits
+    EXPECT_EQ(ColourIndex(1e20f), 0);
+}
+
+TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
+    Current() = CurrentCall{};
+    ImageStore ramp;
+    InitialiseImage(&ramp, nullptr, nullptr);
+    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    // A sawtooth table: neighbouring entries differ a lot, so blurred levels differ
+    // visibly from level 0.
+    ColourTables tables;
+    for (int i = 0; i < 256; ++i) {
+        tables.red[i] = uint8_t((i % 2) * 255);
+        tables.green[i] = uint8_t(i);
+        tables.blue[i] = uint8_t(255 - i);
+    }
+    FillRamp(ramp, tables);
+    // No neighbour (first pixel of the render): level 0, read at the entry's centre.
+    for (int i : {0, 17, 128, 255}) {
+        float prev = -1.0f, above = -1.0f;
+        const float t = (float(i) + 0.5f) / 256.0f;
+        const IntRGBA colour = SmoothColour(ramp, t, prev, above);
+        EXPECT_EQ(colour.red, tables.red[i]);
+        EXPECT_EQ(colour.green, tables.green[i]);
+        EXPECT_EQ(colour.blue, tables.blue[i]);
+        // The history moves on: above takes the left value, prev takes t.
+        EXPECT_EQ(above, -1.0f);
+        EXPECT_EQ(prev, t);
+    }
+    // Equal neighbours: still level 0.
+    const float t = 100.5f / 256.0f;
+    float prev = t, above = t;
+    EXPECT_EQ(SmoothColour(ramp, t, prev, above).red, tables.red[100]);
+    // A large jump from the pixel above (d = 0.25 * 255, level about 5.5) reads a
+    // blurred level where the sawtooth averages out to the middle.
+    prev = t;
+    above = t + 0.25f;
+    const IntRGBA blurred = SmoothColour(ramp, t, prev, above);
+    EXPECT_EQ(above, t);  // the left neighbour's value goes to the row buffer
+    EXPECT_GT(blurred.red, 64);
+    EXPECT_LT(blurred.red, 192);
+    ReleaseImage(&ramp);
+}
+
+}  // namespace
