@@ -1,0 +1,252 @@
+// Glue modes: every mode stays within the path's scale, and the cases where a wrong
+// shift, sign, operand order or channel rotation would show give the stated values.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "settings/Parameters.h"
+#include "store/Glue.h"
+
+namespace {
+
+const std::set<int32_t> kWholeColourModes = {15, 16, 22, 23, 28, 29, 46, 47, 48, 49,
+                                             50, 51, 53, 54, 55, 56, 57, 59, 60, 61};
+
+struct PingPong {
+    int32_t table[256];
+    PingPong() { BuildPingPongTable(table); }
+};
+const PingPong kPingPong;
+
+int32_t Full(GluePath path) { return path == GluePath::bits8 ? 255 : 32768; }
+
+GlueColour Grey(int32_t v) { return {v, v, v}; }
+
+// One channel of a per-channel mode, fed through all three channels.
+int32_t Channel(int32_t mode, GluePath path, int32_t p, int32_t d) {
+    const GlueColour r = Glue(mode, path, Grey(p), Grey(d), kPingPong.table);
+    EXPECT_TRUE(r.r == r.g && r.g == r.b) << "mode " << mode;
+    return r.r;
+}
+
+// A value on the path's scale; one time in four an edge of the scale or its middle.
+int32_t RandomValue(std::mt19937& random, int32_t full) {
+    if (random() % 4 == 0) {
+        const int32_t half = full == 255 ? 128 : 16384;
+        const int32_t edges[] = {0, 1, half - 1, half, half + 1, full - 1, full};
+        return edges[random() % 7];
+    }
+    return int32_t(random() % uint32_t(full + 1));
+}
+
+::testing::AssertionResult InRange(const std::vector<GlueColour>& row, int32_t full) {
+    for (const GlueColour& c : row) {
+        for (int32_t v : {c.r, c.g, c.b}) {
+            if (v < 0 || v > full) return ::testing::AssertionFailure() << "result " << v;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(Glue, PerChannelModesStayInRangeForEveryPairOnThe8BitPath) {
+    // Each channel gets every (p, d) pair once over the loops, from differently
+    // ordered inputs, so a mode that mixes up channels also shows up as a mismatch.
+    std::vector<GlueColour> p(256), d(256), out(256);
+    for (int32_t mode = 2; mode <= kGlueModeLast; ++mode) {
+        if (kWholeColourModes.count(mode)) continue;
+        for (int32_t dv = 0; dv < 256; ++dv) {
+            for (int32_t i = 0; i < 256; ++i) {
+                p[size_t(i)] = {i, 255 - i, i ^ 0x5a};
+                d[size_t(i)] = {dv, 255 - dv, dv ^ 0xa5};
+            }
+            GlueRow(mode, GluePath::bits8, p.data(), d.data(), out.data(), 256, kPingPong.table);
+            ASSERT_TRUE(InRange(out, 255)) << GlueModeName(mode) << " d " << dv;
+            for (int32_t i = 0; i < 256; i += 37) {
+                ASSERT_EQ(out[size_t(i)].g, Channel(mode, GluePath::bits8, 255 - i, 255 - dv)) << mode;
+                ASSERT_EQ(out[size_t(i)].b, Channel(mode, GluePath::bits8, i ^ 0x5a, dv ^ 0xa5)) << mode;
+            }
+        }
+    }
+}
+
+TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
+    // Fixed seed; 2.5 million pairs per path, a third of them through the slower
+    // whole-colour modes.
+    constexpr int32_t kRow = 512;
+    std::mt19937 random(20240611);
+    std::vector<GlueColour> p(kRow), d(kRow), out(kRow);
+    for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
+        const int32_t full = Full(path);
+        for (int32_t mode = 0; mode <= kGlueModeLast + 1; ++mode) {
+            const int rows = kWholeColourModes.count(mode) ? 80 : 40;
+            for (int row = 0; row < rows; ++row) {
+                for (int32_t i = 0; i < kRow; ++i) {
+                    p[size_t(i)] = {RandomValue(random, full), RandomValue(random, full), RandomValue(random, full)};
+                    d[size_t(i)] = {RandomValue(random, full), RandomValue(random, full), RandomValue(random, full)};
+                }
+                GlueRow(mode, path, p.data(), d.data(), out.data(), kRow, kPingPong.table);
+                ASSERT_TRUE(InRange(out, full)) << GlueModeName(mode) << " path " << int(path);
+                // In place over the pattern gives the same row.
+                GlueRow(mode, path, p.data(), d.data(), p.data(), kRow, kPingPong.table);
+                for (int32_t i = 0; i < kRow; ++i) {
+                    ASSERT_EQ(p[size_t(i)].r, out[size_t(i)].r);
+                    ASSERT_EQ(p[size_t(i)].b, out[size_t(i)].b);
+                }
+            }
+        }
+    }
+}
+
+TEST(Glue, PingPongTable) {
+    const int32_t* t = kPingPong.table;
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[1], 2);
+    EXPECT_EQ(t[127], 254);
+    EXPECT_EQ(t[128], 255);
+    EXPECT_EQ(t[129], 253);
+    EXPECT_EQ(t[255], 1);
+}
+
+TEST(Glue, StatedValuesOfTheIntegerModes) {
+    const GluePath b8 = GluePath::bits8, b16 = GluePath::bits16;
+    // Procedural +: nearly the pattern at the middle of the 8-bit table, the average
+    // on the 16-bit path.
+    EXPECT_EQ(Channel(2, b8, 200, 128), (255 * 200) >> 8);
+    EXPECT_EQ(Channel(2, b8, 200, 0), 0);
+    EXPECT_EQ(Channel(2, b8, 0, 255), 253);
+    EXPECT_EQ(Channel(2, b16, 1000, 16384), (8192 * 1000 + 8192 * 16384) >> 14);
+    EXPECT_EQ(Channel(2, b16, 1000, 32768), 32768);
+    // Difference is the product form, hard diff the absolute difference.
+    EXPECT_EQ(Channel(4, b8, 128, 128), 127);
+    EXPECT_EQ(Channel(26, b8, 128, 128), 0);
+    EXPECT_EQ(Channel(26, b8, 20, 200), 180);
+    EXPECT_EQ(Channel(14, b8, 0, 255), 255);
+    EXPECT_EQ(Channel(4, b8, 0, 255), 254);
+    EXPECT_EQ(Channel(14, b8, 255, 255), 0);
+    EXPECT_EQ(Channel(4, b8, 255, 255), 0);
+    EXPECT_EQ(Channel(14, b16, 0, 32768), 32768);
+    EXPECT_EQ(Channel(14, b16, 12345, 23456), Channel(4, b16, 12345, 23456));
+    EXPECT_EQ(Channel(17, b8, 127, 1), 0);
+    EXPECT_EQ(Channel(17, b8, 128, 1), 2);
+    EXPECT_EQ(Channel(17, b16, 16384, 100), 100);
+    // Vivid a on the 16-bit path runs at 8-bit precision and comes back.
+    EXPECT_EQ(Channel(20, b16, 16384, 16384), (128 << 7) | (128 >> 1));
+    EXPECT_EQ(Channel(20, b16, 32768, 200), 32768);
+    EXPECT_EQ(Channel(20, b16, 32768, 100), 0);
+    // Dodge and burn at the ends of the pattern.
+    for (int32_t d : {1, 2, 128, 255}) EXPECT_EQ(Channel(30, b8, 255, d), 255);
+    EXPECT_EQ(Channel(30, b8, 255, 0), 0);
+    for (int32_t d : {0, 1, 32768}) EXPECT_EQ(Channel(30, b16, 32768, d), 32768);
+    EXPECT_EQ(Channel(31, b8, 0, 255), 255);
+    for (int32_t d : {0, 1, 254}) EXPECT_EQ(Channel(31, b8, 0, d), 0);
+    EXPECT_EQ(Channel(31, b16, 32768, 16384), 16385);  // 16383.5 truncated towards zero
+    // Bitwise modes.
+    EXPECT_EQ(Channel(36, b8, 0xf0, 0x3c), 0x30);
+    EXPECT_EQ(Channel(37, b8, 0xf0, 0x3c), 0xfc);
+    EXPECT_EQ(Channel(38, b8, 0xf0, 0x3c), 0xcc);
+    // Queen is the mirror of king on the 16-bit path only.
+    EXPECT_EQ(Channel(34, b16, 30000, 10000), Channel(33, b16, 10000, 30000));
+    EXPECT_EQ(Channel(34, b8, 200, 100), 121);
+    // Hard mix switches exactly past the full scale.
+    EXPECT_EQ(Channel(52, b8, 100, 155), 0);
+    EXPECT_EQ(Channel(52, b8, 100, 156), 255);
+    EXPECT_EQ(Channel(52, b16, 16384, 16384), 0);
+    EXPECT_EQ(Channel(52, b16, 16384, 16385), 32768);
+    // Dextrous: full for two blacks, half for equal values.
+    EXPECT_EQ(Channel(58, b8, 0, 0), 255);
+    EXPECT_EQ(Channel(58, b16, 0, 0), 32768);
+    EXPECT_EQ(Channel(58, b8, 77, 77), 127);
+    EXPECT_EQ(Channel(58, b16, 5000, 5000), 16384);
+    // Multibright and screendim at the ends.
+    EXPECT_EQ(Channel(39, b16, 32768, 32768), 32768);
+    EXPECT_EQ(Channel(62, b8, 255, 0), 255);
+    EXPECT_EQ(Channel(62, b16, 0, 0), 0);
+}
+
+TEST(Glue, ChannelRotationsTakeTheirWeightsFromTheStatedChannels) {
+    const GlueColour p{200, 100, 50}, d{10, 20, 30};
+    auto glue = [&](int32_t mode) { return Glue(mode, GluePath::bits8, p, d, kPingPong.table); };
+    auto expect = [](GlueColour got, GlueColour want, int32_t mode) {
+        EXPECT_EQ(got.r, want.r) << mode;
+        EXPECT_EQ(got.g, want.g) << mode;
+        EXPECT_EQ(got.b, want.b) << mode;
+    };
+    expect(glue(48), {125, 84, 34}, 48);
+    expect(glue(49), {162, 37, 42}, 49);
+    expect(glue(50), {185, 90, 49}, 50);
+    expect(glue(51), {177, 96, 48}, 51);
+    // 16-bit: lerp weights on 32768.
+    const GlueColour wide = Glue(48, GluePath::bits16, {20000, 16384, 0}, {0, 32768, 32768}, kPingPong.table);
+    expect(wide, {10000, 16384, 20000}, 48);
+}
+
+TEST(Glue, BrightAndDimCompareLumasWithoutTheLowBits) {
+    // Lumas 15760 and 15711 agree above the low 8 bits: both modes keep the pattern.
+    const GlueColour p{100, 50, 20}, d{99, 50, 21};
+    for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
+        for (int32_t mode : {28, 29}) {
+            const GlueColour r = Glue(mode, path, p, d, kPingPong.table);
+            EXPECT_EQ(r.r, 100) << mode;
+            EXPECT_EQ(r.b, 20) << mode;
+        }
+    }
+    const GlueColour light{200, 200, 200}, dark{10, 90, 40};
+    EXPECT_EQ(Glue(28, GluePath::bits8, light, dark, kPingPong.table).g, 200);
+    EXPECT_EQ(Glue(28, GluePath::bits8, dark, light, kPingPong.table).g, 200);
+    EXPECT_EQ(Glue(29, GluePath::bits8, light, dark, kPingPong.table).g, 90);
+    EXPECT_EQ(Glue(29, GluePath::bits8, dark, light, kPingPong.table).g, 90);
+}
+
+TEST(Glue, GreyInputsToTheHslModes) {
+    // Color with a grey pattern: a grey at the image's normalised luma,
+    // (77 * 200 + 150 * 40 + 28 * 10) >> 8 = 84.
+    const GlueColour c = Glue(15, GluePath::bits8, Grey(90), {200, 40, 10}, kPingPong.table);
+    EXPECT_EQ(c.r, c.g);
+    EXPECT_EQ(c.g, c.b);
+    EXPECT_EQ(c.r, 84);
+    // Frontal with greys, black or white: the grey of the smaller lightness.
+    for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
+        const int32_t full = Full(path);
+        const int32_t pairs[][2] = {{full, 0}, {0, full}, {full, full}, {full * 3 / 4, full / 4}, {full / 5, full / 2}};
+        for (const auto& pair : pairs) {
+            const GlueColour r = Glue(53, path, Grey(pair[0]), Grey(pair[1]), kPingPong.table);
+            const int32_t want = std::min(pair[0], pair[1]);
+            EXPECT_EQ(r.r, want) << pair[0] << " " << pair[1];
+            EXPECT_EQ(r.g, want);
+            EXPECT_EQ(r.b, want);
+        }
+    }
+}
+
+TEST(Glue, ColourModesGiveBackAColourGluedOntoItself) {
+    // With p = d, frontal's chroma-plane mix and hue's and saturation's corrected
+    // lightness round trip must return the colour: wrong hue conventions, angle
+    // quadrants or lightness inverses would not.
+    std::mt19937 random(7);
+    for (int n = 0; n < 20000; ++n) {
+        const GlueColour c{int32_t(random() % 256), int32_t(random() % 256), int32_t(random() % 256)};
+        for (int32_t mode : {22, 23, 53}) {
+            const GlueColour r = Glue(mode, GluePath::bits8, c, c, kPingPong.table);
+            ASSERT_NEAR(r.r, c.r, 2) << mode << ": " << c.r << " " << c.g << " " << c.b;
+            ASSERT_NEAR(r.g, c.g, 2) << mode << ": " << c.r << " " << c.g << " " << c.b;
+            ASSERT_NEAR(r.b, c.b, 2) << mode << ": " << c.r << " " << c.g << " " << c.b;
+        }
+    }
+}
+
+TEST(Glue, IndexesOutsideTheModesLeaveThePattern) {
+    const GlueColour p{12, 200, 99}, d{250, 3, 40};
+    for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
+        for (int32_t mode : {0, 1, 63, -1, 1000, -2147483647 - 1}) {
+            const GlueColour r = Glue(mode, path, p, d, kPingPong.table);
+            EXPECT_EQ(r.r, 12) << mode;
+            EXPECT_EQ(r.g, 200) << mode;
+            EXPECT_EQ(r.b, 99) << mode;
+        }
+    }
+}
