@@ -11,6 +11,7 @@
 
 #include "PIFilter.h"
 #include "host/HostUtil.h"
+#include "pattern/RenderContext.h"
 
 struct ImageStore;
 struct Settings;
@@ -59,6 +60,7 @@ struct WorkBlock {
     int32_t progressCounter; // progress pacing: 5-bit counter
     int32_t progressLast;    //   and the last value reported
     int32_t abortCounter;    // abort pacing: 5-bit counter
+    RenderContext render;    // the renderer's colour tables, ramp image and destination
 };
 static_assert(sizeof(WorkBlock) <= kWorkBlockBytes, "the work block overflows its buffer");
 

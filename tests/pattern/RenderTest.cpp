@@ -1,0 +1,192 @@
+// Whole renders through the filterhost library: the module loaded from its file,
+// settings played in as a scripting descriptor, the image filtered in place.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "FilterHost.h"
+#include "settings/Parameters.h"
+
+namespace {
+
+using filterhost::Descriptor;
+using filterhost::Image;
+
+Settings Factory() {
+    Settings s;
+    InitialiseSettings(s, nullptr);
+    return s;
+}
+
+// The 36 parameters of s as the descriptor a recorded step would replay.
+Descriptor Play(const Settings& s) {
+    Descriptor d;
+    for (const ParameterInfo& p : kParameters) {
+        const int32_t v = s.*p.field;
+        switch (p.kind) {
+        case ParamKind::integer: d.push_back({p.key, typeInteger, v, 0, 0}); break;
+        case ParamKind::boolean: d.push_back({p.key, typeBoolean, v ? 1 : 0, 0, 0}); break;
+        case ParamKind::glue: d.push_back({p.key, typeEnumerated, 0, kGlueType, IndexToCode(v, EnumType::glue)}); break;
+        case ParamKind::symmetry:
+            d.push_back({p.key, typeEnumerated, 0, kSymmetryType, IndexToCode(v, EnumType::symmetry)});
+            break;
+        }
+    }
+    return d;
+}
+
+// An image whose samples differ from pixel to pixel and channel to channel.
+Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
+    Image image = Image::Make(width, height, colourPlanes, false, depth, 0);
+    const int32_t maximum = depth == 16 ? 32768 : 255;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t p = 0; p < colourPlanes; ++p) image.At(x, y, p) = uint16_t((x * 7 + y * 13 + p * 61) % maximum);
+    return image;
+}
+
+class Renderer {
+public:
+    Renderer() {
+        std::string error;
+        host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
+        EXPECT_TRUE(host) << error;
+    }
+    void Render(Image& image, const Settings& s) {
+        filterhost::Job job;
+        job.play = Play(s);
+        std::string error;
+        const filterhost::RunReport report = host->Run(image, job, error);
+        EXPECT_EQ(report.result, noErr) << error;
+    }
+
+private:
+    std::unique_ptr<filterhost::Host> host;
+};
+
+// Pixels of a square image that differ from the pixel a quarter turn away; with
+// skipDiagonals, pixels on the two diagonals are left out.
+int32_t QuarterTurnMismatches(const Image& image, bool skipDiagonals) {
+    const int32_t n = image.width;
+    int32_t mismatches = 0;
+    for (int32_t y = 0; y < n; ++y)
+        for (int32_t x = 0; x < n; ++x) {
+            if (skipDiagonals && (x == y || x == n - 1 - y)) continue;
+            for (int32_t p = 0; p < image.colourPlanes; ++p)
+                if (image.At(x, y, p) != image.At(n - 1 - y, x, p)) {
+                    ++mismatches;
+                    break;
+                }
+        }
+    return mismatches;
+}
+
+TEST(Render, FourFoldMatchesItselfTurnedByAQuarterTurn) {
+    Renderer renderer;
+    Settings s = Factory();
+    s.smooth = 0;
+    s.symmetry = 3;  // 4-fold
+    // Without mixer sharpness, floating rounding moves at most a few pixels across a
+    // colour boundary.
+    s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
+    Image plain = Source(96, 96, 3, 8);
+    renderer.Render(plain, s);
+    EXPECT_LE(QuarterTurnMismatches(plain, false), 5);
+    // The factory sharpness raises each mixer term to a power below 1, whose slope is
+    // unbounded at 0. The diagonals fold onto the line x = 0, where the terms are 0
+    // up to rounding, so there the rounding shows; everywhere else it must not.
+    s = Factory();
+    s.smooth = 0;
+    s.symmetry = 3;
+    Image factory = Source(96, 96, 3, 8);
+    renderer.Render(factory, s);
+    EXPECT_LE(QuarterTurnMismatches(factory, true), 5);
+    // The 2-fold pattern is not quarter-turn symmetric: the comparison can tell.
+    s.symmetry = 1;
+    Image twoFold = Source(96, 96, 3, 8);
+    renderer.Render(twoFold, s);
+    EXPECT_GT(QuarterTurnMismatches(twoFold, true), 96 * 96 / 4);
+}
+
+TEST(Render, StatedValues) {
+    Renderer renderer;
+    // All mixers off: t = 0.5 everywhere, colour index 127, and density 0 makes the
+    // tables the identity: every sample is 127, whatever the source held.
+    Settings s = Factory();
+    s.mixer1 = s.mixer2 = s.mixer3 = 0;
+    s.density = 0;
+    for (int32_t smooth = 0; smooth <= 1; ++smooth) {
+        s.smooth = smooth;  // the flat pattern reads level 0 between entries 127 and 128
+        Image flat = Source(17, 9, 3, 8);
+        renderer.Render(flat, s);
+        for (uint16_t sample : flat.samples) ASSERT_EQ(sample, 127);
+    }
+    // Density 0 with the factory mixers: a grey ramp, red = green = blue, not flat.
+    s = Factory();
+    s.density = 0;
+    Image grey = Source(40, 30, 3, 8);
+    renderer.Render(grey, s);
+    int32_t lightest = 0, darkest = 255;
+    for (int32_t y = 0; y < 30; ++y)
+        for (int32_t x = 0; x < 40; ++x) {
+            ASSERT_EQ(grey.At(x, y, 0), grey.At(x, y, 1));
+            ASSERT_EQ(grey.At(x, y, 0), grey.At(x, y, 2));
+            lightest = std::max<int32_t>(lightest, grey.At(x, y, 0));
+            darkest = std::min<int32_t>(darkest, grey.At(x, y, 0));
+        }
+    EXPECT_GT(lightest - darkest, 100);
+    // The same loaded module renders again with density 1: its tables are rebuilt.
+    s.density = 1;
+    Image coloured = Source(40, 30, 3, 8);
+    renderer.Render(coloured, s);
+    int32_t colourful = 0;
+    for (int32_t y = 0; y < 30; ++y)
+        for (int32_t x = 0; x < 40; ++x) colourful += coloured.At(x, y, 0) != coloured.At(x, y, 2);
+    EXPECT_GT(colourful, 40 * 30 / 2);
+    // A white pattern (amplitude 0, shift 100) on a grey image gives 254.
+    s = Factory();
+    s.redAmplitude = s.greenAmplitude = s.blueAmplitude = 0;
+    s.redShift = s.greenShift = s.blueShift = 100;
+    Image white = Source(11, 7, 1, 8);
+    renderer.Render(white, s);
+    for (uint16_t sample : white.samples) ASSERT_EQ(sample, 254);
+}
+
+TEST(Render, SixteenBitIsTheEightBitRenderTimes128) {
+    Renderer renderer;
+    for (int32_t smooth = 0; smooth <= 1; ++smooth) {
+        Settings s = Factory();
+        s.smooth = smooth;
+        Image eight = Source(50, 37, 3, 8), sixteen = Source(50, 37, 3, 16);
+        renderer.Render(eight, s);
+        renderer.Render(sixteen, s);
+        for (std::size_t i = 0; i < eight.samples.size(); ++i)
+            ASSERT_EQ(sixteen.samples[i], eight.samples[i] * 128) << i << " smooth " << smooth;
+    }
+}
+
+TEST(Render, SmoothSoftensOnlyWhereBandsAreFine) {
+    Renderer renderer;
+    Settings s = Factory();
+    s.smooth = 0;
+    Image sharp = Source(120, 80, 3, 8);
+    renderer.Render(sharp, s);
+    s.smooth = 1;
+    Image soft = Source(120, 80, 3, 8);
+    renderer.Render(soft, s);
+    // Level 0 of the ramp holds the tables, so most pixels stay within a step or two
+    // of the table colour; where the pattern changes fast the blur moves them further.
+    int32_t close = 0, moved = 0;
+    for (std::size_t i = 0; i < sharp.samples.size(); ++i) {
+        const int32_t difference = std::abs(int32_t(sharp.samples[i]) - int32_t(soft.samples[i]));
+        close += difference <= 2;
+        moved += difference > 8;
+    }
+    EXPECT_GT(close, int32_t(sharp.samples.size()) / 2);
+    EXPECT_GT(moved, 0);
+}
+
+}  // namespace
