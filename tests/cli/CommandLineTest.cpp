@@ -1,0 +1,320 @@
+// The tesselume program run for real, on files in the test's state folder. The
+// checks hold whatever pattern the module paints: shapes, depths, profiles, the
+// pixels outside the selection, and replays against recordings.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "ImageFiles.h"
+#include "TestImages.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using tesselume::FileFormat;
+using tesselume::ImageFile;
+
+std::string TestPath(const std::string& name) { return (fs::path(std::getenv("TESSELUME_STATE_DIR")) / name).string(); }
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs the program with args, its output and errors going to files.
+Outcome RunProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv = {const_cast<char*>(TESSELUME_PROGRAM)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string outPath = TestPath("stdout.txt"), errPath = TestPath("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    Outcome outcome;
+    if (posix_spawn(&pid, TESSELUME_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    outcome.out = Contents(outPath);
+    outcome.err = Contents(errPath);
+    return outcome;
+}
+
+ImageFile Load(const std::string& path) {
+    ImageFile file;
+    std::string error;
+    EXPECT_TRUE(tesselume::ReadImageFile(path, file, error)) << path << ": " << error;
+    return file;
+}
+
+void Save(const std::string& path, const filterhost::Image& image, std::vector<uint8_t> profile = {}) {
+    ImageFile file;
+    file.image = image;
+    file.iccProfile = std::move(profile);
+    std::string error;
+    ASSERT_TRUE(tesselume::WriteImageFile(path, *tesselume::FormatForPath(path), file, error)) << error;
+}
+
+void ExpectShape(const filterhost::Image& image, int32_t width, int32_t height, int32_t colourPlanes, bool alpha,
+                 int32_t depth) {
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.height, height);
+    EXPECT_EQ(image.colourPlanes, colourPlanes);
+    EXPECT_EQ(image.transparency, alpha);
+    EXPECT_EQ(image.depth, depth);
+}
+
+// True when every pixel outside inside(x, y) has the same samples in both files.
+template <class Inside>
+void ExpectSameOutside(const ImageFile& a, const ImageFile& b, Inside inside) {
+    ASSERT_EQ(a.image.samples.size(), b.image.samples.size());
+    ASSERT_EQ(a.fileSamples.size(), b.fileSamples.size());
+    const bool deep = !a.fileSamples.empty();
+    for (int32_t y = 0; y < a.image.height; ++y)
+        for (int32_t x = 0; x < a.image.width; ++x) {
+            if (inside(x, y)) continue;
+            for (int32_t p = 0; p < a.image.Planes(); ++p) {
+                const std::size_t i = (std::size_t(y) * std::size_t(a.image.width) + std::size_t(x)) *
+                                          std::size_t(a.image.Planes()) + std::size_t(p);
+                ASSERT_EQ(deep ? a.fileSamples[i] : a.image.samples[i], deep ? b.fileSamples[i] : b.image.samples[i])
+                    << "at " << x << "," << y << " plane " << p;
+            }
+        }
+}
+
+TEST(CommandLine, RenderMakesTheCanvasAskedFor) {
+    const std::string standard = TestPath("pattern.png");
+    Outcome outcome = RunProgram({"render", "-o", standard});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");  // no progress bar when stderr is no terminal
+    ExpectShape(Load(standard).image, 1024, 768, 3, false, 8);
+
+    const std::string deep = TestPath("deep.tif");
+    outcome = RunProgram({"render", "--output=" + deep, "--size", "40x30", "--depth", "16", "--grey", "--set", "zoom=9"});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    ExpectShape(Load(deep).image, 40, 30, 1, false, 16);
+
+    const std::string photo = TestPath("small.jpg");
+    outcome = RunProgram({"render", "-o", photo, "--size", "33x17"});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    ExpectShape(Load(photo).image, 33, 17, 3, false, 8);
+}
+
+TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
+    struct Case {
+        const char* in;
+        const char* out;
+        filterhost::Image image;
+    };
+    const Case cases[] = {
+        {"rgba8.png", "rgba8-out.png", clitest::AsymmetricImage(37, 23, 3, true, 8)},
+        {"grey16.png", "grey16-out.png", clitest::AsymmetricImage(29, 31, 1, false, 16)},
+        {"rgb16.tif", "rgb16-out.png", clitest::AsymmetricImage(21, 19, 3, false, 16)},
+        {"greyalpha8.tif", "greyalpha8-out.tif", clitest::AsymmetricImage(18, 12, 1, true, 8)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.in);
+        const bool rgb = c.image.colourPlanes == 3;
+        Save(TestPath(c.in), c.image, clitest::TestProfile(rgb));
+        const Outcome outcome = RunProgram({"apply", TestPath(c.in), "-o", TestPath(c.out), "--select", "3,4,10,5"});
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        const ImageFile in = Load(TestPath(c.in)), out = Load(TestPath(c.out));
+        ExpectShape(out.image, c.image.width, c.image.height, c.image.colourPlanes, c.image.transparency,
+                    c.image.depth);
+        EXPECT_EQ(out.iccProfile, clitest::TestProfile(rgb));
+        ExpectSameOutside(in, out, [](int32_t x, int32_t y) { return x >= 3 && x < 13 && y >= 4 && y < 9; });
+    }
+
+    // A JPEG input works too and gives an 8-bit RGB result.
+    Save(TestPath("photo.jpg"), clitest::AsymmetricImage(24, 16, 3, false, 8), clitest::TestProfile(true));
+    const Outcome outcome = RunProgram({"apply", TestPath("photo.jpg"), "-o", TestPath("photo-out.png")});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    const ImageFile out = Load(TestPath("photo-out.png"));
+    ExpectShape(out.image, 24, 16, 3, false, 8);
+    EXPECT_EQ(out.iccProfile, clitest::TestProfile(true));
+}
+
+TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
+    for (int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const filterhost::Image image = clitest::AsymmetricImage(40, 30, 3, false, depth);
+        Save(TestPath("masked-in.png"), image);
+        // A soft-edged blob off centre, as a 16-bit mask for the 16-bit case.
+        filterhost::Image mask = clitest::AsymmetricImage(40, 30, 1, false, depth);
+        auto selected = [](int32_t x, int32_t y) { return (x - 25) * (x - 25) + (y - 11) * (y - 11) < 60; };
+        for (int32_t y = 0; y < 30; ++y)
+            for (int32_t x = 0; x < 40; ++x)
+                mask.At(x, y, 0) = selected(x, y) ? uint16_t((depth == 16 ? 32768 : 255) * (x % 3 + 1) / 3) : 0;
+        Save(TestPath("mask.png"), mask);
+        const Outcome outcome =
+            RunProgram({"apply", TestPath("masked-in.png"), "-o", TestPath("masked-out.png"), "--mask", TestPath("mask.png")});
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        ExpectSameOutside(Load(TestPath("masked-in.png")), Load(TestPath("masked-out.png")), selected);
+    }
+}
+
+TEST(CommandLine, PlayingARecordingReproducesTheOutput) {
+    const std::string first = TestPath("first.png"), again = TestPath("again.png");
+    const std::string recording = TestPath("steps.txt"), rerecorded = TestPath("steps-again.txt");
+    Outcome outcome = RunProgram({"render", "-o", first, "--size", "64x48", "--set", "zoom=20", "--set", "mixer_2=5",
+                           "--set", "glue=GL11", "--set", "symmetry=5-fold", "--set", "mirror=on", "--record",
+                           recording});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    const std::string text = Contents(recording);
+    EXPECT_NE(text.find("0033 long 20"), std::string::npos) << text;
+    EXPECT_NE(text.find("0002 long 5"), std::string::npos) << text;
+    EXPECT_NE(text.find("GLUE enum GLty GL11"), std::string::npos) << text;
+    EXPECT_NE(text.find("SYky enum SYty SY04"), std::string::npos) << text;
+    EXPECT_NE(text.find("0016 bool true"), std::string::npos) << text;
+
+    outcome = RunProgram({"render", "-o", again, "--size", "64x48", "--play", recording, "--record", rerecorded});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(Contents(again), Contents(first));
+    EXPECT_EQ(Contents(rerecorded), text);
+
+    // A later --set wins over what --play brought.
+    outcome = RunProgram({"render", "-o", again, "--size", "8x8", "--play", recording, "--set", "zoom=70", "--record",
+                   rerecorded});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(Contents(rerecorded).find("0033 long 70"), std::string::npos);
+}
+
+TEST(CommandLine, CtrlCLeavesNoOutputFile) {
+    const std::string output = TestPath("interrupted.png");
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl(TESSELUME_PROGRAM, TESSELUME_PROGRAM, "render", "-o", output.c_str(), "--size", "4000x4000",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait for the progress bar, which shows the run is under way, then press Ctrl-C.
+    std::string seen;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    char buffer[256];
+    while (seen.find('%') == std::string::npos && std::chrono::steady_clock::now() < giveUp) {
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0) break;
+        seen.append(buffer, std::size_t(got));
+    }
+    EXPECT_NE(seen.find('%'), std::string::npos) << seen;
+    kill(pid, SIGINT);
+    std::thread drain([master] {
+        char rest[256];
+        while (read(master, rest, sizeof rest) > 0) {
+        }
+    });
+    int status = 0;
+    waitpid(pid, &status, 0);
+    drain.join();
+    close(master);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(fs::exists(output));
+    for (const fs::directory_entry& entry : fs::directory_iterator(TestPath("")))
+        EXPECT_EQ(entry.path().filename().string().find(".interrupted.png"), std::string::npos) << entry.path();
+}
+
+TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
+    const std::string image = TestPath("good.png");
+    Save(image, clitest::AsymmetricImage(16, 12, 3, true, 8));
+    const std::string original = Contents(image);
+    std::ofstream(TestPath("notes.txt")) << "no image here";
+    std::ofstream(TestPath("bad-play.txt")) << "0033 long 12\n0034 bool perhaps\n";
+    Save(TestPath("rgb-mask.png"), clitest::AsymmetricImage(16, 12, 3, false, 8));
+    Save(TestPath("small-mask.png"), clitest::AsymmetricImage(8, 12, 1, false, 8));
+    Save(TestPath("empty-mask.png"), filterhost::Image::Make(16, 12, 1, false, 8, 0));
+
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"apply", TestPath("missing.png"), "-o", TestPath("o.png")}, 1,
+         "cannot read " + TestPath("missing.png") + ": No such file or directory"},
+        {{"apply", TestPath("notes.txt"), "-o", TestPath("o.png")}, 1,
+         "cannot read " + TestPath("notes.txt") + ": not a PNG, JPEG or TIFF image"},
+        {{"apply", image, "-o", image, "--set", "zoom=500"}, 2, "zoom takes an integer from 0 to 100, not \"500\""},
+        {{"apply", image, "-o", image, "--set", "glue=sparkle"}, 2, "unknown glue \"sparkle\"; the values are: normal, "},
+        {{"render", "-o", TestPath("o.png"), "--set", "bogus=1"}, 2,
+         "unknown parameter \"bogus\"; the parameters are: mixer 1, mixer 2, "},
+        {{"render", "-o", TestPath("o.png"), "--play", TestPath("bad-play.txt")}, 1,
+         TestPath("bad-play.txt") + ", line 2: a bool is true or false"},
+        {{"render", "-o", TestPath("o.png"), "--module", TestPath("nowhere.8bf")}, 1,
+         "cannot load the module " + TestPath("nowhere.8bf") + ": "},
+        {{"info", "--module", TestPath("notes.txt")}, 1, "cannot load the module " + TestPath("notes.txt") + ": "},
+        {{"apply", image, "-o", TestPath("o.png"), "--mask", TestPath("rgb-mask.png")}, 1,
+         "the mask " + TestPath("rgb-mask.png") + " is not a grey image"},
+        {{"apply", image, "-o", TestPath("o.png"), "--mask", TestPath("small-mask.png")}, 1,
+         "the mask " + TestPath("small-mask.png") + " is 8x12 but the image is 16x12"},
+        {{"apply", image, "-o", TestPath("o.png"), "--mask", TestPath("empty-mask.png")}, 1,
+         "the mask " + TestPath("empty-mask.png") + " selects nothing"},
+        {{"apply", image, "-o", TestPath("o.png"), "--select", "10,10,7,2"}, 2,
+         "--select 10,10,7,2 does not lie inside the 16x12 image"},
+        {{"apply", image, "-o", TestPath("o.gif")}, 2, "cannot tell the format of " + TestPath("o.gif")},
+        {{"apply", image, "-o", TestPath("o.jpg")}, 1,
+         "cannot write " + TestPath("o.jpg") + ": JPEG holds no transparency; write PNG or TIFF"},
+        {{"render", "--size", "9x9"}, 2, "-o OUT is required (see tesselume render --help)"},
+        {{"render", "-o", TestPath("o.png"), "--size", "big"}, 2, "--size takes WIDTHxHEIGHT, e.g. 1024x768"},
+        {{"render", "-o", TestPath("o.png"), "--depth", "12"}, 2, "--depth is 8 or 16"},
+        {{"render", "-o", TestPath("o.png"), "--colour"}, 2,
+         "unknown option --colour for render (see tesselume render --help)"},
+        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, info and about"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + (c.args.size() > 2 ? c.args[2] : ""));
+        const Outcome outcome = RunProgram(c.args);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_EQ(outcome.err.rfind("tesselume: " + c.message, 0), 0u) << outcome.err;
+        EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+    }
+    // Nothing was written: no outputs, no temporary files, the input as it was.
+    EXPECT_EQ(Contents(image), original);
+    for (const fs::directory_entry& entry : fs::directory_iterator(TestPath("")))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("o.") ||
+                     entry.path().filename().string().starts_with(".o."))
+            << entry.path();
+}
+
+TEST(CommandLine, EveryCommandExplainsItself) {
+    for (const char* command : {"render", "apply", "info", "about"}) {
+        const Outcome outcome = RunProgram({command, "--help"});
+        EXPECT_EQ(outcome.exitCode, 0) << command;
+        EXPECT_EQ(outcome.out.rfind(std::string("Usage: tesselume ") + command, 0), 0u) << outcome.out;
+    }
+    const Outcome outcome = RunProgram({"--help"});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_NE(outcome.out.find("render"), std::string::npos);
+
+    const Outcome info = RunProgram({"info"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    for (const char* expected : {"Tesselume...", "Quillborne", "PluginMain", "48-bit RGB", "Parameters (36)",
+                                 "zoom               0033  long  0 to 100", "GL62  screendim", "SY04  5-fold"})
+        EXPECT_NE(info.out.find(expected), std::string::npos) << expected;
+}
+
+}  // namespace
