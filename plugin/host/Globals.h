@@ -12,6 +12,7 @@
 #include "PIFilter.h"
 #include "host/HostUtil.h"
 #include "pattern/RenderContext.h"
+#include "settings/StoredState.h"
 
 struct ImageStore;
 struct Settings;
@@ -60,6 +61,8 @@ struct WorkBlock {
     int32_t progressCounter; // progress pacing: 5-bit counter
     int32_t progressLast;    //   and the last value reported
     int32_t abortCounter;    // abort pacing: 5-bit counter
+    UndoSlots undo;          // the two undo snapshots
+    MemoryDotPins memoryDots; // the memory dots' pinned flags
     RenderContext render;    // the renderer's colour tables, ramp image and destination
 };
 static_assert(sizeof(WorkBlock) <= kWorkBlockBytes, "the work block overflows its buffer");
