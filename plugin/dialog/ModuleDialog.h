@@ -1,0 +1,17 @@
+// What every dialog of the module shares: running a template from the module's own
+// resources over the host's window, and placing the dialog over that window.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui/Dialog.h"
+
+// Places the dialog over its parent (the host's window, else the desktop): centred
+// across less the caption-button offset, a third of the way down, kept on screen.
+// Every dialog of the module calls it when it initialises.
+void CenterDialog(ui::Window* window);
+
+// Runs the module's dialog template of that name modally over the current host's
+// window, with bitmaps and cursors read from the module's resources. Returns the
+// end code, or -1 when the template is missing or unreadable.
+intptr_t RunModuleDialog(const char* templateName, ui::DialogProc proc, intptr_t param);

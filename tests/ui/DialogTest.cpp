@@ -1,0 +1,237 @@
+// Real dialogs run headless from scripts: what the dialog procedure hears, what the
+// controls hold afterwards, timers on the virtual clock, capture and posting.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/ui/Dialog.h"
+#include "platform/ui/Headless.h"
+
+namespace {
+
+const char kTemplate[] =
+    "dialog 0 0 200 120\n"
+    "caption \"Test\"\n"
+    "font \"MS Sans Serif\" 8\n"
+    "edit 10 10 10 60 12 \"\" border\n"
+    "combobox 11 10 30 60 12 \"\"\n"
+    "checkbox 12 10 50 60 10 \"Check\"\n"
+    "button 13 100 90 40 14 \"Go\" default\n"
+    "static 14 100 10 90 60 \"\" hidden\n"
+    "button 2 150 90 40 14 \"Cancel\"\n";
+
+// What a dialog procedure heard, in order.
+struct Heard {
+    int code = 0;
+    std::vector<ui::Message> messages;
+    bool captureOnPress = false;
+    std::vector<std::pair<int, std::uint32_t>> timers;  // id, tick
+    std::vector<std::string> order;
+    std::function<void(ui::Window*)> onInitialise;
+
+    std::vector<ui::Message> Commands(int id) const {
+        std::vector<ui::Message> found;
+        for (const ui::Message& m : messages)
+            if (m.kind == ui::MessageKind::Command && m.id == id) found.push_back(m);
+        return found;
+    }
+    int Count(ui::MessageKind kind) const {
+        int count = 0;
+        for (const ui::Message& m : messages) count += m.kind == kind;
+        return count;
+    }
+};
+
+intptr_t Recorder(ui::Window* window, const ui::Message& message) {
+    if (message.kind == ui::MessageKind::Initialise) ui::SetUserData(window, message.param);
+    Heard& heard = *reinterpret_cast<Heard*>(ui::UserData(window));
+    if (message.kind != ui::MessageKind::Paint && message.kind != ui::MessageKind::EraseBackground &&
+        message.kind != ui::MessageKind::StaticColor)
+        heard.messages.push_back(message);
+    switch (message.kind) {
+        case ui::MessageKind::Initialise:
+            for (const char* item : {"2-fold", "3-fold", "4-fold", "5-fold"}) ui::AddItem(window, 11, item);
+            ui::SetSelection(window, 11, 0);
+            if (heard.onInitialise) heard.onInitialise(window);
+            return 0;
+        case ui::MessageKind::LeftDown:
+            if (heard.captureOnPress) ui::SetCapture(window);
+            return 0;
+        case ui::MessageKind::LeftUp:
+            ui::ReleaseCapture();
+            return 0;
+        case ui::MessageKind::Timer:
+            heard.timers.emplace_back(message.id, ui::TickCount());
+            if (message.id == 3) ui::KillTimer(window, 3);  // timer 3 is a one-shot
+            return 0;
+        case ui::MessageKind::Command:
+            if (message.id == 13) {
+                heard.order.push_back("go");
+                ui::Message posted;
+                posted.kind = ui::MessageKind::Command;
+                posted.id = 99;
+                ui::PostMessage(window, posted);
+                heard.order.push_back("go done");
+            } else if (message.id == 99) {
+                heard.order.push_back("posted");
+            } else if (message.id == ui::kIdCancel) {
+                ui::EndDialog(window, ui::kIdCancel);
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+// Runs the test dialog with whatever steps are queued.
+intptr_t Open(Heard& heard) {
+    const std::string text = kTemplate;
+    heard.code = int(ui::RunDialog({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, nullptr, Recorder,
+                                   reinterpret_cast<intptr_t>(&heard)));
+    return heard.code;
+}
+
+intptr_t RunScripted(Heard& heard, const std::string& script) {
+    ui::headless::ClearQueue();
+    EXPECT_TRUE(ui::headless::QueueScript(script));
+    return Open(heard);
+}
+
+TEST(Dialog, TypingIntoAnEditFieldNotifiesAndReadsBack) {
+    Heard heard;
+    std::string text;
+    int start = -1, end = -1;
+    ui::headless::ClearQueue();
+    ASSERT_TRUE(ui::headless::QueueScript("click #10; type 12ab; key Backspace; key Home; type x; key Shift+Right"));
+    ui::headless::QueueCall([&](ui::Window* window) {
+        text = ui::ControlText(window, 10);
+        ui::GetEditSelection(window, 10, start, end);
+    });
+    ASSERT_TRUE(ui::headless::QueueScript("key Delete; key End; key Ctrl+A; type 7"));
+    ui::headless::QueueCall([&](ui::Window* window) { text += "|" + ui::ControlText(window, 10); });
+    EXPECT_EQ(Open(heard), ui::kIdCancel);
+    EXPECT_EQ(text, "x12a|7");
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 2);
+    // Every change by the user is one notification: 4 typed, backspace, x, delete, replace.
+    const auto changes = heard.Commands(10);
+    EXPECT_EQ(changes.size(), 8u);
+    for (const ui::Message& m : changes) EXPECT_EQ(m.code, ui::kEditChanged);
+}
+
+TEST(Dialog, ListSelectionAndCheckBoxNotify) {
+    Heard heard;
+    int selection = -1;
+    bool checked = false;
+    std::string shown;
+    ui::headless::ClearQueue();
+    // Open the pop-up with the mouse and pick the third entry below the list.
+    ui::headless::QueueCall([&](ui::Window* window) {
+        const ui::Rect r = ui::ControlRect(window, 11);
+        const int row = ui::LineHeight(*ui::DialogFont(window)) + 2;
+        ui::headless::QueueScript("click #11; click " + std::to_string(r.left + 5) + "," +
+                                  std::to_string(r.bottom + 1 + 2 * row + row / 2));
+        ui::headless::QueueCall([&](ui::Window* w) {
+            selection = ui::Selection(w, 11);
+            shown = ui::ControlText(w, 11);
+        });
+        ui::headless::QueueScript("key Down; click #12");
+        ui::headless::QueueCall([&](ui::Window* w) { checked = ui::Checked(w, 12); });
+        ui::headless::QueueScript("key Space");
+    });
+    Open(heard);
+    EXPECT_EQ(selection, 2);
+    EXPECT_EQ(shown, "4-fold");
+    const auto listChanges = heard.Commands(11);
+    ASSERT_EQ(listChanges.size(), 2u);  // the pick, then the Down key
+    for (const ui::Message& m : listChanges) EXPECT_EQ(m.code, ui::kSelectionChanged);
+    EXPECT_TRUE(checked);
+    const auto clicks = heard.Commands(12);
+    ASSERT_EQ(clicks.size(), 2u);  // the click, then Space
+    EXPECT_EQ(clicks[0].code, ui::kClicked);
+}
+
+TEST(Dialog, CaptureKeepsMouseMovesComingOverOtherControls) {
+    for (const bool capture : {true, false}) {
+        Heard heard;
+        heard.captureOnPress = capture;
+        ui::Rect button;
+        heard.onInitialise = [&](ui::Window* window) { button = ui::ControlRect(window, 13); };
+        RunScripted(heard, "drag #14 #13");
+        const ui::Message* lastMove = nullptr;
+        for (const ui::Message& m : heard.messages)
+            if (m.kind == ui::MessageKind::MouseMove) lastMove = &m;
+        ASSERT_NE(lastMove, nullptr);
+        // With capture the dialog hears the pointer arrive over the button and its
+        // release there; without it, the button takes them and is not pressed by a
+        // drag that did not start on it.
+        EXPECT_EQ(heard.Count(ui::MessageKind::LeftUp), capture ? 1 : 0);
+        EXPECT_EQ(button.Contains(lastMove->x, lastMove->y), capture) << lastMove->x << "," << lastMove->y;
+        EXPECT_TRUE(heard.Commands(13).empty());
+    }
+}
+
+TEST(Dialog, TimersFireInOrderOnTheVirtualClock) {
+    Heard heard;
+    std::uint32_t opened = 0;
+    heard.onInitialise = [&](ui::Window* window) {
+        opened = ui::TickCount();
+        ui::SetTimer(window, 1, 300);
+        ui::SetTimer(window, 2, 100);
+    };
+    ui::headless::ClearQueue();
+    ASSERT_TRUE(ui::headless::QueueScript("wait 450"));
+    ui::headless::QueueCall([&](ui::Window* window) {
+        ui::KillTimer(window, 1);
+        ui::KillTimer(window, 2);
+        ui::SetTimer(window, 3, 1000);  // a one-second timer, after the script ends
+    });
+    Open(heard);
+    const std::vector<std::pair<int, std::uint32_t>> expected = {
+        {2, opened + 100}, {2, opened + 200}, {1, opened + 300}, {2, opened + 300}, {2, opened + 400},
+        {3, opened + 1450}};
+    ASSERT_GE(heard.timers.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(heard.timers[i], expected[i]) << i;
+}
+
+TEST(Dialog, PostedMessagesArriveAfterTheCurrentOne) {
+    Heard heard;
+    RunScripted(heard, "click #13");
+    EXPECT_EQ(heard.order, (std::vector<std::string>{"go", "go done", "posted"}));
+}
+
+TEST(Dialog, KeyboardMovesFocusInTemplateOrderAndPressesButtons) {
+    Heard heard;
+    std::vector<int> focus;
+    heard.onInitialise = [&](ui::Window* window) { ui::EnableControl(window, 12, false); };
+    ui::headless::ClearQueue();
+    for (int i = 0; i < 5; ++i) {
+        ui::headless::QueueCall([&](ui::Window* window) { focus.push_back(ui::FocusedControl(window)); });
+        ui::headless::QueueScript("key Tab");
+    }
+    ui::headless::QueueScript("key Shift+Tab; key Shift+Tab; key Shift+Tab; key Enter; key Escape");
+    EXPECT_EQ(Open(heard), ui::kIdCancel);
+    // The disabled check box and the hidden static are skipped.
+    EXPECT_EQ(focus, (std::vector<int>{10, 11, 13, 2, 10}));
+    // Shift+Tab goes back from the combo box past the edit field, round to Cancel and
+    // on to button 13; Enter presses it.
+    EXPECT_EQ(heard.Commands(13).size(), 1u);
+    EXPECT_EQ(heard.order.front(), "go");
+}
+
+TEST(Dialog, AHeadlessDialogWithoutScriptIsClosedAndABadTemplateIsRefused) {
+    Heard heard;
+    EXPECT_EQ(RunScripted(heard, ""), ui::kIdCancel);
+    EXPECT_EQ(heard.Count(ui::MessageKind::Close), 1);
+    EXPECT_EQ(heard.messages.front().kind, ui::MessageKind::Initialise);
+
+    const std::string broken = "dialog 0 0 10\n";
+    EXPECT_EQ(ui::RunDialog({reinterpret_cast<const std::uint8_t*>(broken.data()), broken.size()}, nullptr, Recorder, 0),
+              -1);
+    std::string error;
+    EXPECT_FALSE(ui::headless::QueueScript("click #5; jump 3", &error));
+    EXPECT_NE(error.find("jump 3"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// The module's own dialogs from its resources: the about box, the refusal alerts and
+// dialog placement over the host's window.
+#include <png.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "dialog/AboutBox.h"
+#include "dialog/ModuleDialog.h"
+#include "dialog/Refusal.h"
+#include "host/HostUtil.h"
+#include "platform/ui/Headless.h"
+
+namespace {
+
+struct Rgba {
+    png_image image{};
+    std::vector<png_byte> pixels;
+    bool Read(const std::string& path) {
+        image.version = PNG_IMAGE_VERSION;
+        if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+        image.format = PNG_FORMAT_RGB;
+        pixels.resize(PNG_IMAGE_SIZE(image));
+        return png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+    }
+    ui::Color At(int x, int y) const {
+        const png_byte* p = &pixels[(std::size_t(y) * image.width + std::size_t(x)) * 3];
+        return ui::Rgb(p[0], p[1], p[2]);
+    }
+};
+
+TEST(AboutBox, EndsAtOnceHeadlessAndShowsItsPictureOnWhite) {
+    ui::headless::ClearQueue();
+    ShowAboutBox();  // no script: ends by itself
+    EXPECT_FALSE(AboutBoxOpen());
+
+    const std::string path = std::string(std::getenv("TESSELUME_STATE_DIR")) + "/about.png";
+    ui::Rect picture, button;
+    bool openInside = false;
+    std::string buttonText;
+    ui::headless::QueueCall([&](ui::Window* window) {
+        openInside = AboutBoxOpen();
+        picture = ui::ControlRect(window, 100);
+        button = ui::ControlRect(window, 5);
+        buttonText = ui::ControlText(window, 5);
+    });
+    ASSERT_TRUE(ui::headless::QueueScript("screenshot " + path + "; click #5"));
+    ShowAboutBox();
+    EXPECT_TRUE(openInside);
+    EXPECT_FALSE(AboutBoxOpen());
+    EXPECT_EQ(buttonText, "OK");
+    ASSERT_EQ(picture.Width(), 64);  // the static takes its bitmap's size
+    ASSERT_EQ(picture.Height(), 64);
+
+    Rgba shot;
+    ASSERT_TRUE(shot.Read(path));
+    EXPECT_EQ(shot.At(1, 1), ui::Rgb(255, 255, 255));
+    EXPECT_EQ(shot.At(picture.left, picture.top), ui::Rgb(255, 255, 255));  // outside the round medallion
+    EXPECT_NE(shot.At(picture.left + 32, picture.top + 32), ui::Rgb(255, 255, 255));
+    // The product picture is mirror-symmetric, which the screenshot must keep.
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(shot.At(picture.left + x, picture.top + y), shot.At(picture.left + 63 - x, picture.top + y));
+    EXPECT_NE(shot.At(button.left, button.top + button.Height() / 2), ui::Rgb(255, 255, 255));
+}
+
+TEST(Refusal, ShowsTheTextAndPictureAndEndsOnItsButton) {
+    std::string text, cancel;
+    ui::Rect picture;
+    ui::headless::ClearQueue();
+    ui::headless::QueueCall([&](ui::Window* window) {
+        text = ui::ControlText(window, 101);
+        cancel = ui::ControlText(window, 1);
+        picture = ui::ControlRect(window, 100);
+    });
+    ASSERT_TRUE(ui::headless::QueueScript("click #1"));
+    ShowRefusal("REFUSAL2");
+    EXPECT_EQ(text,
+              "The filter cannot run because your paint program does not support enough of the Photoshop 3.0 "
+              "plug-in standard.");
+    EXPECT_EQ(cancel, "Cancel");
+    EXPECT_EQ(picture.Width(), 32);
+    ui::headless::QueueCall([&](ui::Window* window) { text = ui::ControlText(window, 101); });
+    ShowRefusal("REFUSAL1");  // ends by itself when the script is used up
+    EXPECT_EQ(text, "The filter cannot run.");
+}
+
+TEST(CenterDialog, PlacesTheDialogOverTheHostWindowAndOnTheScreen) {
+    PIWindowGeometry host{VRect{100, 200, 700, 1000}, 1920, 1080};
+    PlatformData platform{&host};
+    FilterRecord record{};
+    record.platformData = &platform;
+    Current().filterRecord = &record;
+    ui::Position placed;
+    WindowPlacement expected{};
+    ui::headless::ClearQueue();
+    ui::headless::QueueCall([&](ui::Window* window) {
+        placed = ui::WindowPosition(window);
+        const ui::Size outer = ui::OuterSize(window);
+        expected = CenterDialogRect(&host, outer.width, outer.height, ui::HasSystemMenu(window));
+    });
+    ShowAboutBox();
+    EXPECT_EQ(placed.x, expected.x);
+    EXPECT_EQ(placed.y, expected.y);
+    EXPECT_GT(placed.x, 200);
+    EXPECT_GT(placed.y, 100);
+
+    // A screen smaller than the dialog puts it at the origin.
+    host = {VRect{0, 0, 100, 100}, 100, 100};
+    ui::headless::QueueCall([&](ui::Window* window) { placed = ui::WindowPosition(window); });
+    ShowAboutBox();
+    EXPECT_EQ(placed.x, 0);
+    EXPECT_EQ(placed.y, 0);
+    Current().filterRecord = nullptr;
+}
+
+}  // namespace
