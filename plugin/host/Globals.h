@@ -11,6 +11,7 @@
 
 #include "PIFilter.h"
 #include "host/HostUtil.h"
+#include "store/Resample.h"
 #include "pattern/RenderContext.h"
 #include "settings/StoredState.h"
 
@@ -64,6 +65,7 @@ struct WorkBlock {
     UndoSlots undo;          // the two undo snapshots
     MemoryDotPins memoryDots; // the memory dots' pinned flags
     RenderContext render;    // the renderer's colour tables, ramp image and destination
+    WeightTable weights;     // the windowed-sinc weights every store image samples with
 };
 static_assert(sizeof(WorkBlock) <= kWorkBlockBytes, "the work block overflows its buffer");
 

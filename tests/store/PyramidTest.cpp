@@ -1,0 +1,262 @@
+// The level pyramid: constant images, the impulse response, tile seams against a
+// plain reference, the kind-7 box and the drivers' state.
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "store/ImageStore.h"
+#include "store/Pyramid.h"
+#include "store/StoreTestSupport.h"
+
+namespace {
+
+constexpr int32_t kTable[6][6] = {
+    {0, 1, 4, 4, 1, 0},       {1, 16, 64, 64, 16, 1}, {4, 64, 256, 256, 64, 4},
+    {4, 64, 256, 256, 64, 4}, {1, 16, 64, 64, 16, 1}, {0, 1, 4, 4, 1, 0},
+};
+
+// Level L + 1 pixel (x, y) computed the plain way, through the clamping getter.
+IntRGBA ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y, float maximum) {
+    int32_t sums[4] = {0, 0, 0, 0};
+    for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 6; ++i) {
+            IntRGBA p;
+            getRGBA(2 * x + i - 2, 2 * y + j - 2, image, level, p);
+            sums[0] += kTable[j][i] * p.red;
+            sums[1] += kTable[j][i] * p.green;
+            sums[2] += kTable[j][i] * p.blue;
+            sums[3] += kTable[j][i] * p.alpha;
+        }
+    auto scale = [maximum](int32_t s) { return int32_t(std::min(maximum, float(s) * (1.0f / 1640.0f))); };
+    return {scale(sums[0]), scale(sums[1]), scale(sums[2]), scale(sums[3])};
+}
+
+TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
+    struct Case {
+        int32_t kind;
+        IntRGBA value;  // channel patterns; floats as bit patterns
+    };
+    float quarter = 0.75f, big = 300.5f;
+    int32_t quarterBits, bigBits;
+    std::memcpy(&quarterBits, &quarter, 4);
+    std::memcpy(&bigBits, &big, 4);
+    const Case cases[] = {
+        {kKindRGBA8, {200, 255, 17, 0}},
+        {kKindRGBA16, {32768, 1, 12345, 0}},
+        {kKindRGBAFloat, {quarterBits, bigBits, 0, quarterBits}},
+    };
+    for (const Case& c : cases) {
+        for (auto [w, h] : {std::pair{531, 515}, std::pair{600, 5}, std::pair{3, 1100}}) {
+            ScopedImage image;
+            ASSERT_TRUE(CreateImage(image.get(), w, h, c.kind, 0));
+            FillLevelZero(
+                image.get(), [](int32_t, int32_t, void* value) { return *static_cast<IntRGBA*>(value); },
+                const_cast<IntRGBA*>(&c.value), true);
+            EXPECT_EQ(image->pyramidState, kPyramidBuilt);
+            for (int level = 1; level <= image->topLevel; ++level)
+                for (int32_t y = 0; y < image->levelHeight[level]; y += 7)
+                    for (int32_t x = 0; x < image->levelWidth[level]; x += 5) {
+                        IntRGBA p;
+                        getRGBA(x, y, image.get(), level, p);
+                        ASSERT_EQ(p.red, c.value.red) << c.kind << " level " << level << " " << x << "," << y;
+                        ASSERT_EQ(p.green, c.value.green);
+                        ASSERT_EQ(p.blue, c.value.blue);
+                        ASSERT_EQ(p.alpha, c.value.alpha);
+                    }
+        }
+    }
+    // The single-channel kinds.
+    ScopedImage grey, deep, single;
+    ASSERT_TRUE(CreateImage(grey.get(), 37, 21, kKindGrey8, 0));
+    ASSERT_TRUE(CreateImage(deep.get(), 37, 21, kKindGrey16, 0));
+    ASSERT_TRUE(CreateImage(single.get(), 37, 21, kKindFloat, 0));
+    for (int32_t y = 0; y < 21; ++y)
+        for (int32_t x = 0; x < 37; ++x) {
+            SetByte(x, y, grey.get(), 0, 255);
+            SetWord(x, y, deep.get(), 0, 32768);
+            SetFloat(x, y, single.get(), 0, 0.3f);
+        }
+    buildAll(grey.get());
+    buildAll(deep.get());
+    buildAll(single.get());
+    for (int level = 1; level <= grey->topLevel; ++level) {
+        EXPECT_EQ(GetByte(grey->maxX[level], 0, grey.get(), level), 255);
+        EXPECT_EQ(GetWord(0, grey->maxY[level], deep.get(), level), 32768);
+        EXPECT_NEAR(GetFloat(0, 0, single.get(), level), 0.3f, 1e-6f);
+    }
+}
+
+TEST(Pyramid, SingleImpulseGivesTheFilterWeights) {
+    ScopedImage grey;
+    ASSERT_TRUE(CreateImage(grey.get(), 40, 23, kKindGrey8, 0));
+    for (int32_t y = 0; y < 23; ++y)
+        for (int32_t x = 0; x < 40; ++x) SetByte(x, y, grey.get(), 0, 0);
+    SetByte(10, 10, grey.get(), 0, 255);
+    buildAll(grey.get());
+    EXPECT_EQ(GetByte(5, 5, grey.get(), 1), 39);  // 255 * 256 / 1640
+    EXPECT_EQ(GetByte(4, 5, grey.get(), 1), 9);   // offset +2 across: 255 * 64 / 1640
+    EXPECT_EQ(GetByte(5, 4, grey.get(), 1), 9);
+    EXPECT_EQ(GetByte(4, 4, grey.get(), 1), 2);   // 255 * 16 / 1640
+    EXPECT_EQ(GetByte(6, 5, grey.get(), 1), 0);   // offset -2: 255 * 4 / 1640
+    EXPECT_EQ(GetByte(5, 6, grey.get(), 1), 0);
+
+    // In the packed kind each channel is filtered on its own: impulses of different
+    // heights in red and blue, at different places.
+    ScopedImage colour;
+    ASSERT_TRUE(CreateImage(colour.get(), 40, 23, kKindRGBA8, 0));
+    FillLevelZero(
+        colour.get(),
+        [](int32_t x, int32_t y, void*) {
+            return IntRGBA{x == 10 && y == 10 ? 255 : 0, 0, x == 21 && y == 4 ? 200 : 0, 255};
+        },
+        nullptr, true);
+    IntRGBA p;
+    getRGBA(5, 5, colour.get(), 1, p);
+    EXPECT_EQ(p.red, 39);
+    EXPECT_EQ(p.blue, 0);
+    EXPECT_EQ(p.alpha, 255);
+    getRGBA(10, 2, colour.get(), 1, p);  // blue source offset (+1, 0): 200 * 256 / 1640
+    EXPECT_EQ(p.blue, 31);
+    EXPECT_EQ(p.red, 0);
+}
+
+TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
+    std::mt19937 random(7);
+    for (int32_t kind : {kKindRGBA8, kKindRGBA16}) {
+        ScopedImage image;
+        ASSERT_TRUE(CreateImage(image.get(), 1030, 1027, kind, 0));
+        const int32_t top = kind == kKindRGBA8 ? 255 : 32768;
+        for (int32_t y = 0; y < 1027; ++y)
+            for (int32_t x = 0; x < 1030; ++x)
+                setRGBA(x, y, image.get(), 0, int32_t(random() % (top + 1)), (x * 3 + y) % (top + 1),
+                        int32_t(random() % (top + 1)), y % 256);
+        buildAll(image.get());
+        const float maximum = float(top);
+        for (int level = 0; level < 2; ++level)
+            for (int32_t y = 0; y < image->levelHeight[level + 1]; ++y)
+                for (int32_t x = 0; x < image->levelWidth[level + 1]; ++x) {
+                    // Every pixel near a seam or an edge, a sample elsewhere.
+                    const bool nearSeam = (x & 255) < 3 || (x & 255) > 252 || (y & 255) < 3 || (y & 255) > 252;
+                    if (!nearSeam && (x * 31 + y) % 97 != 0) continue;
+                    IntRGBA built;
+                    getRGBA(x, y, image.get(), level + 1, built);
+                    const IntRGBA expected = ReferencePixel(image.get(), level, x, y, maximum);
+                    ASSERT_EQ(built.red, expected.red) << kind << " level " << level + 1 << " " << x << "," << y;
+                    ASSERT_EQ(built.green, expected.green);
+                    ASSERT_EQ(built.blue, expected.blue);
+                    ASSERT_EQ(built.alpha, expected.alpha);
+                }
+    }
+}
+
+TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
+    ScopedImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 4, 3, kKindSigned3, 0));
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 4; ++x) {
+            if (x < 2)
+                setRGBA(x, y, image.get(), 0, 100, 100, 100, 0);
+            else
+                setRGBA(x, y, image.get(), 0, -30000, 30000, y == 2 ? 3 : -7, 0);
+        }
+    buildAllBoxed(image.get());
+    EXPECT_EQ(image->pyramidState, kPyramidBuilt);
+    int16_t rgb[3];
+    GetRGB16(0, 0, image.get(), 1, rgb);
+    EXPECT_EQ(rgb[0], 200);
+    EXPECT_EQ(rgb[1], 200);
+    EXPECT_EQ(rgb[2], 100);
+    GetRGB16(1, 0, image.get(), 1, rgb);
+    EXPECT_EQ(rgb[0], -32767);
+    EXPECT_EQ(rgb[1], 32767);
+    EXPECT_EQ(rgb[2], -7);
+    // The bottom row repeats the last source row: (3 + 3 + 3 + 3) / 4.
+    GetRGB16(1, 1, image.get(), 1, rgb);
+    EXPECT_EQ(rgb[2], 3);
+    // Signed division truncates towards zero: (-7 - 7 + 3 + 3) / 4 = -2.
+    ScopedImage odd;
+    ASSERT_TRUE(CreateImage(odd.get(), 2, 2, kKindSigned3, 0));
+    setRGBA(0, 0, odd.get(), 0, -1, 0, -7, 0);
+    setRGBA(1, 0, odd.get(), 0, 0, 0, -7, 0);
+    setRGBA(0, 1, odd.get(), 0, 0, 0, 3, 0);
+    setRGBA(1, 1, odd.get(), 0, 0, 0, 3, 0);
+    buildAllBoxed(odd.get());
+    GetRGB16(0, 0, odd.get(), 1, rgb);
+    EXPECT_EQ(rgb[0], 0);
+    EXPECT_EQ(rgb[2], -2);
+
+    // buildAllBoxed leaves other kinds alone but still marks the pyramid built.
+    ScopedImage packed;
+    ASSERT_TRUE(CreateImage(packed.get(), 2, 2, kKindRGBA8, 0));
+    for (int32_t i = 0; i < 4; ++i) setRGBA(i & 1, i >> 1, packed.get(), 0, 90, 90, 90, 90);
+    setRGBA(0, 0, packed.get(), 1, 1, 2, 3, 4);
+    buildAllBoxed(packed.get());
+    IntRGBA p;
+    getRGBA(0, 0, packed.get(), 1, p);
+    EXPECT_EQ(p.red, 1);
+    EXPECT_EQ(packed->pyramidState, kPyramidBuilt);
+}
+
+TEST(Pyramid, DriversAndRectangleUpdates) {
+    ScopedImage tiny;
+    ASSERT_TRUE(CreateImage(tiny.get(), 1, 1, kKindRGBA8, 0));
+    buildAll(tiny.get());
+    EXPECT_EQ(tiny->pyramidState, kPyramidBuilt);
+
+    auto gradient = [](int32_t x, int32_t y, void*) { return IntRGBA{x & 255, y & 255, (x * y) & 255, 255}; };
+    ScopedImage image, fresh;
+    ASSERT_TRUE(CreateImage(image.get(), 300, 200, kKindRGBA8, 0));
+    ASSERT_TRUE(CreateImage(fresh.get(), 300, 200, kKindRGBA8, 0));
+    FillLevelZero(image.get(), gradient, nullptr, true);
+
+    // Never built when pyramidTag has all bits set.
+    ScopedImage tagged;
+    ASSERT_TRUE(CreateImage(tagged.get(), 300, 200, kKindRGBA8, -1));
+    FillLevelZero(tagged.get(), gradient, nullptr, true);
+    EXPECT_EQ(tagged->pyramidState, kPyramidStale);
+
+    // updateRect from the top level changes nothing, not even the state.
+    image->pyramidState = kPyramidStale;
+    updateRect(image.get(), Rect{0, 0, 1, 1}, image->topLevel, image->topLevel + 1);
+    EXPECT_EQ(image->pyramidState, kPyramidStale);
+
+    // Change a patch of level 0, update only its rectangle, and compare every level with
+    // a full build of the same picture.
+    auto patched = [](int32_t x, int32_t y, void* g) {
+        if (x >= 101 && x < 140 && y >= 37 && y < 50) return IntRGBA{255, 0, 255 - x, 9};
+        return reinterpret_cast<PixelMapping>(g)(x, y, nullptr);
+    };
+    FillLevelZero(image.get(), patched, reinterpret_cast<void*>(+gradient), false);
+    updateRect(image.get(), Rect{37, 101, 50, 140}, 0, image->topLevel);
+    EXPECT_EQ(image->pyramidState, kPyramidRectUpdated);
+    FillLevelZero(fresh.get(), patched, reinterpret_cast<void*>(+gradient), true);
+    for (int level = 1; level <= image->topLevel; ++level)
+        for (int32_t y = 0; y < image->levelHeight[level]; ++y)
+            for (int32_t x = 0; x < image->levelWidth[level]; ++x) {
+                IntRGBA a, b;
+                getRGBA(x, y, image.get(), level, a);
+                getRGBA(x, y, fresh.get(), level, b);
+                ASSERT_EQ(a.red, b.red) << level << " " << x << "," << y;
+                ASSERT_EQ(a.green, b.green);
+                ASSERT_EQ(a.blue, b.blue);
+                ASSERT_EQ(a.alpha, b.alpha);
+            }
+
+    // buildOne leaves the state; buildFrom beyond the top only sets it; buildLevel
+    // clips the caller's rectangle to the target level.
+    image->pyramidState = kPyramidStale;
+    buildOne(image.get(), 0);
+    EXPECT_EQ(image->pyramidState, kPyramidStale);
+    buildFrom(image.get(), image->topLevel);
+    EXPECT_EQ(image->pyramidState, kPyramidBuilt);
+    Rect rect{-4, -9, 5000, 5000};
+    buildLevel(image.get(), 0, rect);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.bottom, 100);
+    EXPECT_EQ(rect.right, 150);
+}
+
+}  // namespace

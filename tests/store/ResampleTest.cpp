@@ -1,0 +1,299 @@
+// Windowed-sinc resampling: the weight table, constant images, the direct tile path
+// against a clamped reference across seams, level choice of resize and copies.
+#include <cmath>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "store/ImageStore.h"
+#include "store/Pyramid.h"
+#include "store/Resample.h"
+#include "store/StoreTestSupport.h"
+
+namespace {
+
+const WeightTable& Table() {
+    static const WeightTable table = [] {
+        WeightTable t;
+        BuildWeightTable(t);
+        return t;
+    }();
+    return table;
+}
+
+// An initialised image record bound to the shared weight table.
+struct SampledImage : ScopedImage {
+    SampledImage() { image.weightTable = &Table(); }
+};
+
+TEST(Resample, WeightPhasesSumToTheirScales) {
+    const WeightTable& t = Table();
+    for (int p = 0; p < kWeightPhases; ++p) {
+        int32_t sum2048 = 0, sum32768 = 0;
+        double sumFloat = 0.0;
+        for (int j = 0; j < kWeightTaps; ++j) {
+            sum2048 += t.scaled2048[j][p];
+            sum32768 += t.scaled32768[j][p];
+            sumFloat += t.floats[j][p];
+            EXPECT_NEAR(t.scaled2048[j][p] / 2048.0, t.floats[j][p], 2.5 / 2048.0);
+        }
+        ASSERT_EQ(sum2048, 2048) << p;
+        ASSERT_EQ(sum32768, 32768) << p;
+        EXPECT_NEAR(sumFloat, 1.0, 1e-6);
+    }
+    // A low-pass kernel: the middle tap carries most of the weight at every phase, and
+    // moving the phase moves weight from the far-side taps to the near side.
+    for (int p = 0; p < kWeightPhases; ++p) EXPECT_GT(t.floats[2][p], 0.4f);
+    EXPECT_GT(t.floats[1][127], t.floats[1][0]);
+    EXPECT_LT(t.floats[3][127], t.floats[3][0]);
+}
+
+TEST(Resample, ConstantImagesSampleToTheirValueEverywhere) {
+    SampledImage packed, deep, floats, grey;
+    ASSERT_TRUE(CreateImage(packed.get(), 530, 7, kKindRGBA8, 0));
+    ASSERT_TRUE(CreateImage(deep.get(), 530, 7, kKindRGBA16, 0));
+    ASSERT_TRUE(CreateImage(floats.get(), 530, 7, kKindRGBAFloat, 0));
+    ASSERT_TRUE(CreateImage(grey.get(), 530, 7, kKindGrey8, 0));
+    for (int32_t y = 0; y < 7; ++y)
+        for (int32_t x = 0; x < 530; ++x) {
+            setRGBA(x, y, packed.get(), 0, 200, 7, 255, 0);
+            setRGBA(x, y, deep.get(), 0, 32768, 30000, 1, 0);
+            SetFloatRGBA(x, y, floats.get(), 0, {0.25f, 2.0f, 0.0f, 1.0f});
+            SetByte(x, y, grey.get(), 0, 200);
+        }
+    buildAll(grey.get());
+    buildAll(deep.get());
+    for (float x : {-40.0f, -0.7f, 0.0f, 1.3f, 255.49f, 509.9f, 511.5f, 528.2f, 529.0f, 600.0f})
+        for (float y : {-2.0f, 0.0f, 3.3f, 6.0f, 6.9f, 50.0f}) {
+            const FloatRGBA a = sample(packed.get(), 0, x, y);
+            EXPECT_NEAR(a.red, 200.0f, 1e-3f) << x << "," << y;
+            EXPECT_NEAR(a.green, 7.0f, 1e-3f);
+            EXPECT_NEAR(a.blue, 255.0f, 1e-3f);
+            EXPECT_NEAR(a.alpha, 0.0f, 1e-3f);
+            const FloatRGBA b = sample(deep.get(), 0, x, y);
+            EXPECT_NEAR(b.red, 32768.0f, 0.01f);
+            EXPECT_NEAR(b.green, 30000.0f, 0.01f);
+            EXPECT_NEAR(b.blue, 1.0f, 0.01f);
+            const FloatRGBA c = sample(floats.get(), 0, x, y);
+            EXPECT_NEAR(c.red, 0.25f, 1e-6f);
+            EXPECT_NEAR(c.green, 2.0f, 1e-5f);
+            EXPECT_NEAR(c.alpha, 1.0f, 1e-6f);
+            EXPECT_NEAR(sample(grey.get(), 0, x, y).red, 200.0f, 1e-3f);
+        }
+    const FloatRGBA g = sampleTrilinear(grey.get(), 0, 0.3f, 0.1f, 0.9f);
+    EXPECT_NEAR(g.green, 200.0f, 1e-3f);
+    EXPECT_EQ(g.alpha, 255.0f);
+    const FloatRGBA n = sampleNormalised(deep.get(), 2, 0.5f, 0.7f, 0.2f);
+    EXPECT_NEAR(n.red, 1.0f, 1e-5f);
+}
+
+// The windowed-sinc sum of an 8-bit or 16-bit image read through the clamping getter.
+FloatRGBA ClampedReference(const ImageStore* image, float x, float y) {
+    const float fx = float(double(x) + 0.5), fy = float(double(y) + 0.5);
+    const int32_t ix = int32_t(fx), iy = int32_t(fy);
+    const int px = int((fx - float(ix)) * 128.0f), py = int((fy - float(iy)) * 128.0f);
+    const bool eight = image->pixelKind == kKindRGBA8;
+    const WeightTable& t = Table();
+    int64_t total[4] = {0, 0, 0, 0};
+    for (int k = 0; k < 5; ++k) {
+        int64_t row[4] = {0, 0, 0, 0};
+        for (int j = 0; j < 5; ++j) {
+            IntRGBA p;
+            getRGBA(ix + 2 - j, iy + 2 - k, image, 0, p);
+            const int64_t w = eight ? t.scaled2048[j][px] : t.scaled32768[j][px];
+            const int32_t v[4] = {p.red, p.green, p.blue, p.alpha};
+            for (int c = 0; c < 4; ++c) row[c] += w * v[c];
+        }
+        const int64_t w = eight ? t.scaled2048[k][py] : t.scaled32768[k][py];
+        for (int c = 0; c < 4; ++c) total[c] += w * (eight ? row[c] : row[c] / 32768);
+    }
+    const float scale = eight ? 2.3841858e-7f : 3.0517578e-5f;
+    return {float(total[0]) * scale, float(total[1]) * scale, float(total[2]) * scale, float(total[3]) * scale};
+}
+
+TEST(Resample, TilePathEqualsClampedReadsAcrossSeams) {
+    std::mt19937 random(11);
+    for (int32_t kind : {kKindRGBA8, kKindRGBA16}) {
+        SampledImage image;
+        ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kind, 0));
+        const uint32_t top = kind == kKindRGBA8 ? 256 : 32769;
+        for (int32_t y = 0; y < 600; ++y)
+            for (int32_t x = 0; x < 1100; ++x)
+                setRGBA(x, y, image.get(), 0, int32_t(random() % top), int32_t(random() % top), (x * 7) % 256,
+                        int32_t(random() % top));
+        std::uniform_real_distribution<float> fraction(0.0f, 1.0f);
+        // Points on both sides of the seams at 512 and 1024, at the edges and inside.
+        for (float bx : {1.0f, 3.0f, 300.0f, 505.0f, 508.0f, 510.0f, 513.0f, 516.0f, 1020.0f, 1097.0f})
+            for (float by : {0.0f, 2.0f, 250.0f, 506.0f, 509.0f, 511.0f, 514.0f, 597.0f})
+                for (int i = 0; i < 4; ++i) {
+                    const float x = bx + fraction(random), y = by + fraction(random);
+                    const FloatRGBA a = sample(image.get(), 0, x, y);
+                    const FloatRGBA b = ClampedReference(image.get(), x, y);
+                    ASSERT_EQ(a.red, b.red) << kind << " " << x << "," << y;
+                    ASSERT_EQ(a.green, b.green);
+                    ASSERT_EQ(a.blue, b.blue);
+                    ASSERT_EQ(a.alpha, b.alpha);
+                }
+    }
+}
+
+TEST(Resample, TrilinearReadsOneLevelWhenTIsZero) {
+    SampledImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 64, 32, kKindRGBA8, 0));
+    FillLevelZero(
+        image.get(), [](int32_t x, int32_t y, void*) { return IntRGBA{4 * x, 8 * y, 100, 255}; }, nullptr, true);
+    // Level 1 overwritten with something else: t = 0 must not see it.
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 32; ++x) setRGBA(x, y, image.get(), 1, 0, 0, 0, 0);
+    const FloatRGBA one = sampleTrilinear(image.get(), 0, 0.0f, 0.3f, 0.6f);
+    const FloatRGBA direct = sample(image.get(), 0, 64 * 0.3f - 0.5f, 32 * 0.6f - 0.5f);
+    EXPECT_EQ(one.red, direct.red);
+    EXPECT_EQ(one.blue, direct.blue);
+    EXPECT_NEAR(one.blue, 100.0f, 1e-3f);
+    const FloatRGBA half = sampleTrilinear(image.get(), 0, 0.5f, 0.3f, 0.6f);
+    EXPECT_NEAR(half.blue, 50.0f, 1e-3f);
+    // Kinds without a trilinear form give zeros.
+    SampledImage single;
+    ASSERT_TRUE(CreateImage(single.get(), 4, 4, kKindFloat, 0));
+    EXPECT_EQ(sampleTrilinear(single.get(), 0, 0.0f, 0.5f, 0.5f).red, 0.0f);
+}
+
+// A source whose levels 0, 1 and 2 hold different constants, so the colour of a resize
+// tells which levels it read.
+void FillLevels(ImageStore* image) {
+    const IntRGBA colours[3] = {{200, 10, 0, 255}, {100, 30, 60, 255}, {0, 50, 120, 255}};
+    for (int level = 0; level < 3; ++level)
+        for (int32_t y = 0; y < image->levelHeight[level]; ++y)
+            for (int32_t x = 0; x < image->levelWidth[level]; ++x) {
+                const IntRGBA& c = colours[level];
+                setRGBA(x, y, image, level, c.red, c.green, c.blue, c.alpha);
+            }
+}
+
+TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
+    SampledImage source;
+    ASSERT_TRUE(CreateImage(source.get(), 512, 512, kKindRGBA8, 0));
+    FillLevels(source.get());
+    SampledImage half, quarter;
+    ASSERT_TRUE(CreateImage(half.get(), 256, 256, kKindRGBA8, 0));
+    ASSERT_TRUE(CreateImage(quarter.get(), 128, 96, kKindRGBA8, 0));
+    copyOrResize(source.get(), half.get());  // level 0.5: half way between 0 and 1
+    IntRGBA p;
+    getRGBA(17, 200, half.get(), 0, p);
+    EXPECT_NEAR(p.red, 150, 1);
+    EXPECT_NEAR(p.green, 20, 1);
+    EXPECT_NEAR(p.blue, 30, 1);
+    EXPECT_EQ(p.alpha, 255);
+    EXPECT_EQ(half->pyramidState, kPyramidBuilt);
+    copyOrResize(source.get(), quarter.get());  // level 1.5: half way between 1 and 2
+    getRGBA(127, 95, quarter.get(), 0, p);
+    EXPECT_NEAR(p.red, 50, 1);
+    EXPECT_NEAR(p.green, 40, 1);
+    EXPECT_NEAR(p.blue, 90, 1);
+    // An explicit bias of 0 and a destination rectangle: 512 -> 256 reads level 1 alone,
+    // and only the rectangle is written.
+    SampledImage canvas;
+    ASSERT_TRUE(CreateImage(canvas.get(), 300, 260, kKindRGBA8, 0));
+    FillLevelZero(canvas.get(), [](int32_t, int32_t, void*) { return IntRGBA{1, 2, 3, 4}; }, nullptr, false);
+    resize(source.get(), canvas.get(), LevelRect(source.get(), 0), Rect{2, 40, 258, 296}, 0.0f);
+    getRGBA(40, 2, canvas.get(), 0, p);
+    EXPECT_NEAR(p.red, 100, 1);
+    EXPECT_NEAR(p.blue, 60, 1);
+    getRGBA(39, 2, canvas.get(), 0, p);
+    EXPECT_EQ(p.red, 1);
+    getRGBA(296, 100, canvas.get(), 0, p);
+    EXPECT_EQ(p.alpha, 4);
+}
+
+TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
+    // An asymmetric source: red in the left third, blue in the bottom half of the rest.
+    SampledImage source, small;
+    ASSERT_TRUE(CreateImage(source.get(), 300, 200, kKindRGBA8, 0));
+    FillLevelZero(
+        source.get(),
+        [](int32_t x, int32_t y, void*) {
+            if (x < 100) return IntRGBA{255, 0, 0, 255};
+            return y >= 100 ? IntRGBA{0, 0, 255, 255} : IntRGBA{0, 255, 0, 255};
+        },
+        nullptr, true);
+    ASSERT_TRUE(CreateImage(small.get(), 60, 40, kKindRGBA8, 0));
+    copyOrResize(source.get(), small.get());
+    IntRGBA p;
+    getRGBA(5, 35, small.get(), 0, p);
+    EXPECT_GT(p.red, 240);
+    getRGBA(50, 5, small.get(), 0, p);
+    EXPECT_GT(p.green, 240);
+    EXPECT_LT(p.blue, 10);
+    getRGBA(50, 35, small.get(), 0, p);
+    EXPECT_GT(p.blue, 240);
+    EXPECT_LT(p.red, 10);
+}
+
+TEST(Resample, CopiesBetweenEqualSizes) {
+    std::mt19937 random(3);
+    SampledImage source, copy, other;
+    ASSERT_TRUE(CreateImage(source.get(), 70, 45, kKindRGBA8, 0));
+    ASSERT_TRUE(CreateImage(copy.get(), 70, 45, kKindRGBA8, 0));
+    FillLevelZero(
+        source.get(),
+        [](int32_t, int32_t, void* r) {
+            auto& g = *static_cast<std::mt19937*>(r);
+            return IntRGBA{int32_t(g() % 256), int32_t(g() % 256), int32_t(g() % 256), int32_t(g() % 256)};
+        },
+        &random, true);
+    copyOrResize(source.get(), copy.get());
+    EXPECT_EQ(copy->pyramidState, kPyramidBuilt);
+    for (int level = 0; level <= source->topLevel; ++level)
+        for (int32_t y = 0; y < source->levelHeight[level]; ++y)
+            for (int32_t x = 0; x < source->levelWidth[level]; ++x)
+                ASSERT_EQ(GetLong(x, y, source.get(), level), GetLong(x, y, copy.get(), level))
+                    << level << " " << x << "," << y;
+
+    // Different kinds: nothing is copied.
+    ASSERT_TRUE(CreateImage(other.get(), 70, 45, kKindRGBA16, 0));
+    setRGBA(3, 3, other.get(), 0, 7, 7, 7, 7);
+    copyLevel(source.get(), other.get(), 0, 0);
+    IntRGBA p;
+    getRGBA(3, 3, other.get(), 0, p);
+    EXPECT_EQ(p.red, 7);
+    // Level to level: only the overlap is written.
+    SampledImage wide;
+    ASSERT_TRUE(CreateImage(wide.get(), 100, 10, kKindRGBA8, 0));
+    FillLevelZero(wide.get(), [](int32_t, int32_t, void*) { return IntRGBA{9, 9, 9, 9}; }, nullptr, false);
+    copyLevel(source.get(), wide.get(), 1, 0);  // 36 x 24 onto 100 x 10
+    EXPECT_EQ(GetLong(35, 9, wide.get(), 0), GetLong(35, 9, source.get(), 1));
+    EXPECT_EQ(GetLong(36, 9, wide.get(), 0), 0x09090909u);
+}
+
+TEST(Resample, EdgeMapModes) {
+    SampledImage image;
+    ASSERT_TRUE(CreateImage(image.get(), 16, 16, kKindRGBA8, 0));  // topLevel 4
+    const EdgePoint inside = edgeMap(0.3f, 0.99f, 1.0f, 1, image.get());
+    EXPECT_FALSE(inside.outside);
+    EXPECT_EQ(inside.u, 0.3f);
+    EXPECT_TRUE(edgeMap(0.3f, 1.0f, 1.0f, 1, image.get()).outside);  // v = 1 is outside
+    const EdgePoint blurred = edgeMap(1.25f, 0.5f, 1.0f, 2, image.get());
+    EXPECT_EQ(blurred.u, 1.0f);
+    EXPECT_FLOAT_EQ(blurred.level, 1.0f + 3.0f * 0.25f);
+    EXPECT_EQ(edgeMap(-3.0f, 0.5f, 1.0f, 2, image.get()).level, 4.0f);
+    const EdgePoint clamped = edgeMap(-0.5f, 1.5f, 2.0f, 3, image.get());
+    EXPECT_EQ(clamped.u, 0.0f);
+    EXPECT_EQ(clamped.v, 1.0f);
+    const EdgePoint wrapU = edgeMap(-0.25f, 1.5f, 0.0f, 4, image.get());
+    EXPECT_EQ(wrapU.u, 0.75f);
+    EXPECT_EQ(wrapU.v, 1.0f);
+    for (int mode : {5, 6}) {
+        const EdgePoint both = edgeMap(2.25f, -0.5f, 0.0f, mode, image.get());
+        EXPECT_EQ(both.u, 0.25f);
+        EXPECT_EQ(both.v, 0.5f);
+    }
+    const EdgePoint mirrored = edgeMap(0.125f, 1.25f, 0.0f, 7, image.get());
+    EXPECT_EQ(mirrored.v, 0.75f);
+    EXPECT_EQ(mirrored.u, 0.375f);
+    const EdgePoint even = edgeMap(1.125f, 2.25f, 0.0f, 7, image.get());
+    EXPECT_EQ(even.v, 0.25f);
+    EXPECT_EQ(even.u, 0.125f);
+    EXPECT_EQ(edgeMap(7.0f, -2.0f, 0.0f, 0, image.get()).u, 7.0f);
+}
+
+}  // namespace
