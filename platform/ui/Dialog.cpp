@@ -412,8 +412,6 @@ void EndDialog(Window* window, intptr_t code) {
     window->mouseControl = -1;
 }
 
-Window* ActiveWindow() { return State().stack.empty() ? nullptr : State().stack.back(); }
-
 void SetUserData(Window* window, intptr_t data) { window->userData = data; }
 
 intptr_t UserData(Window* window) { return window->userData; }

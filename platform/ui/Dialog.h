@@ -88,8 +88,6 @@ Bitmap LoadBitmap(std::uint32_t type, std::int32_t id);
 intptr_t RunDialog(std::span<const std::uint8_t> templateBytes, const PIWindowGeometry* parent, DialogProc proc,
                    intptr_t param);
 void EndDialog(Window* window, intptr_t code);
-// The dialog on top (the one receiving input), or null when none is open.
-Window* ActiveWindow();
 void SetUserData(Window* window, intptr_t data);
 intptr_t UserData(Window* window);
 

@@ -19,7 +19,8 @@ const char kTemplate[] =
     "checkbox 12 10 50 60 10 \"Check\"\n"
     "button 13 100 90 40 14 \"Go\" default\n"
     "static 14 100 10 90 60 \"\" hidden\n"
-    "button 2 150 90 40 14 \"Cancel\"\n";
+    "button 2 150 90 40 14 \"Cancel\"\n"
+    "static 15 10 70 60 10 \"Label\"\n";
 
 // What a dialog procedure heard, in order.
 struct Heard {
@@ -28,6 +29,7 @@ struct Heard {
     bool captureOnPress = false;
     std::vector<std::pair<int, std::uint32_t>> timers;  // id, tick
     std::vector<std::string> order;
+    std::vector<ui::Rect> paints;  // the region of each Paint message
     std::function<void(ui::Window*)> onInitialise;
 
     std::vector<ui::Message> Commands(int id) const {
@@ -50,6 +52,11 @@ intptr_t Recorder(ui::Window* window, const ui::Message& message) {
         message.kind != ui::MessageKind::StaticColor)
         heard.messages.push_back(message);
     switch (message.kind) {
+        case ui::MessageKind::Paint:
+            heard.paints.push_back(ui::PaintCanvas(window).clip);
+            return 0;
+        case ui::MessageKind::StaticColor:
+            return message.id == 15 ? ui::SolidColor(ui::Rgb(255, 0, 0)) : 0;
         case ui::MessageKind::Initialise:
             for (const char* item : {"2-fold", "3-fold", "4-fold", "5-fold"}) ui::AddItem(window, 11, item);
             ui::SetSelection(window, 11, 0);
@@ -218,6 +225,35 @@ TEST(Dialog, KeyboardMovesFocusInTemplateOrderAndPressesButtons) {
     // on to button 13; Enter presses it.
     EXPECT_EQ(heard.Commands(13).size(), 1u);
     EXPECT_EQ(heard.order.front(), "go");
+}
+
+TEST(Dialog, ControlsMoveAndRepaintAlone) {
+    Heard heard;
+    ui::Rect painted, checkBox, moved{200, 150, 260, 180};
+    ui::Color labelCorner = 0, face = 0;
+    ui::Size size;
+    ui::headless::ClearQueue();
+    ui::headless::QueueCall([&](ui::Window* window) {
+        const ui::Canvas canvas = ui::PaintCanvas(window);
+        labelCorner = canvas.PixelAt(ui::ControlRect(window, 15).left, ui::ControlRect(window, 15).top);
+        face = canvas.PixelAt(1, 1);
+        ui::SetClientSize(window, 300, 200);
+        size = ui::ClientSize(window);
+        ui::MoveControl(window, 13, moved);
+        ui::UpdateWindow(window);
+        ui::InvalidateControl(window, 12);
+        ui::UpdateWindow(window);
+        painted = heard.paints.back();
+        checkBox = ui::ControlRect(window, 12);
+    });
+    ASSERT_TRUE(ui::headless::QueueScript("click 230,165"));
+    Open(heard);
+    EXPECT_EQ(labelCorner, ui::Rgb(255, 0, 0));  // the static's colour answer
+    EXPECT_EQ(face, ui::kFaceColor);
+    EXPECT_EQ(size.width, 300);
+    EXPECT_EQ(size.height, 200);
+    EXPECT_EQ(painted, checkBox);  // repainting one control paints its rectangle only
+    EXPECT_EQ(heard.Commands(13).size(), 1u);  // clicked where it was moved to
 }
 
 TEST(Dialog, AHeadlessDialogWithoutScriptIsClosedAndABadTemplateIsRefused) {
