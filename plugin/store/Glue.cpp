@@ -41,8 +41,10 @@ template <class P>
     case 12: return PerChannel(p, d, [](int32_t a, int32_t b) { return HardLight<P>(b, a); });
     case 13:
         return PerChannel(p, d, [](int32_t a, int32_t b) {
-            const int32_t darker = M - Multiply<P>(a, b), lighter = M - Screen<P>(a, b);
-            return HardLight<P>(M - ((darker * darker) >> P::product), M - ((lighter * lighter) >> P::product));
+            // Multiply and screen each pushed further out by squaring their inverses.
+            const int32_t fromMultiply = M - Multiply<P>(a, b), fromScreen = M - Screen<P>(a, b);
+            return HardLight<P>(M - ((fromMultiply * fromMultiply) >> P::product),
+                                M - ((fromScreen * fromScreen) >> P::product));
         });
     case 14: return PerChannel(p, d, Exclusion<P>);
     case 15: return Color(p, d, M);
@@ -73,20 +75,29 @@ template <class P>
     case 38: return PerChannel(p, d, [](int32_t a, int32_t b) { return std::min(M, a ^ b); });
     case 39: return PerChannel(p, d, Multibright<P>);
     case 40:
-        return PerChannel(p, d, [](int32_t a, int32_t b) { return PinLight<P>(PinLight<P>(M - a, b), PinLight<P>(a, b)); });
+        return PerChannel(p, d, [](int32_t a, int32_t b) {
+            return PinLight<P>(PinLight<P>(M - a, b), PinLight<P>(a, b));
+        });
     case 41:
-        return PerChannel(p, d, [](int32_t a, int32_t b) { return PinLight<P>(PinLight<P>(M - b, a), PinLight<P>(b, a)); });
+        return PerChannel(p, d, [](int32_t a, int32_t b) {
+            return PinLight<P>(PinLight<P>(M - b, a), PinLight<P>(b, a));
+        });
     case 42:
-        return PerChannel(p, d,
-                          [](int32_t a, int32_t b) { return PinLight<P>(M - HardLight<P>(a, M - b), HardLight<P>(b, a)); });
+        return PerChannel(p, d, [](int32_t a, int32_t b) {
+            return PinLight<P>(M - HardLight<P>(a, M - b), HardLight<P>(b, a));
+        });
     case 43:
         return PerChannel(p, d, [](int32_t a, int32_t b) {
             return PinLight<P>(M - HardLight<P>(M - a, M - b), HardLight<P>(b, M - a));
         });
     case 44:
-        return PerChannel(p, d, [](int32_t a, int32_t b) { return PinLight<P>(HardLight<P>(b, a), HardLight<P>(a, b)); });
+        return PerChannel(p, d, [](int32_t a, int32_t b) {
+            return PinLight<P>(HardLight<P>(b, a), HardLight<P>(a, b));
+        });
     case 45:
-        return PerChannel(p, d, [](int32_t a, int32_t b) { return PinLight<P>(HardLight<P>(a, b), HardLight<P>(b, a)); });
+        return PerChannel(p, d, [](int32_t a, int32_t b) {
+            return PinLight<P>(HardLight<P>(a, b), HardLight<P>(b, a));
+        });
     case 46: return Wax(p, d, M);
     case 47: return Wane(p, d, M);
     case 48: return North<P>(p, d);
