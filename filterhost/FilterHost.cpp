@@ -261,8 +261,15 @@ const Resource* FindResourceOf(const std::vector<Resource>& resources, OSType ty
 Host::Host() : state(std::make_unique<State>()) {}
 
 Host::~Host() {
-    if (state->data) suites::DisposeHostHandle(reinterpret_cast<Handle>(state->data));
-    if (state->parameters) suites::DisposeHostHandle(state->parameters);
+    // The module's records go with the host. Records a module keeps on its own heap
+    // (when the host's handle suite was withheld) live on with the process, as they
+    // would in an application that keeps the module loaded.
+    static auto* moduleOwned = new std::vector<Handle>;  // never destroyed, like the process's heap
+    for (Handle handle : {reinterpret_cast<Handle>(state->data), state->parameters}) {
+        if (!handle) continue;
+        if (suites::OwnsHandle(handle)) suites::DisposeHostHandle(handle);
+        else moduleOwned->push_back(handle);
+    }
     if (state->library) ::dlclose(state->library);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 namespace filterhost::suites {
 namespace {
@@ -13,7 +14,7 @@ struct HostHandle {
 };
 
 struct HandleCounts {
-    int32_t live = 0;
+    std::unordered_set<const HostHandle*> live;
     int32_t locked = 0;
 };
 
@@ -201,18 +202,21 @@ constexpr std::size_t kItemBytes = sizeof(DescriptorItem);
 }  // namespace
 
 Handle NewHostHandle(int32_t size) {
-    ++Counts().live;
-    return reinterpret_cast<Handle>(new HostHandle{std::vector<uint8_t>(std::size_t(size), 0), 0});
+    auto* handle = new HostHandle{std::vector<uint8_t>(std::size_t(size), 0), 0};
+    Counts().live.insert(handle);
+    return reinterpret_cast<Handle>(handle);
 }
 
 void DisposeHostHandle(Handle handle) {
     if (!handle) return;
-    --Counts().live;
+    Counts().live.erase(AsHandle(handle));
     if (AsHandle(handle)->locks > 0) --Counts().locked;
     delete AsHandle(handle);
 }
 
-int32_t LiveHandles() { return Counts().live; }
+int32_t LiveHandles() { return int32_t(Counts().live.size()); }
+
+bool OwnsHandle(Handle handle) { return Counts().live.count(AsHandle(handle)) != 0; }
 int32_t LockedHandles() { return Counts().locked; }
 
 uint8_t* HandleData(Handle handle) { return handle ? AsHandle(handle)->bytes.data() : nullptr; }

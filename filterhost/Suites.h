@@ -17,6 +17,8 @@ void DisposeHostHandle(Handle handle);
 uint8_t* HandleData(Handle handle);
 int32_t HandleSize(Handle handle);
 int32_t LiveHandles();
+// Whether the handle came from this host's suite (and not from a module's own heap).
+bool OwnsHandle(Handle handle);
 int32_t LockedHandles();
 
 // Buffer accounting for the current run.
