@@ -7,6 +7,7 @@
 
 #include "host/Globals.h"
 #include "pattern/RenderDriver.h"
+#include "store/Glue.h"
 #include "settings/Settings.h"
 
 BufferPlan PlanBuffers(int32_t width, int32_t height) {
@@ -69,7 +70,7 @@ void StartSetup(RunGlobals& globals) {
 }
 
 void BuildRenderTables(WorkBlock& work) {
-    for (int i = 0; i < 256; ++i) work.pingPong[i] = i < 128 ? 2 * i : 511 - 2 * i;
+    BuildPingPongTable(work.pingPong);
     work.odds[0] = 0.0f;
     for (int v = 1; v < 255; ++v) {
         const float x = float(double(v) * (1.0 / 255.0));
