@@ -286,7 +286,9 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, info and about"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + (c.args.size() > 2 ? c.args[2] : ""));
+        std::string trace;
+        for (const std::string& a : c.args) trace += a + " ";
+        SCOPED_TRACE(trace);
         const Outcome outcome = RunProgram(c.args);
         EXPECT_EQ(outcome.exitCode, c.exitCode);
         EXPECT_EQ(outcome.err.rfind("tesselume: " + c.message, 0), 0u) << outcome.err;
