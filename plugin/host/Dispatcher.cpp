@@ -1,9 +1,8 @@
 // Selector dispatch and the selectors' handlers.
 #include "host/Dispatcher.h"
 
-#include <cstdio>
-#include <cstring>
-
+#include "dialog/AboutBox.h"
+#include "dialog/Refusal.h"
 #include "host/Globals.h"
 #include "host/RowLoop.h"
 #include "host/Scripting.h"
@@ -14,15 +13,6 @@ namespace {
 
 RunGlobals* currentGlobals = nullptr;
 Settings* currentSettings = nullptr;
-
-// Tells the user the filter cannot run here.
-void ShowRefusal(const char* templateName) {
-    std::fprintf(stderr, "Tesselume: %s\n",
-                 std::strcmp(templateName, "REFUSAL2") == 0
-                     ? "The filter cannot run because your paint program does not support enough of the "
-                       "Photoshop 3.0 plug-in standard."
-                     : "The filter cannot run.");
-}
 
 bool HasAdvanceState(const FilterRecord& record) {
     return HostHasProc(reinterpret_cast<const void*>(record.advanceState));
@@ -128,7 +118,11 @@ void RunSelector(int16_t selector, FilterRecord* filterRecord, intptr_t* data, i
     Current() = {filterRecord, data, result};
     currentGlobals = nullptr;
     currentSettings = nullptr;
-    if (selector == filterSelectorAbout) return;
+    if (selector == filterSelectorAbout) {
+        ClearAboutBoxOpen();
+        ShowAboutBox();
+        return;
+    }
 
     const bool slotWasEmpty = *data == 0;
     RunGlobals* globals = nullptr;

@@ -8,6 +8,7 @@
 #include "host/Globals.h"
 #include "pattern/RenderDriver.h"
 #include "store/Glue.h"
+#include "store/Resample.h"
 #include "settings/Settings.h"
 
 BufferPlan PlanBuffers(int32_t width, int32_t height) {
@@ -46,6 +47,7 @@ bool AllocateWorkBuffers(RunGlobals& globals) {
     }
     // Host buffers need not come zeroed; the work block's parts expect it.
     std::memset(globals.workBlock.data, 0, std::size_t(kWorkBlockBytes));
+    BuildWeightTable(Work(globals).weights);
     return true;
 }
 
