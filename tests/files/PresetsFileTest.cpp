@@ -1,0 +1,207 @@
+// The presets file: the exact values written, the thumbnail libjpeg reads back,
+// old versions, and damaged files that must load without harm.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "export/Jpeg.h"
+#include "files/FilesTestSupport.h"
+#include "settings/FileLayer.h"
+#include "settings/Parameters.h"
+#include "settings/PresetsFile.h"
+
+namespace {
+
+Settings Factory() {
+    Settings settings{};
+    InitialiseSettings(settings, nullptr);
+    return settings;
+}
+
+// Every parameter different from the factory's and from each other.
+Settings Distinct() {
+    Settings settings = Factory();
+    for (int i = 0; i < kParameterCount; ++i) settings.*kParameters[i].field = 1000 + i;
+    return settings;
+}
+
+std::vector<int32_t> Values(const Settings& settings) {
+    std::vector<int32_t> values;
+    for (const ParameterInfo& p : kParameters) values.push_back(settings.*p.field);
+    return values;
+}
+
+OSErr Load(const std::string& path, Settings& settings, ImageStore* thumbnail, bool& thumbnailRead,
+           PresetsRead mode = PresetsRead::everything) {
+    return LoadSettingsFile(settings, thumbnail, path.c_str(), mode, thumbnailRead);
+}
+
+TEST(PresetsFile, FactorySettingsAreWrittenExactlyWithAThumbnailLibjpegDecodes) {
+    TestRun run;
+    const std::string path = StatePath("factory.q1r");
+    ASSERT_EQ(SaveSettingsFile(Factory(), &run.thumbnail, path.c_str()), noErr);
+    const std::vector<uint8_t> bytes = ReadAll(path);
+    const int32_t expected[39] = {190, 33, 71, 97,  83, 6, 46, 192, 90,  120, 146, 109, 25, 1, 0,  1,  0, 0, 0, 1,
+                                  -58, 0,  100, 1, -7, 0, 100, 1,  -90, 0,   100, 1,   1,  0, 1, 55, 1, 2, 1};
+    ASSERT_GT(bytes.size(), 39u * 4 + 16);
+    for (int i = 0; i < 39; ++i) EXPECT_EQ(BigEndianAt(bytes, std::size_t(i) * 4), expected[i]) << "value " << i + 1;
+
+    const std::size_t frame = 39 * 4;
+    EXPECT_EQ(BigEndianAt(bytes, frame), 1);
+    EXPECT_EQ(BigEndianAt(bytes, frame + 4), 128);
+    EXPECT_EQ(BigEndianAt(bytes, frame + 8), 128);
+    const int32_t count = BigEndianAt(bytes, frame + 12);
+    ASSERT_EQ(bytes.size(), frame + 16 + std::size_t(count));
+    const LibjpegImage jpeg = DecodeWithLibjpeg(bytes.data() + frame + 16, std::size_t(count));
+    ASSERT_TRUE(jpeg.ok);
+    EXPECT_EQ(jpeg.width, 128);
+    EXPECT_EQ(jpeg.height, 128);
+    const uint8_t* mark = &jpeg.pixels[(40 * 128 + 25) * 3];  // inside the red F
+    EXPECT_NEAR(mark[0], 230, 12);
+    EXPECT_NEAR(mark[1], 40, 12);
+    const uint8_t* ramp = &jpeg.pixels[(100 * 128 + 110) * 3];
+    EXPECT_NEAR(ramp[1], 140, 12);
+    EXPECT_NEAR(ramp[2], 170, 12);
+
+    // Thumbnail-only reading leaves the settings; a full read restores everything.
+    Settings settings = Distinct();
+    FillThumbnail(run.thumbnail, 0);
+    bool thumbnailRead = false;
+    EXPECT_EQ(Load(path, settings, &run.thumbnail, thumbnailRead, PresetsRead::thumbnailOnly), noErr);
+    EXPECT_TRUE(thumbnailRead);
+    EXPECT_LE(ThumbnailError(run.thumbnail), 24);
+    EXPECT_EQ(Values(settings), Values(Distinct()));
+    EXPECT_EQ(Load(path, settings, &run.thumbnail, thumbnailRead), noErr);
+    EXPECT_EQ(Values(settings), Values(Factory()));
+}
+
+TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
+    TestRun run;
+    // Version 25 with a 128 x 128 embedded image, and bytes after value 38 that a
+    // reader of version 25 must not take for smooth or a thumbnail.
+    std::vector<uint8_t> bytes;
+    AppendBigEndian(bytes, 25);
+    for (int position = 2; position <= 33; ++position) AppendBigEndian(bytes, position);
+    for (int32_t v : {1, 128, 99}) AppendBigEndian(bytes, v);  // flag, side, ignored
+    for (int32_t y = 0; y < 128; ++y)
+        for (int32_t x = 0; x < 128; ++x) {
+            const IntRGBA p = TestPixel(x, y);
+            bytes.insert(bytes.end(), {uint8_t(p.red), uint8_t(p.green), uint8_t(p.blue)});
+        }
+    for (int32_t v : {1, 36, 37, 38, 39, 1, 128, 128, 5}) AppendBigEndian(bytes, v);
+    const std::string path = StatePath("old.q1r");
+    WriteAll(path, bytes);
+
+    Settings settings = Factory();
+    settings.smooth = 77;
+    FillThumbnail(run.thumbnail, 0);
+    bool thumbnailRead = false;
+    EXPECT_EQ(Load(path, settings, &run.thumbnail, thumbnailRead), noErr);
+    EXPECT_TRUE(thumbnailRead);
+    EXPECT_LE(ThumbnailError(run.thumbnail), 1);
+    EXPECT_EQ(settings.mixer1, 2);
+    EXPECT_EQ(settings.glue, 33);
+    EXPECT_EQ(settings.zoom, 36);
+    EXPECT_EQ(settings.symmetry, 38);
+    EXPECT_EQ(settings.smooth, 77);
+
+    // Version 100 has smooth but no thumbnail. Without a thumbnail store the
+    // embedded pixels are skipped and the values after them still found.
+    bytes[3] = 100;
+    WriteAll(path, bytes);
+    Settings skipped = Factory();
+    EXPECT_EQ(Load(path, skipped, nullptr, thumbnailRead), noErr);
+    EXPECT_FALSE(thumbnailRead);
+    EXPECT_EQ(skipped.aspect, 37);
+    EXPECT_EQ(skipped.smooth, 39);
+}
+
+TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
+    TestRun run;
+    const std::string whole = StatePath("whole.q1r"), cut = StatePath("cut.q1r");
+    ASSERT_EQ(SaveSettingsFile(Factory(), &run.thumbnail, whole.c_str()), noErr);
+    const std::vector<uint8_t> bytes = ReadAll(whole);
+    // Every cut through the values and the frame header, and one inside the JPEG: a
+    // field is loaded exactly when its four bytes are there; the thumbnail never.
+    std::vector<std::size_t> lengths(39 * 4 + 20);
+    for (std::size_t i = 0; i < lengths.size(); ++i) lengths[i] = i;
+    lengths.push_back(bytes.size() - 100);
+    for (std::size_t length : lengths) {
+        WriteAll(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)));
+        Settings settings = Distinct();
+        FillThumbnail(run.thumbnail, 7);
+        bool thumbnailRead = true;
+        EXPECT_EQ(Load(cut, settings, &run.thumbnail, thumbnailRead), readErr) << length;
+        EXPECT_FALSE(thumbnailRead);
+        for (int i = 0; i < kParameterCount; ++i) {
+            const bool present = std::size_t(kParameters[i].filePosition) * 4 <= length;
+            EXPECT_EQ(settings.*kParameters[i].field, (present ? Factory() : Distinct()).*kParameters[i].field)
+                << kParameters[i].name << " at length " << length;
+        }
+        IntRGBA pixel;
+        getRGBA(64, 64, &run.thumbnail, 0, pixel);
+        EXPECT_EQ(pixel.red, 7);
+    }
+    Settings settings = Distinct();
+    bool thumbnailRead = false;
+    EXPECT_EQ(Load(StatePath("absent.q1r"), settings, &run.thumbnail, thumbnailRead), kOpenErr);
+    EXPECT_EQ(Values(settings), Values(Distinct()));
+}
+
+TEST(PresetsFile, OversizedAndCorruptedThumbnailsLoadWithoutHarm) {
+    TestRun run;
+    const std::string path = StatePath("thumb.q1r"), damaged = StatePath("damaged.q1r");
+    ASSERT_EQ(SaveSettingsFile(Factory(), &run.thumbnail, path.c_str()), noErr);
+    const std::vector<uint8_t> bytes = ReadAll(path);
+    const std::size_t frame = 39 * 4;
+    const std::vector<uint8_t> jpeg(bytes.begin() + std::ptrdiff_t(frame + 16), bytes.end());
+    const auto framed = [&](int32_t kind, int32_t side, int32_t count, std::size_t padding = 0) {
+        std::vector<uint8_t> file(bytes.begin(), bytes.begin() + std::ptrdiff_t(frame));
+        for (int32_t v : {kind, side, side, count}) AppendBigEndian(file, v);
+        file.insert(file.end(), jpeg.begin(), jpeg.end());
+        file.insert(file.end(), padding, 0);
+        return file;
+    };
+    // Loads a variant: the parameters always arrive; reports whether a thumbnail did.
+    const auto load = [&](const std::vector<uint8_t>& file) {
+        WriteAll(damaged, file);
+        Settings settings = Distinct();
+        FillThumbnail(run.thumbnail, 3);
+        bool thumbnailRead = false;
+        Load(damaged, settings, &run.thumbnail, thumbnailRead);
+        EXPECT_EQ(Values(settings), Values(Factory()));
+        return thumbnailRead;
+    };
+    const int32_t size = int32_t(jpeg.size());
+
+    // Beyond the 49152-byte buffer of old readers is still taken, up to the cap;
+    // beyond the cap it is skipped and the thumbnail stays.
+    EXPECT_TRUE(load(framed(1, 128, 60000, std::size_t(60000 - size))));
+    EXPECT_LE(ThumbnailError(run.thumbnail), 24);
+    EXPECT_FALSE(load(framed(1, 128, kMaxFramedJpegBytes + 1, std::size_t(kMaxFramedJpegBytes + 1 - size))));
+    EXPECT_EQ(GetLong(5, 5, &run.thumbnail, 0) >> 24, 3u);
+
+    EXPECT_TRUE(load(framed(1, 999, size)));  // sides held to 128
+    EXPECT_FALSE(load(framed(1, 128, 0x7FFFFFFF)));
+    EXPECT_FALSE(load(framed(1, 128, -5)));
+    EXPECT_FALSE(load(framed(1, 0, size)));
+    EXPECT_FALSE(load(framed(7, 128, size)));
+    EXPECT_FALSE(load(framed(0, 128, size)));  // kind 0: no thumbnail, nothing more read
+
+    // Damaged JPEG data: bytes of the header region flipped in turn, the coded data
+    // scrambled, and no data at all. None may crash.
+    for (std::size_t at = 0; at < std::min<std::size_t>(jpeg.size(), 700); at += 3) {
+        std::vector<uint8_t> file = framed(1, 128, size);
+        file[frame + 16 + at] ^= 0xA5;
+        load(file);
+    }
+    std::vector<uint8_t> scrambled = framed(1, 128, size);
+    for (std::size_t at = frame + 16 + jpeg.size() / 2; at < scrambled.size(); at += 5) scrambled[at] = uint8_t(at * 31);
+    load(scrambled);
+    std::vector<uint8_t> zeros = framed(1, 128, 16);
+    std::fill(zeros.begin() + std::ptrdiff_t(frame + 16), zeros.begin() + std::ptrdiff_t(frame + 32), 0);
+    EXPECT_FALSE(load(zeros));
+}
+
+}  // namespace
