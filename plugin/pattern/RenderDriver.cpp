@@ -36,7 +36,7 @@ void RenderStart(RunGlobals& globals) {
     RenderContext& context = Work(globals).render;
     context.tablesBuilt = 0;
     ReleaseImage(&context.ramp);
-    InitialiseImage(&context.ramp, &globals, nullptr);
+    InitialiseImage(&context.ramp, &globals, &Work(globals).weights);
     // Without a ramp smooth reads zeros; the render itself still runs.
     CreateImage(&context.ramp, 256, 1, kKindRGBA8, 0);
 }
