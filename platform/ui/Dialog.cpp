@@ -38,6 +38,10 @@ ToolkitState& State() {
     return state;
 }
 
+// Shorter periods are raised to this, as on the module's home platform, so that a
+// timer can never keep the loop from reading input.
+constexpr std::uint32_t kShortestTimerMs = 10;
+
 // True when a comes before or at b on the wrapping millisecond clock.
 bool NotAfter(std::uint32_t a, std::uint32_t b) { return std::int32_t(a - b) <= 0; }
 
@@ -628,6 +632,7 @@ const Font* DialogFont(Window* window) { return window->font; }
 void PostMessage(Window* window, const Message& message) { State().posted.emplace_back(window, message); }
 
 void SetTimer(Window* window, int id, std::uint32_t periodMs) {
+    periodMs = std::max(periodMs, kShortestTimerMs);
     KillTimer(window, id);
     State().timers.push_back({window, id, periodMs, TheBackend().Now() + periodMs, State().timerOrder++});
 }

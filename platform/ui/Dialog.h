@@ -157,8 +157,8 @@ const Font* DialogFont(Window* window);
 // Posted messages are delivered after the current message, in order.
 void PostMessage(Window* window, const Message& message);
 
-// Timers: a Timer message every periodMs milliseconds until killed. Setting a timer
-// that exists restarts it.
+// Timers: a Timer message every periodMs milliseconds (at least 10) until killed.
+// Setting a timer that exists restarts it.
 void SetTimer(Window* window, int id, std::uint32_t periodMs);
 void KillTimer(Window* window, int id);
 // Milliseconds of the toolkit's clock (virtual in the headless backend).

@@ -29,25 +29,41 @@ struct Font {
 
 namespace {
 
-FT_Library Library() {
-    static FT_Library library = [] {
-        FT_Library made = nullptr;
-        return FT_Init_FreeType(&made) == 0 ? made : nullptr;
-    }();
-    return library;
+// FreeType and every font made, released together when the toolkit is unloaded.
+struct FontCache {
+    FT_Library library = nullptr;
+    std::map<std::string, std::unique_ptr<Font>> fonts;
+
+    FontCache() {
+        if (FT_Init_FreeType(&library) != 0) library = nullptr;
+    }
+    ~FontCache() {
+        for (auto& entry : fonts)
+            if (entry.second) FT_Done_Face(entry.second->face);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+FontCache& Cache() {
+    static FontCache cache;
+    return cache;
 }
 
 // The file of the face fontconfig matches best to family, or empty.
 std::string MatchFace(const std::string& family, bool bold) {
+    // A configuration of our own, not the process's default one, which a host may
+    // use too: ours is released when the toolkit is unloaded, the host's is left be.
+    static const std::unique_ptr<FcConfig, void (*)(FcConfig*)> config(FcInitLoadConfigAndFonts(), FcConfigDestroy);
+    if (!config) return {};
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config.get(), pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config.get(), pattern, &result);
     std::string file;
     FcChar8* path = nullptr;
     if (match && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) file = reinterpret_cast<char*>(path);
@@ -130,14 +146,14 @@ std::vector<Line> Lines(const Font& font, std::string_view text, int width, bool
 }  // namespace
 
 const Font* GetFont(std::string_view family, int pointSize, bool bold) {
-    static std::map<std::string, std::unique_ptr<Font>> fonts;
+    auto& fonts = Cache().fonts;
     const std::string key = std::string(family) + '/' + std::to_string(pointSize) + (bold ? "b" : "");
     auto found = fonts.find(key);
     if (found != fonts.end()) return found->second.get();
     std::unique_ptr<Font>& slot = fonts[key];
     const std::string file = MatchFace(std::string(family), bold);
     FT_Face face = nullptr;
-    if (!Library() || file.empty() || FT_New_Face(Library(), file.c_str(), 0, &face) != 0) return nullptr;
+    if (!Cache().library || file.empty() || FT_New_Face(Cache().library, file.c_str(), 0, &face) != 0) return nullptr;
     // Points to pixels at 96 dots per inch, rounded as the home platform's MulDiv does.
     const int pixels = (pointSize * 96 + 36) / 72;
     if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(std::max(pixels, 1))) != 0) {

@@ -33,6 +33,8 @@ constexpr KeyPair kKeys[] = {
 
 class SdlBackend : public Backend {
 public:
+    ~SdlBackend() override { SDL_Quit(); }
+
     BackendKind Kind() const override { return BackendKind::Sdl; }
 
     void Open(Window& window) override {

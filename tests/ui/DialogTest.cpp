@@ -256,6 +256,24 @@ TEST(Dialog, ControlsMoveAndRepaintAlone) {
     EXPECT_EQ(heard.Commands(13).size(), 1u);  // clicked where it was moved to
 }
 
+TEST(Dialog, CursorsComeFromTheResourcesAndAreMadeOnce) {
+    ui::SetResourceLookup([](std::uint32_t type, std::int32_t id) -> std::span<const std::uint8_t> {
+        static const std::string hand = "pixmap 2 2 hotspot 1 1\ncolour x #000000\ncolour . none\nx.\n.x\n";
+        if (type != ui::kCursorResource || id != 107) return {};
+        return {reinterpret_cast<const std::uint8_t*>(hand.data()), hand.size()};
+    });
+    const ui::Cursor* hand = ui::LoadCursor(107);
+    ASSERT_NE(hand, nullptr);
+    EXPECT_EQ(ui::LoadCursor(107), hand);
+    EXPECT_EQ(ui::LoadCursor(108), nullptr);
+    ui::SetCursor(hand);
+    EXPECT_EQ(ui::CurrentCursor(), hand);
+    ui::SetCursor(ui::WaitCursor());
+    EXPECT_EQ(ui::CurrentCursor(), ui::WaitCursor());
+    ui::SetCursor(ui::ArrowCursor());
+    ui::SetResourceLookup(nullptr);
+}
+
 TEST(Dialog, AHeadlessDialogWithoutScriptIsClosedAndABadTemplateIsRefused) {
     Heard heard;
     EXPECT_EQ(RunScripted(heard, ""), ui::kIdCancel);
