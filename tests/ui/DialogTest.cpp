@@ -127,6 +127,37 @@ TEST(Dialog, TypingIntoAnEditFieldNotifiesAndReadsBack) {
     for (const ui::Message& m : changes) EXPECT_EQ(m.code, ui::kEditChanged);
 }
 
+// True when some column of r near its right end is black from top to bottom, as the
+// caret is and no glyph is.
+bool CaretNearRightEnd(const ui::Canvas& canvas, ui::Rect r) {
+    for (int x = r.right - 6; x < r.right; ++x) {
+        bool black = true;
+        for (int y = r.top + 4; y < r.bottom - 4 && black; ++y) black = canvas.PixelAt(x, y) == ui::Rgb(0, 0, 0);
+        if (black) return true;
+    }
+    return false;
+}
+
+TEST(Dialog, AnEditFieldScrollsToKeepTheCaretInView) {
+    Heard heard;
+    bool caretAtEnd = false, caretAfterHome = true;
+    std::string text;
+    ui::headless::ClearQueue();
+    ASSERT_TRUE(ui::headless::QueueScript("click #10; type WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
+    ui::headless::QueueCall([&](ui::Window* window) {
+        caretAtEnd = CaretNearRightEnd(ui::PaintCanvas(window), ui::ControlRect(window, 10));
+    });
+    ASSERT_TRUE(ui::headless::QueueScript("key Home"));
+    ui::headless::QueueCall([&](ui::Window* window) {
+        caretAfterHome = CaretNearRightEnd(ui::PaintCanvas(window), ui::ControlRect(window, 10));
+        text = ui::ControlText(window, 10);
+    });
+    Open(heard);
+    EXPECT_EQ(text.size(), 36u);
+    EXPECT_TRUE(caretAtEnd);
+    EXPECT_FALSE(caretAfterHome);
+}
+
 TEST(Dialog, ListSelectionAndCheckBoxNotify) {
     Heard heard;
     int selection = -1;
@@ -157,6 +188,20 @@ TEST(Dialog, ListSelectionAndCheckBoxNotify) {
     const auto clicks = heard.Commands(12);
     ASSERT_EQ(clicks.size(), 2u);  // the click, then Space
     EXPECT_EQ(clicks[0].code, ui::kClicked);
+}
+
+TEST(Dialog, EscapeClosesAnOpenListWithoutChoosing) {
+    Heard heard;
+    int selection = -1;
+    ui::headless::ClearQueue();
+    ASSERT_TRUE(ui::headless::QueueScript("click #11; key Down; key Down; key Escape"));
+    ui::headless::QueueCall([&](ui::Window* window) { selection = ui::Selection(window, 11); });
+    ASSERT_TRUE(ui::headless::QueueScript("key F4; key Down; key Enter"));
+    EXPECT_EQ(Open(heard), ui::kIdCancel);
+    EXPECT_EQ(selection, 0);  // the Escape only closed the list
+    const auto changes = heard.Commands(11);
+    ASSERT_EQ(changes.size(), 1u);  // the Enter chose the entry below
+    EXPECT_EQ(heard.Commands(ui::kIdCancel).size(), 1u);  // from the end of the script, not that Escape
 }
 
 TEST(Dialog, CaptureKeepsMouseMovesComingOverOtherControls) {

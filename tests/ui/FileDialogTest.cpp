@@ -43,6 +43,14 @@ TEST(FileDialogs, OpenPicksAnExistingFileByTypingItsName) {
     // A folder's name moves into it; Escape cancels with an empty answer.
     ASSERT_TRUE(ui::headless::QueueScript("type sub; key Enter; type c.psd; key Enter"));
     EXPECT_EQ(ui::ChooseFileToOpen(Options(folder)), (folder / "sub" / "c.psd").string());
+    // A double click on a folder in the listing moves there too.
+    ui::headless::QueueCall([&](ui::Window* window) {
+        const ui::Rect list = ui::ControlRect(window, 12);
+        const int row = ui::LineHeight(*ui::DialogFont(window)) + 2;
+        const std::string sub = std::to_string(list.left + 20) + "," + std::to_string(list.top + 1 + row + row / 2);
+        ui::headless::QueueScript("click " + sub + "; click " + sub + "; type c.psd; key Enter");
+    });
+    EXPECT_EQ(ui::ChooseFileToOpen(Options(folder)), (folder / "sub" / "c.psd").string());
     ASSERT_TRUE(ui::headless::QueueScript("type a.psd; key Escape"));
     EXPECT_EQ(ui::ChooseFileToOpen(Options(folder)), "");
 }
