@@ -66,6 +66,7 @@ struct WorkBlock {
     MemoryDotPins memoryDots; // the memory dots' pinned flags
     RenderContext render;    // the renderer's colour tables, ramp image and destination
     WeightTable weights;     // the windowed-sinc weights every store image samples with
+    ImageStore thumbnail;    // the settings thumbnail's record; RunGlobals::thumbnail points here
 };
 static_assert(sizeof(WorkBlock) <= kWorkBlockBytes, "the work block overflows its buffer");
 

@@ -6,10 +6,12 @@
 #include <iterator>
 
 #include "host/Globals.h"
+#include "host/Scripting.h"
 #include "pattern/RenderDriver.h"
 #include "store/Glue.h"
 #include "store/Resample.h"
 #include "settings/Settings.h"
+#include "settings/StoredState.h"
 
 BufferPlan PlanBuffers(int32_t width, int32_t height) {
     const int32_t longRow = std::max(2 * (std::max(width, height) + 4), 3 * width + 2184);
@@ -52,6 +54,12 @@ bool AllocateWorkBuffers(RunGlobals& globals) {
 }
 
 void ReleaseWorkBuffers(RunGlobals& globals) {
+    if (globals.workBlock.data) {
+        // The pinned memory dots outlive the run; the thumbnail does not.
+        SaveMemoryDotMap(Work(globals).memoryDots);
+        if (globals.thumbnail) ReleaseImage(globals.thumbnail);
+    }
+    globals.thumbnail = nullptr;
     ReleaseBuffer(globals.rowBuffer);
     globals.rowBufferBytes = 0;
     ReleaseBuffer(globals.buffer32);
@@ -61,13 +69,19 @@ void ReleaseWorkBuffers(RunGlobals& globals) {
 
 void StartSetup(RunGlobals& globals) {
     Settings& settings = *CurrentSettings();
+    WorkBlock& work = Work(globals);
+    InitialiseImage(&work.thumbnail, &globals, &work.weights);
+    globals.thumbnail = CreateImageChannels(&work.thumbnail, 128, 128, 3, 0) ? &work.thumbnail : nullptr;
+    if (!HasScriptValues(*globals.filterRecord)) LoadCachedSettings(settings, globals.thumbnail);
     if (globals.firstParameters) {
         globals.firstParameters = 0;
         const int32_t view[5] = {0, 0, 1, 100, 100};
         std::copy(std::begin(view), std::end(view), settings.viewState);
     }
     settings.settingsFolder[0] = settings.psdFolder[0] = settings.pagesFolder[0] = '\0';
-    globals.undoIndex = 0;
+    work.memoryDots = MemoryDotPins{};
+    ClearUndo(globals);
+    LoadMemoryDotMap(work.memoryDots);
     settings.exportKind = 3;
 }
 

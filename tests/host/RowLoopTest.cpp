@@ -1,5 +1,7 @@
 // The row loop as a host sees it: rectangles, mask windows, progress and abort pacing.
 #include "HostTestSupport.h"
+#include "settings/Parameters.h"
+#include "settings/StoredState.h"
 
 namespace {
 
@@ -93,4 +95,33 @@ TEST(RowLoop, AdvanceStateErrorInsideStartEndsTheRun) {
     EXPECT_EQ(report.selectors.back(), filterSelectorStart);
     EXPECT_EQ(report.buffersOutstanding, 0);
     EXPECT_EQ(image.samples, source.samples);
+}
+
+TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
+    // What an earlier run left in the state folder.
+    Settings cached{};
+    InitialiseSettings(cached, nullptr);
+    cached.zoom = 12;
+    ASSERT_EQ(SaveCachedSettings(cached, nullptr), noErr);
+    MemoryDotPins pins{};
+    pins.pinned[3] = 1;
+    pins.pinned[24] = 1;
+    ASSERT_EQ(SaveMemoryDotMap(pins), noErr);
+
+    // Without script values the cached settings are the run's; a replayed step ignores them.
+    const auto RecordedZoom = [](const filterhost::RunReport& report) {
+        for (const auto& item : report.recorded.value())
+            if (item.key == FourCC("0033")) return item.value;
+        return -1;
+    };
+    auto image = RampImage(8, 6, 3, 8);
+    EXPECT_EQ(RecordedZoom(RunOn(image)), 12);
+    filterhost::Job replay;
+    replay.play = filterhost::Descriptor{};
+    EXPECT_EQ(RecordedZoom(RunOn(image, replay)), 55);
+
+    // The map went through both runs unchanged.
+    MemoryDotPins after{};
+    ASSERT_EQ(LoadMemoryDotMap(after), noErr);
+    for (int i = 0; i < kMemoryDotCount; ++i) EXPECT_EQ(after.pinned[i], pins.pinned[i]) << i;
 }
