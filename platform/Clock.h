@@ -1,5 +1,5 @@
-// Clock and ticks: UTC wall time for dates written into files, a monotonic
-// millisecond count for timing.
+// Clock: UTC wall time for dates written into files. (Ticks for timing come from the
+// dialog toolkit, whose clock is virtual when it runs headless.)
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,5 @@ struct UtcTime {
 };
 
 UtcTime UtcNow();
-// Milliseconds since an arbitrary start; never goes backwards.
-std::uint32_t TickMilliseconds();
 
 }  // namespace platform

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Clock.h"
 #include "platform/Heap.h"
+#include "platform/ui/Dialog.h"
 
 CurrentCall& Current() {
     static CurrentCall current;
@@ -119,7 +119,7 @@ bool HostHasProc(const void* proc) { return proc != nullptr; }
 
 OSErr CallAdvanceState(FilterRecord* record) { return record->advanceState(); }
 
-uint32_t Ticks() { return platform::TickMilliseconds() / 17; }
+uint32_t Ticks() { return ui::TickCount() / 17; }
 
 bool PointInRect(Point point, Rect rect) {
     return rect.top <= point.v && point.v < rect.bottom && rect.left <= point.h && point.h < rect.right;

@@ -51,7 +51,8 @@ void ReleaseBuffer(Buffer& buffer);
 bool HostHasProc(const void* proc);
 // Calls advanceState and returns its result.
 OSErr CallAdvanceState(FilterRecord* record);
-// Milliseconds of the monotonic clock divided by 17: about sixty ticks a second.
+// The dialog toolkit's millisecond clock divided by 17: about sixty ticks a second.
+// Headless, that clock is the toolkit's virtual one, so dialog timing is repeatable.
 uint32_t Ticks();
 // top <= v < bottom and left <= h < right.
 bool PointInRect(Point point, Rect rect);
