@@ -1,4 +1,6 @@
 // The row loop as a host sees it: rectangles, mask windows, progress and abort pacing.
+#include <cstdio>
+
 #include "HostTestSupport.h"
 #include "settings/Parameters.h"
 #include "settings/StoredState.h"
@@ -124,4 +126,11 @@ TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     MemoryDotPins after{};
     ASSERT_EQ(LoadMemoryDotMap(after), noErr);
     for (int i = 0; i < kMemoryDotCount; ++i) EXPECT_EQ(after.pinned[i], pins.pinned[i]) << i;
+
+    // Leave the state folder as the other tests expect it.
+    for (const char* name : {"Tesselume cached settings C", "Tesselume memdot map 3"}) {
+        char path[kPathCapacity];
+        ASSERT_TRUE(TempFilePath(name, path));
+        std::remove(path);
+    }
 }
