@@ -21,6 +21,7 @@
 #include "FilterHost.h"
 #include "ImageFiles.h"
 #include "ParameterNames.h"
+#include "PresetFiles.h"
 #include "Progress.h"
 
 namespace tesselume {
@@ -65,8 +66,11 @@ constexpr const char* kParameterHelp =
     "                          --set zoom=40 --set \"mixer 1=12\" --set glue=screendim\n"
     "                          --set symmetry=5-fold --set mirror=on\n"
     "  --play FILE             every parameter from a file written by --record\n"
+    "  --preset FILE.q1r       every parameter from a presets file the filter's dialog\n"
+    "                          or --save-preset saved; values it lacks are the factory's\n"
     "Without any, the module runs with its factory settings.\n"
     "  --record FILE           write the parameters the module ran with, as text\n"
+    "  --save-preset FILE.q1r  write them as a presets file (without a thumbnail)\n"
     "  --dialog                open the filter's dialog before it runs\n"
     "  --module PATH           the filter module (default: Tesselume.8bf beside this program)\n"
     "\n"
@@ -111,7 +115,7 @@ struct CommandLine {
     std::vector<std::string> inputs;
     std::map<std::string, std::string> values;                   // options that take one value
     std::set<std::string> flags;
-    std::vector<std::pair<std::string, std::string>> sources;    // --set and --play in order
+    std::vector<std::pair<std::string, std::string>> sources;    // --set, --play and --preset in order
 };
 
 struct CommandSpec {
@@ -123,9 +127,9 @@ struct CommandSpec {
 
 const std::vector<CommandSpec>& Commands() {
     static const std::vector<CommandSpec> specs = {
-        {"render", kRenderHelp, {"--output", "--size", "--depth", "--module", "--record"},
+        {"render", kRenderHelp, {"--output", "--size", "--depth", "--module", "--record", "--save-preset"},
          {"--grey", "--dialog"}, true},
-        {"apply", kApplyHelp, {"--output", "--mask", "--select", "--module", "--record"},
+        {"apply", kApplyHelp, {"--output", "--mask", "--select", "--module", "--record", "--save-preset"},
          {"--dialog"}, true},
         {"info", kInfoHelp, {"--module"}, {}, false},
         {"about", kAboutHelp, {"--module"}, {}, false},
@@ -147,7 +151,7 @@ Failure ParseCommandLine(const CommandSpec& spec, int argc, char** argv, Command
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool source = spec.parameters && (name == "--set" || name == "--play");
+        const bool source = spec.parameters && (name == "--set" || name == "--play" || name == "--preset");
         if (name == "--help" || spec.flags.count(name)) {
             if (value) return Usage(name + " takes no value");
             line.flags.insert(name);
@@ -217,7 +221,7 @@ Failure ReadTextFile(const std::string& path, std::string& text) {
     return {};
 }
 
-// The descriptor the module gets, from --set and --play in their order.
+// The descriptor the module gets, from --set, --play and --preset in their order.
 Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& terms,
                         filterhost::Descriptor& descriptor) {
     for (const auto& [option, value] : line.sources) {
@@ -232,6 +236,10 @@ Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& 
             filterhost::Descriptor played;
             if (!ParseDescriptor(text, played, error)) return Fault(value + ", " + error);
             for (const filterhost::DescriptorItem& item : played) MergeItem(descriptor, item);
+        } else if (option == "--preset") {
+            filterhost::Descriptor preset;
+            if (!ReadPresetFile(value, preset, error)) return Fault(error);
+            for (const filterhost::DescriptorItem& item : preset) MergeItem(descriptor, item);
         }
     }
     return {};
@@ -300,16 +308,28 @@ Failure WriteWhole(const std::string& path, const std::function<bool(const std::
     return {};
 }
 
-Failure WriteRecord(const std::string& path, const filterhost::RunReport& report,
-                    const filterhost::Terminology& terms) {
+// --record and --save-preset: the descriptor the module recorded at Finish, as text
+// and as a presets file.
+Failure WriteRecorded(const CommandLine& line, const filterhost::RunReport& report,
+                      const filterhost::Terminology& terms) {
+    const bool record = line.values.count("--record") > 0, preset = line.values.count("--save-preset") > 0;
+    if (!record && !preset) return {};
     if (!report.recorded) return Fault("the module returned no parameters to record");
-    const std::string text = FormatDescriptor(*report.recorded, terms);
-    return WriteWhole(path, [&](const std::string& temp, std::string& error) {
-        std::ofstream out(temp, std::ios::binary);
-        out << text;
-        out.close();
-        if (!out) error = std::strerror(errno);
-        return bool(out);
+    const filterhost::Descriptor& recorded = *report.recorded;
+    if (record) {
+        const std::string text = FormatDescriptor(recorded, terms);
+        const Failure failure = WriteWhole(Value(line, "--record"), [&](const std::string& temp, std::string& error) {
+            std::ofstream out(temp, std::ios::binary);
+            out << text;
+            out.close();
+            if (!out) error = std::strerror(errno);
+            return bool(out);
+        });
+        if (failure.Failed()) return failure;
+    }
+    if (!preset) return {};
+    return WriteWhole(Value(line, "--save-preset"), [&](const std::string& temp, std::string& error) {
+        return WritePresetFile(temp, recorded, error);
     });
 }
 
@@ -371,8 +391,7 @@ int RunFilter(const CommandLine& line) {
     Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
         return WriteImageFile(temp, *format, file, writeError);
     });
-    if (!failure.Failed() && line.values.count("--record"))
-        failure = WriteRecord(Value(line, "--record"), report, host->Terms());
+    if (!failure.Failed()) failure = WriteRecorded(line, report, host->Terms());
     return Report(failure);
 }
 

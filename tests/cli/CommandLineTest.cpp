@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <pty.h>
+#include <sstream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -201,6 +202,75 @@ TEST(CommandLine, PlayingARecordingReproducesTheOutput) {
     EXPECT_NE(Contents(rerecorded).find("0033 long 70"), std::string::npos);
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The file's big-endian 32-bit values.
+std::vector<int32_t> Values(const std::string& bytes) {
+    std::vector<int32_t> values;
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
+        values.push_back(int32_t(uint32_t(uint8_t(bytes[i])) << 24 | uint32_t(uint8_t(bytes[i + 1])) << 16 |
+                                 uint32_t(uint8_t(bytes[i + 2])) << 8 | uint32_t(uint8_t(bytes[i + 3]))));
+    return values;
+}
+
+TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
+    // The factory settings saved: version, the 38 values in file order, no thumbnail.
+    const std::string factoryPreset = TestPath("factory.q1r"), factoryRecord = TestPath("factory.txt");
+    Outcome outcome = RunProgram({"render", "-o", TestPath("factory.png"), "--size", "8x8", "--save-preset",
+                                  factoryPreset, "--record", factoryRecord});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(Values(Contents(factoryPreset)),
+              (std::vector<int32_t>{190, 33, 71, 97, 83, 6, 46, 192, 90, 120, 146, 109, 25, 1, 0, 1, 0, 0, 0, 1,
+                                    -58, 0, 100, 1, -7, 0, 100, 1, -90, 0, 100, 1, 1, 0, 1, 55, 1, 2, 1, 0}));
+
+    // Saved after --set, the preset holds those values and reproduces the run exactly.
+    const std::string first = TestPath("first.png"), again = TestPath("again.png"), preset = TestPath("mine.q1r");
+    const std::string recording = TestPath("first.txt"), rerecorded = TestPath("again.txt");
+    outcome = RunProgram({"render", "-o", first, "--size", "64x48", "--set", "zoom=40", "--set", "glue=screendim",
+                          "--set", "mixer 2=12", "--save-preset", preset, "--record", recording});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    const std::vector<int32_t> saved = Values(Contents(preset));
+    ASSERT_EQ(saved.size(), 40u);
+    EXPECT_EQ(saved[2], 12);   // mixer 2
+    EXPECT_EQ(saved[32], 62);  // glue by mode number
+    EXPECT_EQ(saved[35], 40);  // zoom
+    outcome = RunProgram({"render", "-o", again, "--size", "64x48", "--preset", preset, "--record", rerecorded});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(Contents(again), Contents(first));
+    EXPECT_EQ(Contents(rerecorded), Contents(recording));
+
+    // Command-line order decides: a later --set wins over the preset, an earlier one loses.
+    outcome = RunProgram({"render", "-o", again, "--size", "8x8", "--preset", preset, "--set", "zoom=70", "--record",
+                          rerecorded});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(Contents(rerecorded).find("0033 long 70"), std::string::npos);
+    EXPECT_NE(Contents(rerecorded).find("GLUE enum GLty GL62"), std::string::npos);
+    outcome = RunProgram({"apply", TestPath("factory.png"), "-o", again, "--set", "zoom=70", "--preset", preset,
+                          "--record", rerecorded});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(Contents(rerecorded).find("0033 long 40"), std::string::npos);
+
+    // Cut after mixer 3, the file still loads; every later parameter has its factory value.
+    const std::string cut = TestPath("cut.q1r");
+    std::ofstream(cut, std::ios::binary) << Contents(preset).substr(0, 16);
+    outcome = RunProgram({"render", "-o", again, "--size", "8x8", "--preset", cut, "--record", rerecorded});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    const std::vector<std::string> factory = Lines(Contents(factoryRecord)), loaded = Lines(Contents(rerecorded));
+    ASSERT_EQ(loaded.size(), factory.size());
+    ASSERT_EQ(loaded.size(), 37u);  // a comment line, then the 36 parameters
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        if (loaded[i].starts_with("0002 "))
+            EXPECT_TRUE(loaded[i].starts_with("0002 long 12 ")) << loaded[i];
+        else
+            EXPECT_EQ(loaded[i], factory[i]);
+    }
+}
+
 TEST(CommandLine, CtrlCLeavesNoOutputFile) {
     const std::string output = TestPath("interrupted.png");
     int master = -1;
@@ -264,6 +334,8 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
          "unknown parameter \"bogus\"; the parameters are: mixer 1, mixer 2, "},
         {{"render", "-o", TestPath("o.png"), "--play", TestPath("bad-play.txt")}, 1,
          TestPath("bad-play.txt") + ", line 2: a bool is true or false"},
+        {{"render", "-o", TestPath("o.png"), "--preset", TestPath("missing.q1r")}, 1,
+         "cannot read the preset " + TestPath("missing.q1r") + ": No such file or directory"},
         {{"render", "-o", TestPath("o.png"), "--module", TestPath("nowhere.8bf")}, 1,
          "cannot load the module " + TestPath("nowhere.8bf") + ": "},
         {{"info", "--module", TestPath("notes.txt")}, 1, "cannot load the module " + TestPath("notes.txt") + ": "},
