@@ -118,15 +118,16 @@ struct CommandLine {
     std::vector<std::pair<std::string, std::string>> sources;    // --set, --play and --preset in order
 };
 
-struct CommandSpec {
+// What a command accepts: options with a value, flags, and whether it takes parameters.
+struct CommandShape {
     const char* name;
     const char* help;
     std::set<std::string> valued, flags;
     bool parameters;
 };
 
-const std::vector<CommandSpec>& Commands() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CommandShape>& Commands() {
+    static const std::vector<CommandShape> commands = {
         {"render", kRenderHelp, {"--output", "--size", "--depth", "--module", "--record", "--save-preset"},
          {"--grey", "--dialog"}, true},
         {"apply", kApplyHelp, {"--output", "--mask", "--select", "--module", "--record", "--save-preset"},
@@ -134,11 +135,11 @@ const std::vector<CommandSpec>& Commands() {
         {"info", kInfoHelp, {"--module"}, {}, false},
         {"about", kAboutHelp, {"--module"}, {}, false},
     };
-    return specs;
+    return commands;
 }
 
-Failure ParseCommandLine(const CommandSpec& spec, int argc, char** argv, CommandLine& line) {
-    line.command = spec.name;
+Failure ParseCommandLine(const CommandShape& shape, int argc, char** argv, CommandLine& line) {
+    line.command = shape.name;
     for (int i = 2; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument.size() < 2 || argument[0] != '-') {
@@ -151,14 +152,14 @@ Failure ParseCommandLine(const CommandSpec& spec, int argc, char** argv, Command
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool source = spec.parameters && (name == "--set" || name == "--play" || name == "--preset");
-        if (name == "--help" || spec.flags.count(name)) {
+        const bool source = shape.parameters && (name == "--set" || name == "--play" || name == "--preset");
+        if (name == "--help" || shape.flags.count(name)) {
             if (value) return Usage(name + " takes no value");
             line.flags.insert(name);
             continue;
         }
-        if (!source && !spec.valued.count(name))
-            return Usage("unknown option " + name + " for " + spec.name + " (see tesselume " + spec.name +
+        if (!source && !shape.valued.count(name))
+            return Usage("unknown option " + name + " for " + shape.name + " (see tesselume " + shape.name +
                          " --help)");
         if (!value) {
             if (i + 1 >= argc) return Usage(name + " needs a value");
@@ -474,19 +475,20 @@ int RunCommandLine(int argc, char** argv) {
         std::fputs(kMainHelp, command.empty() ? stderr : stdout);
         return command.empty() ? kExitUsage : kExitOk;
     }
-    const auto& specs = Commands();
-    const auto spec = std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& s) { return command == s.name; });
-    if (spec == specs.end())
+    const auto& commands = Commands();
+    const auto shape =
+        std::find_if(commands.begin(), commands.end(), [&](const CommandShape& s) { return command == s.name; });
+    if (shape == commands.end())
         return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, info and about"));
 
     CommandLine line;
-    if (const Failure failure = ParseCommandLine(*spec, argc, argv, line); failure.Failed()) return Report(failure);
+    if (const Failure failure = ParseCommandLine(*shape, argc, argv, line); failure.Failed()) return Report(failure);
     if (line.flags.count("--help")) {
-        std::fputs(spec->help, stdout);
-        if (spec->parameters) std::fputs(kParameterHelp, stdout);
+        std::fputs(shape->help, stdout);
+        if (shape->parameters) std::fputs(kParameterHelp, stdout);
         return kExitOk;
     }
-    if (spec->parameters) return RunFilter(line);
+    if (shape->parameters) return RunFilter(line);
     if (!line.inputs.empty()) return Report(Usage(command + " takes no file: " + line.inputs[0]));
 
     std::unique_ptr<filterhost::Host> host;
