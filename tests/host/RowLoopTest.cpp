@@ -119,7 +119,7 @@ TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     auto image = RampImage(8, 6, 3, 8);
     EXPECT_EQ(RecordedZoom(RunOn(image)), 12);
     filterhost::Job replay;
-    replay.play = filterhost::Descriptor{};
+    replay.play.emplace();
     EXPECT_EQ(RecordedZoom(RunOn(image, replay)), 55);
 
     // The map went through both runs unchanged.
