@@ -77,7 +77,7 @@ void DoStart(RunGlobals& globals) {
     EnsureSettings(globals);
     Settings& settings = *currentSettings;
     settings.hostCanPreview = HasAdvanceState(record) && HostHasProc(reinterpret_cast<const void*>(record.displayPixels));
-    if (!AllocateWorkBuffers(globals) || CurrentResult() != noErr) {
+    if (!AllocateWorkBuffers(globals)) {
         SetResult(1);
         return;
     }
@@ -98,6 +98,8 @@ void DoStart(RunGlobals& globals) {
         AbandonStart(globals);
         return;
     }
+    // The module has no main dialog yet: a run that asks for one goes on with the
+    // settings it has, as if the dialog had been confirmed unchanged.
     settings.showDialog = 0;
     settings.runMode = 0;
     RenderBegin(globals);
