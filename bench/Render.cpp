@@ -25,7 +25,7 @@ filterhost::Descriptor FactoryWithSmooth(bool smooth) {
         switch (p.kind) {
         case ParamKind::integer: d.push_back({p.key, typeInteger, p.factory, 0, 0}); break;
         case ParamKind::boolean:
-            d.push_back({p.key, typeBoolean, p.key == FourCC("0036") ? int32_t(smooth) : p.factory, 0, 0});
+            d.push_back({p.key, typeBoolean, p.key == PIFourCC("0036") ? int32_t(smooth) : p.factory, 0, 0});
             break;
         case ParamKind::glue:
             d.push_back({p.key, typeEnumerated, 0, kGlueType, IndexToCode(p.factory, EnumType::glue)});

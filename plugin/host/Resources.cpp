@@ -21,7 +21,7 @@ struct Writer {
         U16(std::uint16_t(v));
         U16(std::uint16_t(v >> 16));
     }
-    void Code(const char (&s)[5]) { U32(FourCC(s)); }
+    void Code(const char (&s)[5]) { U32(PIFourCC(s)); }
     void Raw(std::string_view s) { bytes.insert(bytes.end(), s.begin(), s.end()); }
     void Pascal(std::string_view s) {
         U8(std::uint8_t(s.size()));

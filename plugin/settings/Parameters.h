@@ -8,13 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "PIFilter.h"
 #include "settings/Settings.h"
-
-// A four-character code from four characters, first character most significant.
-constexpr std::uint32_t FourCC(const char (&s)[5]) {
-    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
-           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
-}
 
 enum class ParamKind : std::uint8_t { integer, boolean, glue, symmetry };
 
@@ -32,47 +27,47 @@ inline constexpr int kParameterCount = 36;
 
 // In terminology order; the scripting descriptor is written in this order too.
 inline constexpr std::array<ParameterInfo, kParameterCount> kParameters = {{
-    {"mixer 1", FourCC("0001"), ParamKind::integer, &Settings::mixer1, 33, 0, 100, 2},
-    {"mixer 2", FourCC("0002"), ParamKind::integer, &Settings::mixer2, 71, 0, 100, 3},
-    {"mixer 3", FourCC("0003"), ParamKind::integer, &Settings::mixer3, 97, 0, 100, 4},
-    {"sharpness 1", FourCC("0004"), ParamKind::integer, &Settings::sharpness1, 83, 0, 100, 5},
-    {"sharpness 2", FourCC("0005"), ParamKind::integer, &Settings::sharpness2, 6, 0, 100, 6},
-    {"sharpness 3", FourCC("0006"), ParamKind::integer, &Settings::sharpness3, 46, 0, 100, 7},
-    {"amount 11", FourCC("0007"), ParamKind::integer, &Settings::amount11, 192, 0, 200, 8},
-    {"amount 21", FourCC("0008"), ParamKind::integer, &Settings::amount21, 90, 0, 200, 9},
-    {"amount 31", FourCC("0009"), ParamKind::integer, &Settings::amount31, 120, 0, 200, 10},
-    {"amount 12", FourCC("0010"), ParamKind::integer, &Settings::amount12, 146, 0, 200, 11},
-    {"amount 22", FourCC("0011"), ParamKind::integer, &Settings::amount22, 109, 0, 200, 12},
-    {"amount 32", FourCC("0012"), ParamKind::integer, &Settings::amount32, 25, 0, 200, 13},
-    {"invert 1", FourCC("0013"), ParamKind::boolean, &Settings::invert1, 1, 0, 1, 14},
-    {"invert 2", FourCC("0014"), ParamKind::boolean, &Settings::invert2, 0, 0, 1, 15},
-    {"invert 3", FourCC("0015"), ParamKind::boolean, &Settings::invert3, 1, 0, 1, 16},
-    {"mirror", FourCC("0016"), ParamKind::boolean, &Settings::mirror, 0, 0, 1, 17},
-    {"sharpness", FourCC("0017"), ParamKind::integer, &Settings::sharpness, 0, 0, 100, 18},
-    {"weave", FourCC("0018"), ParamKind::boolean, &Settings::weave, 0, 0, 1, 19},
-    {"red cycles", FourCC("0019"), ParamKind::integer, &Settings::redCycles, 1, 0, 100, 20},
-    {"red phase", FourCC("0020"), ParamKind::integer, &Settings::redPhase, -58, -100, 100, 21},
-    {"red shift", FourCC("0021"), ParamKind::integer, &Settings::redShift, 0, -100, 100, 22},
-    {"red amplitude", FourCC("0022"), ParamKind::integer, &Settings::redAmplitude, 100, 0, 200, 23},
-    {"green cycles", FourCC("0023"), ParamKind::integer, &Settings::greenCycles, 1, 0, 100, 24},
-    {"green phase", FourCC("0024"), ParamKind::integer, &Settings::greenPhase, -7, -100, 100, 25},
-    {"green shift", FourCC("0025"), ParamKind::integer, &Settings::greenShift, 0, -100, 100, 26},
-    {"green amplitude", FourCC("0026"), ParamKind::integer, &Settings::greenAmplitude, 100, 0, 200, 27},
-    {"blue cycles", FourCC("0027"), ParamKind::integer, &Settings::blueCycles, 1, 0, 100, 28},
-    {"blue phase", FourCC("0028"), ParamKind::integer, &Settings::bluePhase, -90, -100, 100, 29},
-    {"blue shift", FourCC("0029"), ParamKind::integer, &Settings::blueShift, 0, -100, 100, 30},
-    {"blue amplitude", FourCC("0030"), ParamKind::integer, &Settings::blueAmplitude, 100, 0, 200, 31},
-    {"density", FourCC("0031"), ParamKind::integer, &Settings::density, 1, 0, 100, 32},
-    {"glue", FourCC("GLUE"), ParamKind::glue, &Settings::glue, 1, 1, 62, 33},
-    {"zoom", FourCC("0033"), ParamKind::integer, &Settings::zoom, 55, 0, 100, 36},
-    {"aspect", FourCC("0034"), ParamKind::boolean, &Settings::aspect, 1, 0, 1, 37},
-    {"symmetry", FourCC("SYky"), ParamKind::symmetry, &Settings::symmetry, 2, 1, 4, 38},
-    {"smooth", FourCC("0036"), ParamKind::boolean, &Settings::smooth, 1, 0, 1, 39},
+    {"mixer 1", PIFourCC("0001"), ParamKind::integer, &Settings::mixer1, 33, 0, 100, 2},
+    {"mixer 2", PIFourCC("0002"), ParamKind::integer, &Settings::mixer2, 71, 0, 100, 3},
+    {"mixer 3", PIFourCC("0003"), ParamKind::integer, &Settings::mixer3, 97, 0, 100, 4},
+    {"sharpness 1", PIFourCC("0004"), ParamKind::integer, &Settings::sharpness1, 83, 0, 100, 5},
+    {"sharpness 2", PIFourCC("0005"), ParamKind::integer, &Settings::sharpness2, 6, 0, 100, 6},
+    {"sharpness 3", PIFourCC("0006"), ParamKind::integer, &Settings::sharpness3, 46, 0, 100, 7},
+    {"amount 11", PIFourCC("0007"), ParamKind::integer, &Settings::amount11, 192, 0, 200, 8},
+    {"amount 21", PIFourCC("0008"), ParamKind::integer, &Settings::amount21, 90, 0, 200, 9},
+    {"amount 31", PIFourCC("0009"), ParamKind::integer, &Settings::amount31, 120, 0, 200, 10},
+    {"amount 12", PIFourCC("0010"), ParamKind::integer, &Settings::amount12, 146, 0, 200, 11},
+    {"amount 22", PIFourCC("0011"), ParamKind::integer, &Settings::amount22, 109, 0, 200, 12},
+    {"amount 32", PIFourCC("0012"), ParamKind::integer, &Settings::amount32, 25, 0, 200, 13},
+    {"invert 1", PIFourCC("0013"), ParamKind::boolean, &Settings::invert1, 1, 0, 1, 14},
+    {"invert 2", PIFourCC("0014"), ParamKind::boolean, &Settings::invert2, 0, 0, 1, 15},
+    {"invert 3", PIFourCC("0015"), ParamKind::boolean, &Settings::invert3, 1, 0, 1, 16},
+    {"mirror", PIFourCC("0016"), ParamKind::boolean, &Settings::mirror, 0, 0, 1, 17},
+    {"sharpness", PIFourCC("0017"), ParamKind::integer, &Settings::sharpness, 0, 0, 100, 18},
+    {"weave", PIFourCC("0018"), ParamKind::boolean, &Settings::weave, 0, 0, 1, 19},
+    {"red cycles", PIFourCC("0019"), ParamKind::integer, &Settings::redCycles, 1, 0, 100, 20},
+    {"red phase", PIFourCC("0020"), ParamKind::integer, &Settings::redPhase, -58, -100, 100, 21},
+    {"red shift", PIFourCC("0021"), ParamKind::integer, &Settings::redShift, 0, -100, 100, 22},
+    {"red amplitude", PIFourCC("0022"), ParamKind::integer, &Settings::redAmplitude, 100, 0, 200, 23},
+    {"green cycles", PIFourCC("0023"), ParamKind::integer, &Settings::greenCycles, 1, 0, 100, 24},
+    {"green phase", PIFourCC("0024"), ParamKind::integer, &Settings::greenPhase, -7, -100, 100, 25},
+    {"green shift", PIFourCC("0025"), ParamKind::integer, &Settings::greenShift, 0, -100, 100, 26},
+    {"green amplitude", PIFourCC("0026"), ParamKind::integer, &Settings::greenAmplitude, 100, 0, 200, 27},
+    {"blue cycles", PIFourCC("0027"), ParamKind::integer, &Settings::blueCycles, 1, 0, 100, 28},
+    {"blue phase", PIFourCC("0028"), ParamKind::integer, &Settings::bluePhase, -90, -100, 100, 29},
+    {"blue shift", PIFourCC("0029"), ParamKind::integer, &Settings::blueShift, 0, -100, 100, 30},
+    {"blue amplitude", PIFourCC("0030"), ParamKind::integer, &Settings::blueAmplitude, 100, 0, 200, 31},
+    {"density", PIFourCC("0031"), ParamKind::integer, &Settings::density, 1, 0, 100, 32},
+    {"glue", PIFourCC("GLUE"), ParamKind::glue, &Settings::glue, 1, 1, 62, 33},
+    {"zoom", PIFourCC("0033"), ParamKind::integer, &Settings::zoom, 55, 0, 100, 36},
+    {"aspect", PIFourCC("0034"), ParamKind::boolean, &Settings::aspect, 1, 0, 1, 37},
+    {"symmetry", PIFourCC("SYky"), ParamKind::symmetry, &Settings::symmetry, 2, 1, 4, 38},
+    {"smooth", PIFourCC("0036"), ParamKind::boolean, &Settings::smooth, 1, 0, 1, 39},
 }};
 
-inline constexpr std::uint32_t kGlueType = FourCC("GLty");
-inline constexpr std::uint32_t kSymmetryType = FourCC("SYty");
-inline constexpr std::uint32_t kNoCode = FourCC("<NO>");
+inline constexpr std::uint32_t kGlueType = PIFourCC("GLty");
+inline constexpr std::uint32_t kSymmetryType = PIFourCC("SYty");
+inline constexpr std::uint32_t kNoCode = PIFourCC("<NO>");
 
 inline constexpr int kGlueModeCount = 62;
 

@@ -149,23 +149,23 @@ TEST(Settings, InitialValuesAndCodes) {
     EXPECT_EQ(settings.runMode, 2);  // not a parameter
 
     int32_t index = -1;
-    EXPECT_TRUE(CodeToIndex(EnumType::glue, FourCC("GL01"), index));
+    EXPECT_TRUE(CodeToIndex(EnumType::glue, PIFourCC("GL01"), index));
     EXPECT_EQ(index, 1);
-    EXPECT_TRUE(CodeToIndex(EnumType::glue, FourCC("GL62"), index));
+    EXPECT_TRUE(CodeToIndex(EnumType::glue, PIFourCC("GL62"), index));
     EXPECT_EQ(index, 62);
     for (const char* bad : {"GL00", "GL63", "GLUE", "SY01", "gl01", "<NO>"}) {
         char code[5];
         std::memcpy(code, bad, 5);
-        EXPECT_FALSE(CodeToIndex(EnumType::glue, FourCC(code), index)) << bad;
+        EXPECT_FALSE(CodeToIndex(EnumType::glue, PIFourCC(code), index)) << bad;
         EXPECT_EQ(index, 0);
     }
-    EXPECT_TRUE(CodeToIndex(EnumType::symmetry, FourCC("SY04"), index));
+    EXPECT_TRUE(CodeToIndex(EnumType::symmetry, PIFourCC("SY04"), index));
     EXPECT_EQ(index, 4);
-    EXPECT_FALSE(CodeToIndex(EnumType::symmetry, FourCC("SY05"), index));
-    EXPECT_EQ(IndexToCode(7, EnumType::glue), FourCC("GL07"));
-    EXPECT_EQ(IndexToCode(0, EnumType::glue), FourCC("<NO>"));
-    EXPECT_EQ(IndexToCode(63, EnumType::glue), FourCC("<NO>"));
-    EXPECT_EQ(IndexToCode(5, EnumType::symmetry), FourCC("<NO>"));
+    EXPECT_FALSE(CodeToIndex(EnumType::symmetry, PIFourCC("SY05"), index));
+    EXPECT_EQ(IndexToCode(7, EnumType::glue), PIFourCC("GL07"));
+    EXPECT_EQ(IndexToCode(0, EnumType::glue), PIFourCC("<NO>"));
+    EXPECT_EQ(IndexToCode(63, EnumType::glue), PIFourCC("<NO>"));
+    EXPECT_EQ(IndexToCode(5, EnumType::symmetry), PIFourCC("<NO>"));
     EXPECT_EQ(GlueModeName(26), "hard diff");
     EXPECT_EQ(GlueTermName(26), "harsh diff");
     EXPECT_EQ(GlueModeName(0), "");

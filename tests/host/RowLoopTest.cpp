@@ -113,7 +113,7 @@ TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     // Without script values the cached settings are the run's; a replayed step ignores them.
     const auto RecordedZoom = [](const filterhost::RunReport& report) {
         for (const auto& item : report.recorded.value())
-            if (item.key == FourCC("0033")) return item.value;
+            if (item.key == PIFourCC("0033")) return item.value;
         return -1;
     };
     auto image = RampImage(8, 6, 3, 8);

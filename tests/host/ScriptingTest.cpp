@@ -36,18 +36,18 @@ TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
         switch (p.kind) {
             case ParamKind::integer: played.push_back({p.key, typeInteger, 1000 + index, 0, 0}); break;
             case ParamKind::boolean: played.push_back({p.key, typeBoolean, p.factory ? 0 : 1, 0, 0}); break;
-            case ParamKind::glue: played.push_back({p.key, typeEnumerated, 0, kGlueType, FourCC("GL62")}); break;
+            case ParamKind::glue: played.push_back({p.key, typeEnumerated, 0, kGlueType, PIFourCC("GL62")}); break;
             case ParamKind::symmetry:
-                played.push_back({p.key, typeEnumerated, 0, kSymmetryType, FourCC("SY04")});
+                played.push_back({p.key, typeEnumerated, 0, kSymmetryType, PIFourCC("SY04")});
                 break;
         }
     }
     const Descriptor recorded = *Replay(played).recorded;
     ASSERT_EQ(recorded.size(), played.size());
-    const int32_t density = Item(played, FourCC("0031"))->value;
+    const int32_t density = Item(played, PIFourCC("0031"))->value;
     for (std::size_t i = 0; i < played.size(); ++i) {
-        const bool cycles = played[i].key == FourCC("0019") || played[i].key == FourCC("0023") ||
-                            played[i].key == FourCC("0027");
+        const bool cycles = played[i].key == PIFourCC("0019") || played[i].key == PIFourCC("0023") ||
+                            played[i].key == PIFourCC("0027");
         EXPECT_EQ(recorded[i].key, played[i].key) << i;  // written in table order
         EXPECT_EQ(recorded[i].type, played[i].type) << i;
         EXPECT_EQ(recorded[i].value, cycles ? density : played[i].value) << i;
@@ -57,33 +57,33 @@ TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
 }
 
 TEST(Scripting, MissingKeysTakeFactoryValues) {
-    const Descriptor recorded = *Replay(Descriptor{{FourCC("0033"), typeInteger, 12, 0, 0}}).recorded;
+    const Descriptor recorded = *Replay(Descriptor{{PIFourCC("0033"), typeInteger, 12, 0, 0}}).recorded;
     for (const ParameterInfo& p : kParameters) {
         const DescriptorItem* item = Item(recorded, p.key);
         ASSERT_TRUE(item) << p.name;
-        if (p.kind == ParamKind::glue) EXPECT_EQ(item->enumValue, FourCC("GL01"));
-        else if (p.kind == ParamKind::symmetry) EXPECT_EQ(item->enumValue, FourCC("SY02"));
-        else EXPECT_EQ(item->value, p.key == FourCC("0033") ? 12 : p.factory) << p.name;
+        if (p.kind == ParamKind::glue) EXPECT_EQ(item->enumValue, PIFourCC("GL01"));
+        else if (p.kind == ParamKind::symmetry) EXPECT_EQ(item->enumValue, PIFourCC("SY02"));
+        else EXPECT_EQ(item->value, p.key == PIFourCC("0033") ? 12 : p.factory) << p.name;
     }
 }
 
 TEST(Scripting, EnumerationCodesMapToModes) {
     const auto GlueAfter = [](OSType code) {
         const Descriptor recorded =
-            *Replay(Descriptor{{FourCC("GLUE"), typeEnumerated, 0, kGlueType, code}}).recorded;
-        return Item(recorded, FourCC("GLUE"))->enumValue;
+            *Replay(Descriptor{{PIFourCC("GLUE"), typeEnumerated, 0, kGlueType, code}}).recorded;
+        return Item(recorded, PIFourCC("GLUE"))->enumValue;
     };
-    EXPECT_EQ(GlueAfter(FourCC("GL60")), FourCC("GL60"));
-    EXPECT_EQ(GlueAfter(FourCC("GL61")), FourCC("GL61"));
-    EXPECT_EQ(GlueAfter(FourCC("GL62")), FourCC("GL62"));
-    EXPECT_EQ(GlueAfter(FourCC("GL99")), FourCC("<NO>"));  // unknown code: glue 0
-    EXPECT_EQ(GlueAfter(FourCC("SY01")), FourCC("<NO>"));
+    EXPECT_EQ(GlueAfter(PIFourCC("GL60")), PIFourCC("GL60"));
+    EXPECT_EQ(GlueAfter(PIFourCC("GL61")), PIFourCC("GL61"));
+    EXPECT_EQ(GlueAfter(PIFourCC("GL62")), PIFourCC("GL62"));
+    EXPECT_EQ(GlueAfter(PIFourCC("GL99")), PIFourCC("<NO>"));  // unknown code: glue 0
+    EXPECT_EQ(GlueAfter(PIFourCC("SY01")), PIFourCC("<NO>"));
 }
 
 TEST(Scripting, HostsWithoutScriptingAreNotReadButStillRecorded) {
     const Descriptor recorded =
-        *Replay(Descriptor{{FourCC("0033"), typeInteger, 12, 0, 0}}, PIFourCC("PSP9")).recorded;
-    EXPECT_EQ(Item(recorded, FourCC("0033"))->value, 55);
+        *Replay(Descriptor{{PIFourCC("0033"), typeInteger, 12, 0, 0}}, PIFourCC("PSP9")).recorded;
+    EXPECT_EQ(Item(recorded, PIFourCC("0033"))->value, 55);
 }
 
 TEST(Scripting, NoDescriptorSuiteNoRecording) {
