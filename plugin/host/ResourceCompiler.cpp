@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "PIFilter.h"
 #include "PIResources.h"
 #include "host/Resources.h"
 
@@ -73,10 +74,7 @@ int main(int argc, char** argv) {
         std::ifstream in(argv[i + 4], std::ios::binary);
         if (!in) return Fail(std::string("cannot read ") + argv[i + 4]);
         Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        const std::uint32_t code = (std::uint32_t(std::uint8_t(type[0])) << 24) |
-                                   (std::uint32_t(std::uint8_t(type[1])) << 16) |
-                                   (std::uint32_t(std::uint8_t(type[2])) << 8) | std::uint8_t(type[3]);
-        resources.push_back({code, std::atoi(argv[i + 2]), name == "-" ? "" : name, std::move(bytes)});
+        resources.push_back({PIFourCC(type), std::atoi(argv[i + 2]), name == "-" ? "" : name, std::move(bytes)});
     }
     const Bytes directory = Directory(resources);
     const std::string out = argv[1], temporary = out + ".part";
