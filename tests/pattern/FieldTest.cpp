@@ -6,17 +6,11 @@
 #include <cmath>
 #include <random>
 
+#include "PatternTestSupport.h"
 #include "pattern/Geometry.h"
 #include "pattern/PatternField.h"
-#include "settings/Settings.h"
 
 namespace {
-
-Settings Factory() {
-    Settings s;
-    InitialiseSettings(s, nullptr);
-    return s;
-}
 
 float ValueAt(const FieldConstants& field, float x, float y) {
     float t;

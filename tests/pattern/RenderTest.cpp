@@ -5,20 +5,16 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FilterHost.h"
+#include "PatternTestSupport.h"
 #include "settings/Parameters.h"
 
 namespace {
 
 using filterhost::Descriptor;
 using filterhost::Image;
-
-Settings Factory() {
-    Settings s;
-    InitialiseSettings(s, nullptr);
-    return s;
-}
 
 // The 36 parameters of s as the descriptor a recorded step would replay.
 Descriptor Play(const Settings& s) {
@@ -40,10 +36,9 @@ Descriptor Play(const Settings& s) {
 // An image whose samples differ from pixel to pixel and channel to channel.
 Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
     Image image = Image::Make(width, height, colourPlanes, false, depth, 0);
-    const int32_t maximum = depth == 16 ? 32768 : 255;
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
-            for (int32_t p = 0; p < colourPlanes; ++p) image.At(x, y, p) = uint16_t((x * 7 + y * 13 + p * 61) % maximum);
+            for (int32_t p = 0; p < colourPlanes; ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
     return image;
 }
 
@@ -54,9 +49,11 @@ public:
         host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
         EXPECT_TRUE(host) << error;
     }
-    void Render(Image& image, const Settings& s) {
+    void Render(Image& image, const Settings& s, std::vector<uint8_t> mask = {}) {
         filterhost::Job job;
         job.play = Play(s);
+        job.filterRect = Rect{0, 0, int16_t(image.height), int16_t(image.width)};
+        job.mask = std::move(mask);
         std::string error;
         const filterhost::RunReport report = host->Run(image, job, error);
         EXPECT_EQ(report.result, noErr) << error;
@@ -164,6 +161,45 @@ TEST(Render, SixteenBitIsTheEightBitRenderTimes128) {
         renderer.Render(sixteen, s);
         for (std::size_t i = 0; i < eight.samples.size(); ++i)
             ASSERT_EQ(sixteen.samples[i], eight.samples[i] * 128) << i << " smooth " << smooth;
+    }
+}
+
+TEST(Render, RepeatsItselfAndKeepsUnselectedPixels) {
+    // One loaded module, an asymmetric 37 x 23 image, the factory and the woven
+    // settings: a second render gives the same bytes as the first, and under a mask
+    // the host keeps unselected pixels as the source had them and fully selected ones
+    // as the unmasked render has them.
+    const int32_t width = 37, height = 23;
+    std::vector<uint8_t> mask;
+    int32_t counts[3] = {0, 0, 0};  // unselected, partly and fully selected
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const uint8_t m = x + 2 * y < 20 ? 0 : (x - y > 15 ? 255 : uint8_t(1 + (x * y * 7) % 253));
+            mask.push_back(m);
+            ++counts[m == 0 ? 0 : (m == 255 ? 2 : 1)];
+        }
+    ASSERT_GT(counts[0] * counts[1] * counts[2], 0);
+    Renderer renderer;
+    for (const Settings& s : {Factory(), Woven()}) {
+        const Image source = Source(width, height, 3, 8);
+        Image first = source, second = source, masked = source;
+        renderer.Render(first, s);
+        renderer.Render(second, s);
+        renderer.Render(masked, s, mask);
+        ASSERT_EQ(first.samples, second.samples);
+        ASSERT_NE(first.samples, source.samples);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t m = mask[std::size_t(y * width + x)];
+                for (int32_t p = 0; p < 3; ++p) {
+                    const int32_t in = source.At(x, y, p), out = masked.At(x, y, p), full = first.At(x, y, p);
+                    if (m == 0 || m == 255) {
+                        ASSERT_EQ(out, m == 0 ? in : full) << x << "," << y << " mask " << int32_t(m);
+                    }
+                    ASSERT_GE(out, std::min(in, full));  // partly selected pixels lie between the two
+                    ASSERT_LE(out, std::max(in, full));
+                }
+            }
     }
 }
 
