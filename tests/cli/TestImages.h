@@ -1,17 +1,43 @@
-// Helpers for the command line's tests: asymmetric test images, a small ICC profile
-// that libpng accepts, and libpng used directly as an independent reader and writer.
+// Helpers for the command line's tests: the state folder, asymmetric test images, a
+// small ICC profile that libpng accepts, and libpng used directly as an independent
+// reader and writer.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <png.h>
 
 #include "FilterHost.h"
+#include "ImageFiles.h"
 
 namespace clitest {
+
+// A file in the test's private state folder, and a file's bytes.
+inline std::string TestPath(const std::string& name) {
+    return (std::filesystem::path(std::getenv("TESSELUME_STATE_DIR")) / name).string();
+}
+inline std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline tesselume::ImageFile FileOf(const filterhost::Image& image, std::vector<uint8_t> profile = {}) {
+    return tesselume::ImageFile{image, std::move(profile), {}};
+}
+
+// Width, height, colour planes, transparency and depth, to compare in one check.
+inline auto Shape(const filterhost::Image& i) {
+    return std::make_tuple(i.width, i.height, i.colourPlanes, i.transparency, i.depth);
+}
 
 // An image whose every sample differs from its mirror images and channel swaps.
 inline filterhost::Image AsymmetricImage(int32_t width, int32_t height, int32_t colourPlanes, bool alpha,
@@ -36,23 +62,14 @@ inline filterhost::Image AsymmetricImage(int32_t width, int32_t height, int32_t 
 // "GRAY", followed by a recognisable tail.
 inline std::vector<uint8_t> TestProfile(bool rgb) {
     std::vector<uint8_t> profile(160, 0);
-    auto put32 = [&](std::size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) profile[at + std::size_t(i)] = uint8_t(v >> (24 - 8 * i));
-    };
-    auto putText = [&](std::size_t at, const char* text) {
-        for (int i = 0; i < 4; ++i) profile[at + std::size_t(i)] = uint8_t(text[i]);
-    };
-    put32(0, uint32_t(profile.size()));
-    put32(8, 0x02100000);
-    putText(12, "mntr");
-    putText(16, rgb ? "RGB " : "GRAY");
-    putText(20, "XYZ ");
-    putText(36, "acsp");
-    put32(68, 0x0000F6D6);  // D50 illuminant
-    put32(72, 0x00010000);
-    put32(76, 0x0000D32D);
-    put32(128, 0);          // tag count
-    for (std::size_t i = 132; i < profile.size(); ++i) profile[i] = uint8_t(i * 7);
+    // Size, version and the D50 illuminant, big-endian; then the header's four-character fields.
+    for (auto [at, v] : {std::pair<std::size_t, uint32_t>{0, 160}, {8, 0x02100000}, {68, 0x0000F6D6},
+                         {72, 0x00010000}, {76, 0x0000D32D}})
+        for (std::size_t i = 0; i < 4; ++i) profile[at + i] = uint8_t(v >> (24 - 8 * i));
+    for (auto [at, text] : {std::pair<std::size_t, const char*>{12, "mntr"}, {16, rgb ? "RGB " : "GRAY"},
+                            {20, "XYZ "}, {36, "acsp"}})
+        std::memcpy(&profile[at], text, 4);
+    for (std::size_t i = 132; i < profile.size(); ++i) profile[i] = uint8_t(i * 7);  // after a zero tag count
     return profile;
 }
 

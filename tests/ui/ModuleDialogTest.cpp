@@ -87,7 +87,7 @@ TEST(Refusal, ShowsTheTextAndPictureAndEndsOnItsButton) {
     EXPECT_EQ(text, "The filter cannot run.");
 }
 
-TEST(CenterDialog, PlacesTheDialogOverTheHostWindowAndOnTheScreen) {
+TEST(CenterDialog, PlacesTheDialogOverTheHostWindow) {
     PIWindowGeometry host{VRect{100, 200, 700, 1000}, 1920, 1080};
     PlatformData platform{&host};
     FilterRecord record{};
@@ -102,17 +102,12 @@ TEST(CenterDialog, PlacesTheDialogOverTheHostWindowAndOnTheScreen) {
         expected = CenterDialogRect(&host, outer.width, outer.height, ui::HasSystemMenu(window));
     });
     ShowAboutBox();
+    // The placement rule's own numbers are the host utilities' tests; here, that the
+    // dialog uses it with its real outer size and over the host's window.
     EXPECT_EQ(placed.x, expected.x);
     EXPECT_EQ(placed.y, expected.y);
     EXPECT_GT(placed.x, 200);
     EXPECT_GT(placed.y, 100);
-
-    // A screen smaller than the dialog puts it at the origin.
-    host = {VRect{0, 0, 100, 100}, 100, 100};
-    ui::headless::QueueCall([&](ui::Window* window) { placed = ui::WindowPosition(window); });
-    ShowAboutBox();
-    EXPECT_EQ(placed.x, 0);
-    EXPECT_EQ(placed.y, 0);
     Current().filterRecord = nullptr;
 }
 
