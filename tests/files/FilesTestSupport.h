@@ -25,18 +25,15 @@ inline IntRGBA TestPixel(int32_t x, int32_t y) {
     return mark ? IntRGBA{230, 40, 30, 255} : IntRGBA{20, 40 + y, 60 + x, 255};
 }
 
-inline void FillTestPattern(ImageStore& image) {
+// Fills level 0 with the test pattern, or with one grey when grey >= 0.
+inline void FillTestPattern(ImageStore& image, int grey = -1) {
     for (int32_t y = 0; y < image.fullHeight; ++y)
         for (int32_t x = 0; x < image.fullWidth; ++x) {
-            const IntRGBA p = TestPixel(x, y);
+            const IntRGBA p = grey < 0 ? TestPixel(x, y) : IntRGBA{grey, grey, grey, 255};
             setRGBA(x, y, &image, 0, p.red, p.green, p.blue, p.alpha);
         }
 }
-
-inline void FillThumbnail(ImageStore& image, int grey) {
-    for (int32_t y = 0; y < image.fullHeight; ++y)
-        for (int32_t x = 0; x < image.fullWidth; ++x) setRGBA(x, y, &image, 0, grey, grey, grey, 255);
-}
+inline void FillThumbnail(ImageStore& image, int grey) { FillTestPattern(image, grey); }
 
 // The largest channel difference between the image and the test pattern.
 inline int ThumbnailError(const ImageStore& image) {
@@ -111,14 +108,14 @@ struct Errors {
     std::jmp_buf jump;
 };
 [[noreturn]] inline void Fail(j_common_ptr codec) { std::longjmp(reinterpret_cast<Errors*>(codec->err)->jump, 1); }
-inline void Quiet(j_common_ptr) {}
 
+// Decodes into `image`; a libjpeg error leaves image.ok false.
 inline void Decode(const uint8_t* data, std::size_t size, LibjpegImage& image) {
     jpeg_decompress_struct codec{};
     Errors errors;
     codec.err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = Fail;
-    errors.pub.output_message = Quiet;
+    errors.pub.output_message = [](j_common_ptr) {};
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&codec);
         return;

@@ -2,7 +2,9 @@
 // shift, sign, operand order or channel rotation would show give the stated values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <random>
 #include <set>
 #include <vector>
@@ -43,13 +45,15 @@ int32_t RandomValue(std::mt19937& random, int32_t full) {
 }
 
 ::testing::AssertionResult InRange(const std::vector<GlueColour>& row, int32_t full) {
-    for (const GlueColour& c : row) {
-        for (int32_t v : {c.r, c.g, c.b}) {
+    for (const GlueColour& c : row)
+        for (int32_t v : {c.r, c.g, c.b})
             if (v < 0 || v > full) return ::testing::AssertionFailure() << "result " << v;
-        }
-    }
     return ::testing::AssertionSuccess();
 }
+
+// A colour as an array, so one assertion compares and prints all three channels.
+using Rgb3 = std::array<int32_t, 3>;
+Rgb3 AsRgb(const GlueColour& c) { return {c.r, c.g, c.b}; }
 
 }  // namespace
 
@@ -93,10 +97,7 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
                 ASSERT_TRUE(InRange(out, full)) << GlueModeName(mode) << " path " << int(path);
                 // In place over the pattern gives the same row.
                 GlueRow(mode, path, p.data(), d.data(), p.data(), kRow, kPingPong.table);
-                for (int32_t i = 0; i < kRow; ++i) {
-                    ASSERT_EQ(p[size_t(i)].r, out[size_t(i)].r);
-                    ASSERT_EQ(p[size_t(i)].b, out[size_t(i)].b);
-                }
+                for (int32_t i = 0; i < kRow; ++i) ASSERT_EQ(AsRgb(p[size_t(i)]), AsRgb(out[size_t(i)]));
             }
         }
     }
@@ -113,87 +114,60 @@ TEST(Glue, PingPongTable) {
 }
 
 TEST(Glue, StatedValuesOfTheIntegerModes) {
-    const GluePath b8 = GluePath::bits8, b16 = GluePath::bits16;
-    // Procedural +: nearly the pattern at the middle of the 8-bit table, the average
-    // on the 16-bit path.
-    EXPECT_EQ(Channel(2, b8, 200, 128), (255 * 200) >> 8);
-    EXPECT_EQ(Channel(2, b8, 200, 0), 0);
-    EXPECT_EQ(Channel(2, b8, 0, 255), 253);
-    EXPECT_EQ(Channel(2, b16, 1000, 16384), (8192 * 1000 + 8192 * 16384) >> 14);
-    EXPECT_EQ(Channel(2, b16, 1000, 32768), 32768);
-    // Difference is the product form, hard diff the absolute difference.
-    EXPECT_EQ(Channel(4, b8, 128, 128), 127);
-    EXPECT_EQ(Channel(26, b8, 128, 128), 0);
-    EXPECT_EQ(Channel(26, b8, 20, 200), 180);
-    EXPECT_EQ(Channel(14, b8, 0, 255), 255);
-    EXPECT_EQ(Channel(4, b8, 0, 255), 254);
-    EXPECT_EQ(Channel(14, b8, 255, 255), 0);
-    EXPECT_EQ(Channel(4, b8, 255, 255), 0);
-    EXPECT_EQ(Channel(14, b16, 0, 32768), 32768);
+    constexpr GluePath b8 = GluePath::bits8, b16 = GluePath::bits16;
+    struct Case {
+        int32_t mode;
+        GluePath path;
+        int32_t p, d, want;
+    };
+    const Case cases[] = {
+        // Procedural +: nearly the pattern at the middle of the 8-bit table, the average
+        // on the 16-bit path.
+        {2, b8, 200, 128, (255 * 200) >> 8}, {2, b8, 200, 0, 0}, {2, b8, 0, 255, 253},
+        {2, b16, 1000, 16384, (8192 * 1000 + 8192 * 16384) >> 14}, {2, b16, 1000, 32768, 32768},
+        // Difference is the product form, hard diff the absolute difference.
+        {4, b8, 128, 128, 127}, {26, b8, 128, 128, 0}, {26, b8, 20, 200, 180}, {14, b8, 0, 255, 255},
+        {4, b8, 0, 255, 254}, {14, b8, 255, 255, 0}, {4, b8, 255, 255, 0}, {14, b16, 0, 32768, 32768},
+        {17, b8, 127, 1, 0}, {17, b8, 128, 1, 2}, {17, b16, 16384, 100, 100},
+        // Vivid a on the 16-bit path runs at 8-bit precision and comes back.
+        {20, b16, 16384, 16384, (128 << 7) | (128 >> 1)}, {20, b16, 32768, 200, 32768}, {20, b16, 32768, 100, 0},
+        // Dodge and burn at the ends of the pattern.
+        {30, b8, 255, 1, 255}, {30, b8, 255, 255, 255}, {30, b8, 255, 0, 0}, {30, b16, 32768, 0, 32768},
+        {30, b16, 32768, 1, 32768}, {31, b8, 0, 255, 255}, {31, b8, 0, 0, 0}, {31, b8, 0, 254, 0},
+        {31, b16, 32768, 16384, 16385},  // 16383.5 truncated towards zero
+        // Bitwise modes; queen on the 8-bit path.
+        {36, b8, 0xf0, 0x3c, 0x30}, {37, b8, 0xf0, 0x3c, 0xfc}, {38, b8, 0xf0, 0x3c, 0xcc}, {34, b8, 200, 100, 121},
+        // Hard mix switches exactly past the full scale.
+        {52, b8, 100, 155, 0}, {52, b8, 100, 156, 255}, {52, b16, 16384, 16384, 0}, {52, b16, 16384, 16385, 32768},
+        // Dextrous: full for two blacks, half for equal values.
+        {58, b8, 0, 0, 255}, {58, b16, 0, 0, 32768}, {58, b8, 77, 77, 127}, {58, b16, 5000, 5000, 16384},
+        // Multibright and screendim at the ends.
+        {39, b16, 32768, 32768, 32768}, {62, b8, 255, 0, 255}, {62, b16, 0, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Channel(c.mode, c.path, c.p, c.d), c.want) << "mode " << c.mode << " " << c.p << " " << c.d;
     EXPECT_EQ(Channel(14, b16, 12345, 23456), Channel(4, b16, 12345, 23456));
-    EXPECT_EQ(Channel(17, b8, 127, 1), 0);
-    EXPECT_EQ(Channel(17, b8, 128, 1), 2);
-    EXPECT_EQ(Channel(17, b16, 16384, 100), 100);
-    // Vivid a on the 16-bit path runs at 8-bit precision and comes back.
-    EXPECT_EQ(Channel(20, b16, 16384, 16384), (128 << 7) | (128 >> 1));
-    EXPECT_EQ(Channel(20, b16, 32768, 200), 32768);
-    EXPECT_EQ(Channel(20, b16, 32768, 100), 0);
-    // Dodge and burn at the ends of the pattern.
-    for (int32_t d : {1, 2, 128, 255}) EXPECT_EQ(Channel(30, b8, 255, d), 255);
-    EXPECT_EQ(Channel(30, b8, 255, 0), 0);
-    for (int32_t d : {0, 1, 32768}) EXPECT_EQ(Channel(30, b16, 32768, d), 32768);
-    EXPECT_EQ(Channel(31, b8, 0, 255), 255);
-    for (int32_t d : {0, 1, 254}) EXPECT_EQ(Channel(31, b8, 0, d), 0);
-    EXPECT_EQ(Channel(31, b16, 32768, 16384), 16385);  // 16383.5 truncated towards zero
-    // Bitwise modes.
-    EXPECT_EQ(Channel(36, b8, 0xf0, 0x3c), 0x30);
-    EXPECT_EQ(Channel(37, b8, 0xf0, 0x3c), 0xfc);
-    EXPECT_EQ(Channel(38, b8, 0xf0, 0x3c), 0xcc);
     // Queen is the mirror of king on the 16-bit path only.
     EXPECT_EQ(Channel(34, b16, 30000, 10000), Channel(33, b16, 10000, 30000));
-    EXPECT_EQ(Channel(34, b8, 200, 100), 121);
-    // Hard mix switches exactly past the full scale.
-    EXPECT_EQ(Channel(52, b8, 100, 155), 0);
-    EXPECT_EQ(Channel(52, b8, 100, 156), 255);
-    EXPECT_EQ(Channel(52, b16, 16384, 16384), 0);
-    EXPECT_EQ(Channel(52, b16, 16384, 16385), 32768);
-    // Dextrous: full for two blacks, half for equal values.
-    EXPECT_EQ(Channel(58, b8, 0, 0), 255);
-    EXPECT_EQ(Channel(58, b16, 0, 0), 32768);
-    EXPECT_EQ(Channel(58, b8, 77, 77), 127);
-    EXPECT_EQ(Channel(58, b16, 5000, 5000), 16384);
-    // Multibright and screendim at the ends.
-    EXPECT_EQ(Channel(39, b16, 32768, 32768), 32768);
-    EXPECT_EQ(Channel(62, b8, 255, 0), 255);
-    EXPECT_EQ(Channel(62, b16, 0, 0), 0);
 }
 
 TEST(Glue, ChannelRotationsTakeTheirWeightsFromTheStatedChannels) {
     const GlueColour p{200, 100, 50}, d{10, 20, 30};
-    auto glue = [&](int32_t mode) { return Glue(mode, GluePath::bits8, p, d, kPingPong.table); };
-    auto expect = [](GlueColour got, GlueColour want, int32_t mode) {
-        EXPECT_EQ(got.r, want.r) << mode;
-        EXPECT_EQ(got.g, want.g) << mode;
-        EXPECT_EQ(got.b, want.b) << mode;
-    };
-    expect(glue(48), {125, 84, 34}, 48);
-    expect(glue(49), {162, 37, 42}, 49);
-    expect(glue(50), {185, 90, 49}, 50);
-    expect(glue(51), {177, 96, 48}, 51);
+    const std::pair<int32_t, Rgb3> cases[] = {
+        {48, {125, 84, 34}}, {49, {162, 37, 42}}, {50, {185, 90, 49}}, {51, {177, 96, 48}}};
+    for (const auto& [mode, want] : cases)
+        EXPECT_EQ(AsRgb(Glue(mode, GluePath::bits8, p, d, kPingPong.table)), want) << mode;
     // 16-bit: lerp weights on 32768.
-    const GlueColour wide = Glue(48, GluePath::bits16, {20000, 16384, 0}, {0, 32768, 32768}, kPingPong.table);
-    expect(wide, {10000, 16384, 20000}, 48);
+    EXPECT_EQ(AsRgb(Glue(48, GluePath::bits16, {20000, 16384, 0}, {0, 32768, 32768}, kPingPong.table)),
+              (Rgb3{10000, 16384, 20000}));
 }
 
 TEST(Glue, BrightAndDimCompareLumasWithoutTheLowBits) {
     // Lumas 15760 and 15711 agree above the low 8 bits: both modes keep the pattern.
     const GlueColour p{100, 50, 20}, d{99, 50, 21};
     for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
-        for (int32_t mode : {28, 29}) {
-            const GlueColour r = Glue(mode, path, p, d, kPingPong.table);
-            EXPECT_EQ(r.r, 100) << mode;
-            EXPECT_EQ(r.b, 20) << mode;
-        }
+        for (int32_t mode : {28, 29})
+            EXPECT_EQ(AsRgb(Glue(mode, path, p, d, kPingPong.table)), (Rgb3{100, 50, 20})) << mode;
     }
     const GlueColour light{200, 200, 200}, dark{10, 90, 40};
     EXPECT_EQ(Glue(28, GluePath::bits8, light, dark, kPingPong.table).g, 200);
@@ -205,21 +179,14 @@ TEST(Glue, BrightAndDimCompareLumasWithoutTheLowBits) {
 TEST(Glue, GreyInputsToTheHslModes) {
     // Color with a grey pattern: a grey at the image's normalised luma,
     // (77 * 200 + 150 * 40 + 28 * 10) >> 8 = 84.
-    const GlueColour c = Glue(15, GluePath::bits8, Grey(90), {200, 40, 10}, kPingPong.table);
-    EXPECT_EQ(c.r, c.g);
-    EXPECT_EQ(c.g, c.b);
-    EXPECT_EQ(c.r, 84);
+    EXPECT_EQ(AsRgb(Glue(15, GluePath::bits8, Grey(90), {200, 40, 10}, kPingPong.table)), (Rgb3{84, 84, 84}));
     // Frontal with greys, black or white: the grey of the smaller lightness.
     for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
         const int32_t full = Full(path);
         const int32_t pairs[][2] = {{full, 0}, {0, full}, {full, full}, {full * 3 / 4, full / 4}, {full / 5, full / 2}};
-        for (const auto& pair : pairs) {
-            const GlueColour r = Glue(53, path, Grey(pair[0]), Grey(pair[1]), kPingPong.table);
-            const int32_t want = std::min(pair[0], pair[1]);
-            EXPECT_EQ(r.r, want) << pair[0] << " " << pair[1];
-            EXPECT_EQ(r.g, want);
-            EXPECT_EQ(r.b, want);
-        }
+        for (const auto& [a, b] : pairs)
+            EXPECT_EQ(AsRgb(Glue(53, path, Grey(a), Grey(b), kPingPong.table)), AsRgb(Grey(std::min(a, b))))
+                << a << " " << b;
     }
 }
 
@@ -232,9 +199,8 @@ TEST(Glue, ColourModesGiveBackAColourGluedOntoItself) {
         const GlueColour c{int32_t(random() % 256), int32_t(random() % 256), int32_t(random() % 256)};
         for (int32_t mode : {22, 23, 53}) {
             const GlueColour r = Glue(mode, GluePath::bits8, c, c, kPingPong.table);
-            ASSERT_NEAR(r.r, c.r, 2) << mode << ": " << c.r << " " << c.g << " " << c.b;
-            ASSERT_NEAR(r.g, c.g, 2) << mode << ": " << c.r << " " << c.g << " " << c.b;
-            ASSERT_NEAR(r.b, c.b, 2) << mode << ": " << c.r << " " << c.g << " " << c.b;
+            ASSERT_LE(std::max({std::abs(r.r - c.r), std::abs(r.g - c.g), std::abs(r.b - c.b)}), 2)
+                << mode << ": " << c.r << " " << c.g << " " << c.b;
         }
     }
 }
@@ -242,11 +208,7 @@ TEST(Glue, ColourModesGiveBackAColourGluedOntoItself) {
 TEST(Glue, IndexesOutsideTheModesLeaveThePattern) {
     const GlueColour p{12, 200, 99}, d{250, 3, 40};
     for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
-        for (int32_t mode : {0, 1, 63, -1, 1000, -2147483647 - 1}) {
-            const GlueColour r = Glue(mode, path, p, d, kPingPong.table);
-            EXPECT_EQ(r.r, 12) << mode;
-            EXPECT_EQ(r.g, 200) << mode;
-            EXPECT_EQ(r.b, 99) << mode;
-        }
+        for (int32_t mode : {0, 1, 63, -1, 1000, -2147483647 - 1})
+            EXPECT_EQ(AsRgb(Glue(mode, path, p, d, kPingPong.table)), AsRgb(p)) << mode;
     }
 }

