@@ -230,7 +230,9 @@ TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
             PendingFile pending;
             ASSERT_TRUE(pending.Open(target, error)) << error;
             std::ofstream(pending.TempPath()) << "new";
-            if (commit) ASSERT_TRUE(pending.Commit(error)) << error;
+            if (commit) {
+                ASSERT_TRUE(pending.Commit(error)) << error;
+            }
         }
         EXPECT_EQ(clitest::Contents(target), commit ? "new" : "old");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
