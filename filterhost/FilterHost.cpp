@@ -64,6 +64,7 @@ struct Host::State {
     // The current run.
     Image* image = nullptr;
     Image original;                // the image as it was before the run
+    Image selection;               // the job's mask as a one-plane image, for reduced reads
     Job job;
     RunReport report;
     Served in, out, mask;
@@ -136,8 +137,6 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
     mask.rate = rate;
     mask.bytes.clear();
     if (EmptyRect(rect) || job.mask.empty()) return;
-    Image selection = Image::Make(image->width, image->height, 1, false, 8, 0);
-    std::copy(job.mask.begin(), job.mask.end(), selection.samples.begin());
     bool outside = false;
     for (int32_t y = rect.top; y < rect.bottom; ++y)
         for (int32_t x = rect.left; x < rect.right; ++x)
@@ -152,7 +151,6 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
 void Host::State::Commit() {
     Served& o = out;
     if (o.bytes.empty() || o.rate != 1) return;
-    const int32_t planes = o.hiPlane - o.loPlane + 1;
     const int32_t transparencyPlane = image->transparency ? image->colourPlanes : -1;
     std::size_t at = 0;
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y)
@@ -172,7 +170,6 @@ void Host::State::Commit() {
                 const int32_t m = job.mask.empty() ? 255 : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
                 image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
             }
-    (void)planes;
 }
 
 namespace {
@@ -378,10 +375,10 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
         return false;
     }
 
-    const bool selection = !job.mask.empty();
-    int16_t filterCase = selection ? filterCaseFlatImageWithSelection : filterCaseFlatImageNoSelection;
+    const bool hasMask = !job.mask.empty();
+    int16_t filterCase = hasMask ? filterCaseFlatImageWithSelection : filterCaseFlatImageNoSelection;
     if (image.transparency)
-        filterCase = int16_t(job.protectTransparency ? (selection ? 7 : 6) : (selection ? 5 : 4));
+        filterCase = int16_t(job.protectTransparency ? (hasMask ? 7 : 6) : (hasMask ? 5 : 4));
     if (s.properties.filterCases[filterCase - 1].inputHandling == 0) {
         error = "the module does not handle this kind of layer and selection";
         return false;
@@ -390,6 +387,11 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     s.image = &image;
     s.original = image;
     s.job = job;
+    s.selection = Image{};
+    if (hasMask) {
+        s.selection = Image::Make(image.width, image.height, 1, false, 8, 0);
+        std::copy(job.mask.begin(), job.mask.end(), s.selection.samples.begin());
+    }
     s.report = RunReport{};
     s.in = s.out = s.mask = Served{};
     suites::Buffers() = suites::BufferCounters{0, o.bufferFailAfter, 0};
@@ -413,7 +415,7 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     r.background = RGBColor{65535, 65535, 65535};
     r.foreground = RGBColor{0, 0, 0};
     r.maxSpace = 1 << 30;
-    r.haveMask = selection;
+    r.haveMask = hasMask;
     r.autoMask = 1;
     r.hostSig = o.hostSig;
     r.imageMode = mode;
