@@ -62,21 +62,21 @@ PolarPoint PlaneToPolar(PlanePoint point);
 // forward table maps RGB to lightness 0..255 and two opponent components with greys
 // at 128; the inverse table maps such triples back to RGB.
 constexpr int kColourTableBytes = 16 * 16 * 16 * 3;
-struct ColourTables {
+struct LabTables {
     uint8_t forward[kColourTableBytes];
     uint8_t inverse[kColourTableBytes];
 };
 
 // The tables, generated on first use (thread-safe) and constant afterwards.
-const ColourTables& GetColourTables();
+const LabTables& GetLabTables();
 
 // Tetrahedral interpolation in one table, on integers of the path's scale. Results
 // run 0..255 on the 8-bit path and 0..32760 on the 16-bit path.
 GlueColour TableInterpolate(const uint8_t* table, GlueColour c, GluePath path);
 
-inline GlueColour ToLab(const ColourTables& tables, GlueColour c, GluePath path) {
+inline GlueColour ToLab(const LabTables& tables, GlueColour c, GluePath path) {
     return TableInterpolate(tables.forward, c, path);
 }
-inline GlueColour FromLab(const ColourTables& tables, GlueColour c, GluePath path) {
+inline GlueColour FromLab(const LabTables& tables, GlueColour c, GluePath path) {
     return TableInterpolate(tables.inverse, c, path);
 }

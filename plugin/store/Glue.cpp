@@ -107,7 +107,7 @@ template <class P>
     case 52: return PerChannel(p, d, [](int32_t a, int32_t b) { return a + b > M ? M : 0; });
     case 53: return Frontal(p, d, M);
     case 54: case 55: case 56: case 57: {
-        const ColourTables& tables = GetColourTables();
+        const LabTables& tables = GetLabTables();
         const GlueColour lp = ToLab(tables, p, P::path), ld = ToLab(tables, d, P::path);
         const GlueColour mixed = mode == 54   ? Parietal<P>(lp, ld)
                                  : mode == 55 ? Temporal<P>(lp, ld)

@@ -89,8 +89,8 @@ void Invert(const double (&m)[3][3], double (&inverse)[3][3]) {
     }
 }
 
-ColourTables BuildColourTables() {
-    ColourTables tables;
+LabTables BuildLabTables() {
+    LabTables tables;
     double fromXyz[3][3];
     Invert(kToXyz, fromXyz);
     for (int k = 0; k < 16; ++k) {
@@ -112,7 +112,7 @@ ColourTables BuildColourTables() {
 
 }  // namespace
 
-const ColourTables& GetColourTables() {
-    static const ColourTables tables = BuildColourTables();
+const LabTables& GetLabTables() {
+    static const LabTables tables = BuildLabTables();
     return tables;
 }

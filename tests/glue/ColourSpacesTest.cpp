@@ -79,7 +79,7 @@ void ExpectNode(const uint8_t* table, int i, int j, int k, int a, int b, int c) 
 }  // namespace
 
 TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxis) {
-    const ColourTables& t = GetColourTables();
+    const LabTables& t = GetLabTables();
     ExpectNode(t.forward, 0, 0, 0, 0, 128, 128);
     ExpectNode(t.forward, 15, 15, 15, 255, 128, 128);
     ExpectNode(t.forward, 8, 8, 8, 163, 128, 128);
@@ -148,7 +148,7 @@ TEST(ColourSpaces, TableSpaceRoundTrip) {
     // beyond the gamut and are clipped (near white, saturated colours) and where a
     // channel is near 0, where the gamma encoding is steep. A wrong stride, axis order
     // or weight raises the mean many times over.
-    const ColourTables& t = GetColourTables();
+    const LabTables& t = GetLabTables();
     int worst[2] = {0, 0}, count[2] = {0, 0};
     double total[2] = {0.0, 0.0};  // [0] all colours, [1] the inner cube
     for (int32_t r = 0; r < 256; r += 3)
