@@ -38,8 +38,9 @@ Color* Row(const Canvas& canvas, int y) { return reinterpret_cast<Color*>(canvas
 // The part of the clip that lies on the pixels.
 Rect Visible(const Canvas& canvas) { return Intersect(canvas.clip, {0, 0, canvas.width, canvas.height}); }
 
-// Source-over blending of a straight-alpha colour onto an opaque pixel.
-Color Blend(Color under, Color over) {
+}  // namespace
+
+Color BlendOver(Color under, Color over) {
     const unsigned a = over >> 24;
     if (a == 255) return over;
     if (a == 0) return under;
@@ -50,8 +51,6 @@ Color Blend(Color under, Color over) {
     }
     return out;
 }
-
-}  // namespace
 
 Color Canvas::PixelAt(int x, int y) const { return Row(*this, y)[x]; }
 
@@ -87,7 +86,7 @@ void DrawBitmap(const Canvas& canvas, const Bitmap& bitmap, int x, int y) {
     for (int row = r.top; row < r.bottom; ++row) {
         Color* out = Row(canvas, row);
         for (int column = r.left; column < r.right; ++column)
-            out[column] = Blend(out[column], bitmap.At(column - x, row - y));
+            out[column] = BlendOver(out[column], bitmap.At(column - x, row - y));
     }
 }
 

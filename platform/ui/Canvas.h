@@ -61,6 +61,9 @@ struct Canvas {
     Color PixelAt(int x, int y) const;
 };
 
+// Source-over blending of a straight-alpha colour onto an opaque pixel.
+Color BlendOver(Color under, Color over);
+
 void FillRect(const Canvas& canvas, Rect r, Color color);
 // A one-pixel outline along the inside of r.
 void FrameRect(const Canvas& canvas, Rect r, Color color);

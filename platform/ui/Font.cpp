@@ -200,13 +200,7 @@ void DrawText(const Canvas& canvas, const Font& font, std::string_view text, Rec
                 auto* out = reinterpret_cast<Color*>(clipped.pixels + std::size_t(y) * clipped.rowBytes);
                 for (int x = box.left; x < box.right; ++x) {
                     const unsigned a = glyph.coverage[std::size_t(y - y0) * std::size_t(glyph.width) + std::size_t(x - x0)];
-                    if (a == 0) continue;
-                    Color mixed = 0xFF000000u;
-                    for (int shift = 0; shift < 24; shift += 8) {
-                        const unsigned under = out[x] >> shift & 255, over = color >> shift & 255;
-                        mixed |= ((over * a + under * (255 - a) + 127) / 255) << shift;
-                    }
-                    out[x] = mixed;
+                    out[x] = BlendOver(out[x], (color & 0xFFFFFFu) | Color(a) << 24);
                 }
             }
             pen += glyph.advance;
