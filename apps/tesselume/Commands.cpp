@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -43,6 +44,10 @@ int Report(const Failure& failure) {
     if (failure.Failed()) std::fprintf(stderr, "tesselume: %s\n", failure.message.c_str());
     return failure.code;
 }
+
+// The filter protocol addresses pixels with 16-bit coordinates.
+constexpr int32_t kMaxImageSide = 32767;
+constexpr const char* kTooLarge = "the image is larger than the 32767 pixels the filter protocol can address";
 
 // ---- Help ----
 
@@ -253,6 +258,9 @@ Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
     if (line.values.count("--size") && !ParseIntegers(Value(line, "--size"), 'x', 2, size))
         return Usage("--size takes WIDTHxHEIGHT, e.g. 1024x768");
     if (size[0] < 1 || size[1] < 1) return Usage("--size must be at least 1x1");
+    // Refused before the canvas is allocated: a mistyped size would otherwise ask for
+    // more memory than the machine has before the size check in RunFilter is reached.
+    if (size[0] > kMaxImageSide || size[1] > kMaxImageSide) return Fault(kTooLarge);
     const std::string depth = line.values.count("--depth") ? Value(line, "--depth") : "8";
     if (depth != "8" && depth != "16") return Usage("--depth is 8 or 16");
     const bool deep = depth == "16";
@@ -353,8 +361,7 @@ int RunFilter(const CommandLine& line) {
         if (!ReadImageFile(line.inputs[0], file, error))
             return Report(Fault("cannot read " + line.inputs[0] + ": " + error));
     }
-    if (file.image.width > 32767 || file.image.height > 32767)
-        return Report(Fault("the image is larger than the 32767 pixels the filter protocol can address"));
+    if (file.image.width > kMaxImageSide || file.image.height > kMaxImageSide) return Report(Fault(kTooLarge));
 
     filterhost::Job job;
     if (const Failure failure = ReadSelection(line, file.image, job); failure.Failed()) return Report(failure);
@@ -488,7 +495,15 @@ int RunCommandLine(int argc, char** argv) {
         if (shape->parameters) std::fputs(kParameterHelp, stdout);
         return kExitOk;
     }
-    if (shape->parameters) return RunFilter(line);
+    if (shape->parameters) {
+        // Images near the size limit need gigabytes; running out is a failure like any
+        // other, and unwinding removes the pending output file.
+        try {
+            return RunFilter(line);
+        } catch (const std::bad_alloc&) {
+            return Report(Fault("out of memory"));
+        }
+    }
     if (!line.inputs.empty()) return Report(Usage(command + " takes no file: " + line.inputs[0]));
 
     std::unique_ptr<filterhost::Host> host;

@@ -302,6 +302,9 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"render", "--size", "9x9"}, 2, "-o OUT is required (see tesselume render --help)"},
         {{"render", "-o", o, "--size", "big"}, 2, "--size takes WIDTHxHEIGHT, e.g. 1024x768"},
         {{"render", "-o", o, "--depth", "12"}, 2, "--depth is 8 or 16"},
+        // Refused before any canvas is allocated (this one would need 60 GB).
+        {{"render", "-o", o, "--size", "100000x100000"}, 1,
+         "the image is larger than the 32767 pixels the filter protocol can address"},
         {{"render", "-o", o, "--colour"}, 2, "unknown option --colour for render (see tesselume render --help)"},
         {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, info and about"},
     };
