@@ -14,10 +14,6 @@ namespace {
 RunGlobals* currentGlobals = nullptr;
 Settings* currentSettings = nullptr;
 
-bool HasAdvanceState(const FilterRecord& record) {
-    return HostHasProc(reinterpret_cast<const void*>(record.advanceState));
-}
-
 // Locks the settings record for the rest of the call.
 void LockSettings(FilterRecord& record) {
     currentSettings = record.parameters ? reinterpret_cast<Settings*>(LockHandle(record.parameters, false)) : nullptr;
@@ -76,7 +72,7 @@ void DoStart(RunGlobals& globals) {
     FilterRecord& record = *globals.filterRecord;
     EnsureSettings(globals);
     Settings& settings = *currentSettings;
-    settings.hostCanPreview = HasAdvanceState(record) && HostHasProc(reinterpret_cast<const void*>(record.displayPixels));
+    settings.hostCanPreview = HostHasProc(record.advanceState) && HostHasProc(record.displayPixels);
     if (!AllocateWorkBuffers(globals)) {
         SetResult(1);
         return;
@@ -84,7 +80,7 @@ void DoStart(RunGlobals& globals) {
     StartSetup(globals);
     globals.imageWidth = record.filterRect.right - record.filterRect.left;
     globals.imageHeight = record.filterRect.bottom - record.filterRect.top;
-    if (!HasAdvanceState(record)) {
+    if (!HostHasProc(record.advanceState)) {
         ShowRefusal("REFUSAL2");
         SetResult(1);
     }

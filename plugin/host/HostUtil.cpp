@@ -115,8 +115,6 @@ void ReleaseBuffer(Buffer& buffer) {
     buffer = {};
 }
 
-bool HostHasProc(const void* proc) { return proc != nullptr; }
-
 OSErr CallAdvanceState(FilterRecord* record) { return record->advanceState(); }
 
 uint32_t Ticks() { return ui::TickCount() / 17; }

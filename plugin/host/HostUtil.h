@@ -48,7 +48,11 @@ bool BufferSuiteUsable(const FilterRecord* record);
 OSErr AllocateBuffer(int32_t size, Buffer& buffer);
 void ReleaseBuffer(Buffer& buffer);
 
-bool HostHasProc(const void* proc);
+// Whether the host offers a procedure (advanceState, displayPixels, ...).
+template <typename Proc>
+bool HostHasProc(Proc proc) {
+    return proc != nullptr;
+}
 // Calls advanceState and returns its result.
 OSErr CallAdvanceState(FilterRecord* record);
 // The dialog toolkit's millisecond clock divided by 17: about sixty ticks a second.

@@ -154,7 +154,7 @@ void RenderBegin(RunGlobals& globals) {
     loop.maskInUse = 1;
     if (CurrentResult() != noErr) return;
     RequestRow(globals, 0);
-    if (HostHasProc(reinterpret_cast<const void*>(record.advanceState))) SetResult(CallAdvanceState(&record));
+    if (HostHasProc(record.advanceState)) SetResult(CallAdvanceState(&record));
 }
 
 void RequestRow(RunGlobals& globals, int32_t row) {
@@ -215,7 +215,7 @@ void RenderOneRow(RunGlobals& globals) {
 
 void DoContinue(RunGlobals& globals) {
     FilterRecord& record = *globals.filterRecord;
-    const bool hasAdvanceState = HostHasProc(reinterpret_cast<const void*>(record.advanceState));
+    const bool hasAdvanceState = HostHasProc(record.advanceState);
     for (;;) {
         RenderOneRow(globals);
         if (CurrentResult() != noErr) globals.loop.moreRows = 0;
