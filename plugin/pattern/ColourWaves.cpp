@@ -9,13 +9,9 @@
 
 namespace {
 
-float Scaled(int32_t setting, double factor) { return float(double(float(setting)) * factor); }
-
-constexpr double kPi = 3.141592653;
-
 void BuildChannel(int32_t cycles, int32_t phase, int32_t shift, int32_t amplitude, uint8_t table[256]) {
     buildColourWave(double(float(cycles)), double(float(double(float(phase)) * 0.01 * kPi)),
-                    double(Scaled(shift, 0.01)), double(Scaled(amplitude, 0.01)), table);
+                    double(SettingConstant(shift, 0.01)), double(SettingConstant(amplitude, 0.01)), table);
 }
 
 }  // namespace

@@ -8,10 +8,6 @@
 
 namespace {
 
-// An integer setting as a working constant: converted to float, scaled in double,
-// kept in float.
-float Scaled(int32_t setting, double factor) { return float(double(float(setting)) * factor); }
-
 // F * |F|^s: keeps the sign, raises the magnitude to 1 + s. No power is taken for a
 // zero exponent or a zero value, so 0 is never raised to a negative power.
 inline float Shape(float value, float exponent) {
@@ -33,7 +29,6 @@ inline float MixerTerm(const FieldConstants& f, int k, float x, float y) {
 }
 
 inline float PatternValue(const FieldConstants& f, float pointX, float pointY) {
-    constexpr double kPi = 3.141592653;
     float x = float(double(pointX) * kPi);
     float y = float(double(pointY) * kPi);
     if (f.weave) {
@@ -58,14 +53,14 @@ FieldConstants MakeFieldConstants(const Settings& s) {
     const int32_t second[3] = {s.amount12, s.amount22, s.amount32};
     const int32_t sharpness[3] = {s.sharpness1, s.sharpness2, s.sharpness3};
     for (int k = 0; k < 3; ++k) {
-        f.weight[k] = Scaled(mixer[k], 0.01);
+        f.weight[k] = SettingConstant(mixer[k], 0.01);
         f.on[k] = f.weight[k] > 0.0f;  // tested before the inversion: inverting never switches a mixer off
         if (invert[k]) f.weight[k] = -f.weight[k];
-        f.first[k] = Scaled(first[k], 0.1);
-        f.second[k] = Scaled(second[k], 0.1);
-        f.sharpness[k] = Scaled(sharpness[k], -0.01);
+        f.first[k] = SettingConstant(first[k], 0.1);
+        f.second[k] = SettingConstant(second[k], 0.1);
+        f.sharpness[k] = SettingConstant(sharpness[k], -0.01);
     }
-    f.globalSharpness = Scaled(s.sharpness, -0.01);
+    f.globalSharpness = SettingConstant(s.sharpness, -0.01);
     if (f.globalSharpness > 0.99f) f.globalSharpness = 0.99f;
     f.weave = s.weave != 0;
     return f;

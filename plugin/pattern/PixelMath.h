@@ -26,6 +26,9 @@
 #include <cmath>
 #include <cstdint>
 
+// The value of pi every per-render constant and table of the system uses.
+inline constexpr double kPi = 3.141592653;
+
 namespace PixelMath {
 
 namespace Detail {

@@ -65,8 +65,8 @@ inline constexpr std::array<ParameterInfo, kParameterCount> kParameters = {{
     {"smooth", PIFourCC("0036"), ParamKind::boolean, &Settings::smooth, 1, 0, 1, 39},
 }};
 
-inline constexpr std::uint32_t kGlueType = PIFourCC("GLty");
-inline constexpr std::uint32_t kSymmetryType = PIFourCC("SYty");
+inline constexpr std::uint32_t kGlueType = std::uint32_t(EnumType::glue);
+inline constexpr std::uint32_t kSymmetryType = std::uint32_t(EnumType::symmetry);
 inline constexpr std::uint32_t kNoCode = PIFourCC("<NO>");
 
 inline constexpr int kGlueModeCount = 62;

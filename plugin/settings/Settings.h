@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "PIFilter.h"
+
 struct RunGlobals;
 
 constexpr int kPathCapacity = 260;
@@ -58,7 +60,13 @@ void InitialiseSettings(Settings& settings, RunGlobals* owner);
 void FactoryReset(Settings& settings);
 
 // Enumeration types of the scripting descriptor.
-enum class EnumType : std::uint32_t { glue = 0x474C7479u /* 'GLty' */, symmetry = 0x53597479u /* 'SYty' */ };
+enum class EnumType : std::uint32_t { glue = PIFourCC("GLty"), symmetry = PIFourCC("SYty") };
+
+// An integer setting as a working constant: converted to float, scaled in double
+// precision, kept in single precision (factors such as 0.01, 0.1 and -0.01).
+inline float SettingConstant(std::int32_t setting, double factor) {
+    return float(double(float(setting)) * factor);
+}
 
 // 'GL01'..'GL62' give 1..62 for glue, 'SY01'..'SY04' give 1..4 for symmetry. Any other
 // code gives index 0 and false; callers store the 0.

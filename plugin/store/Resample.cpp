@@ -6,24 +6,18 @@
 #include <cmath>
 #include <cstring>
 
+#include "pattern/PixelMath.h"
 #include "store/Pyramid.h"
+#include "store/SampleBytes.h"
 
 namespace {
 
 // sinc(pi x) sinc(pi x / 2) on -2 < x < 2, 0 elsewhere.
 double Lanczos2(double x) {
-    constexpr double kPi = 3.141592653;
     if (x <= -2.0 || x >= 2.0) return 0.0;
     if (x == 0.0) return 1.0;
     const double a = kPi * x, b = kPi * x / 2.0;
     return (std::sin(a) / a) * (std::sin(b) / b);
-}
-
-template <typename T>
-T Load(const uint8_t* at, int index) {
-    T value;
-    std::memcpy(&value, at + index * sizeof(T), sizeof(T));
-    return value;
 }
 
 // Per-kind sampling arithmetic. Read gives the kind's channels of one pixel; Sample
