@@ -9,6 +9,7 @@
 #include "host/Globals.h"
 #include "host/HostUtil.h"
 #include "store/Pyramid.h"
+#include "store/SampleBytes.h"
 
 namespace {
 
@@ -55,18 +56,6 @@ uint8_t* WriteAddress(int32_t x, int32_t y, ImageStore* image, int level, int32_
     if (!HoldsLevel(image, level) || image->bytesPerPixel < bytes) return nullptr;
     if (x < 0 || y < 0 || x > image->maxX[level] || y > image->maxY[level]) return nullptr;
     return TilePixel(*image, level, x, y);
-}
-
-template <typename T>
-T Load(const uint8_t* at, int index = 0) {
-    T value;
-    std::memcpy(&value, at + index * sizeof(T), sizeof(T));
-    return value;
-}
-
-template <typename T>
-void Store(uint8_t* at, T value, int index = 0) {
-    std::memcpy(at + index * sizeof(T), &value, sizeof(T));
 }
 
 void ReleaseTiles(ImageStore* image, int32_t count) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/SampleBytes.h"
+
 namespace {
 
 // Weight of source offset (i, j), i and j = -2..+3 from (2x, 2y): a_i * a_j / 16 with
@@ -16,18 +18,6 @@ constexpr int32_t kWeights[6][6] = {
 constexpr float kInvWeightSum = 1.0f / 1640.0f;
 // Tile columns of the widest level (32767 pixels).
 constexpr int kMaxTileColumns = (kStoreMaxSide + kTileMask) >> kTileShift;
-
-template <typename T>
-T Load(const uint8_t* at, int index) {
-    T value;
-    std::memcpy(&value, at + index * sizeof(T), sizeof(T));
-    return value;
-}
-
-template <typename T>
-void Save(uint8_t* at, int index, T value) {
-    std::memcpy(at + index * sizeof(T), &value, sizeof(T));
-}
 
 // Per-kind reading and writing of the filter. Integer kinds accumulate integer sums.
 struct Grey8 {
@@ -42,7 +32,7 @@ struct Grey16 {
     static constexpr int kChannels = 1;
     static void Add(const uint8_t* p, int32_t w, Sum* s) { s[0] += w * Load<uint16_t>(p, 0); }
     static void Put(uint8_t* p, const Sum* s) {
-        Save(p, 0, uint16_t(std::clamp(int32_t(float(s[0]) * kInvWeightSum), 0, 32768)));
+        Store(p, uint16_t(std::clamp(int32_t(float(s[0]) * kInvWeightSum), 0, 32768)));
     }
 };
 
@@ -60,7 +50,7 @@ struct Packed8 {
         uint32_t word = 0;
         for (int c = 0; c < 4; ++c)
             word = word << 8 | uint32_t(int32_t(std::min(255.0f, float(s[c]) * kInvWeightSum)));
-        Save(p, 0, word);
+        Store(p, word);
     }
 };
 
@@ -71,7 +61,7 @@ struct RGBA16 {
         for (int c = 0; c < 4; ++c) s[c] += w * Load<uint16_t>(p, c);
     }
     static void Put(uint8_t* p, const Sum* s) {
-        for (int c = 0; c < 4; ++c) Save(p, c, uint16_t(int32_t(std::min(32768.0f, float(s[c]) * kInvWeightSum))));
+        for (int c = 0; c < 4; ++c) Store(p, uint16_t(int32_t(std::min(32768.0f, float(s[c]) * kInvWeightSum))), c);
     }
 };
 
@@ -83,7 +73,7 @@ struct Floats {
         for (int c = 0; c < N; ++c) s[c] += float(w) * Load<float>(p, c);
     }
     static void Put(uint8_t* p, const Sum* s) {
-        for (int c = 0; c < N; ++c) Save(p, c, std::clamp(s[c] * 0.0006097561f, 0.0f, 65535.0f));
+        for (int c = 0; c < N; ++c) Store(p, std::clamp(s[c] * 0.0006097561f, 0.0f, 65535.0f), c);
     }
 };
 
@@ -143,7 +133,7 @@ void BoxStep(const ImageStore& image, int level, const Rect& rect) {
                 for (int c = 0; c < 3; ++c) sums[c] += Load<int16_t>(p, c);
             const int32_t results[3] = {sums[0] / 2, sums[1] / 2, sums[2] / 4};
             uint8_t* out = TilePixel(image, target, x, y);
-            for (int c = 0; c < 3; ++c) Save(out, c, int16_t(std::clamp(results[c], -32767, 32767)));
+            for (int c = 0; c < 3; ++c) Store(out, int16_t(std::clamp(results[c], -32767, 32767)), c);
         }
     }
 }
