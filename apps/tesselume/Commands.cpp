@@ -45,10 +45,6 @@ int Report(const Failure& failure) {
     return failure.code;
 }
 
-// The filter protocol addresses pixels with 16-bit coordinates.
-constexpr int32_t kMaxImageSide = 32767;
-constexpr const char* kTooLarge = "the image is larger than the 32767 pixels the filter protocol can address";
-
 // ---- Help ----
 
 constexpr const char* kMainHelp =
@@ -361,7 +357,6 @@ int RunFilter(const CommandLine& line) {
         if (!ReadImageFile(line.inputs[0], file, error))
             return Report(Fault("cannot read " + line.inputs[0] + ": " + error));
     }
-    if (file.image.width > kMaxImageSide || file.image.height > kMaxImageSide) return Report(Fault(kTooLarge));
 
     filterhost::Job job;
     if (const Failure failure = ReadSelection(line, file.image, job); failure.Failed()) return Report(failure);

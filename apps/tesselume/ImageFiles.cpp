@@ -41,14 +41,17 @@ std::optional<FileFormat> FormatForPath(const std::string& path) {
 namespace {
 
 // Shapes the image and sizes its samples; the readers then fill them on the file's scale.
-void ShapeImage(filterhost::Image& image, uint32_t width, uint32_t height, int32_t colourPlanes, bool alpha,
+// False, with nothing allocated, for a side the filter protocol cannot address.
+bool ShapeImage(filterhost::Image& image, uint32_t width, uint32_t height, int32_t colourPlanes, bool alpha,
                 int32_t depth) {
+    if (width > uint32_t(kMaxImageSide) || height > uint32_t(kMaxImageSide)) return false;
     image.width = int32_t(width);
     image.height = int32_t(height);
     image.colourPlanes = colourPlanes;
     image.transparency = alpha;
     image.depth = depth;
     image.samples.assign(std::size_t(width) * height * std::size_t(image.Planes()), 0);
+    return true;
 }
 
 // Moves a 16-bit image's file samples to the host scale, keeping the originals.
@@ -110,8 +113,9 @@ bool ReadPngInto(png_structp png, png_infop info, FILE* fp, ImageFile* file, Row
 
     const int colourType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
-    ShapeImage(file->image, png_get_image_width(png, info), png_get_image_height(png, info),
-               (colourType & PNG_COLOR_MASK_COLOR) ? 3 : 1, (colourType & PNG_COLOR_MASK_ALPHA) != 0, depth);
+    if (!ShapeImage(file->image, png_get_image_width(png, info), png_get_image_height(png, info),
+                    (colourType & PNG_COLOR_MASK_COLOR) ? 3 : 1, (colourType & PNG_COLOR_MASK_ALPHA) != 0, depth))
+        png_error(png, kTooLarge);
 
     png_charp name = nullptr;
     int compression = 0;
@@ -240,7 +244,10 @@ bool ReadJpegInto(jpeg_decompress_struct* info, JpegErrors* errors, FILE* fp, Im
     }
     jpeg_start_decompress(info);
     const int32_t planes = info->output_components;
-    ShapeImage(file->image, info->output_width, info->output_height, planes, false, 8);
+    if (!ShapeImage(file->image, info->output_width, info->output_height, planes, false, 8)) {
+        *errors->message = kTooLarge;
+        return false;
+    }
     row->resize(std::size_t(info->output_width) * std::size_t(planes));
     while (info->output_scanline < info->output_height) {
         const std::size_t y = info->output_scanline;
@@ -384,7 +391,10 @@ bool ReadTiff(const std::string& path, ImageFile& file, std::string& error) {
         file.iccProfile.assign(static_cast<uint8_t*>(profile), static_cast<uint8_t*>(profile) + profileLength);
 
     filterhost::Image& image = file.image;
-    ShapeImage(image, width, height, colourPlanes, alpha, bits);
+    if (!ShapeImage(image, width, height, colourPlanes, alpha, bits)) {
+        error = kTooLarge;
+        return false;
+    }
     const int32_t planes = image.Planes();
     std::vector<uint8_t> line(std::size_t(TIFFScanlineSize64(tif.get())));
     const uint16_t readPasses = planar == PLANARCONFIG_CONTIG ? 1 : uint16_t(planes);

@@ -21,6 +21,11 @@ namespace tesselume {
 
 enum class FileFormat { png, jpeg, tiff };
 
+// The filter protocol addresses pixels with 16-bit coordinates: larger images are
+// refused, files before their samples are allocated.
+constexpr int32_t kMaxImageSide = 32767;
+inline constexpr const char* kTooLarge = "the image is larger than the 32767 pixels the filter protocol can address";
+
 struct ImageFile {
     filterhost::Image image;            // samples on the host scale
     std::vector<uint8_t> iccProfile;    // empty when the file has none

@@ -203,7 +203,7 @@ TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     EXPECT_NE(error.find("16 bits"), std::string::npos);
 }
 
-TEST(ImageFiles, CutFilesFailAndFormatsFollowTheExtension) {
+TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     // A PNG cut short in its image data (missing and non-image files: the command line's runs).
     ImageFile file;
     std::string error;
@@ -212,6 +212,11 @@ TEST(ImageFiles, CutFilesFailAndFormatsFollowTheExtension) {
     std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
     EXPECT_FALSE(ReadImageFile(cut, file, error));
     EXPECT_FALSE(error.empty());
+    // A side the filter protocol cannot address is refused as the header is read.
+    const std::string wide = TestPath("wide.png");
+    ASSERT_TRUE(clitest::WriteWithLibpng(wide, 40000, 1, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(40000, 7)));
+    EXPECT_FALSE(ReadImageFile(wide, file, error));
+    EXPECT_EQ(error, kTooLarge);
 
     EXPECT_EQ(FormatForPath("a/b.TIFF"), FileFormat::tiff);
     EXPECT_EQ(FormatForPath("x.jpeg"), FileFormat::jpeg);
