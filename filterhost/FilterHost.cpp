@@ -68,7 +68,6 @@ struct Host::State {
     Job job;
     RunReport report;
     Served in, out, mask;
-    bool running = false;
 
     int32_t BytesPerSample() const { return image->depth / 8; }
     void ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate, int16_t padding);
@@ -441,7 +440,6 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
         r.iCCprofileSize = int32_t(job.iccProfile.size());
     }
     r.canUseICCProfiles = 1;
-    s.running = true;
     return true;
 }
 
@@ -473,7 +471,6 @@ RunReport Host::End() {
     s.record.iCCprofileData = nullptr;
     s.report.bufferAllocations = suites::Buffers().allocations;
     s.report.buffersOutstanding = suites::Buffers().outstanding;
-    s.running = false;
     s.image = nullptr;
     return s.report;
 }

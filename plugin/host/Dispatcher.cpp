@@ -31,8 +31,7 @@ void EnsureSettings(RunGlobals& globals) {
         SetResult(memFullErr);
         return;
     }
-    globals.rowBuffer = globals.buffer32 = globals.workBlock = Buffer{};
-    for (Buffer& small : globals.smallBuffers) small = Buffer{};
+    ClearWorkBuffers(globals);
     LockSettings(record);
     if (!currentSettings) {
         DisposeHandle(record.parameters);

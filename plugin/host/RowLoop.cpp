@@ -31,9 +31,13 @@ void ComputeGeometry(RunGlobals& globals) {
 
 void EmptyRectangles(FilterRecord& record) { record.inRect = record.outRect = record.maskRect = Rect{0, 0, 0, 0}; }
 
-bool AllocateWorkBuffers(RunGlobals& globals) {
+void ClearWorkBuffers(RunGlobals& globals) {
     globals.rowBuffer = globals.buffer32 = globals.workBlock = Buffer{};
     for (Buffer& small : globals.smallBuffers) small = Buffer{};
+}
+
+bool AllocateWorkBuffers(RunGlobals& globals) {
+    ClearWorkBuffers(globals);
     ComputeGeometry(globals);
     const BufferPlan plan = PlanBuffers(globals.loop.width, globals.loop.height);
 

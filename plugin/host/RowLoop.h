@@ -24,6 +24,8 @@ BufferPlan PlanBuffers(int32_t width, int32_t height);
 // Recomputes width, height and the first/last row and column from filterRect.
 void ComputeGeometry(RunGlobals& globals);
 
+// Forgets every work buffer without releasing it (a fresh globals or settings record).
+void ClearWorkBuffers(RunGlobals& globals);
 // Takes the row buffer, the small buffers and the work block. On failure releases
 // what it took, empties the rectangles and returns false (the result is left for the
 // caller to set).
