@@ -47,7 +47,7 @@ TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
 }
 
 TEST(StoredState, MemoryDotMapRoundTripsAndAShortMapChangesNothing) {
-    MemoryDotPins pins;
+    MemoryDotPins pins{};
     for (int i = 0; i < kMemoryDotCount; ++i) pins.pinned[i] = i % 3 == 0;
     ASSERT_EQ(SaveMemoryDotMap(pins), noErr);
     const std::vector<uint8_t> map = ReadAll(StatePath("Tesselume memdot map 3"));
