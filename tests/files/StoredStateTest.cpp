@@ -1,12 +1,16 @@
 // Undo snapshots and the memory-dot map in the state folder.
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "files/FilesTestSupport.h"
 #include "settings/FileLayer.h"
+#include "settings/PresetsFile.h"
 #include "settings/StoredState.h"
 
 namespace {
@@ -68,6 +72,87 @@ TEST(StoredState, MemoryDotMapRoundTripsAndAShortMapChangesNothing) {
     char path[kPathCapacity];
     ASSERT_TRUE(MemoryDotPath(24, path));
     EXPECT_EQ(std::string(path), StatePath("Tesselume memory dot 24.q1r"));
+}
+
+TEST(StoredState, TheDotMapKeepsWhatAnotherRunChangedMeanwhile) {
+    MemoryDotPins start{};
+    start.pinned[7] = 1;
+    ASSERT_EQ(SaveMemoryDotMap(start), noErr);
+    MemoryDotPins a{}, b{};
+    LoadMemoryDotMap(a);
+    LoadMemoryDotMap(b);
+    a.pinned[2] = 1;  // run A pins dot 2
+    b.pinned[4] = 1;  // run B, open at the same time, pins dot 4 and frees dot 7
+    b.pinned[7] = 0;
+    ASSERT_EQ(SaveMemoryDotMap(a), noErr);
+    ASSERT_EQ(SaveMemoryDotMap(b), noErr);
+    ASSERT_EQ(SaveMemoryDotMap(a), noErr);  // A saves again: B's changes stand
+    MemoryDotPins now{};
+    ASSERT_EQ(LoadMemoryDotMap(now), noErr);
+    for (int n = 0; n < kMemoryDotCount; ++n) EXPECT_EQ(now.pinned[n], n == 2 || n == 4) << n;
+}
+
+// Two processes write the same dot, undo and map files as fast as they can while a
+// third reads them: every read finds a whole file of one writer, never a mixture.
+TEST(StoredState, ConcurrentRunsNeitherRefuseSavesNorSeeHalfFiles) {
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = ::fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            TestRun run;
+            MemoryDotPins pins{};
+            Settings settings{};
+            InitialiseSettings(settings, nullptr);
+            int failures = 0;
+            for (int i = 1; i <= 150; ++i) {
+                settings.zoom = settings.mixer1 = 1000 * (w + 1) + i;
+                FillThumbnail(run.thumbnail, w ? 200 : 30);
+                failures += SaveMemoryDot(settings, &run.thumbnail, 3) != noErr;
+                TakeUndoSnapshot(run.globals, settings, true);
+                failures += !Work(run.globals).undo.slot[run.globals.undoIndex].hasFile;
+                for (std::int32_t& p : pins.pinned) p = i % 2;
+                failures += SaveMemoryDotMap(pins) != noErr;
+            }
+            ::_exit(failures ? 1 : 0);  // a reader or the other writer must never refuse a save
+        }
+    }
+    TestRun run;
+    int dotsRead = 0, mapsRead = 0;
+    for (int live = 2; live > 0;) {
+        Settings settings{};
+        if (LoadMemoryDot(settings, &run.thumbnail, 3) == noErr) {
+            ++dotsRead;
+            ASSERT_EQ(settings.zoom, settings.mixer1);
+            IntRGBA corner;
+            getRGBA(100, 100, &run.thumbnail, 0, corner);
+            EXPECT_NEAR(corner.green, settings.zoom > 2000 ? 200 : 30, 8) << settings.zoom;
+        }
+        MemoryDotPins pins{};
+        if (LoadMemoryDotMap(pins) == noErr) {
+            ++mapsRead;
+            for (int n = 1; n < kMemoryDotCount; ++n) ASSERT_EQ(pins.pinned[n], pins.pinned[0]);
+        }
+        int status = 0;
+        for (pid_t& writer : writers)
+            if (writer > 0 && ::waitpid(writer, &status, WNOHANG) == writer) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+                writer = 0;
+                --live;
+            }
+    }
+    EXPECT_GT(dotsRead, 0);
+    EXPECT_GT(mapsRead, 0);
+    // The undo files are whole too, and no temporary file is left behind.
+    for (const char* name : {"Tesselume undo 0", "Tesselume undo 1"}) {
+        Settings settings{};
+        bool thumbnailRead = false;
+        EXPECT_EQ(LoadSettingsFile(settings, nullptr, StatePath(name).c_str(), PresetsRead::everything, thumbnailRead),
+                  noErr);
+        EXPECT_EQ(settings.zoom, settings.mixer1);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(StatePath("")))) 
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
 }  // namespace
