@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialog/MemoryDots.h"
+#include "dialog/MemoryDotTable.h"
 #include "files/FilesTestSupport.h"
 #include "store/Resample.h"
 

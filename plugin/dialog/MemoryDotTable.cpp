@@ -1,5 +1,5 @@
 // The memory dots: store, recall, pin, and the thumbnail in the extra dot.
-#include "dialog/MemoryDots.h"
+#include "dialog/MemoryDotTable.h"
 
 #include "settings/Settings.h"
 
