@@ -1,0 +1,47 @@
+// The information panel's dialog procedure.
+#include "dialog/InfoPanel.h"
+
+#include "dialog/ModuleDialog.h"
+
+namespace {
+
+bool infoPanelOpen = false;
+
+constexpr int kWidth = 673, kHeight = 462;
+constexpr int kTitle = 200, kFirstLine = 201, kLineCount = 8, kClose = 1;
+
+// The texts sit beside the legend swatches of the picture, 46 pixels apart.
+void LayOut(ui::Window* window) {
+    ui::SetClientSize(window, kWidth, kHeight);
+    ui::MoveControl(window, kTitle, {372, 18, 660, 40});
+    for (int i = 0; i < kLineCount; ++i) {
+        const int top = 52 + 46 * i;
+        ui::MoveControl(window, kFirstLine + i, {392, top, 662, top + 44});
+    }
+    ui::MoveControl(window, kClose, {582, 424, 658, 450});
+}
+
+intptr_t InfoPanelProc(ui::Window* window, const ui::Message& message) {
+    switch (message.kind) {
+        case ui::MessageKind::Initialise:
+            LayOut(window);
+            CenterDialog(window);
+            return 0;
+        case ui::MessageKind::StaticColor:
+            return ui::kHollow;
+        case ui::MessageKind::Command:
+            ui::EndDialog(window, message.id);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+void ShowInfoPanel() {
+    if (infoPanelOpen) return;
+    infoPanelOpen = true;
+    RunModuleDialog("INFOPANEL", InfoPanelProc, 0);
+    infoPanelOpen = false;
+}
