@@ -15,6 +15,7 @@ constexpr ui::Color kTrackFill = ui::FromColorRef(0xFFDEDE);
 constexpr ui::Color kTrackFillDisabled = ui::FromColorRef(0xDEDEDE);
 constexpr ui::Color kPreviewFrame = kBlack;
 constexpr int kTextHeight = 14;
+constexpr int kLabelOverhang = 8;
 
 const ui::Font* LabelFont() { return ui::GetFont("Arial", 8); }
 
@@ -73,9 +74,14 @@ void PaintLabel(const MainDialog& dialog, const ui::Canvas& canvas, int id, ui::
     const ControlDescriptor& control = dialog.controls[id];
     const int of = LabelledControl(id);
     const bool enabled = of < 0 || dialog.enabled[of];
-    RestoreBackground(dialog, canvas, r);
-    PaintText(canvas, LabelText(control.labelNumber), r, enabled ? kBlack : kGrey,
-              control.minimum == 1 ? ui::kTextLeft : ui::kTextRight);
+    // A long word may run a few pixels out of its rectangle on the side away from
+    // its control; there is only the card's background.
+    const bool left = control.minimum == 1;
+    const ui::Rect room{left ? r.left : r.left - kLabelOverhang, r.top, left ? r.right + kLabelOverhang : r.right,
+                        r.bottom};
+    RestoreBackground(dialog, canvas, room);
+    PaintText(canvas, LabelText(control.labelNumber), room, enabled ? kBlack : kGrey,
+              left ? ui::kTextLeft : ui::kTextRight);
 }
 
 void PaintStatusLine(const MainDialog& dialog, const ui::Canvas& canvas, ui::Rect r) {
@@ -134,7 +140,8 @@ void RepaintControl(MainDialog& dialog, int id) {
     if (!dialog.window) return;
     ui::Rect r = ui::ControlRect(dialog.window, id);
     if (dialog.controls[id].kind == kKindMemoryDot) r.bottom += 2;
-    if (dialog.controls[id].kind == kKindLabel || id == controlid::kStatusLine) r.top -= 2;
+    if (dialog.controls[id].kind == kKindLabel) r = {r.left - kLabelOverhang, r.top - 2, r.right + kLabelOverhang, r.bottom};
+    if (id == controlid::kStatusLine) r.top -= 2;
     ui::InvalidateRect(dialog.window, r);
 }
 

@@ -10,15 +10,16 @@ bool infoPanelOpen = false;
 constexpr int kWidth = 673, kHeight = 462;
 constexpr int kTitle = 200, kFirstLine = 201, kLineCount = 8, kClose = 1;
 
-// The texts sit beside the legend swatches of the picture, 46 pixels apart.
+// The texts sit beside the legend swatches of the picture (artwork/Artwork.cpp),
+// 46 pixels apart.
 void LayOut(ui::Window* window) {
     ui::SetClientSize(window, kWidth, kHeight);
-    ui::MoveControl(window, kTitle, {372, 18, 660, 40});
+    ui::MoveControl(window, kTitle, {334, 12, 662, 30});
     for (int i = 0; i < kLineCount; ++i) {
-        const int top = 52 + 46 * i;
-        ui::MoveControl(window, kFirstLine + i, {392, top, 662, top + 44});
+        const int top = 38 + 46 * i;
+        ui::MoveControl(window, kFirstLine + i, {352, top, 664, top + 44});
     }
-    ui::MoveControl(window, kClose, {582, 424, 658, 450});
+    ui::MoveControl(window, kClose, {586, 426, 662, 452});
 }
 
 intptr_t InfoPanelProc(ui::Window* window, const ui::Message& message) {

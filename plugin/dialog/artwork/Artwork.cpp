@@ -321,8 +321,8 @@ Image Hand(bool open) {
 Image InfoPicture(const Image& background) {
     Image image(673, 462, kCard);
     Fill(image, Outline(Box(0.5f, 0.5f, 672.5f, 461.5f), 1), kCardEdge);
-    const float scale = 0.42f;
-    const int mapX = 16, mapY = 56;
+    const float scale = 0.36f;
+    const int mapX = 16, mapY = 38;
     Image map = Reduce(background, int(834 * scale), int(740 * scale));
     Place(image, map, mapX, mapY);
     Fill(image, Outline(Box(float(mapX) - 0.5f, float(mapY) - 0.5f, float(mapX + map.width) + 0.5f,
@@ -344,9 +344,11 @@ Image InfoPicture(const Image& background) {
                             2),
              colour);
         // The legend swatch of the same group, in front of its text.
-        const float y = 52.0f + float(i) * 46.0f;
-        Fill(image, Box(372, y + 3, 384, y + 15, 3), colour);
+        const float y = 38.0f + float(i) * 46.0f;
+        Fill(image, Box(330, y + 2, 342, y + 14, 3), colour);
     }
+    // The product's rosette under the small dialog.
+    Place(image, Rosette(104), mapX + (map.width - 104) / 2, mapY + map.height + 28);
     return image;
 }
 
