@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dialog/ControlTable.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -55,16 +56,16 @@ void SetName(Settings& s, const char* name) {
 
 bool PressSettingsButton(int id, Settings& s, RandomSource& random) {
     switch (id) {
-        case kDiceId: DicePattern(s, random); break;
-        case kDice1Id: DicePhases(s, random); break;
-        case kReset1Id: s.redPhase = s.greenPhase = s.bluePhase = 0; break;
-        case kDice2Id: DiceShifts(s, random); break;
-        case kReset2Id:
+        case controlid::kDice: DicePattern(s, random); break;
+        case controlid::kDice1: DicePhases(s, random); break;
+        case controlid::kReset1: s.redPhase = s.greenPhase = s.bluePhase = 0; break;
+        case controlid::kDice2: DiceShifts(s, random); break;
+        case controlid::kReset2:
             s.redShift = s.greenShift = s.blueShift = 0;
             s.redAmplitude = s.greenAmplitude = s.blueAmplitude = 100;
             break;
-        case kDice3Id: s.density = RandomInt(random, 0, 25); break;
-        case kFactoryId:
+        case controlid::kDice3: s.density = RandomInt(random, 0, 25); break;
+        case controlid::kFactory:
             FactoryReset(s);
             SetName(s, kPlainSettingsName);
             return true;

@@ -8,14 +8,10 @@
 
 struct Settings;
 
-// Control ids of the buttons.
-constexpr int kDiceId = 69, kDice1Id = 47, kReset1Id = 48, kDice2Id = 49, kReset2Id = 7, kDice3Id = 50;
-constexpr int kFactoryId = 115;
-
 // The preset names these buttons leave in the status line.
 constexpr char kRandomSettingsName[] = "random settings.q1r";
 constexpr char kPlainSettingsName[] = "plain settings.q1r";
 
-// Applies the button of that id to the settings and names the result; false, with
+// Applies the button of that id (controlid::kDice ... kFactory) to the settings and names the result; false, with
 // nothing changed, for any other id.
 bool PressSettingsButton(int id, Settings& settings, RandomSource& random);

@@ -369,6 +369,7 @@ bool RunMainDialog(RunGlobals& globals, Settings& settings) {
     dialog.settings = &settings;
     const intptr_t code = RunModuleDialog("DISSOLVESANSPARAM", MainDialogProc, reinterpret_cast<intptr_t>(&dialog));
     globals.dialogWindow = nullptr;
+    ReleaseMemoryDots(dialog);
     if (code == controlid::kOk) {
         globals.dialogOutcome = 1;
         return true;

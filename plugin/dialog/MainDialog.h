@@ -23,6 +23,7 @@
 #include "dialog/MemoryDots.h"
 #include "dialog/Preview.h"
 #include "platform/ui/Dialog.h"
+#include "settings/RandomSource.h"
 #include "settings/StoredState.h"
 
 struct RunGlobals;
@@ -51,6 +52,7 @@ struct MainDialog {
     std::map<int, ui::Bitmap> bitmaps;  // painting resources, by resource id
     PreviewState preview;
     MemoryDotsState dots;
+    RandomSource random = {ClockSeed()};  // the dice's, seeded as the dialog opens
 };
 
 // Runs the dialog over the host's window with the globals' settings. True when the

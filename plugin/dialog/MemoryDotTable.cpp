@@ -1,4 +1,4 @@
-// The memory dots: store, recall, pin, and the thumbnail in the extra dot.
+// The memory dots' table: store, recall, pin, and the thumbnail in the extra dot.
 #include "dialog/MemoryDotTable.h"
 
 #include "settings/Settings.h"
@@ -8,19 +8,19 @@ namespace {
 bool ValidDot(int n) { return n >= 0 && n < kMemoryDotCount; }
 
 // Makes dot n the one current dot, returning any other to filled.
-void MakeCurrent(MemoryDots& dots, int n, DotView& view) {
+void MakeCurrent(MemoryDotsState& dots, int n, DotView& view) {
     for (int i = 0; i < kMemoryDotCount; ++i)
         if (i != n && dots.state[i] == DotState::current) {
             dots.state[i] = DotState::filled;
-            view.RepaintControl(kFirstDotId + i);
+            view.RepaintControl(controlid::kFirstDot + i);
         }
     dots.state[n] = DotState::current;
-    view.RepaintControl(kFirstDotId + n);
+    view.RepaintControl(controlid::kFirstDot + n);
 }
 
 }  // namespace
 
-void InitialiseDots(MemoryDots& dots, MemoryDotPins& pins, ImageStore* thumbnail, RunGlobals* globals,
+void InitialiseDots(MemoryDotsState& dots, MemoryDotPins& pins, ImageStore* thumbnail, RunGlobals* globals,
                     const WeightTable* weights) {
     for (DotState& state : dots.state) state = DotState::empty;
     dots.pins = &pins;
@@ -29,19 +29,19 @@ void InitialiseDots(MemoryDots& dots, MemoryDotPins& pins, ImageStore* thumbnail
     dots.thumbnail = thumbnail;
 }
 
-void SetUpDots(MemoryDots& dots, const Settings& settings, DotView& view) {
+void SetUpDots(MemoryDotsState& dots, const Settings& settings, DotView& view) {
     for (int n = 0; n < kMemoryDotCount; ++n) {
         std::int32_t& pinned = dots.pins->pinned[n];
         // A pinned dot whose file is gone or cut short holds nothing: it is free again.
         if (pinned && !MemoryDotReadable(n)) pinned = 0;
         dots.state[n] = pinned ? DotState::filled : DotState::empty;
-        view.RepaintControl(kFirstDotId + n);
+        view.RepaintControl(controlid::kFirstDot + n);
     }
     const int free = FirstFreeDot(*dots.pins);
     if (free >= 0) StoreDot(dots, free, settings, view);
 }
 
-void ReleaseDots(MemoryDots& dots) {
+void ReleaseDots(MemoryDotsState& dots) {
     ReleaseImage(&dots.preview);
     dots.shown = dots.hovered = -1;
 }
@@ -52,7 +52,7 @@ int FirstFreeDot(const MemoryDotPins& pins) {
     return -1;
 }
 
-void StoreDot(MemoryDots& dots, int n, const Settings& settings, DotView& view) {
+void StoreDot(MemoryDotsState& dots, int n, const Settings& settings, DotView& view) {
     if (!ValidDot(n)) return;
     view.RenewThumbnail();
     SaveMemoryDot(settings, dots.thumbnail, n);
@@ -61,14 +61,14 @@ void StoreDot(MemoryDots& dots, int n, const Settings& settings, DotView& view) 
     ShowDot(dots, n, view);
 }
 
-bool RecallDot(MemoryDots& dots, int n, Settings& settings, DotView& view) {
+bool RecallDot(MemoryDotsState& dots, int n, Settings& settings, DotView& view) {
     if (!ValidDot(n) || LoadMemoryDot(settings, dots.thumbnail, n) != noErr) return false;
     MakeCurrent(dots, n, view);
     view.SettingsReplaced();
     return true;
 }
 
-void ShowDot(MemoryDots& dots, int n, DotView& view) {
+void ShowDot(MemoryDotsState& dots, int n, DotView& view) {
     char path[kPathCapacity];
     if (!MemoryDotPath(n, path)) return;
     ImageStore picture = dots.preview;  // bound like the preview; takes tiles of its own
@@ -78,24 +78,24 @@ void ShowDot(MemoryDots& dots, int n, DotView& view) {
     ReleaseImage(&dots.preview);
     dots.preview = picture;
     dots.shown = dots.hovered = n;
-    view.RepaintControl(kExtraDotId);
+    view.RepaintControl(controlid::kExtraDot);
 }
 
-void HideDot(MemoryDots& dots, DotView& view) {
+void HideDot(MemoryDotsState& dots, DotView& view) {
     ReleaseImage(&dots.preview);
     dots.shown = dots.hovered = -1;
-    view.RepaintControl(kExtraDotId);
+    view.RepaintControl(controlid::kExtraDot);
 }
 
-void ClearCurrentDot(MemoryDots& dots, DotView& view) {
+void ClearCurrentDot(MemoryDotsState& dots, DotView& view) {
     for (int n = 0; n < kMemoryDotCount; ++n)
         if (dots.state[n] == DotState::current) {
             dots.state[n] = DotState::filled;
-            view.RepaintControl(kFirstDotId + n);
+            view.RepaintControl(controlid::kFirstDot + n);
         }
 }
 
-DotClick ClickDot(MemoryDots& dots, int n, bool rightButton, bool ctrl, Settings& settings, DotView& view) {
+DotClick ClickDot(MemoryDotsState& dots, int n, bool rightButton, bool ctrl, Settings& settings, DotView& view) {
     if (!ValidDot(n)) return DotClick::ignored;
     std::int32_t& pinned = dots.pins->pinned[n];
     // An empty dot takes the settings whichever button clicked it; Ctrl leaves it
@@ -108,23 +108,23 @@ DotClick ClickDot(MemoryDots& dots, int n, bool rightButton, bool ctrl, Settings
     if (rightButton) {
         dots.state[n] = DotState::empty;
         pinned = 0;
-        view.RepaintControl(kFirstDotId + n);
+        view.RepaintControl(controlid::kFirstDot + n);
         HideDot(dots, view);
         return DotClick::emptied;
     }
     if (ctrl) {
         pinned = 0;
-        view.RepaintControl(kFirstDotId + n);
+        view.RepaintControl(controlid::kFirstDot + n);
         return DotClick::unpinned;
     }
     return RecallDot(dots, n, settings, view) ? DotClick::recalled : DotClick::ignored;
 }
 
-bool ClickExtraDot(MemoryDots& dots, Settings& settings, DotView& view) {
+bool ClickExtraDot(MemoryDotsState& dots, Settings& settings, DotView& view) {
     return dots.shown >= 0 && RecallDot(dots, dots.shown, settings, view);
 }
 
-void HoverDot(MemoryDots& dots, int n, DotView& view) {
+void HoverDot(MemoryDotsState& dots, int n, DotView& view) {
     if (!ValidDot(n)) return;
     if (dots.state[n] == DotState::empty) {
         if (dots.shown >= 0) HideDot(dots, view);
@@ -133,7 +133,7 @@ void HoverDot(MemoryDots& dots, int n, DotView& view) {
     }
 }
 
-int DotImage(DotState state, bool pinned, bool pressed) {
+int DotImageId(DotState state, bool pinned, bool pressed) {
     switch (state) {
         case DotState::empty: return pressed ? 210 : 203;
         case DotState::filled: return pinned ? (pressed ? 216 : 215) : (pressed ? 214 : 213);

@@ -1,35 +1,35 @@
-// The 25 memory dots of the main dialog and the extra dot that shows a dot's
-// thumbnail. A click on an empty dot stores the current settings in it, a click on
+// The memory dots' table and what clicks, hovering and the dialog's start do to it:
+// the 25 dots of the main dialog and the extra dot that shows a dot's thumbnail. A click on an empty dot stores the current settings in it, a click on
 // a filled dot brings them back; pinned dots last into later runs, unpinned ones
 // are reused (the settings each dialog opens with go into the first of them).
 //
 // The pinned flags live in the work block and reach the map file when the run
 // ends; each dot's settings and thumbnail are its presets file in the state
-// folder. The dialog owns the table below and tells these operations, through
-// DotView, what it must repaint and when the settings changed under it.
+// folder. The dialog owns the table below; these operations reach the dialog only
+// through DotView, so they run without a window too.
 #pragma once
 
 #include <cstdint>
 
+#include "dialog/ControlTable.h"
 #include "settings/StoredState.h"
 #include "store/ImageStore.h"
 
 struct Settings;
 
-constexpr int kFirstDotId = 121;  // dot n is control 121 + n
-constexpr int kExtraDotId = 119;
 constexpr int32_t kDotPreviewSide = 88;  // the picture inside the extra dot's frame
-constexpr int kExtraDotFrameImage = 217;
+constexpr int kDotPreviewInset = 4;      // its offset from the frame's top-left corner
 
 enum class DotState : std::int16_t { empty = 0, filled = 1, current = 2 };
 
-struct MemoryDots {
-    DotState state[kMemoryDotCount];
-    MemoryDotPins* pins;   // the work block's pinned flags
-    int shown;             // the dot the extra dot shows, -1 for none
-    int hovered;           // the dot under the pointer, -1 for none
-    ImageStore preview;    // the shown dot's thumbnail, 88 x 88; no tiles when none
-    ImageStore* thumbnail; // the run's settings thumbnail, written with each dot
+// The dots' part of the dialog's run state; dot n is control 121 + n.
+struct MemoryDotsState {
+    DotState state[kMemoryDotCount] = {};
+    MemoryDotPins* pins = nullptr;     // the work block's pinned flags
+    int shown = -1;                    // the dot the extra dot shows, -1 for none
+    int hovered = -1;                  // the dot under the pointer, -1 for none
+    ImageStore preview = {};           // the shown dot's thumbnail, 88 x 88; no tiles when none
+    ImageStore* thumbnail = nullptr;   // the run's settings thumbnail, written with each dot
 };
 
 // What the dots need of the dialog around them.
@@ -49,35 +49,35 @@ enum class DotClick { ignored, stored, recalled, emptied, unpinned };
 
 // Binds the table to the run's pins and thumbnail; preview is initialised like the
 // run's other store images (globals and weights).
-void InitialiseDots(MemoryDots& dots, MemoryDotPins& pins, ImageStore* thumbnail, RunGlobals* globals,
+void InitialiseDots(MemoryDotsState& dots, MemoryDotPins& pins, ImageStore* thumbnail, RunGlobals* globals,
                     const WeightTable* weights);
 // At dialog start: pinned dots whose files read to their end are filled (the others
 // become empty and unpinned), every dot is painted, and the settings go into the
 // first free dot, which the extra dot then shows.
-void SetUpDots(MemoryDots& dots, const Settings& settings, DotView& view);
-void ReleaseDots(MemoryDots& dots);
+void SetUpDots(MemoryDotsState& dots, const Settings& settings, DotView& view);
+void ReleaseDots(MemoryDotsState& dots);
 
 // The lowest dot that is not pinned; -1 when all 25 are.
 int FirstFreeDot(const MemoryDotPins& pins);
 
 // Dot n keeps the current settings and thumbnail and becomes current.
-void StoreDot(MemoryDots& dots, int n, const Settings& settings, DotView& view);
+void StoreDot(MemoryDotsState& dots, int n, const Settings& settings, DotView& view);
 // Dot n's settings replace the current ones; nothing happens when its file cannot
 // be read to its end.
-bool RecallDot(MemoryDots& dots, int n, Settings& settings, DotView& view);
+bool RecallDot(MemoryDotsState& dots, int n, Settings& settings, DotView& view);
 // The extra dot shows dot n's thumbnail; it keeps its former picture when dot n's
 // file holds none.
-void ShowDot(MemoryDots& dots, int n, DotView& view);
-void HideDot(MemoryDots& dots, DotView& view);
+void ShowDot(MemoryDotsState& dots, int n, DotView& view);
+void HideDot(MemoryDotsState& dots, DotView& view);
 // Undo leaves no dot current.
-void ClearCurrentDot(MemoryDots& dots, DotView& view);
+void ClearCurrentDot(MemoryDotsState& dots, DotView& view);
 
 // A released click on dot n (0..24) with the button and Ctrl flags of its press.
-DotClick ClickDot(MemoryDots& dots, int n, bool rightButton, bool ctrl, Settings& settings, DotView& view);
+DotClick ClickDot(MemoryDotsState& dots, int n, bool rightButton, bool ctrl, Settings& settings, DotView& view);
 // A plain click on the extra dot recalls the dot it shows.
-bool ClickExtraDot(MemoryDots& dots, Settings& settings, DotView& view);
+bool ClickExtraDot(MemoryDotsState& dots, Settings& settings, DotView& view);
 // The pointer moved (without capture) to dot n, or to no dot (-1).
-void HoverDot(MemoryDots& dots, int n, DotView& view);
+void HoverDot(MemoryDotsState& dots, int n, DotView& view);
 
 // The bitmap that shows a dot in its state, pinned or not, pressed or not.
-int DotImage(DotState state, bool pinned, bool pressed);
+int DotImageId(DotState state, bool pinned, bool pressed);

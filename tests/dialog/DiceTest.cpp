@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialog/ControlTable.h"
 #include "dialog/Dice.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
@@ -46,15 +47,15 @@ struct Button {
 };
 
 const Button kButtons[] = {
-    {kDiceId,
+    {controlid::kDice,
      {"amount 11", "amount 12", "amount 21", "amount 22", "amount 31", "amount 32", "mixer 1", "mixer 2", "mixer 3",
       "sharpness 1", "sharpness 2", "sharpness 3", "invert 1", "invert 2", "invert 3", "zoom", "sharpness", "smooth",
       "symmetry", "mirror", "weave", "glue"}},
-    {kDice1Id, {"red phase", "green phase", "blue phase"}},
-    {kReset1Id, {"red phase", "green phase", "blue phase"}},
-    {kDice2Id, {"red shift", "green shift", "blue shift", "red amplitude", "green amplitude", "blue amplitude"}},
-    {kReset2Id, {"red shift", "green shift", "blue shift", "red amplitude", "green amplitude", "blue amplitude"}},
-    {kDice3Id, {"density"}},
+    {controlid::kDice1, {"red phase", "green phase", "blue phase"}},
+    {controlid::kReset1, {"red phase", "green phase", "blue phase"}},
+    {controlid::kDice2, {"red shift", "green shift", "blue shift", "red amplitude", "green amplitude", "blue amplitude"}},
+    {controlid::kReset2, {"red shift", "green shift", "blue shift", "red amplitude", "green amplitude", "blue amplitude"}},
+    {controlid::kDice3, {"density"}},
 };
 
 TEST(Dice, EachButtonChangesOnlyWhatItOwnsAndStaysInRange) {
@@ -76,7 +77,7 @@ TEST(Dice, EachButtonChangesOnlyWhatItOwnsAndStaysInRange) {
                 EXPECT_GE(value, p.minimum) << p.name;
                 EXPECT_LE(value, p.maximum) << p.name;
             }
-            if (button.id == kDice2Id) {
+            if (button.id == controlid::kDice2) {
                 for (auto [shift, amplitude] : {std::pair{after.redShift, after.redAmplitude},
                                                 {after.greenShift, after.greenAmplitude},
                                                 {after.blueShift, after.blueAmplitude}})
@@ -84,7 +85,7 @@ TEST(Dice, EachButtonChangesOnlyWhatItOwnsAndStaysInRange) {
             }
         }
         // Dice may leave a field as it found it, but over 300 throws it changes each it owns.
-        if (button.id != kReset1Id && button.id != kReset2Id) {
+        if (button.id != controlid::kReset1 && button.id != controlid::kReset2) {
             EXPECT_EQ(changed, button.owns) << button.id;
         } else {
             for (const std::string& name : changed) EXPECT_TRUE(button.owns.count(name)) << name;
@@ -99,20 +100,20 @@ TEST(Dice, GlueStaysNormalMostlyAndResetsAndFactoryRestore) {
     InitialiseSettings(s, nullptr);
     int normal = 0;
     for (int i = 0; i < 4000; ++i) {
-        PressSettingsButton(kDiceId, s, random);
+        PressSettingsButton(controlid::kDice, s, random);
         normal += s.glue == 1;
     }
     EXPECT_NEAR(normal / 4000.0, 0.92 + 0.08 / 62, 0.015);
 
-    PressSettingsButton(kDice1Id, s, random);
-    PressSettingsButton(kDice2Id, s, random);
-    PressSettingsButton(kReset1Id, s, random);
-    PressSettingsButton(kReset2Id, s, random);
+    PressSettingsButton(controlid::kDice1, s, random);
+    PressSettingsButton(controlid::kDice2, s, random);
+    PressSettingsButton(controlid::kReset1, s, random);
+    PressSettingsButton(controlid::kReset2, s, random);
     EXPECT_EQ(s.redPhase | s.greenPhase | s.bluePhase | s.redShift | s.greenShift | s.blueShift, 0);
     EXPECT_EQ(s.redAmplitude + s.greenAmplitude + s.blueAmplitude, 300);
 
     s.viewState[3] = 42;
-    ASSERT_TRUE(PressSettingsButton(kFactoryId, s, random));
+    ASSERT_TRUE(PressSettingsButton(controlid::kFactory, s, random));
     EXPECT_STREQ(s.settingsFileName, "plain settings.q1r");
     const std::int32_t factory[] = {s.mixer1, s.mixer2, s.mixer3, s.amount11, s.amount32, s.redPhase, s.bluePhase,
                                     s.zoom,   s.symmetry, s.glue, s.smooth};

@@ -24,7 +24,7 @@ struct FakeView final : DotView {
 };
 
 struct DotsRun : TestRun {
-    MemoryDots dots{};
+    MemoryDotsState dots;
     FakeView view{&thumbnail};
     DotsRun() {
         BuildWeightTable(Work(globals).weights);
@@ -72,9 +72,9 @@ TEST(MemoryDots, ClicksStoreRecallPinAndEmpty) {
     EXPECT_EQ(ClickDot(run.dots, 3, false, false, s, run.view), DotClick::recalled);
     EXPECT_EQ(s.zoom, 11);
     EXPECT_EQ(run.view.replaced, 1);
-    EXPECT_EQ(DotImage(run.dots.state[3], run.Pinned(3), false), 208);
-    EXPECT_EQ(DotImage(run.dots.state[0], run.Pinned(0), false), 213);
-    EXPECT_EQ(DotImage(run.dots.state[5], run.Pinned(5), true), 214);
+    EXPECT_EQ(DotImageId(run.dots.state[3], run.Pinned(3), false), 208);
+    EXPECT_EQ(DotImageId(run.dots.state[0], run.Pinned(0), false), 213);
+    EXPECT_EQ(DotImageId(run.dots.state[5], run.Pinned(5), true), 214);
 
     HoverDot(run.dots, 5, run.view);
     EXPECT_NEAR(run.Shown(), 80, 3);
