@@ -130,9 +130,9 @@ Image Track(Rgba colour, Rgba pale) {
 
 Image Knob() {
     Image image(12, 10);
-    Fill(image, Box(0.5f, 0.5f, 11.5f, 9.5f, 3), kSlate);
-    Fill(image, Box(1.5f, 1.5f, 10.5f, 8.5f, 2), kWhite);
-    Fill(image, Box(5.25f, 3, 6.75f, 7), kSlate);
+    Fill(image, Box(0, 0, 12, 10, 3), kSlate);
+    Fill(image, Box(1, 1, 11, 9, 2), kWhite);
+    Fill(image, Box(5, 3, 7, 7), kSlate);
     return image;
 }
 
