@@ -2,15 +2,9 @@
 // tesselume program runs the dialog headless from a script, and what it leaves
 // (presets saved from inside the dialog, --save-preset, the state folder, the
 // output image) is read back.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,44 +15,30 @@
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
 #include "settings/StoredState.h"
-
-extern char** environ;
+#include "support/RunProgram.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Here(const std::string& name) { return (fs::path(std::getenv("TESSELUME_STATE_DIR")) / name).string(); }
+using testsupport::FileContents;
+std::string Here(const std::string& name) { return testsupport::StatePath(name); }
 
-// Starts the program with the dialog script; its output and errors are discarded.
-pid_t Start(std::vector<std::string> args, const std::string& script) {
+// Starts the program with the dialog script; each run logs under its own name.
+pid_t Start(const std::vector<std::string>& args, const std::string& script, const std::string& log = "std") {
     ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
-    std::vector<char*> argv = {const_cast<char*>(TESSELUME_PROGRAM)};
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, TESSELUME_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = testsupport::StartProgram(args, log);
     ::unsetenv("TESSELUME_UI_SCRIPT");
     return pid;
 }
-
-int Wait(pid_t pid) {
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using testsupport::WaitProgram;
 
 // A dialog run over a small canvas, confirmed by the script's last step.
 void RunDialog(const std::string& script, const std::string& output = "out.png",
                const std::string& preset = "") {
     std::vector<std::string> args = {"render", "-o", Here(output), "--size", "48x32", "--dialog"};
     if (!preset.empty()) args.insert(args.end(), {"--save-preset", Here(preset)});
-    ASSERT_EQ(Wait(Start(args, script)), 0) << script;
+    ASSERT_EQ(WaitProgram(Start(args, script)), 0) << script;
 }
 
 // Script steps that save the dialog's current settings as a preset, with no undo snapshot.
@@ -190,9 +170,8 @@ TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
     InitialiseSettings(factory, nullptr);
     EXPECT_TRUE(Changed(factory, Read(Here("Tesselume memory dot 0.q1r"))).empty());
 
-    ASSERT_EQ(Wait(Start({"render", "-o", Here("preset.png"), "--size", "48x32", "--preset", dot4}, "")), 0);
-    std::ifstream a(Here("recalled.png"), std::ios::binary), b(Here("preset.png"), std::ios::binary);
-    const std::string recalled{std::istreambuf_iterator<char>(a), {}}, preset{std::istreambuf_iterator<char>(b), {}};
+    ASSERT_EQ(WaitProgram(Start({"render", "-o", Here("preset.png"), "--size", "48x32", "--preset", dot4}, "")), 0);
+    const std::string recalled = FileContents(Here("recalled.png")), preset = FileContents(Here("preset.png"));
     EXPECT_FALSE(recalled.empty());
     EXPECT_TRUE(recalled == preset);
 }
@@ -206,9 +185,10 @@ TEST(DialogButtons, TwentyPairsOfConcurrentRunsLeaveEveryStateFileReadable) {
             clicked.insert(dot);
             runs[side] = Start({"render", "-o", Here("pair" + std::to_string(side) + ".png"), "--size", "32x32",
                                 "--dialog"},
-                               "click #69; click #" + std::to_string(121 + dot) + "; click #49; click #3");
+                               "click #69; click #" + std::to_string(121 + dot) + "; click #49; click #3",
+                               "run" + std::to_string(side));
         }
-        for (pid_t run : runs) ASSERT_EQ(Wait(run), 0) << "pair " << pair;
+        for (pid_t run : runs) ASSERT_EQ(WaitProgram(run), 0) << "pair " << pair;
 
         MemoryDotPins pins{};
         ASSERT_EQ(LoadMemoryDotMap(pins), noErr) << "pair " << pair;
