@@ -71,9 +71,9 @@ bool RecallDot(MemoryDotsState& dots, int n, Settings& settings, DotView& view) 
 void ShowDot(MemoryDotsState& dots, int n, DotView& view) {
     char path[kPathCapacity];
     if (!MemoryDotPath(n, path)) return;
-    ImageStore picture = dots.preview;  // bound like the preview; takes tiles of its own
-    picture.tileCount = 0;
-    picture.tiles = nullptr;
+    // Read into a picture of its own first, so a failed read keeps the one shown.
+    ImageStore picture;
+    InitialiseImage(&picture, dots.preview.globals, dots.preview.weightTable);
     if (!LoadMemoryDotThumbnail(path, &picture, kDotPreviewSide)) return;
     ReleaseImage(&dots.preview);
     dots.preview = picture;

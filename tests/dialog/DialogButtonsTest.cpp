@@ -193,7 +193,10 @@ TEST(DialogButtons, TwentyPairsOfConcurrentRunsLeaveEveryStateFileReadable) {
         MemoryDotPins pins{};
         ASSERT_EQ(LoadMemoryDotMap(pins), noErr) << "pair " << pair;
         // Each run kept the pins of the other, saved while it was open.
-        for (int dot : clicked) EXPECT_EQ(pins.pinned[dot], 1) << "pair " << pair << " dot " << dot;
+        for (int dot : clicked) {
+            EXPECT_EQ(pins.pinned[dot], 1) << "pair " << pair << " dot " << dot;
+            EXPECT_TRUE(fs::exists(Here("Tesselume memory dot " + std::to_string(dot) + ".q1r"))) << dot;
+        }
         for (const auto& entry : fs::directory_iterator(Here(""))) {
             const std::string name = entry.path().filename().string();
             EXPECT_NE(name[0], '.') << "left behind: " << name;

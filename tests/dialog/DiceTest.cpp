@@ -1,10 +1,7 @@
 // The dice's random source and the buttons that change many settings at once.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <map>
-#include <set>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -41,86 +38,31 @@ TEST(RandomSource, RandomIntReachesEveryValueOfItsRangeEvenly) {
     EXPECT_GT(highest, 32700);
 }
 
-struct Button {
-    int id;
-    std::set<std::string> owns;  // parameter names the button may change
-};
-
-const Button kButtons[] = {
-    {controlid::kDice,
-     {"amount 11", "amount 12", "amount 21", "amount 22", "amount 31", "amount 32", "mixer 1", "mixer 2", "mixer 3",
-      "sharpness 1", "sharpness 2", "sharpness 3", "invert 1", "invert 2", "invert 3", "zoom", "sharpness", "smooth",
-      "symmetry", "mirror", "weave", "glue"}},
-    {controlid::kDice1, {"red phase", "green phase", "blue phase"}},
-    {controlid::kReset1, {"red phase", "green phase", "blue phase"}},
-    {controlid::kDice2, {"red shift", "green shift", "blue shift", "red amplitude", "green amplitude", "blue amplitude"}},
-    {controlid::kReset2, {"red shift", "green shift", "blue shift", "red amplitude", "green amplitude", "blue amplitude"}},
-    {controlid::kDice3, {"density"}},
-};
-
-TEST(Dice, EachButtonChangesOnlyWhatItOwnsAndStaysInRange) {
+// Over many throws from both ends of zoom's range, every parameter stays in its
+// range (which parameters each button owns is checked through the module), and
+// the glue stays "normal" in about 92 throws of 100.
+TEST(Dice, ThrowsStayInRangeAndGlueMostlyNormal) {
     RandomSource random;
     SeedRandom(random, 99);
-    for (const Button& button : kButtons) {
-        std::set<std::string> changed;
-        for (int throwIndex = 0; throwIndex < 300; ++throwIndex) {
-            Settings before{};
-            InitialiseSettings(before, nullptr);
-            before.zoom = throwIndex % 2 ? 100 : 0;  // dice must keep zoom in range from either end
-            before.redCycles = 7;
-            Settings after = before;
-            ASSERT_TRUE(PressSettingsButton(button.id, after, random));
-            EXPECT_STREQ(after.settingsFileName, "random settings.q1r");
-            for (const ParameterInfo& p : kParameters) {
-                const std::int32_t value = after.*p.field;
-                if (value != before.*p.field) changed.insert(std::string(p.name));
-                EXPECT_GE(value, p.minimum) << p.name;
-                EXPECT_LE(value, p.maximum) << p.name;
-            }
-            if (button.id == controlid::kDice2) {
-                for (auto [shift, amplitude] : {std::pair{after.redShift, after.redAmplitude},
-                                                {after.greenShift, after.greenAmplitude},
-                                                {after.blueShift, after.blueAmplitude}})
-                    EXPECT_EQ(amplitude + std::abs(shift), 100);
-            }
-        }
-        // Dice may leave a field as it found it, but over 300 throws it changes each it owns.
-        if (button.id != controlid::kReset1 && button.id != controlid::kReset2) {
-            EXPECT_EQ(changed, button.owns) << button.id;
-        } else {
-            for (const std::string& name : changed) EXPECT_TRUE(button.owns.count(name)) << name;
-        }
-    }
-}
-
-TEST(Dice, GlueStaysNormalMostlyAndResetsAndFactoryRestore) {
-    RandomSource random;
-    SeedRandom(random, 7);
-    Settings s{};
-    InitialiseSettings(s, nullptr);
     int normal = 0;
-    for (int i = 0; i < 4000; ++i) {
-        PressSettingsButton(controlid::kDice, s, random);
+    for (int throwIndex = 0; throwIndex < 4000; ++throwIndex) {
+        Settings s{};
+        InitialiseSettings(s, nullptr);
+        s.zoom = throwIndex % 2 ? 100 : 0;
+        for (int id : {controlid::kDice, controlid::kDice1, controlid::kDice2, controlid::kDice3})
+            ASSERT_TRUE(PressSettingsButton(id, s, random));
         normal += s.glue == 1;
+        for (const ParameterInfo& p : kParameters) {
+            ASSERT_GE(s.*p.field, p.minimum) << p.name;
+            ASSERT_LE(s.*p.field, p.maximum) << p.name;
+        }
     }
     EXPECT_NEAR(normal / 4000.0, 0.92 + 0.08 / 62, 0.015);
 
-    PressSettingsButton(controlid::kDice1, s, random);
-    PressSettingsButton(controlid::kDice2, s, random);
-    PressSettingsButton(controlid::kReset1, s, random);
-    PressSettingsButton(controlid::kReset2, s, random);
-    EXPECT_EQ(s.redPhase | s.greenPhase | s.bluePhase | s.redShift | s.greenShift | s.blueShift, 0);
-    EXPECT_EQ(s.redAmplitude + s.greenAmplitude + s.blueAmplitude, 300);
-
-    s.viewState[3] = 42;
+    Settings s{};
     ASSERT_TRUE(PressSettingsButton(controlid::kFactory, s, random));
     EXPECT_STREQ(s.settingsFileName, "plain settings.q1r");
-    const std::int32_t factory[] = {s.mixer1, s.mixer2, s.mixer3, s.amount11, s.amount32, s.redPhase, s.bluePhase,
-                                    s.zoom,   s.symmetry, s.glue, s.smooth};
-    const std::int32_t expected[] = {33, 71, 97, 192, 25, -58, -90, 55, 2, 1, 1};
-    EXPECT_TRUE(std::equal(std::begin(factory), std::end(factory), std::begin(expected)));
-    EXPECT_EQ(s.viewState[3], 42);
-    EXPECT_FALSE(PressSettingsButton(70, s, random));
+    EXPECT_FALSE(PressSettingsButton(controlid::kUndo, s, random));
 }
 
 }  // namespace

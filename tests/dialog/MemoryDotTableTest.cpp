@@ -53,84 +53,65 @@ Settings WithZoom(int zoom) {
     return s;
 }
 
-TEST(MemoryDots, ClicksStoreRecallPinAndEmpty) {
-    DotsRun run;
-    Settings s = WithZoom(11);
-    SetUpDots(run.dots, s, run.view);  // nothing pinned: the settings go into dot 0
-    EXPECT_EQ(run.dots.state[0], DotState::current);
-    EXPECT_EQ(run.Pinned(0), 0);
-    EXPECT_EQ(run.dots.shown, 0);
-    EXPECT_NEAR(run.Shown(), 40, 3);
-
-    EXPECT_EQ(ClickDot(run.dots, 3, false, false, s, run.view), DotClick::stored);
-    s.zoom = 33;
-    EXPECT_EQ(ClickDot(run.dots, 5, true, true, s, run.view), DotClick::stored);  // any button fills an empty dot
-    EXPECT_EQ(run.Pinned(3), 1);
-    EXPECT_EQ(run.Pinned(5), 0);  // Ctrl leaves it free
-
-    s.zoom = 77;
-    EXPECT_EQ(ClickDot(run.dots, 3, false, false, s, run.view), DotClick::recalled);
-    EXPECT_EQ(s.zoom, 11);
-    EXPECT_EQ(run.view.replaced, 1);
-    EXPECT_EQ(DotImageId(run.dots.state[3], run.Pinned(3), false), 208);
-    EXPECT_EQ(DotImageId(run.dots.state[0], run.Pinned(0), false), 213);
-    EXPECT_EQ(DotImageId(run.dots.state[5], run.Pinned(5), true), 214);
-
-    HoverDot(run.dots, 5, run.view);
-    EXPECT_NEAR(run.Shown(), 80, 3);
-    HoverDot(run.dots, 9, run.view);  // empty: the extra dot is hidden
-    EXPECT_EQ(run.Shown(), -1);
-    HoverDot(run.dots, 3, run.view);
-    EXPECT_EQ(ClickExtraDot(run.dots, s, run.view), true);
-    EXPECT_EQ(s.zoom, 11);
-
-    EXPECT_EQ(ClickDot(run.dots, 3, false, true, s, run.view), DotClick::unpinned);
-    EXPECT_EQ(run.dots.state[3], DotState::current);
-    EXPECT_EQ(ClickDot(run.dots, 3, true, false, s, run.view), DotClick::emptied);
-    EXPECT_EQ(run.dots.state[3], DotState::empty);
-    EXPECT_EQ(run.dots.shown, -1);
-    EXPECT_EQ(ClickDot(run.dots, 25, false, false, s, run.view), DotClick::ignored);
-}
-
-TEST(MemoryDots, PinnedDotsOutliveTheRunAndUnreadableOnesAreEmpty) {
+// The click rules, the dot images, the extra dot's picture, and a new run's table
+// (that pinned dots outlive the process is checked through the module).
+TEST(MemoryDots, ClicksPinsPicturesAndANewRunsTable) {
     {
-        DotsRun first;
+        DotsRun run;
         Settings s = WithZoom(11);
-        SetUpDots(first.dots, s, first.view);                 // dot 0, unpinned
-        ClickDot(first.dots, 4, false, false, s, first.view);  // pinned
-        ClickDot(first.dots, 6, false, false, s, first.view);  // pinned, then cut short below
-        ClickDot(first.dots, 8, false, true, s, first.view);   // unpinned
+        SetUpDots(run.dots, s, run.view);  // nothing pinned: the settings go into dot 0
+        EXPECT_EQ(run.dots.state[0], DotState::current);
+        EXPECT_NEAR(run.Shown(), 40, 3);
+
+        EXPECT_EQ(ClickDot(run.dots, 3, false, false, s, run.view), DotClick::stored);
+        s.zoom = 33;
+        EXPECT_EQ(ClickDot(run.dots, 5, true, true, s, run.view), DotClick::stored);  // any button fills
+        EXPECT_EQ(run.Pinned(3), 1);
+        EXPECT_EQ(run.Pinned(5), 0);  // Ctrl leaves it free
+        EXPECT_EQ(ClickDot(run.dots, 3, false, false, s, run.view), DotClick::recalled);
+        EXPECT_EQ(s.zoom, 11);
+        EXPECT_EQ(run.view.replaced, 1);
+        EXPECT_EQ(DotImageId(run.dots.state[3], run.Pinned(3), false), 208);
+        EXPECT_EQ(DotImageId(run.dots.state[0], run.Pinned(0), false), 213);
+        EXPECT_EQ(DotImageId(run.dots.state[5], run.Pinned(5), true), 214);
+
+        HoverDot(run.dots, 5, run.view);
+        EXPECT_NEAR(run.Shown(), 80, 3);
+        HoverDot(run.dots, 9, run.view);  // empty: the extra dot is hidden
+        EXPECT_EQ(run.Shown(), -1);
+        EXPECT_EQ(ClickDot(run.dots, 7, false, false, s, run.view), DotClick::stored);
+        EXPECT_EQ(ClickDot(run.dots, 7, false, true, s, run.view), DotClick::unpinned);
+        EXPECT_EQ(run.dots.state[7], DotState::current);
+        EXPECT_EQ(ClickDot(run.dots, 3, true, false, s, run.view), DotClick::emptied);
+        EXPECT_EQ(run.Pinned(3), 0);
+        EXPECT_EQ(run.dots.shown, -1);
+        // Dots 4 and 6 pinned; dot 6 is then cut short.
+        ClickDot(run.dots, 4, false, false, s, run.view);
+        ClickDot(run.dots, 6, false, false, s, run.view);
     }
     char path[kPathCapacity];
     ASSERT_TRUE(MemoryDotPath(6, path));
     std::filesystem::resize_file(path, std::filesystem::file_size(path) - 10);
     {
-        DotsRun second;
+        DotsRun next;
         Settings s = WithZoom(50);
-        SetUpDots(second.dots, s, second.view);
-        const int before = second.Shown();
-        ShowDot(second.dots, 6, second.view);  // unreadable: the extra dot keeps its picture
-        EXPECT_EQ(second.Shown(), before);
-        EXPECT_EQ(second.dots.shown, 0);
-        EXPECT_EQ(second.dots.state[4], DotState::filled);
-        EXPECT_EQ(second.dots.state[6], DotState::empty);
-        EXPECT_EQ(second.Pinned(6), 0);
-        EXPECT_EQ(second.dots.state[8], DotState::empty);
-        EXPECT_EQ(second.dots.state[0], DotState::current);  // the first free dot takes the start
-        Settings recalled = WithZoom(1);
-        EXPECT_TRUE(RecallDot(second.dots, 4, recalled, second.view));
-        EXPECT_EQ(recalled.zoom, 11);
-        // Fill every dot: with all 25 pinned, a new start stores nothing.
+        SetUpDots(next.dots, s, next.view);
+        EXPECT_EQ(next.dots.state[4], DotState::filled);
+        EXPECT_EQ(next.dots.state[6], DotState::empty);  // unreadable: empty and free
+        EXPECT_EQ(next.Pinned(6), 0);
+        const int shown = next.Shown();
+        ShowDot(next.dots, 6, next.view);  // the extra dot keeps its picture
+        EXPECT_EQ(next.Shown(), shown);
         for (int n = 0; n < kMemoryDotCount; ++n)
-            if (second.dots.state[n] == DotState::empty || !second.Pinned(n)) {
-                second.dots.state[n] = DotState::empty;
-                ClickDot(second.dots, n, false, false, s, second.view);
+            if (!next.Pinned(n)) {
+                next.dots.state[n] = DotState::empty;
+                ClickDot(next.dots, n, false, false, s, next.view);
             }
     }
-    DotsRun third;
+    // With all 25 pinned, opening stores nothing.
+    DotsRun full;
     Settings s = WithZoom(99);
-    SetUpDots(third.dots, s, third.view);
-    EXPECT_EQ(FirstFreeDot(*third.dots.pins), -1);
+    SetUpDots(full.dots, s, full.view);
     for (int n = 0; n < kMemoryDotCount; ++n) {
         Settings recalled = WithZoom(1);
         EXPECT_EQ(LoadMemoryDot(recalled, nullptr, n), noErr);
