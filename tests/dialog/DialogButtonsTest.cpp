@@ -15,6 +15,8 @@
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
 #include "settings/StoredState.h"
+#include "store/ImageStore.h"
+#include "store/Resample.h"
 #include "support/RunProgram.h"
 
 namespace {
@@ -122,26 +124,31 @@ TEST(DialogButtons, DiceResetsFactoryAndUndoThroughTheModule) {
     EXPECT_EQ(got, expected);
 }
 
-// The grey-level spread of the extra dot's 88 x 88 picture in a screenshot, and its mean green.
-struct Picture {
-    int spread = 0;
-    double green = 0;
-};
-Picture ExtraDotPicture(const std::string& screenshot) {
-    tesselume::ImageFile file;
+// Whether the extra dot's picture in a screenshot is the thumbnail of dot n's file,
+// read at 88 x 88 as the dialog reads it.
+bool ShowsDot(const std::string& screenshot, int n) {
+    tesselume::ImageFile shot;
     std::string error;
-    EXPECT_TRUE(tesselume::ReadImageFile(screenshot, file, error)) << error;
-    Picture picture;
-    int low = 1 << 20, high = 0;
+    EXPECT_TRUE(tesselume::ReadImageFile(screenshot, shot, error)) << error;
+    static WeightTable weights;
+    BuildWeightTable(weights);
+    ImageStore picture;
+    InitialiseImage(&picture, nullptr, &weights);
+    char path[kPathCapacity];
+    MemoryDotPath(n, path);
+    if (!LoadMemoryDotThumbnail(path, &picture, 88)) return false;
+    int worst = 0;
     // The extra dot sits at (325, 506); its picture 4 pixels in.
-    for (int y = 510; y < 598; ++y)
-        for (int x = 329; x < 417; ++x) {
-            const int g = file.image.At(x, y, 1);
-            low = std::min(low, g), high = std::max(high, g);
-            picture.green += g / (88.0 * 88.0);
+    for (int y = 0; y < 88; ++y)
+        for (int x = 0; x < 88; ++x) {
+            IntRGBA p;
+            getRGBA(x, y, &picture, 0, p);
+            const int want[3] = {p.red, p.green, p.blue};
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(shot.image.At(329 + x, 510 + y, c)) - want[c]));
         }
-    picture.spread = high - low;
-    return picture;
+    ReleaseImage(&picture);
+    return worst == 0;
 }
 
 TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
@@ -162,9 +169,8 @@ TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
               "recalled.png");
     const std::string dot4 = Here("Tesselume memory dot 4.q1r");
     EXPECT_TRUE(Changed(ReadHere("r1.q1r"), Read(dot4)).empty());
-    const Picture before = ExtraDotPicture(Here("before.png")), hover = ExtraDotPicture(Here("hover.png"));
-    EXPECT_GT(hover.spread, 20);  // a pattern, not a flat square
-    EXPECT_GT(std::abs(hover.green - before.green), 1.0);
+    EXPECT_TRUE(ShowsDot(Here("before.png"), 0));  // the settings it opened with
+    EXPECT_TRUE(ShowsDot(Here("hover.png"), 4));
     // The unpinned dot 0 was reused for the settings run 2 opened with (factory).
     Settings factory{};
     InitialiseSettings(factory, nullptr);
