@@ -6,26 +6,16 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/StateFiles.h"
+
 extern char** environ;
 
 namespace testsupport {
-
-inline std::string StatePath(const std::string& name) {
-    return (std::filesystem::path(std::getenv("TESSELUME_STATE_DIR")) / name).string();
-}
-
-inline std::string FileContents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Outcome {
     int exitCode = -1;

@@ -145,6 +145,7 @@ TEST(MainDialog, SlidersAndNumberFieldsHoldToTheirRanges) {
     ASSERT_EQ(png.image.height, 740u);
     EXPECT_NEAR(KnobLeft(png, 17), ControlLayout(17).left + 1, 1);
     EXPECT_NEAR(KnobLeft(png, 15), ControlLayout(15).right - 14, 1);
+    EXPECT_NEAR(KnobLeft(png, 22), ControlLayout(22).right - 14, 1);  // follows the typed 250 at once
 }
 
 TEST(MainDialog, NextGlueWrapsFromTheLastModeToTheFirst) {
