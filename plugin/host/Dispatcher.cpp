@@ -6,7 +6,6 @@
 #include "host/Globals.h"
 #include "host/RowLoop.h"
 #include "host/Scripting.h"
-#include "pattern/RenderDriver.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -96,7 +95,7 @@ void DoStart(RunGlobals& globals) {
     // The module has no main dialog yet: a run that asks for one goes on with the
     // settings it has, as if the dialog had been confirmed unchanged.
     settings.showDialog = 0;
-    settings.runMode = 0;
+    settings.runMode = RunMode::final;
     RenderBegin(globals);
     if (CurrentResult() != noErr) {
         RenderFinish(globals);

@@ -12,7 +12,8 @@
 #include "PIFilter.h"
 #include "host/HostUtil.h"
 #include "store/Resample.h"
-#include "pattern/RenderContext.h"
+#include "pattern/RenderPlan.h"
+#include "store/ImageStore.h"
 #include "settings/StoredState.h"
 
 struct ImageStore;
@@ -32,7 +33,6 @@ struct RowLoopState {
 };
 
 constexpr int32_t kWorkBlockBytes = 81928;
-constexpr int kSmallBufferCount = 6;
 
 struct RunGlobals {
     int16_t* result;
@@ -45,8 +45,6 @@ struct RunGlobals {
     // Work buffers, taken at Start and released when the run ends.
     Buffer rowBuffer;        // 32-bit floats
     int32_t rowBufferBytes;
-    Buffer buffer32;
-    Buffer smallBuffers[kSmallBufferCount];
     Buffer workBlock;        // kWorkBlockBytes, see WorkBlock
 
     int32_t dialogOutcome;   // 0 not shown, 1 OK, 2 Cancel
@@ -55,16 +53,22 @@ struct RunGlobals {
     int32_t undoIndex;       // the undo slot written last, 0 or 1
 };
 
+// The current render: its plan, the colour ramp the plan reads, and in run mode 2
+// the export's image the rows go to.
+struct RenderState {
+    RenderPlan plan;
+    ImageStore ramp;
+    ImageStore* destination;
+};
+
 // The work block's layout.
 struct WorkBlock {
-    int32_t pingPong[256];   // 2i below 128, 511 - 2i from 128
-    float odds[256];         // x / (1 - x) for x = v / 255; odds[0] 0, odds[255] 1e8
     int32_t progressCounter; // progress pacing: 5-bit counter
     int32_t progressLast;    //   and the last value reported
     int32_t abortCounter;    // abort pacing: 5-bit counter
     UndoSlots undo;          // the two undo snapshots
     MemoryDotPins memoryDots; // the memory dots' pinned flags
-    RenderContext render;    // the renderer's colour tables, ramp image and destination
+    RenderState render;      // the render's plan, ramp image and destination
     WeightTable weights;     // the windowed-sinc weights every store image samples with
     ImageStore thumbnail;    // the settings thumbnail's record; RunGlobals::thumbnail points here
 };

@@ -16,7 +16,7 @@ void InitialiseSettings(Settings& settings, RunGlobals* owner) {
     settings.owner = owner;
     settings.renderMarks[0] = settings.renderMarks[1] = -1;
     settings.previewScale = 1;
-    settings.runMode = 0;
+    settings.runMode = RunMode::final;
     settings.renderFlag = 1;
     settings.glue = 1;
     for (auto& name : settings.fileNames) name[0] = '\0';

@@ -103,30 +103,6 @@ TEST(HostUtil, SmallHelpers) {
     EXPECT_EQ(StoreKindForImage(&record), 3);
 }
 
-TEST(RowLoop, BufferPlanFollowsTheLongerSide) {
-    EXPECT_EQ(PlanBuffers(100, 50).longRow, 2484);       // 3 W + 2184 wins
-    EXPECT_EQ(PlanBuffers(1000, 9000).longRow, 18008);   // 2 (H + 4) wins
-    EXPECT_EQ(PlanBuffers(9000, 1000).longRow, 29184);
-    EXPECT_EQ(PlanBuffers(100, 50).bufferSpace, 4 * 2484 + 1112);
-    EXPECT_EQ(PlanBuffers(100, 50).rowBufferBytes, 4 * 2484);
-}
-
-TEST(RowLoop, RenderTables) {
-    WorkBlock work{};
-    BuildRenderTables(work);
-    EXPECT_EQ(work.pingPong[0], 0);
-    EXPECT_EQ(work.pingPong[1], 2);
-    EXPECT_EQ(work.pingPong[127], 254);
-    EXPECT_EQ(work.pingPong[128], 255);
-    EXPECT_EQ(work.pingPong[129], 253);
-    EXPECT_EQ(work.pingPong[255], 1);
-    EXPECT_EQ(work.odds[0], 0.0f);
-    EXPECT_EQ(work.odds[255], 1e8f);
-    EXPECT_FLOAT_EQ(work.odds[51], 0.25f);   // x = 0.2
-    EXPECT_FLOAT_EQ(work.odds[170], 2.0f);   // x = 2/3
-    for (int v = 1; v < 255; ++v) EXPECT_LT(work.odds[v - 1], work.odds[v]);
-}
-
 TEST(Settings, InitialValuesAndCodes) {
     Settings settings;
     std::memset(&settings, 0x5A, sizeof settings);
@@ -143,10 +119,10 @@ TEST(Settings, InitialValuesAndCodes) {
     EXPECT_EQ(settings.amount11, 192);
 
     settings.zoom = 3;
-    settings.runMode = 2;
+    settings.runMode = RunMode::store;
     FactoryReset(settings);
     EXPECT_EQ(settings.zoom, 55);
-    EXPECT_EQ(settings.runMode, 2);  // not a parameter
+    EXPECT_EQ(settings.runMode, RunMode::store);  // not a parameter
 
     int32_t index = -1;
     EXPECT_TRUE(CodeToIndex(EnumType::glue, PIFourCC("GL01"), index));
