@@ -22,7 +22,7 @@ const WeightTable& Weights() {
 struct BenchImage {
     ImageStore image;
     BenchImage(int32_t width, int32_t height, int32_t kind) {
-        InitialiseImage(&image, nullptr, &Weights());
+        InitialiseImage(&image, &Weights());
         CreateImage(&image, width, height, kind, 0);
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x)
@@ -67,7 +67,7 @@ BENCHMARK(Sample)->ArgsProduct({{kKindRGBA8, kKindRGBA16, kKindRGBAFloat}, {0, 1
 void Resize(benchmark::State& state) {
     BenchImage source(1024, 1024, kKindRGBA8);
     ImageStore destination;
-    InitialiseImage(&destination, nullptr, &Weights());
+    InitialiseImage(&destination, &Weights());
     CreateImage(&destination, 128, 128, kKindRGBA8, 0);
     for (auto _ : state) copyOrResize(&source.image, &destination);
     state.SetItemsProcessed(state.iterations() * 128 * 128);

@@ -73,7 +73,8 @@ constexpr const char* kParameterHelp =
     "  --record FILE           write the parameters the module ran with, as text\n"
     "  --save-preset FILE.q1r  write them as a presets file (without a thumbnail)\n"
     "  --dialog                open the filter's dialog before it runs\n"
-    "  --module PATH           the filter module (default: Tesselume.8bf beside this program)\n"
+    "  --module PATH           the filter module (default: Tesselume.8bf beside this program,\n"
+    "                          else the installed one)\n"
     "\n"
     "The output format follows OUT's extension: .png, .jpg/.jpeg or .tif/.tiff.\n"
     "Ctrl-C stops the run; no output file is written then.\n";
@@ -197,10 +198,15 @@ bool ParseIntegers(const std::string& text, char separator, std::size_t count, s
 
 // ---- The module ----
 
+// The module beside this program (the build folder), else the installed one.
 std::string DefaultModulePath() {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (error ? std::filesystem::path("Tesselume.8bf") : self.parent_path() / "Tesselume.8bf").string();
+    const std::filesystem::path beside = error ? std::filesystem::path("Tesselume.8bf")
+                                               : self.parent_path() / "Tesselume.8bf";
+    if (std::filesystem::exists(beside, error) || !std::filesystem::exists(TESSELUME_INSTALLED_MODULE, error))
+        return beside.string();
+    return TESSELUME_INSTALLED_MODULE;
 }
 
 Failure LoadModule(const CommandLine& line, std::unique_ptr<filterhost::Host>& host) {

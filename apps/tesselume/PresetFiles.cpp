@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "ParameterNames.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "settings/PresetsFile.h"
 #include "settings/Settings.h"
 

@@ -56,8 +56,6 @@ void DoPrepare(RunGlobals& globals) {
     ComputeGeometry(globals);
     record.bufferSpace = PlanBuffers(globals.loop.width, globals.loop.height).bufferSpace;
     currentSettings->previewScale = 1;
-    globals.dialogOutcome = 0;
-    globals.dialogWindow = nullptr;
 }
 
 // Ends a Start that will not render: nothing held, nothing more asked of the host.
@@ -76,8 +74,6 @@ void DoStart(RunGlobals& globals) {
         return;
     }
     StartSetup(globals);
-    globals.imageWidth = record.filterRect.right - record.filterRect.left;
-    globals.imageHeight = record.filterRect.bottom - record.filterRect.top;
     if (!HostHasProc(record.advanceState)) {
         ShowRefusal("REFUSAL2");
         SetResult(1);

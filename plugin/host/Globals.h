@@ -10,13 +10,12 @@
 #include <cstdint>
 
 #include "PIFilter.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "store/Resample.h"
 #include "pattern/RenderPlan.h"
 #include "store/ImageStore.h"
 #include "settings/StoredState.h"
 
-struct ImageStore;
 struct Settings;
 
 // Row-loop state (the row loop owns it).
@@ -24,10 +23,9 @@ struct RowLoopState {
     int32_t width, height;
     int32_t firstColumn, lastColumn, firstRow, lastRow;
     int32_t currentRow;     // the row just delivered, from the top of the filter rectangle
-    int32_t renderedRow;    // the row handed to the render driver
+    int32_t renderedRow;    // the row handed to RenderRow
     int32_t progressDone, progressTotal;
     int32_t moreRows;
-    int32_t maskInUse;
     int32_t maskRows[2];    // first and last row of the current mask rectangle
     int32_t inputRows[2];   // first and last row of the current input rectangle
 };
@@ -39,7 +37,6 @@ struct RunGlobals {
     FilterRecord* filterRecord;
     int32_t firstParameters;
     Rect savedFilterRect;
-    int32_t imageWidth, imageHeight;
     RowLoopState loop;
 
     // Work buffers, taken at Start and released when the run ends.
@@ -47,10 +44,7 @@ struct RunGlobals {
     int32_t rowBufferBytes;
     Buffer workBlock;        // kWorkBlockBytes, see WorkBlock
 
-    int32_t dialogOutcome;   // 0 not shown, 1 OK, 2 Cancel
-    void* dialogWindow;      // non-null while the dialog is open
     ImageStore* thumbnail;   // the 128 x 128 settings thumbnail
-    int32_t undoIndex;       // the undo slot written last, 0 or 1
 };
 
 // The current render: its plan, the colour ramp the plan reads, and in run mode 2

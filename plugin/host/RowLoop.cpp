@@ -70,7 +70,7 @@ void ReleaseWorkBuffers(RunGlobals& globals) {
 void StartSetup(RunGlobals& globals) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
-    InitialiseImage(&work.thumbnail, &globals, &work.weights);
+    InitialiseImage(&work.thumbnail, &work.weights);
     globals.thumbnail = CreateImageChannels(&work.thumbnail, 128, 128, 3, 0) ? &work.thumbnail : nullptr;
     if (!HasScriptValues(*globals.filterRecord)) LoadCachedSettings(settings, globals.thumbnail);
     if (globals.firstParameters) {
@@ -80,7 +80,7 @@ void StartSetup(RunGlobals& globals) {
     }
     settings.settingsFolder[0] = settings.psdFolder[0] = settings.pagesFolder[0] = '\0';
     work.memoryDots = MemoryDotPins{};
-    ClearUndo(globals);
+    ClearUndo(work.undo);
     LoadMemoryDotMap(work.memoryDots);
     settings.exportKind = 3;
 }
@@ -140,7 +140,6 @@ void RenderBegin(RunGlobals& globals) {
     loop.moreRows = 1;
     loop.currentRow = 0;
     loop.progressTotal = loop.height + 1;
-    loop.maskInUse = 1;
     if (CurrentResult() != noErr) return;
     RequestRow(globals, 0);
     if (HostHasProc(record.advanceState)) SetResult(CallAdvanceState(&record));
@@ -165,7 +164,6 @@ void RequestRow(RunGlobals& globals, int32_t row) {
         mask.bottom = std::max<int16_t>(mask.bottom, int16_t(mask.top + 1));
         record.maskRect = mask;
     }
-    if (!globals.loop.maskInUse) record.maskRect = Rect{filter.top, filter.left, filter.top, filter.left};
 
     record.inLoPlane = record.outLoPlane = 0;
     record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
@@ -233,7 +231,7 @@ void RenderStart(RunGlobals& globals) {
     if (!globals.workBlock.data) return;
     RenderState& render = Work(globals).render;
     ReleaseImage(&render.ramp);
-    InitialiseImage(&render.ramp, &globals, &Work(globals).weights);
+    InitialiseImage(&render.ramp, &Work(globals).weights);
     // Without a ramp smooth reads zeros; the render itself still runs.
     CreateImage(&render.ramp, 256, 1, kKindRGBA8, 0);
     BuildRenderPlan(*CurrentSettings(), globals.savedFilterRect, ImageFormatOf(*globals.filterRecord), render.ramp,

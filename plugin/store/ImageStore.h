@@ -18,7 +18,6 @@
 
 #include "PIFilter.h"
 
-struct RunGlobals;
 struct WeightTable;
 
 constexpr int kStoreLevels = 20;
@@ -51,15 +50,12 @@ struct StoreTile {
 static_assert(sizeof(StoreTile) == 32, "a tile record is 32 bytes");
 
 struct ImageStore {
-    int64_t levelOffset[kStoreLevels];   // byte offset of each level in a flat layout of all levels
     int32_t levelWidth[kStoreLevels], levelHeight[kStoreLevels];    // 0 beyond topLevel
     int32_t sampleWidth[kStoreLevels], sampleHeight[kStoreLevels];  // what samplers scale u, v by
     int32_t fullWidth, fullHeight;       // level 0's size
     float maxXf[kStoreLevels], maxYf[kStoreLevels];
     int32_t maxX[kStoreLevels], maxY[kStoreLevels];  // last valid column and row
     int32_t topLevel;                    // the 1 x 1 level
-    int32_t coarseLevel;                 // topLevel - 3, at least 0
-    int64_t flatSize;                    // pixels of all levels times bytesPerPixel
     int32_t channels;                    // 1 (kinds 0, 1, 2, 5), 3 (kind 7), 4 (kinds 3, 4, 9)
     int32_t bytesPerPixel;
     int32_t pixelKind;
@@ -68,15 +64,10 @@ struct ImageStore {
     BufferID tilesHandle;                // host buffer of the tile array, null when from the heap
     int32_t firstTile[kStoreLevels], lastTile[kStoreLevels];
     int32_t tilesPerRow[kStoreLevels];   // ceil(levelWidth / 512)
-    RunGlobals* globals;
     const WeightTable* weightTable;      // shared by every image; read by the windowed-sinc sampler
     float invWidth[kStoreLevels], invHeight[kStoreLevels];
-    float heightOverWidth, widthOverHeight;
     int32_t pyramidTag;                  // all bits set: reduced levels are never built
-    int32_t wrapMode;                    // coordinate mode of edgeMap; 3 at creation
-    double identity;                     // differs whenever the image is re-created
     int32_t pyramidState;                // see kPyramid* below
-    float aspectX, aspectY;              // widthOverHeight when wider than high, heightOverWidth when higher
     float invScale, scale;               // the kind's scale (255, 32768 or 1) and its inverse
 };
 
@@ -96,8 +87,8 @@ struct FloatRGBA {
 };
 
 // ---- Lifecycle ----
-// Binds a fresh record to the globals and the shared weight table; it holds no tiles.
-void InitialiseImage(ImageStore* image, RunGlobals* globals, const WeightTable* weightTable);
+// Binds a fresh record to the shared weight table; it holds no tiles.
+void InitialiseImage(ImageStore* image, const WeightTable* weightTable);
 // Releases the previous tiles and allocates width x height of the kind with all its
 // levels; the pixels are not cleared. False (image unchanged) for a null image, a
 // side outside 1..32767 or an unusable kind; false with no tiles when memory runs out.
@@ -200,8 +191,8 @@ void FillLevelZero(ImageStore* image, PixelMapping mapping, void* context, bool 
 // or 9) at least that large, one row per advanceState; the host's request fields are
 // restored afterwards. Returns the host's error, which is also set as the result, or
 // filterBadParameters when the image does not fit.
-OSErr ImportImage(ImageStore* image, RunGlobals* globals);
+OSErr ImportImage(ImageStore* image, FilterRecord* record);
 // Fills a kind-0 image with the host's selection mask over the filter rectangle (255
 // everywhere without a mask). With `framed` the mask lands one pixel right and down and
 // the outermost rows and columns of level 0 are 0.
-OSErr ImportMask(ImageStore* image, RunGlobals* globals, bool framed);
+OSErr ImportMask(ImageStore* image, FilterRecord* record, bool framed);

@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "host/Globals.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "host/RowLoop.h"
+#include "dialog/ModuleDialog.h"
 #include "settings/Parameters.h"
 
 namespace {
@@ -73,14 +74,7 @@ TEST(HostUtil, FallbackHandlesAndBuffersComeFromTheHeap) {
     ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
 }
 
-TEST(HostUtil, SmallHelpers) {
-    const Rect r{10, 20, 30, 40};
-    EXPECT_TRUE(PointInRect(Point{10, 20}, r));
-    EXPECT_TRUE(PointInRect(Point{29, 39}, r));
-    EXPECT_FALSE(PointInRect(Point{30, 25}, r));  // bottom row excluded
-    EXPECT_FALSE(PointInRect(Point{15, 40}, r));  // right column excluded
-    EXPECT_FALSE(PointInRect(Point{9, 25}, r));
-
+TEST(ModuleDialog, PlacesDialogsOverTheirParent) {
     const PIWindowGeometry parent{{0, 0, 600, 800}, 1024, 768};
     WindowPlacement at = CenterDialogRect(&parent, 200, 100, true);
     EXPECT_EQ(at.x, 264);  // (800 - 200) / 2 less the caption-button width
@@ -89,18 +83,6 @@ TEST(HostUtil, SmallHelpers) {
     at = CenterDialogRect(&parent, 2000, 1000, true);
     EXPECT_EQ(at.x, 0);
     EXPECT_EQ(at.y, 0);
-
-    FilterRecord record{};
-    record.imageMode = plugInModeRGB48;
-    record.depth = 16;
-    EXPECT_EQ(StoreKindForImage(&record), 4);
-    record.imageMode = plugInModeGray16;
-    EXPECT_EQ(StoreKindForImage(&record), 4);
-    record.depth = 32;
-    record.imageMode = plugInModeRGBColor;
-    EXPECT_EQ(StoreKindForImage(&record), 9);
-    record.depth = 8;
-    EXPECT_EQ(StoreKindForImage(&record), 3);
 }
 
 TEST(Settings, InitialValuesAndCodes) {

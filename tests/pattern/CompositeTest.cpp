@@ -235,7 +235,7 @@ TEST(Compositing, StoreDestination) {
     // Run mode 2, 16-bit into a packed 8-bit image: (v + 1) >> 7 per channel.
     Fixture f(4, 1, 3, 16, RunMode::store);
     ImageStore image;
-    InitialiseImage(&image, &f.globals, nullptr);
+    InitialiseImage(&image, nullptr);
     ASSERT_TRUE(CreateImage(&image, 4, 3, kKindRGBA8, 0));
     Work(f.globals).render.destination = &image;
     f.Composite(2, {PatternColour{32640 / 32768.0f, 12800 / 32768.0f, 0.0f, 32768.0f}});
@@ -266,7 +266,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
             Fixture finalRun(width, height, 3, depth, RunMode::final), preview(width, height, 3, depth, RunMode::preview);
             Fixture store(width, height, 3, depth, RunMode::store);
             ImageStore image;
-            InitialiseImage(&image, &store.globals, &Work(store.globals).weights);
+            InitialiseImage(&image, &Work(store.globals).weights);
             ASSERT_TRUE(CreateImage(&image, width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8, 0));
             Work(store.globals).render.destination = &image;
             Fixture* const modes[3] = {&finalRun, &preview, &store};

@@ -1,6 +1,6 @@
 // JPEG encoding and decoding through libjpeg, the framing of JPEG data inside our
 // own files, and the marker scan of JPEG files.
-#include "export/Jpeg.h"
+#include "store/Jpeg.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "store/ImageStore.h"
 #include "store/Pyramid.h"
 #include "store/Resample.h"
@@ -300,7 +300,7 @@ int WriteThumbnail(const ImageStore* thumbnail, platform::FileHandle file, bool 
         result = WriteJpegImage(thumbnail, file, framed, quality, metadata);
     } else {
         ImageStore image;
-        InitialiseImage(&image, thumbnail->globals, thumbnail->weightTable);
+        InitialiseImage(&image, thumbnail->weightTable);
         if (CreateImage(&image, width, height, kKindRGBA8, 0)) {
             copyOrResize(thumbnail, &image);
             result = WriteJpegImage(&image, file, framed, quality, metadata);
@@ -346,7 +346,7 @@ OSErr ReadJpegThumbnail(ImageStore* thumbnail, platform::FileHandle file, bool& 
     if (!usable) return SkipBytes(file, count);
     result = ReadBlock(file, data.data, std::size_t(count));
     ImageStore image;
-    InitialiseImage(&image, thumbnail->globals, thumbnail->weightTable);
+    InitialiseImage(&image, thumbnail->weightTable);
     if (result == noErr && CreateImage(&image, width, height, kKindRGBA8, 0) &&
         DecodeJpeg(image, LevelRect(&image, 0), static_cast<const uint8_t*>(data.data), std::size_t(count))) {
         buildAll(&image);
