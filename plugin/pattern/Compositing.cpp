@@ -3,10 +3,11 @@
 #include "pattern/Compositing.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
+#include "store/PixelMath.h"
+#include "store/SampleBytes.h"
 
 namespace {
 
@@ -20,29 +21,17 @@ int32_t SampleBytes(DepthClass depth) {
 }
 
 // Integer samples of the 8-bit and 16-bit classes; the host's buffers need not be
-// aligned for 16-bit access, so words go through memcpy.
-inline int32_t Load(const uint8_t* pixel, int32_t index, DepthClass depth) {
-    if (depth == DepthClass::bits8) return pixel[index];
-    uint16_t word;
-    std::memcpy(&word, pixel + 2 * index, 2);
-    return word;
+// aligned for 16-bit access.
+inline int32_t LoadSample(const uint8_t* pixel, int32_t index, DepthClass depth) {
+    return depth == DepthClass::bits8 ? pixel[index] : Load<uint16_t>(pixel, index);
 }
 
-inline void Store(uint8_t* pixel, int32_t index, DepthClass depth, int32_t value) {
+inline void StoreSample(uint8_t* pixel, int32_t index, DepthClass depth, int32_t value) {
     if (depth == DepthClass::bits8) {
         pixel[index] = uint8_t(value);
-        return;
+    } else {
+        Store<uint16_t>(pixel, uint16_t(value), index);
     }
-    const uint16_t word = uint16_t(value);
-    std::memcpy(pixel + 2 * index, &word, 2);
-}
-
-inline void StoreFloat(uint8_t* pixel, int32_t index, float value) { std::memcpy(pixel + 4 * index, &value, 4); }
-
-inline float LoadFloat(const uint8_t* pixel, int32_t index) {
-    float value;
-    std::memcpy(&value, pixel + 4 * index, 4);
-    return value;
 }
 
 inline int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : (v > high ? high : v); }
@@ -64,10 +53,10 @@ inline GlueColour ReadSource(const RenderPlan& plan, const RowEnds& ends, int32_
     const DepthClass depth = plan.format.depth;
     const uint8_t* pixel = PixelAt(const_cast<uint8_t*>(ends.in), x, ends.inStride, depth);
     GlueColour source;
-    source.r = Load(pixel, 0, depth);
-    source.g = plan.format.grey ? source.r : Load(pixel, 1, depth);
-    source.b = plan.format.grey ? source.r : Load(pixel, 2, depth);
-    alpha = plan.format.transparency ? Load(pixel, ends.inAlpha, depth) : plan.one;
+    source.r = LoadSample(pixel, 0, depth);
+    source.g = plan.format.grey ? source.r : LoadSample(pixel, 1, depth);
+    source.b = plan.format.grey ? source.r : LoadSample(pixel, 2, depth);
+    alpha = plan.format.transparency ? LoadSample(pixel, ends.inAlpha, depth) : plan.one;
     return source;
 }
 
@@ -82,35 +71,35 @@ void WritePreview(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueCo
         if (weight > 127) weight += 1;  // 0..256, so that a full selection shows the result unchanged
         if (plan.format.transparency) {
             weight = (weight * alpha) >> 8;
-            Store(pixel, ends.outAlpha, depth, 255);
+            StoreSample(pixel, ends.outAlpha, depth, 255);
         }
         shade = LightSquare(x, ends.y) ? 255 : 204;
         total = 256;
     } else {
         if (plan.format.transparency) {
             weight = (weight * alpha) >> 15;
-            Store(pixel, ends.outAlpha, depth, 32768);
+            StoreSample(pixel, ends.outAlpha, depth, 32768);
         }
         shade = LightSquare(x, ends.y) ? 32640 : 26112;
         total = 255;
     }
     const int32_t back = shade * (total - weight);
-    Store(pixel, 0, depth, (weight * colour.r + back) >> 8);
+    StoreSample(pixel, 0, depth, (weight * colour.r + back) >> 8);
     if (!plan.format.grey) {
-        Store(pixel, 1, depth, (weight * colour.g + back) >> 8);
-        Store(pixel, 2, depth, (weight * colour.b + back) >> 8);
+        StoreSample(pixel, 1, depth, (weight * colour.g + back) >> 8);
+        StoreSample(pixel, 2, depth, (weight * colour.b + back) >> 8);
     }
 }
 
 void WriteHost(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour) {
     const DepthClass depth = plan.format.depth;
     uint8_t* pixel = PixelAt(ends.out, x, ends.outStride, depth);
-    Store(pixel, 0, depth, colour.r);
+    StoreSample(pixel, 0, depth, colour.r);
     if (!plan.format.grey) {
-        Store(pixel, 1, depth, colour.g);
-        Store(pixel, 2, depth, colour.b);
+        StoreSample(pixel, 1, depth, colour.g);
+        StoreSample(pixel, 2, depth, colour.b);
     }
-    if (plan.format.transparency) Store(pixel, ends.outAlpha, depth, plan.one);
+    if (plan.format.transparency) StoreSample(pixel, ends.outAlpha, depth, plan.one);
 }
 
 void WriteStore(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour) {
@@ -153,8 +142,8 @@ void CompositeFloat(const RenderPlan& plan, const RowEnds& ends, int32_t x, Patt
         const float shade = LightSquare(x, ends.y) ? 1.0f : 0.8f;
         for (int32_t i = 0; i < written; ++i) channels[i] = weight * channels[i] + (1.0f - weight) * shade;
     }
-    for (int32_t i = 0; i < written; ++i) StoreFloat(pixel, i, channels[i]);
-    if (plan.format.transparency) StoreFloat(pixel, ends.outAlpha, preview ? 1.0f : alpha);
+    for (int32_t i = 0; i < written; ++i) Store<float>(pixel, channels[i], i);
+    if (plan.format.transparency) Store<float>(pixel, preview ? 1.0f : alpha, ends.outAlpha);
 }
 
 inline int32_t LastIndex(int32_t length) { return length - 1 > 0 ? length - 1 : 0; }
@@ -319,7 +308,7 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         }
         GlueColour p{PatternChannel(colours[i].red, plan.scale), PatternChannel(colours[i].green, plan.scale),
                      PatternChannel(colours[i].blue, plan.scale)};
-        if (plan.format.grey) p.r = (p.r * 77 + p.g * 150 + p.b * 28) >> 8;
+        if (plan.format.grey) p.r = Luma(p.r, p.g, p.b);
         p.r = p.r < plan.maximum ? p.r : plan.maximum;
         p.g = p.g < plan.maximum ? p.g : plan.maximum;
         p.b = p.b < plan.maximum ? p.b : plan.maximum;
@@ -345,8 +334,8 @@ void CompositeSourceRow(const RenderPlan& plan, const RowEnds& ends) {
     for (int32_t x = 0; x < ends.rowLength; ++x) {
         if (plan.format.depth == DepthClass::floating) {
             const uint8_t* pixel = PixelAt(const_cast<uint8_t*>(ends.in), x, ends.inStride, plan.format.depth);
-            const float r = LoadFloat(pixel, 0);
-            const float g = plan.format.grey ? r : LoadFloat(pixel, 1), b = plan.format.grey ? r : LoadFloat(pixel, 2);
+            const float r = Load<float>(pixel, 0);
+            const float g = plan.format.grey ? r : Load<float>(pixel, 1), b = plan.format.grey ? r : Load<float>(pixel, 2);
             CompositeFloat(plan, ends, x, PatternColour{r, g, b, 1.0f});
             continue;
         }

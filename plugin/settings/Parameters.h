@@ -69,6 +69,20 @@ inline constexpr std::uint32_t kGlueType = std::uint32_t(EnumType::glue);
 inline constexpr std::uint32_t kSymmetryType = std::uint32_t(EnumType::symmetry);
 inline constexpr std::uint32_t kNoCode = PIFourCC("<NO>");
 
+// One parameter's value as a scripting descriptor records it: integers as long,
+// switches as bool (set when the field's low byte is), glue and symmetry as their
+// enumeration codes. Scripting, the command line, its presets, the benchmarks and
+// the tests all map settings to descriptors through these two.
+struct ScriptValue {
+    std::uint32_t type;  // typeInteger, typeBoolean or typeEnumerated
+    std::int32_t value;  // integer or boolean
+    std::uint32_t enumType, enumValue;
+};
+ScriptValue ToScriptValue(const ParameterInfo& p, std::int32_t field);
+// Takes a descriptor's value into the field: a value of the wrong type changes
+// nothing, an unknown enumeration code stores 0.
+void FromScriptValue(const ParameterInfo& p, const ScriptValue& value, std::int32_t& field);
+
 inline constexpr int kGlueModeCount = 62;
 
 // Glue mode names as the dialog's list shows them, index 1..62 (entry 0 unused).

@@ -55,3 +55,32 @@ std::uint32_t IndexToCode(std::int32_t index, EnumType type) {
     return (std::uint32_t(std::uint8_t(family.first)) << 24) | (std::uint32_t(std::uint8_t(family.second)) << 16) |
            (std::uint32_t('0' + index / 10) << 8) | std::uint32_t('0' + index % 10);
 }
+
+namespace {
+EnumType EnumOf(ParamKind kind) { return kind == ParamKind::glue ? EnumType::glue : EnumType::symmetry; }
+}  // namespace
+
+ScriptValue ToScriptValue(const ParameterInfo& p, std::int32_t field) {
+    switch (p.kind) {
+    case ParamKind::integer: return {typeInteger, field, 0, 0};
+    case ParamKind::boolean: return {typeBoolean, (field & 0xFF) != 0 ? 1 : 0, 0, 0};
+    case ParamKind::glue:
+    case ParamKind::symmetry: return {typeEnumerated, 0, std::uint32_t(EnumOf(p.kind)), IndexToCode(field, EnumOf(p.kind))};
+    }
+    return {};
+}
+
+void FromScriptValue(const ParameterInfo& p, const ScriptValue& value, std::int32_t& field) {
+    switch (p.kind) {
+    case ParamKind::integer:
+        if (value.type == typeInteger) field = value.value;
+        break;
+    case ParamKind::boolean:
+        if (value.type == typeBoolean) field = value.value ? 1 : 0;
+        break;
+    case ParamKind::glue:
+    case ParamKind::symmetry:
+        if (value.type == typeEnumerated) CodeToIndex(EnumOf(p.kind), value.enumValue, field);
+        break;
+    }
+}

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "store/HostUtil.h"
+#include "store/PixelMath.h"
 #include "store/Pyramid.h"
 #include "store/SampleBytes.h"
 
@@ -493,7 +494,7 @@ void EdgeAlpha(ImageStore* image, int level, Rect rect, bool levelGain) {
     auto luma = [&](int32_t x, int32_t y) {
         IntRGBA p{0, 0, 0, 0};
         getRGBA(x, y, image, level, p);
-        return (77 * int64_t(p.red) + 150 * int64_t(p.green) + 28 * int64_t(p.blue)) >> 8;
+        return Luma<int64_t>(p.red, p.green, p.blue);
     };
     for (int32_t y = top; y < bottom; ++y) {
         for (int32_t x = left; x < right; ++x) {

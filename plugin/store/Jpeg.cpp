@@ -13,6 +13,7 @@
 
 #include "store/FileLayer.h"
 #include "store/ImageStore.h"
+#include "store/PixelMath.h"
 #include "store/Pyramid.h"
 #include "store/Resample.h"
 
@@ -230,7 +231,7 @@ bool Decompress(j_decompress_ptr codec, ImageStore& store, Rect rect, const uint
                 if (grey) SetByte(at, y, &store, 0, in[0]);
                 else setRGBA(at, y, &store, 0, in[0], in[0], in[0], 255);
             } else if (grey) {
-                SetByte(at, y, &store, 0, uint8_t((77 * in[0] + 150 * in[1] + 28 * in[2]) >> 8));
+                SetByte(at, y, &store, 0, uint8_t(Luma<int32_t>(in[0], in[1], in[2])));
             } else {
                 setRGBA(at, y, &store, 0, in[0], in[1], in[2], 255);
             }

@@ -13,29 +13,13 @@
 
 #include "FilterHost.h"
 #include "PatternTestSupport.h"
+#include "PresetFiles.h"
 #include "settings/Parameters.h"
 
 namespace {
 
 using filterhost::Descriptor;
 using filterhost::Image;
-
-// The 36 parameters of s as the descriptor a recorded step would replay.
-Descriptor Play(const Settings& s) {
-    Descriptor d;
-    for (const ParameterInfo& p : kParameters) {
-        const int32_t v = s.*p.field;
-        switch (p.kind) {
-        case ParamKind::integer: d.push_back({p.key, typeInteger, v, 0, 0}); break;
-        case ParamKind::boolean: d.push_back({p.key, typeBoolean, v ? 1 : 0, 0, 0}); break;
-        case ParamKind::glue: d.push_back({p.key, typeEnumerated, 0, kGlueType, IndexToCode(v, EnumType::glue)}); break;
-        case ParamKind::symmetry:
-            d.push_back({p.key, typeEnumerated, 0, kSymmetryType, IndexToCode(v, EnumType::symmetry)});
-            break;
-        }
-    }
-    return d;
-}
 
 // An image whose samples differ from pixel to pixel and channel to channel.
 Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
@@ -55,7 +39,7 @@ public:
     }
     void Render(Image& image, const Settings& s, std::vector<uint8_t> mask = {}) {
         filterhost::Job job;
-        job.play = Play(s);
+        job.play = tesselume::DescriptorOf(s);
         job.filterRect = Rect{0, 0, int16_t(image.height), int16_t(image.width)};
         job.mask = std::move(mask);
         std::string error;
