@@ -72,7 +72,7 @@ void ReleaseTiles(ImageStore* image, int32_t count) {
 
 }  // namespace
 
-int32_t KindBytesPerPixel(int32_t kind) {
+int32_t KindBytesPerPixel(PixelKind kind) {
     switch (kind) {
     case kKindGrey8: return 1;
     case kKindGrey16:
@@ -93,7 +93,7 @@ void InitialiseImage(ImageStore* image, const WeightTable* weightTable) {
     image->weightTable = weightTable;
 }
 
-bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind, int32_t pyramidTag) {
+bool CreateImage(ImageStore* image, int32_t width, int32_t height, PixelKind kind, int32_t pyramidTag) {
     const int32_t bytesPerPixel = KindBytesPerPixel(kind);
     if (!image || width < 1 || height < 1 || width > kStoreMaxSide || height > kStoreMaxSide || bytesPerPixel == 0)
         return false;
@@ -170,7 +170,7 @@ bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind,
 }
 
 bool CreateImageChannels(ImageStore* image, int32_t width, int32_t height, int32_t channels, int32_t pyramidTag) {
-    const int32_t kind = channels == 1 ? kKindGrey8 : channels == 2 ? kKindRaw16 : kKindRGBA8;
+    const PixelKind kind = channels == 1 ? kKindGrey8 : channels == 2 ? kKindRaw16 : kKindRGBA8;
     return CreateImage(image, width, height, kind, pyramidTag);
 }
 

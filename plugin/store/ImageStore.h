@@ -27,17 +27,19 @@ constexpr int32_t kTileMask = kTileSize - 1;
 constexpr int32_t kStoreMaxSide = 32767;
 
 // Pixel kinds; 6, 8 and anything above 9 are not usable.
-constexpr int32_t kKindGrey8 = 0;      // one unsigned byte, scale 255
-constexpr int32_t kKindGrey16 = 1;     // one unsigned 16-bit value, scale 32768
-constexpr int32_t kKindRaw16 = 2;      // two raw bytes, no reduced levels
-constexpr int32_t kKindRGBA8 = 3;      // red << 24 | green << 16 | blue << 8 | alpha, scale 255
-constexpr int32_t kKindRGBA16 = 4;     // four unsigned 16-bit channels, scale 32768
-constexpr int32_t kKindFloat = 5;      // one float, scale 1
-constexpr int32_t kKindSigned3 = 7;    // three signed 16-bit channels, scale 1
-constexpr int32_t kKindRGBAFloat = 9;  // four floats, scale 1
+enum PixelKind : int32_t {
+    kKindGrey8 = 0,      // one unsigned byte, scale 255
+    kKindGrey16 = 1,     // one unsigned 16-bit value, scale 32768
+    kKindRaw16 = 2,      // two raw bytes, no reduced levels
+    kKindRGBA8 = 3,      // red << 24 | green << 16 | blue << 8 | alpha, scale 255
+    kKindRGBA16 = 4,     // four unsigned 16-bit channels, scale 32768
+    kKindFloat = 5,      // one float, scale 1
+    kKindSigned3 = 7,    // three signed 16-bit channels, scale 1
+    kKindRGBAFloat = 9,  // four floats, scale 1
+};
 
 // Bytes per pixel of a kind; 0 for the unusable ones.
-int32_t KindBytesPerPixel(int32_t kind);
+int32_t KindBytesPerPixel(PixelKind kind);
 
 // One tile: a block of width x height pixels, rows of `width` pixels, top row first.
 struct StoreTile {
@@ -58,7 +60,7 @@ struct ImageStore {
     int32_t topLevel;                    // the 1 x 1 level
     int32_t channels;                    // 1 (kinds 0, 1, 2, 5), 3 (kind 7), 4 (kinds 3, 4, 9)
     int32_t bytesPerPixel;
-    int32_t pixelKind;
+    PixelKind pixelKind;
     int32_t tileCount;                   // tiles of all levels; 0 when the image holds no pixels
     StoreTile* tiles;
     BufferID tilesHandle;                // host buffer of the tile array, null when from the heap
@@ -92,7 +94,7 @@ void InitialiseImage(ImageStore* image, const WeightTable* weightTable);
 // Releases the previous tiles and allocates width x height of the kind with all its
 // levels; the pixels are not cleared. False (image unchanged) for a null image, a
 // side outside 1..32767 or an unusable kind; false with no tiles when memory runs out.
-bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind, int32_t pyramidTag);
+bool CreateImage(ImageStore* image, int32_t width, int32_t height, PixelKind kind, int32_t pyramidTag);
 // As CreateImage with the kind from a channel count: 1 gives kind 0, 2 kind 2, else kind 3.
 bool CreateImageChannels(ImageStore* image, int32_t width, int32_t height, int32_t channels, int32_t pyramidTag);
 // Frees every tile and the tile array; an image without tiles is left alone.

@@ -15,7 +15,7 @@ namespace {
 
 struct ScopedStore {
     ImageStore image{};
-    ScopedStore(int32_t width, int32_t height, int32_t kind = kKindRGBA8) {
+    ScopedStore(int32_t width, int32_t height, PixelKind kind = kKindRGBA8) {
         InitialiseImage(&image, nullptr);
         CreateImage(&image, width, height, kind, 0);
         FillTestPattern(image);

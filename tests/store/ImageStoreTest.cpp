@@ -65,7 +65,7 @@ TEST(ImageStore, CreationRefusesBadArguments) {
     ASSERT_TRUE(CreateImage(image.get(), 7, 3, kKindRGBA8, 0));
     setRGBA(2, 1, image.get(), 0, 9, 8, 7, 6);
     EXPECT_FALSE(CreateImage(image.get(), 0, 4, kKindRGBA8, 0));
-    for (int32_t kind : {6, 8, 10}) EXPECT_FALSE(CreateImage(image.get(), 4, 4, kind, 0)) << kind;
+    for (int32_t kind : {6, 8, 10}) EXPECT_FALSE(CreateImage(image.get(), 4, 4, PixelKind(kind), 0)) << kind;
     // The refused calls left the image as it was.
     EXPECT_EQ(image->fullWidth, 7);
     EXPECT_EQ(PixelAt(image.get(), 2, 1), (Px{9, 8, 7, 6}));
