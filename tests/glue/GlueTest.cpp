@@ -103,16 +103,6 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
     }
 }
 
-TEST(Glue, PingPongTable) {
-    const int32_t* t = kPingPong.table;
-    EXPECT_EQ(t[0], 0);
-    EXPECT_EQ(t[1], 2);
-    EXPECT_EQ(t[127], 254);
-    EXPECT_EQ(t[128], 255);
-    EXPECT_EQ(t[129], 253);
-    EXPECT_EQ(t[255], 1);
-}
-
 TEST(Glue, StatedValuesOfTheIntegerModes) {
     constexpr GluePath b8 = GluePath::bits8, b16 = GluePath::bits16;
     struct Case {

@@ -6,7 +6,6 @@
 #include "host/Globals.h"
 #include "store/HostUtil.h"
 #include "host/RowLoop.h"
-#include "dialog/ModuleDialog.h"
 #include "settings/Parameters.h"
 
 namespace {
@@ -74,17 +73,6 @@ TEST(HostUtil, FallbackHandlesAndBuffersComeFromTheHeap) {
     ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
 }
 
-TEST(ModuleDialog, PlacesDialogsOverTheirParent) {
-    const PIWindowGeometry parent{{0, 0, 600, 800}, 1024, 768};
-    WindowPlacement at = CenterDialogRect(&parent, 200, 100, true);
-    EXPECT_EQ(at.x, 264);  // (800 - 200) / 2 less the caption-button width
-    EXPECT_EQ(at.y, 166);  // a third of the free height
-    EXPECT_EQ(CenterDialogRect(&parent, 200, 100, false).x, 276);
-    at = CenterDialogRect(&parent, 2000, 1000, true);
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, 0);
-}
-
 TEST(Settings, InitialValuesAndCodes) {
     Settings settings;
     std::memset(&settings, 0x5A, sizeof settings);
@@ -93,12 +81,6 @@ TEST(Settings, InitialValuesAndCodes) {
     EXPECT_EQ(settings.previewScale, 1);
     EXPECT_EQ(settings.renderMarks[0], -1);
     EXPECT_EQ(settings.fileNames[2][0], '\0');
-    EXPECT_EQ(settings.glue, 1);
-    EXPECT_EQ(settings.smooth, 1);
-    EXPECT_EQ(settings.zoom, 55);
-    EXPECT_EQ(settings.symmetry, 2);
-    EXPECT_EQ(settings.redPhase, -58);
-    EXPECT_EQ(settings.amount11, 192);
 
     settings.zoom = 3;
     settings.runMode = RunMode::store;
@@ -124,7 +106,4 @@ TEST(Settings, InitialValuesAndCodes) {
     EXPECT_EQ(IndexToCode(0, EnumType::glue), PIFourCC("<NO>"));
     EXPECT_EQ(IndexToCode(63, EnumType::glue), PIFourCC("<NO>"));
     EXPECT_EQ(IndexToCode(5, EnumType::symmetry), PIFourCC("<NO>"));
-    EXPECT_EQ(GlueModeName(26), "hard diff");
-    EXPECT_EQ(GlueTermName(26), "harsh diff");
-    EXPECT_EQ(GlueModeName(0), "");
 }

@@ -156,36 +156,6 @@ void InsideSelectorCall(std::function<void()> body) {
 
 PatternColour Colour8(int32_t r, int32_t g, int32_t b) { return {r / 255.0f, g / 255.0f, b / 255.0f, 255.0f}; }
 
-TEST(Compositing, FinalRun) {
-    // Glue "normal": every 8-bit colour comes through the scaling by 1/255 and back
-    // unchanged, whatever the source holds.
-    Fixture f(256, 1, 3, 8, RunMode::final);
-    std::vector<PatternColour> all;
-    for (int v = 0; v < 256; ++v) {
-        all.push_back(Colour8(v, 255 - v, v / 2));
-        f.In8()[3 * v] = 77;
-    }
-    f.Composite(0, all);
-    for (int v = 0; v < 256; ++v) {
-        ASSERT_EQ(f.Out8()[3 * v], v);
-        ASSERT_EQ(f.Out8()[3 * v + 1], 255 - v);
-        ASSERT_EQ(f.Out8()[3 * v + 2], v / 2);
-    }
-    // Glue "add" (7): min(255, p + d) per channel.
-    f.settings.glue = 7;
-    f.In8()[1] = 10;
-    f.Composite(0, {Colour8(10, 250, 0)});
-    EXPECT_EQ(f.Out8()[0], 87);
-    EXPECT_EQ(f.Out8()[1], 255);
-    // Grey: (77 R + 150 G + 28 B) >> 8 of the pattern. An editable-transparency layer
-    // comes out fully opaque (32768 at 16 bits).
-    Fixture grey(1, 1, 2, 16, RunMode::final);
-    grey.record.filterCase = filterCaseEditableTransparencyNoSelection;
-    grey.Composite(0, {PatternColour{200 * 128 / 32768.0f, 100 * 128 / 32768.0f, 50 * 128 / 32768.0f, 32768.0f}});
-    EXPECT_EQ(grey.out[0], (200 * 128 * 77 + 100 * 128 * 150 + 50 * 128 * 28) >> 8);
-    EXPECT_EQ(grey.out[1], 32768);
-}
-
 TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     // 8-bit preview, 20 x 2: row 0 unselected (mask 0), row 1 fully selected.
     Fixture f(20, 2, 3, 8, RunMode::preview);
