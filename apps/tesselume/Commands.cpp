@@ -198,15 +198,16 @@ bool ParseIntegers(const std::string& text, char separator, std::size_t count, s
 
 // ---- The module ----
 
-// The module beside this program (the build folder), else the installed one.
+// The module beside this program (the build folder), else the installed one: the
+// program in PREFIX/bin finds it under PREFIX.
 std::string DefaultModulePath() {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path beside = error ? std::filesystem::path("Tesselume.8bf")
-                                               : self.parent_path() / "Tesselume.8bf";
-    if (std::filesystem::exists(beside, error) || !std::filesystem::exists(TESSELUME_INSTALLED_MODULE, error))
-        return beside.string();
-    return TESSELUME_INSTALLED_MODULE;
+    if (error) return "Tesselume.8bf";
+    const std::filesystem::path beside = self.parent_path() / "Tesselume.8bf";
+    const std::filesystem::path installed = self.parent_path().parent_path() / TESSELUME_INSTALLED_MODULE;
+    if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)) return installed.string();
+    return beside.string();
 }
 
 Failure LoadModule(const CommandLine& line, std::unique_ptr<filterhost::Host>& host) {
