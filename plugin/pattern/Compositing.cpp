@@ -335,7 +335,8 @@ void CompositeSourceRow(const RenderPlan& plan, const RowEnds& ends) {
         if (plan.format.depth == DepthClass::floating) {
             const uint8_t* pixel = PixelAt(const_cast<uint8_t*>(ends.in), x, ends.inStride, plan.format.depth);
             const float r = Load<float>(pixel, 0);
-            const float g = plan.format.grey ? r : Load<float>(pixel, 1), b = plan.format.grey ? r : Load<float>(pixel, 2);
+            const float g = plan.format.grey ? r : Load<float>(pixel, 1);
+            const float b = plan.format.grey ? r : Load<float>(pixel, 2);
             CompositeFloat(plan, ends, x, PatternColour{r, g, b, 1.0f});
             continue;
         }

@@ -65,7 +65,10 @@ ScriptValue ToScriptValue(const ParameterInfo& p, std::int32_t field) {
     case ParamKind::integer: return {typeInteger, field, 0, 0};
     case ParamKind::boolean: return {typeBoolean, (field & 0xFF) != 0 ? 1 : 0, 0, 0};
     case ParamKind::glue:
-    case ParamKind::symmetry: return {typeEnumerated, 0, std::uint32_t(EnumOf(p.kind)), IndexToCode(field, EnumOf(p.kind))};
+    case ParamKind::symmetry: {
+        const EnumType type = EnumOf(p.kind);
+        return {typeEnumerated, 0, std::uint32_t(type), IndexToCode(field, type)};
+    }
     }
     return {};
 }

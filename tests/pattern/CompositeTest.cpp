@@ -233,7 +233,8 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
     const int32_t width = 37, height = 23;
     for (const Settings& settings : {Factory(), Woven()})
         for (int32_t depth : {8, 16}) {
-            Fixture finalRun(width, height, 3, depth, RunMode::final), preview(width, height, 3, depth, RunMode::preview);
+            Fixture finalRun(width, height, 3, depth, RunMode::final);
+            Fixture preview(width, height, 3, depth, RunMode::preview);
             Fixture store(width, height, 3, depth, RunMode::store);
             ImageStore image;
             InitialiseImage(&image, &Work(store.globals).weights);

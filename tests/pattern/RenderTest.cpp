@@ -225,7 +225,8 @@ std::map<std::string, uint64_t> RenderHashes() {
         }
         renderer.Render(image, s, masked ? MixedMask(width, height) : std::vector<uint8_t>{});
         std::ostringstream key;
-        key << name << " planes" << planes << (transparency ? "a" : "") << " depth" << depth << (masked ? " masked" : "");
+        key << name << " planes" << planes << (transparency ? "a" : "") << " depth" << depth;
+        if (masked) key << " masked";
         hashes[key.str()] = HashOf(image);
     };
     for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
