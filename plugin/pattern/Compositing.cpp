@@ -120,7 +120,7 @@ void WriteStore(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColo
 
 // The float class: no source, no blend; the pattern itself over the preview's
 // checkerboard, or into the store through the square-root encoding or as floats.
-void CompositeFloat(const RenderPlan& plan, const RowEnds& ends, int32_t x, PatternColour c) {
+void CompositeFloat(const RenderPlan& plan, const RowEnds& ends, int32_t x, FloatRGBA c) {
     const float alpha = c.alpha < 0.0f ? 0.0f : (c.alpha > 1.0f ? 1.0f : c.alpha);
     if (ends.kind == SinkKind::store) {
         ImageStore* image = ends.image;
@@ -198,6 +198,8 @@ void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageForm
         plan.gluePath = GluePath::bits16;  // not used: the float class is not glued
         break;
     }
+    for (int32_t v = 0; v < 256; ++v)
+        plan.channel[v] = PatternChannel(float(v * plan.multiplier) * plan.reciprocal, plan.scale);
 }
 
 void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t) {
@@ -221,9 +223,7 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
             const int32_t index = ColourIndex(t[i]);
             red = plan.tables.red[index], green = plan.tables.green[index], blue = plan.tables.blue[index];
         }
-        colours[i] = PatternColour{float(red * plan.multiplier) * plan.reciprocal,
-                                   float(green * plan.multiplier) * plan.reciprocal,
-                                   float(blue * plan.multiplier) * plan.reciprocal, plan.alpha};
+        colours[i] = PatternColour{red, green, blue};
     }
 }
 
@@ -287,9 +287,12 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
     const int32_t last = LastIndex(ends.rowLength);
     if (plan.format.depth == DepthClass::floating) {
         for (int32_t i = 0; i < count; ++i) {
-            const PatternColour scaled{colours[i].red * plan.scale, colours[i].green * plan.scale,
-                                       colours[i].blue * plan.scale, colours[i].alpha * plan.scale};
-            CompositeFloat(plan, ends, Clamp(firstColumn + i, 0, last), scaled);
+            const auto scaled = [&plan](int32_t v) {
+                return float(v * plan.multiplier) * plan.reciprocal * plan.scale;
+            };
+            const FloatRGBA colour{scaled(colours[i].red), scaled(colours[i].green), scaled(colours[i].blue),
+                                   plan.alpha * plan.scale};
+            CompositeFloat(plan, ends, Clamp(firstColumn + i, 0, last), colour);
         }
         return;
     }
@@ -306,8 +309,8 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         } else {
             source[i] = ReadSource(plan, ends, x, alpha[i]);
         }
-        GlueColour p{PatternChannel(colours[i].red, plan.scale), PatternChannel(colours[i].green, plan.scale),
-                     PatternChannel(colours[i].blue, plan.scale)};
+        GlueColour p{plan.channel[colours[i].red & 255], plan.channel[colours[i].green & 255],
+                     plan.channel[colours[i].blue & 255]};
         if (plan.format.grey) p.r = Luma(p.r, p.g, p.b);
         p.r = p.r < plan.maximum ? p.r : plan.maximum;
         p.g = p.g < plan.maximum ? p.g : plan.maximum;
@@ -337,7 +340,7 @@ void CompositeSourceRow(const RenderPlan& plan, const RowEnds& ends) {
             const float r = Load<float>(pixel, 0);
             const float g = plan.format.grey ? r : Load<float>(pixel, 1);
             const float b = plan.format.grey ? r : Load<float>(pixel, 2);
-            CompositeFloat(plan, ends, x, PatternColour{r, g, b, 1.0f});
+            CompositeFloat(plan, ends, x, FloatRGBA{r, g, b, 1.0f});
             continue;
         }
         int32_t alpha;

@@ -36,10 +36,10 @@ struct ImageFormat {
 // 16; anything else is the float class. Transparency: filter cases 4 and 5.
 ImageFormat ImageFormatOf(const FilterRecord& record);
 
-// The pattern colour of one pixel: red, green, blue as channel values times m
-// (1 for 8-bit, 128 otherwise) times q (1/255, 1/32768 or 1), and the class's alpha.
+// The pattern colour of one pixel: the colour tables' (or the smooth ramp's) red,
+// green and blue, 0..255.
 struct PatternColour {
-    float red, green, blue, alpha;
+    int32_t red, green, blue;
 };
 
 struct RenderPlan {
@@ -49,9 +49,11 @@ struct RenderPlan {
     ColourTables tables;
     const ImageStore* ramp;  // 256 x 1 colour ramp with reduced levels, read by smooth
     bool smooth;
-    // Depth scaling: table colours become value * multiplier * reciprocal, with alpha.
+    // Depth scaling: a table value v is v * multiplier * reciprocal on the scale
+    // 0..1, with the class's alpha; channel[v] is that on the image's integer scale.
     int32_t multiplier;
     float reciprocal, alpha;
+    int32_t channel[256];
     // Compositing.
     int32_t glue;
     GluePath gluePath;

@@ -154,7 +154,7 @@ void InsideSelectorCall(std::function<void()> body) {
     duringCall = nullptr;
 }
 
-PatternColour Colour8(int32_t r, int32_t g, int32_t b) { return {r / 255.0f, g / 255.0f, b / 255.0f, 255.0f}; }
+PatternColour Colour8(int32_t r, int32_t g, int32_t b) { return {r, g, b}; }
 
 TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     // 8-bit preview, 20 x 2: row 0 unselected (mask 0), row 1 fully selected.
@@ -191,7 +191,7 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     EXPECT_EQ(layer.Out8()[3], 255);
     // 16-bit: mask 255 gives (255 * channel) >> 8 (no +1); mask 0 the shades 32640, 26112.
     Fixture deep(9, 1, 3, 16, RunMode::preview);
-    const std::vector<PatternColour> half(9, PatternColour{0.5f, 0.25f, 0.0f, 32768.0f});
+    const std::vector<PatternColour> half(9, PatternColour{128, 64, 0});  // 16384, 8192, 0
     deep.SetMask(std::vector<uint8_t>(9, 255), 9, 0, 0);
     deep.Composite(0, half);
     EXPECT_EQ(deep.out[0], (255 * 16384) >> 8);
@@ -208,7 +208,7 @@ TEST(Compositing, StoreDestination) {
     InitialiseImage(&image, nullptr);
     ASSERT_TRUE(CreateImage(&image, 4, 3, kKindRGBA8, 0));
     Work(f.globals).render.destination = &image;
-    f.Composite(2, {PatternColour{32640 / 32768.0f, 12800 / 32768.0f, 0.0f, 32768.0f}});
+    f.Composite(2, {PatternColour{255, 100, 0}});  // 32640, 12800, 0
     IntRGBA pixel;
     getRGBA(0, 2, &image, 0, pixel);
     EXPECT_EQ(pixel.red, 255);
