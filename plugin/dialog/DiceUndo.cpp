@@ -3,18 +3,17 @@
 
 #include "dialog/Dice.h"
 #include "dialog/MainDialog.h"
-#include "host/Globals.h"
 
 bool DiceUndoClick(MainDialog& dialog, int id) {
     Settings& settings = *dialog.settings;
     if (id == controlid::kUndo) {
-        RunGlobals& globals = *dialog.globals;
-        const std::int32_t before = globals.undoIndex;
-        if (globals.workBlock.data) RestoreUndoSnapshot(globals, settings);
+        UndoSlots* undo = dialog.run.undo;
+        const std::int32_t before = undo ? undo->last : 0;
+        if (undo) RestoreUndoSnapshot(*undo, settings, dialog.run.thumbnail);
         ClearCurrentMemoryDot(dialog);
         SettingsToControls(dialog);
         ShowPresetName(dialog);
-        return globals.undoIndex != before;
+        return undo && undo->last != before;
     }
     if (!PressSettingsButton(id, settings, dialog.random)) return false;
     SettingsToControls(dialog);

@@ -20,12 +20,11 @@ void MakeCurrent(MemoryDotsState& dots, int n, DotView& view) {
 
 }  // namespace
 
-void InitialiseDots(MemoryDotsState& dots, MemoryDotPins& pins, ImageStore* thumbnail, RunGlobals* globals,
-                    const WeightTable* weights) {
+void InitialiseDots(MemoryDotsState& dots, MemoryDotPins& pins, ImageStore* thumbnail, const WeightTable* weights) {
     for (DotState& state : dots.state) state = DotState::empty;
     dots.pins = &pins;
     dots.shown = dots.hovered = -1;
-    InitialiseImage(&dots.preview, globals, weights);
+    InitialiseImage(&dots.preview, weights);
     dots.thumbnail = thumbnail;
 }
 
@@ -73,7 +72,7 @@ void ShowDot(MemoryDotsState& dots, int n, DotView& view) {
     if (!MemoryDotPath(n, path)) return;
     // Read into a picture of its own first, so a failed read keeps the one shown.
     ImageStore picture;
-    InitialiseImage(&picture, dots.preview.globals, dots.preview.weightTable);
+    InitialiseImage(&picture, dots.preview.weightTable);
     if (!LoadMemoryDotThumbnail(path, &picture, kDotPreviewSide)) return;
     ReleaseImage(&dots.preview);
     dots.preview = picture;

@@ -47,10 +47,9 @@ protected:
 // What a click on a dot did; the dialog's undo snapshot follows from it.
 enum class DotClick { ignored, stored, recalled, emptied, unpinned };
 
-// Binds the table to the run's pins and thumbnail; preview is initialised like the
-// run's other store images (globals and weights).
-void InitialiseDots(MemoryDotsState& dots, MemoryDotPins& pins, ImageStore* thumbnail, RunGlobals* globals,
-                    const WeightTable* weights);
+// Binds the table to the run's pins and thumbnail; the extra dot's picture samples
+// with the run's weights.
+void InitialiseDots(MemoryDotsState& dots, MemoryDotPins& pins, ImageStore* thumbnail, const WeightTable* weights);
 // At dialog start: pinned dots whose files read to their end are filled (the others
 // become empty and unpinned), every dot is painted, and the settings go into the
 // first free dot, which the extra dot then shows.

@@ -3,7 +3,6 @@
 
 #include "dialog/MainDialog.h"
 #include "dialog/PresetDialogs.h"
-#include "host/Globals.h"
 
 namespace {
 
@@ -12,7 +11,7 @@ struct DialogDotView final : DotView {
     MainDialog& dialog;
     explicit DialogDotView(MainDialog& d) : dialog(d) {}
     void RepaintControl(int id) override { ::RepaintControl(dialog, id); }
-    void RenewThumbnail() override { ::RenewThumbnail(*dialog.globals, *dialog.settings); }
+    void RenewThumbnail() override { ::RenewThumbnail(dialog.run.thumbnail, *dialog.settings); }
     void SettingsReplaced() override { SettingsToControls(dialog); }
 };
 
@@ -21,11 +20,10 @@ int DotIndex(int id) { return id - controlid::kFirstDot; }
 }  // namespace
 
 void SetUpMemoryDots(MainDialog& dialog) {
-    RunGlobals& globals = *dialog.globals;
-    if (!globals.workBlock.data) return;
-    WorkBlock& work = Work(globals);
+    const DialogRun& run = dialog.run;
+    if (!run.memoryDots) return;
     MemoryDotsState& dots = dialog.dots;
-    InitialiseDots(dots, work.memoryDots, globals.thumbnail, &globals, &work.weights);
+    InitialiseDots(dots, *run.memoryDots, run.thumbnail, run.weights);
     DialogDotView view(dialog);
     SetUpDots(dots, *dialog.settings, view);
 }

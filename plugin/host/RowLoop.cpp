@@ -7,7 +7,8 @@
 
 #include "host/Globals.h"
 #include "host/Scripting.h"
-#include "pattern/RenderDriver.h"
+#include "pattern/Compositing.h"
+#include "pattern/RenderPlan.h"
 #include "store/Glue.h"
 #include "store/Resample.h"
 #include "settings/Settings.h"
@@ -32,8 +33,7 @@ void ComputeGeometry(RunGlobals& globals) {
 void EmptyRectangles(FilterRecord& record) { record.inRect = record.outRect = record.maskRect = Rect{0, 0, 0, 0}; }
 
 void ClearWorkBuffers(RunGlobals& globals) {
-    globals.rowBuffer = globals.buffer32 = globals.workBlock = Buffer{};
-    for (Buffer& small : globals.smallBuffers) small = Buffer{};
+    globals.rowBuffer = globals.workBlock = Buffer{};
 }
 
 bool AllocateWorkBuffers(RunGlobals& globals) {
@@ -43,8 +43,6 @@ bool AllocateWorkBuffers(RunGlobals& globals) {
 
     bool ok = AllocateBuffer(plan.rowBufferBytes, globals.rowBuffer) == noErr;
     globals.rowBufferBytes = ok ? plan.rowBufferBytes : 0;
-    ok = ok && AllocateBuffer(32, globals.buffer32) == noErr;
-    for (Buffer& small : globals.smallBuffers) ok = ok && AllocateBuffer(16, small) == noErr;
     ok = ok && AllocateBuffer(kWorkBlockBytes, globals.workBlock) == noErr;
     if (!ok) {
         ReleaseWorkBuffers(globals);
@@ -66,15 +64,13 @@ void ReleaseWorkBuffers(RunGlobals& globals) {
     globals.thumbnail = nullptr;
     ReleaseBuffer(globals.rowBuffer);
     globals.rowBufferBytes = 0;
-    ReleaseBuffer(globals.buffer32);
-    for (Buffer& small : globals.smallBuffers) ReleaseBuffer(small);
     ReleaseBuffer(globals.workBlock);
 }
 
 void StartSetup(RunGlobals& globals) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
-    InitialiseImage(&work.thumbnail, &globals, &work.weights);
+    InitialiseImage(&work.thumbnail, &work.weights);
     globals.thumbnail = CreateImageChannels(&work.thumbnail, 128, 128, 3, 0) ? &work.thumbnail : nullptr;
     if (!HasScriptValues(*globals.filterRecord)) LoadCachedSettings(settings, globals.thumbnail);
     if (globals.firstParameters) {
@@ -84,19 +80,9 @@ void StartSetup(RunGlobals& globals) {
     }
     settings.settingsFolder[0] = settings.psdFolder[0] = settings.pagesFolder[0] = '\0';
     work.memoryDots = MemoryDotPins{};
-    ClearUndo(globals);
+    ClearUndo(work.undo);
     LoadMemoryDotMap(work.memoryDots);
     settings.exportKind = 3;
-}
-
-void BuildRenderTables(WorkBlock& work) {
-    BuildPingPongTable(work.pingPong);
-    work.odds[0] = 0.0f;
-    for (int v = 1; v < 255; ++v) {
-        const float x = float(double(v) * (1.0 / 255.0));
-        work.odds[v] = float(1.0 / (1.0 / double(x) - 1.0));
-    }
-    work.odds[255] = 1e8f;
 }
 
 namespace {
@@ -129,7 +115,6 @@ void RenderBegin(RunGlobals& globals) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
     settings.previewPanX = settings.previewPanY = 0;
-    BuildRenderTables(work);
     work.progressCounter = work.progressLast = work.abortCounter = 0;
     record.filterRect = globals.savedFilterRect;
     ComputeGeometry(globals);
@@ -155,7 +140,6 @@ void RenderBegin(RunGlobals& globals) {
     loop.moreRows = 1;
     loop.currentRow = 0;
     loop.progressTotal = loop.height + 1;
-    loop.maskInUse = 1;
     if (CurrentResult() != noErr) return;
     RequestRow(globals, 0);
     if (HostHasProc(record.advanceState)) SetResult(CallAdvanceState(&record));
@@ -180,7 +164,6 @@ void RequestRow(RunGlobals& globals, int32_t row) {
         mask.bottom = std::max<int16_t>(mask.bottom, int16_t(mask.top + 1));
         record.maskRect = mask;
     }
-    if (!globals.loop.maskInUse) record.maskRect = Rect{filter.top, filter.left, filter.top, filter.left};
 
     record.inLoPlane = record.outLoPlane = 0;
     record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
@@ -192,7 +175,7 @@ void RequestRow(RunGlobals& globals, int32_t row) {
     globals.loop.inputRows[0] = record.inRect.top - filter.top;
     globals.loop.inputRows[1] = record.inRect.bottom - filter.top - 1;
 
-    if (CurrentSettings()->runMode == 2) {
+    if (CurrentSettings()->runMode == RunMode::store) {
         const Rect& origin = globals.savedFilterRect;
         record.maskRect.top = int16_t(record.maskRect.top + origin.top);
         record.maskRect.bottom = int16_t(record.maskRect.bottom + origin.top);
@@ -203,8 +186,8 @@ void RequestRow(RunGlobals& globals, int32_t row) {
 
 void RenderOneRow(RunGlobals& globals) {
     RowLoopState& loop = globals.loop;
-    const int32_t runMode = CurrentSettings()->runMode;
-    if (runMode == 0) ReportProgress(globals);
+    const RunMode runMode = CurrentSettings()->runMode;
+    if (runMode == RunMode::final) ReportProgress(globals);
     loop.progressDone += 1;
     loop.renderedRow = loop.currentRow;
     RenderRow(globals);
@@ -214,7 +197,7 @@ void RenderOneRow(RunGlobals& globals) {
     } else {
         loop.currentRow += 1;
     }
-    if (runMode != 1) PollAbort(globals);
+    if (runMode != RunMode::preview) PollAbort(globals);
 }
 
 void DoContinue(RunGlobals& globals) {
@@ -242,4 +225,47 @@ void RenderAllRows(RunGlobals& globals) {
         }
         RenderOneRow(globals);
     }
+}
+
+void RenderStart(RunGlobals& globals) {
+    if (!globals.workBlock.data) return;
+    RenderState& render = Work(globals).render;
+    ReleaseImage(&render.ramp);
+    InitialiseImage(&render.ramp, &Work(globals).weights);
+    // Without a ramp smooth reads zeros; the render itself still runs.
+    CreateImage(&render.ramp, 256, 1, kKindRGBA8, 0);
+    BuildRenderPlan(*CurrentSettings(), globals.savedFilterRect, ImageFormatOf(*globals.filterRecord), render.ramp,
+                    render.plan);
+}
+
+void RenderRow(RunGlobals& globals) {
+    const FilterRecord& record = *globals.filterRecord;
+    if (!record.inData || !record.outData) {
+        SetResult(memFullErr);
+        return;
+    }
+    RenderState& render = Work(globals).render;
+    const int32_t row = globals.loop.renderedRow;
+    RowEnds ends;
+    switch (CurrentSettings()->runMode) {
+    case RunMode::final: ends = HostRowEnds(record, row); break;
+    case RunMode::preview: {
+        const RowLoopState& loop = globals.loop;
+        const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
+        ends = PreviewRowEnds(record, row, selection);
+        break;
+    }
+    case RunMode::store:
+        if (!render.destination) return;
+        ends = StoreRowEnds(*render.destination, row);
+        break;
+    }
+    float* history = static_cast<float*>(globals.rowBuffer.data);
+    SmoothState smooth{history, history ? globals.rowBufferBytes / 4 : 0, -1.0f};
+    RenderPlanRow(render.plan, row, ends, smooth);
+}
+
+void RenderFinish(RunGlobals& globals) {
+    if (!globals.workBlock.data) return;
+    ReleaseImage(&Work(globals).render.ramp);
 }

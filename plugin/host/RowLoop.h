@@ -35,9 +35,6 @@ void ReleaseWorkBuffers(RunGlobals& globals);
 // Sets inRect, outRect and maskRect empty: the host then asks for nothing more.
 void EmptyRectangles(FilterRecord& record);
 
-// The ping-pong and odds tables every render starts with.
-void BuildRenderTables(WorkBlock& work);
-
 // The one-time set-up of each Start, before the image size is recorded.
 void StartSetup(RunGlobals& globals);
 // Builds the tables, resets the render, and requests row 0 (calling advanceState when
@@ -52,3 +49,12 @@ void RenderOneRow(RunGlobals& globals);
 void DoContinue(RunGlobals& globals);
 // Renders every row of an area the host has already delivered whole (the preview).
 void RenderAllRows(RunGlobals& globals);
+
+// The render's lifecycle around the row loop. RenderStart builds the render plan
+// from the current settings, the saved filter rectangle and the host's image format;
+// RenderRow renders loop.renderedRow from the host's buffers (in run mode 2 into the
+// render's destination image), memFullErr without inData or outData; RenderFinish
+// releases the colour ramp.
+void RenderStart(RunGlobals& globals);
+void RenderRow(RunGlobals& globals);
+void RenderFinish(RunGlobals& globals);

@@ -133,7 +133,7 @@ bool ShowsDot(const std::string& screenshot, int n) {
     static WeightTable weights;
     BuildWeightTable(weights);
     ImageStore picture;
-    InitialiseImage(&picture, nullptr, &weights);
+    InitialiseImage(&picture, &weights);
     char path[kPathCapacity];
     MemoryDotPath(n, path);
     if (!LoadMemoryDotThumbnail(path, &picture, 88)) return false;

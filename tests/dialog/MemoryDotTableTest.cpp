@@ -1,6 +1,7 @@
 // The memory dots below the dialog: store, recall, pin, the extra dot's picture,
 // and what a new run finds in the state folder.
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,19 +25,20 @@ struct FakeView final : DotView {
 };
 
 struct DotsRun : TestRun {
+    MemoryDotPins pins{};
+    std::unique_ptr<WeightTable> weights{new WeightTable};
     MemoryDotsState dots;
     FakeView view{&thumbnail};
     DotsRun() {
-        BuildWeightTable(Work(globals).weights);
-        Work(globals).memoryDots = MemoryDotPins{};
-        LoadMemoryDotMap(Work(globals).memoryDots);
-        InitialiseDots(dots, Work(globals).memoryDots, &thumbnail, &globals, &Work(globals).weights);
+        BuildWeightTable(*weights);
+        LoadMemoryDotMap(pins);
+        InitialiseDots(dots, pins, &thumbnail, weights.get());
     }
     ~DotsRun() {
-        SaveMemoryDotMap(Work(globals).memoryDots);
+        SaveMemoryDotMap(pins);
         ReleaseDots(dots);
     }
-    int Pinned(int n) { return Work(globals).memoryDots.pinned[n]; }
+    int Pinned(int n) { return pins.pinned[n]; }
     // The grey the extra dot shows, -1 for none.
     int Shown() {
         if (dots.preview.tileCount == 0) return -1;
