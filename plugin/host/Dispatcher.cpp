@@ -2,6 +2,7 @@
 #include "host/Dispatcher.h"
 
 #include "dialog/AboutBox.h"
+#include "dialog/MainDialog.h"
 #include "dialog/Refusal.h"
 #include "host/Globals.h"
 #include "host/RowLoop.h"
@@ -88,9 +89,17 @@ void DoStart(RunGlobals& globals) {
         AbandonStart(globals);
         return;
     }
-    // The module has no main dialog yet: a run that asks for one goes on with the
-    // settings it has, as if the dialog had been confirmed unchanged.
-    settings.showDialog = 0;
+    if (settings.showDialog) {
+        UndoSlots& undo = Work(globals).undo;
+        TakeUndoSnapshot(undo, settings, globals.thumbnail, true);
+        const bool confirmed = RunMainDialog(DialogHost{globals.filterRecord, &undo, globals.thumbnail}, settings);
+        settings.showDialog = 0;
+        if (!confirmed || CurrentResult() != noErr) {
+            AbandonStart(globals);
+            return;
+        }
+        SaveCachedSettings(settings, globals.thumbnail);
+    }
     settings.runMode = RunMode::final;
     RenderBegin(globals);
     if (CurrentResult() != noErr) {
