@@ -238,11 +238,13 @@ Outcome RunFilter(const std::string& procedure, gint argumentCount, const GimpPa
     }
     filterhost::Job job;
     std::string error;
-    if (haveValues || runMode == GIMP_RUN_WITH_LAST_VALS) {
+    if (haveValues) {
         filterhost::Descriptor descriptor;
         if (!tesselume::gimp::DescriptorFromValues(terms, values, descriptor, error))
             return Fail(GIMP_PDB_CALLING_ERROR, title + ": " + error);
-        job.play = descriptor;  // without last values: empty, so the factory settings
+        job.play = descriptor;
+    } else if (runMode == GIMP_RUN_WITH_LAST_VALS) {
+        job.play = filterhost::Descriptor{};  // nothing run yet: the factory settings
     }
     job.showDialog = runMode == GIMP_RUN_INTERACTIVE;
     job.playInfo = job.showDialog ? plugInDialogDisplay : plugInDialogDontDisplay;
