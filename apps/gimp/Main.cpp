@@ -406,7 +406,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, first == "--help" || first == "-h" ? stdout : stderr);
         return first == "--help" || first == "-h" ? 0 : 2;
     }
-    // GIMP starts plug-ins as: -gimp PROTOCOL-VERSION READ-FD WRITE-FD MODE ...
-    if (argc > 3) gimpReadPipe = std::atoi(argv[3]);
+    // GIMP 2.10 starts plug-ins as: -gimp READ-FD WRITE-FD MODE STACK-TRACE-MODE.
+    if (argc > 2) gimpReadPipe = std::atoi(argv[2]);
     return gimp_main(&kPlugInInfo, argc, argv);
 }
