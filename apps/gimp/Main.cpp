@@ -249,6 +249,8 @@ Outcome RunFilter(const std::string& procedure, gint argumentCount, const GimpPa
     job.showDialog = runMode == GIMP_RUN_INTERACTIVE;
     job.playInfo = job.showDialog ? plugInDialogDisplay : plugInDialogDontDisplay;
 
+    if (gimp_item_is_group(drawable))
+        return Fail(GIMP_PDB_EXECUTION_ERROR, title + " works on one layer at a time, not on a layer group.");
     if (gimp_drawable_is_indexed(drawable))
         return Fail(GIMP_PDB_EXECUTION_ERROR, title + " does not take indexed images; change the image's mode to "
                                                       "RGB or Grayscale first.");
