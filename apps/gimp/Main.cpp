@@ -261,6 +261,8 @@ Outcome RunFilter(const std::string& procedure, gint argumentCount, const GimpPa
         gimp_drawable_height(drawable) > tesselume::kMaxImageSide)
         return Fail(GIMP_PDB_EXECUTION_ERROR, title + ": " + tesselume::kTooLarge + ".");
 
+    // The progress bar lives in the image's window, which is also the dialog's parent.
+    gimp_progress_init(title.c_str());
     filterhost::HostOptions options;
     const std::optional<PIWindowGeometry> parent =
         job.showDialog ? tesselume::gimp::ParentWindow(gimp_progress_get_window_handle()) : std::nullopt;
@@ -284,7 +286,6 @@ Outcome RunFilter(const std::string& procedure, gint argumentCount, const GimpPa
         gimp_progress_update(fraction);
     };
 
-    gimp_progress_init(title.c_str());
     const filterhost::RunReport report = host->Run(read.image, job, error);
     if (report.result == userCanceledErr) return Fail(GIMP_PDB_CANCEL, title + " was cancelled.");
     if (report.result != noErr)
