@@ -220,7 +220,9 @@ Outcome RunFilter(const std::string& procedure, gint argumentCount, const GimpPa
         return Fail(GIMP_PDB_EXECUTION_ERROR, message);
     }
     const filterhost::Terminology& terms = module->info.terms;
-    const std::string title = module->info.properties.name;
+    // The menu name without its trailing dots, for the progress bar and messages.
+    std::string title = module->info.properties.name;
+    while (title.size() > 1 && title.back() == '.') title.pop_back();
     const std::size_t parameterCount = terms.parameters.size();
 
     // The parameters: the call's, or the last run's.
