@@ -30,13 +30,15 @@ using clitest::Contents;
 using clitest::PngContents;
 using clitest::TestPath;
 
-// Runs a program with extra environment, its output and errors going to log.
+// Runs a program with extra environment, its output and errors going to log; never
+// on a display or in a GIMP folder of the user's.
 int Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& extraEnvironment,
           const std::string& log) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e, name = entry.substr(0, entry.find('='));
-        if (!extraEnvironment.count(name) && name != "DISPLAY" && name != "WAYLAND_DISPLAY") environment.push_back(entry);
+        if (!extraEnvironment.count(name) && name != "DISPLAY" && name != "WAYLAND_DISPLAY" &&
+            name != "GIMP2_DIRECTORY") environment.push_back(entry);
     }
     for (const auto& [name, value] : extraEnvironment) environment.push_back(name + "=" + value);
     std::vector<char*> argv, envp;
