@@ -166,7 +166,7 @@ void Host::State::Commit() {
                     filtered = w;
                 }
                 const int32_t before = original.At(x, y, p);
-                const int32_t m = job.mask.empty() ? 255 : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
+                const int32_t m = job.mask.empty() || !job.blendSelection ? 255 : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
                 image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
             }
 }
@@ -269,37 +269,47 @@ Host::~Host() {
     if (state->library) ::dlclose(state->library);
 }
 
+bool ReadModuleInfo(const std::string& modulePath, ModuleInfo& info, std::string& error) {
+    info = ModuleInfo{};
+    if (!ReadResources(modulePath, info.resources, error)) return false;
+    const Resource* pipl = FindResourceOf(info.resources, PIPLType, kPIPropertyListId);
+    if (!pipl) {
+        error = modulePath + " has no property list";
+        return false;
+    }
+    if (!ParsePropertyList(pipl->bytes, info.properties, error)) return false;
+    if (info.properties.kind != PIFourCC("8BFM")) {
+        error = modulePath + " is not a filter module (its kind is not 8BFM)";
+        return false;
+    }
+    if (info.properties.entryPoint.empty()) {
+        error = modulePath + " has no entry point for x86-64";
+        return false;
+    }
+    if (!info.properties.hasFilterCases) {
+        error = modulePath + " says nothing of the filter cases it handles";
+        return false;
+    }
+    if (info.properties.hasTerminology) {
+        const Resource* aete = FindResourceOf(info.resources, AETEType, info.properties.terminologyId);
+        if (!aete) {
+            error = modulePath + " announces a terminology it does not carry";
+            return false;
+        }
+        if (!ParseTerminology(aete->bytes, info.terms, error)) return false;
+    }
+    return true;
+}
+
 std::unique_ptr<Host> Host::Load(const std::string& modulePath, const HostOptions& options, std::string& error) {
     std::unique_ptr<Host> host(new Host);
     State& s = *host->state;
     s.options = options;
-    if (!ReadResources(modulePath, s.resources, error)) return nullptr;
-    const Resource* pipl = FindResourceOf(s.resources, PIPLType, kPIPropertyListId);
-    if (!pipl) {
-        error = modulePath + " has no property list";
-        return nullptr;
-    }
-    if (!ParsePropertyList(pipl->bytes, s.properties, error)) return nullptr;
-    if (s.properties.kind != PIFourCC("8BFM")) {
-        error = modulePath + " is not a filter module (its kind is not 8BFM)";
-        return nullptr;
-    }
-    if (s.properties.entryPoint.empty()) {
-        error = modulePath + " has no entry point for x86-64";
-        return nullptr;
-    }
-    if (!s.properties.hasFilterCases) {
-        error = modulePath + " says nothing of the filter cases it handles";
-        return nullptr;
-    }
-    if (s.properties.hasTerminology) {
-        const Resource* aete = FindResourceOf(s.resources, AETEType, s.properties.terminologyId);
-        if (!aete) {
-            error = modulePath + " announces a terminology it does not carry";
-            return nullptr;
-        }
-        if (!ParseTerminology(aete->bytes, s.terms, error)) return nullptr;
-    }
+    ModuleInfo info;
+    if (!ReadModuleInfo(modulePath, info, error)) return nullptr;
+    s.resources = std::move(info.resources);
+    s.properties = std::move(info.properties);
+    s.terms = std::move(info.terms);
     s.library = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!s.library) {
         error = std::string("cannot load the module: ") + ::dlerror();

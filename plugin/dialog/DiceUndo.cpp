@@ -7,9 +7,9 @@
 bool DiceUndoClick(MainDialog& dialog, int id) {
     Settings& settings = *dialog.settings;
     if (id == controlid::kUndo) {
-        UndoSlots* undo = dialog.run.undo;
+        UndoSlots* undo = dialog.host.undo;
         const std::int32_t before = undo ? undo->last : 0;
-        if (undo) RestoreUndoSnapshot(*undo, settings, dialog.run.thumbnail);
+        if (undo) RestoreUndoSnapshot(*undo, settings, dialog.host.thumbnail);
         ClearCurrentMemoryDot(dialog);
         SettingsToControls(dialog);
         ShowPresetName(dialog);

@@ -357,13 +357,13 @@ SnapshotKind SnapshotFor(const MainDialog& dialog, int id) {
 void ApplyChange(MainDialog& dialog, int id) {
     ControlsToSettings(dialog);
     const SnapshotKind kind = SnapshotFor(dialog, id);
-    if (kind != SnapshotKind::none && dialog.run.undo)
-        TakeUndoSnapshot(*dialog.run.undo, *dialog.settings, dialog.run.thumbnail, kind == SnapshotKind::withFile);
+    if (kind != SnapshotKind::none && dialog.host.undo)
+        TakeUndoSnapshot(*dialog.host.undo, *dialog.settings, dialog.host.thumbnail, kind == SnapshotKind::withFile);
 }
 
-bool RunMainDialog(const DialogRun& run, Settings& settings) {
+bool RunMainDialog(const DialogHost& host, Settings& settings) {
     MainDialog dialog;
-    dialog.run = run;
+    dialog.host = host;
     dialog.settings = &settings;
     const intptr_t code = RunModuleDialog("DISSOLVESANSPARAM", MainDialogProc, reinterpret_cast<intptr_t>(&dialog));
     ReleaseMemoryDots(dialog);

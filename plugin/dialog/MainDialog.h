@@ -26,17 +26,21 @@
 #include "settings/RandomSource.h"
 #include "settings/StoredState.h"
 
-struct Settings;
+struct FilterRecord;
+struct ImageStore;
 struct WeightTable;
 
-// What the dialog uses of the filter's run; the Start selector hands it over.
-struct DialogRun {
-    const FilterRecord* filterRecord = nullptr;  // the host's window, for placing dialogs
-    ImageStore* thumbnail = nullptr;             // the run's settings thumbnail
-    UndoSlots* undo = nullptr;                   // the undo slots; null without a work block
-    MemoryDotPins* memoryDots = nullptr;         // the dots' pinned flags; null without a work block
-    const WeightTable* weights = nullptr;        // what the run's store images sample with
+// What the dialog needs of the run that opened it: the host's record (its window),
+// the undo slots and the memory dots' pinned flags (null without a work block), the
+// settings thumbnail and the weights the run's store images sample with.
+struct DialogHost {
+    const FilterRecord* filterRecord = nullptr;
+    UndoSlots* undo = nullptr;
+    ImageStore* thumbnail = nullptr;
+    MemoryDotPins* memoryDots = nullptr;
+    const WeightTable* weights = nullptr;
 };
+struct Settings;
 
 // Ids the dialog uses besides its controls.
 constexpr int kTypingTimer = 8064;       // restarted by every key in a number field
@@ -46,7 +50,7 @@ constexpr int kTimerPseudoControl = 777; // the typing timer's changes, for the 
 // The dialog's run state.
 struct MainDialog {
     ui::Window* window = nullptr;
-    DialogRun run;
+    DialogHost host;
     Settings* settings = nullptr;
     int endCode = 0;                 // 0 while open, 1 OK, 2 Cancel
     bool rightButton = false;        // the last press was the right button
@@ -64,10 +68,10 @@ struct MainDialog {
     RandomSource random = {ClockSeed()};  // the dice's, seeded as the dialog opens
 };
 
-// Runs the dialog over the host's window on the run's settings. True when the user
-// confirmed with OK; Cancel restores the settings as they were and sets the result
-// to userCanceledErr.
-bool RunMainDialog(const DialogRun& run, Settings& settings);
+// Runs the dialog over the host's window with these settings. True when the
+// user confirmed with OK; Cancel restores the settings as they were and sets the
+// result to userCanceledErr.
+bool RunMainDialog(const DialogHost& host, Settings& settings);
 
 // Value transfer between the controls and the settings record.
 void ControlsToSettings(MainDialog& dialog);

@@ -11,7 +11,7 @@ struct DialogDotView final : DotView {
     MainDialog& dialog;
     explicit DialogDotView(MainDialog& d) : dialog(d) {}
     void RepaintControl(int id) override { ::RepaintControl(dialog, id); }
-    void RenewThumbnail() override { ::RenewThumbnail(dialog.run.thumbnail, *dialog.settings); }
+    void RenewThumbnail() override { ::RenewThumbnail(dialog.host.thumbnail, *dialog.settings); }
     void SettingsReplaced() override { SettingsToControls(dialog); }
 };
 
@@ -20,7 +20,7 @@ int DotIndex(int id) { return id - controlid::kFirstDot; }
 }  // namespace
 
 void SetUpMemoryDots(MainDialog& dialog) {
-    const DialogRun& run = dialog.run;
+    const DialogHost& run = dialog.host;
     if (!run.memoryDots) return;
     MemoryDotsState& dots = dialog.dots;
     InitialiseDots(dots, *run.memoryDots, run.thumbnail, run.weights);

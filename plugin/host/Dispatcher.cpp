@@ -90,10 +90,10 @@ void DoStart(RunGlobals& globals) {
         return;
     }
     if (settings.showDialog) {
-        TakeUndoSnapshot(Work(globals).undo, settings, globals.thumbnail, true);
         WorkBlock& work = Work(globals);
-        const DialogRun run = {&record, globals.thumbnail, &work.undo, &work.memoryDots, &work.weights};
-        const bool confirmed = RunMainDialog(run, settings);
+        TakeUndoSnapshot(work.undo, settings, globals.thumbnail, true);
+        const bool confirmed = RunMainDialog(
+            DialogHost{globals.filterRecord, &work.undo, globals.thumbnail, &work.memoryDots, &work.weights}, settings);
         settings.showDialog = 0;
         if (!confirmed || CurrentResult() != noErr) {
             AbandonStart(globals);
