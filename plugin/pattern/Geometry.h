@@ -24,12 +24,16 @@ struct GeometryConstants {
     bool aspect, mirror;
     double foldFactor;        // k: 1.5, 2.0 or 2.5; 0 for no fold
     bool doubleAngle;         // weave doubles the angle before the fold (3-fold and 5-fold)
+    bool operator==(const GeometryConstants&) const = default;
 };
 
 GeometryConstants MakeGeometryConstants(const Settings& settings, const Rect& savedFilterRect);
 
 // Folds a centred, zoomed point into the rotational symmetry, then mirrors it.
 void FoldPoint(const GeometryConstants& geometry, float& x, float& y);
+
+// The pattern-space y of row `row` before the fold: centred, aspect and zoom applied.
+float RowPointY(const GeometryConstants& geometry, int32_t row);
 
 // Pattern-space points of `count` pixels of row `row`, from column `firstColumn` on.
 void MapRow(const GeometryConstants& geometry, int32_t row, int32_t firstColumn, int32_t count, float* x, float* y);

@@ -1,0 +1,70 @@
+// The fast path against the scalar reference: every SIMD level the machine has must
+// give the reference's bits, kernel by kernel and through whole renders.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "PatternTestSupport.h"
+#include "pattern/RowKernels.h"
+#include "settings/Parameters.h"
+
+namespace {
+
+// Settings anywhere in the ranges the dialog and dice reach.
+Settings RandomSettings(std::mt19937& random) {
+    Settings s = Factory();
+    for (const ParameterInfo& p : kParameters)
+        s.*p.field = std::uniform_int_distribution<int32_t>(p.minimum, p.maximum)(random);
+    return s;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
+    const std::vector<SimdLevel> levels = AvailableSimdLevels();
+    ASSERT_EQ(levels.front(), SimdLevel::scalar);
+    const RowKernels reference = KernelsFor(SimdLevel::scalar);
+    std::mt19937 random(17);
+    for (int trial = 0; trial < 400; ++trial) {
+        Settings s = RandomSettings(random);
+        s.previewScale = 1 + int32_t(random() % 3);
+        s.previewPanX = int32_t(random() % 50);
+        s.previewPanY = int32_t(random() % 50);
+        const int16_t width = int16_t(1 + random() % 300), height = int16_t(1 + random() % 300);
+        const GeometryConstants geometry = MakeGeometryConstants(s, Rect{0, 0, height, width});
+        const FieldConstants field = MakeFieldConstants(s);
+        const int32_t row = int32_t(random() % uint32_t(height)), first = int32_t(random() % 7);
+        const int32_t count = int32_t(random() % 70);
+        // Points the geometry gives, then points anywhere, with zeros, huge values and NaN.
+        const std::size_t n = std::size_t(count);
+        std::vector<float> x(n), y(n), t(n);
+        reference.mapRow(geometry, row, first, count, x.data(), y.data());
+        std::vector<float> wildX(x.size()), wildY(x.size());
+        const float specials[] = {0.0f, -0.0f, 1e-40f, 3e7f, -2e9f, std::bit_cast<float>(0x7fc00000u)};
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            wildX[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
+            wildY[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
+        }
+        std::vector<float> wildT(x.size());
+        reference.patternRow(field, x.data(), y.data(), count, t.data());
+        reference.patternRow(field, wildX.data(), wildY.data(), count, wildT.data());
+        for (SimdLevel level : levels) {
+            const RowKernels kernels = KernelsFor(level);
+            ASSERT_EQ(kernels.level, level);
+            std::vector<float> fx(x.size()), fy(x.size()), ft(x.size());
+            kernels.mapRow(geometry, row, first, count, fx.data(), fy.data());
+            ASSERT_TRUE(SameBits(fx, x) && SameBits(fy, y)) << SimdLevelName(level) << " trial " << trial;
+            kernels.patternRow(field, x.data(), y.data(), count, ft.data());
+            ASSERT_TRUE(SameBits(ft, t)) << SimdLevelName(level) << " trial " << trial;
+            kernels.patternRow(field, wildX.data(), wildY.data(), count, ft.data());
+            ASSERT_TRUE(SameBits(ft, wildT)) << SimdLevelName(level) << " trial " << trial;
+        }
+    }
+}
+
+}  // namespace
