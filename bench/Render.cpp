@@ -15,6 +15,7 @@
 #include "pattern/PatternField.h"
 #include "PresetFiles.h"
 #include "settings/Settings.h"
+#include "pattern/RowKernels.h"
 
 namespace {
 
@@ -48,6 +49,13 @@ void RenderImage(benchmark::State& state) {
 }
 
 void PatternRows(benchmark::State& state) {
+    const SimdLevel level = SimdLevel(state.range(0));
+    const RowKernels kernels = KernelsFor(level);
+    if (kernels.level != level) {
+        state.SkipWithError("this machine lacks the level");
+        return;
+    }
+    state.SetLabel(SimdLevelName(level));
     Settings settings;
     InitialiseSettings(settings, nullptr);
     const Rect rect{0, 0, int16_t(kSide), int16_t(kSide)};
@@ -56,8 +64,8 @@ void PatternRows(benchmark::State& state) {
     for (auto _ : state) {
         const GeometryConstants geometry = MakeGeometryConstants(settings, rect);
         const FieldConstants field = MakeFieldConstants(settings);
-        MapRow(geometry, row, 0, kSide, x.data(), y.data());
-        PatternRow(field, x.data(), y.data(), kSide, t.data());
+        kernels.mapRow(geometry, row, 0, kSide, x.data(), y.data());
+        kernels.patternRow(field, x.data(), y.data(), kSide, t.data());
         benchmark::DoNotOptimize(t.data());
         row = (row + 97) % kSide;
     }
@@ -66,7 +74,7 @@ void PatternRows(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(PatternRows)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PatternRows)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 BENCHMARK(RenderImage)->Arg(1)->Arg(0)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -166,11 +166,12 @@ ImageFormat ImageFormatOf(const FilterRecord& record) {
     return format;
 }
 
-void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, ImageStore& ramp,
-                     RenderPlan& plan) {
+void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, SimdLevel level,
+                     ImageStore& ramp, RenderPlan& plan) {
     plan.format = format;
     plan.geometry = MakeGeometryConstants(settings, filterRect);
     plan.field = MakeFieldConstants(settings);
+    plan.kernels = KernelsFor(level);
     BuildColourTables(settings, plan.tables);
     FillRamp(ramp, plan.tables);
     plan.ramp = &ramp;
@@ -204,8 +205,8 @@ void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageForm
 
 void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t) {
     float x[kRowChunk], y[kRowChunk];
-    MapRow(plan.geometry, row, firstColumn, count, x, y);
-    PatternRow(plan.field, x, y, count, t);
+    plan.kernels.mapRow(plan.geometry, row, firstColumn, count, x, y);
+    plan.kernels.patternRow(plan.field, x, y, count, t);
 }
 
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
@@ -227,13 +228,15 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
     }
 }
 
-void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state) {
+void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
+                   const float* values) {
     state.prev = -1.0f;
-    float t[kRowChunk];
+    float chunk[kRowChunk];
     PatternColour colours[kRowChunk];
     for (int32_t first = 0; first < ends.rowLength; first += kRowChunk) {
         const int32_t count = std::min(kRowChunk, ends.rowLength - first);
-        PatternValues(plan, row, first, count, t);
+        const float* t = values ? values + first : chunk;
+        if (!values) PatternValues(plan, row, first, count, chunk);
         PatternColours(plan, t, first, count, state, colours);
         CompositeColours(plan, ends, first, colours, count);
     }

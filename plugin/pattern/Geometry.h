@@ -24,7 +24,6 @@ struct GeometryConstants {
     bool aspect, mirror;
     double foldFactor;        // k: 1.5, 2.0 or 2.5; 0 for no fold
     bool doubleAngle;         // weave doubles the angle before the fold (3-fold and 5-fold)
-    bool operator==(const GeometryConstants&) const = default;
 };
 
 GeometryConstants MakeGeometryConstants(const Settings& settings, const Rect& savedFilterRect);

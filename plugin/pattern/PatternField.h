@@ -19,7 +19,6 @@ struct FieldConstants {
     float sharpness[3];   // s_k: exponent of mixer k's shaping
     float globalSharpness;  // s, at most 0.99
     bool weave;           // sum form of the mixers and half the phase scale
-    bool operator==(const FieldConstants&) const = default;
 };
 
 FieldConstants MakeFieldConstants(const Settings& settings);

@@ -8,7 +8,9 @@
 //       image (smooth carries a little state from pixel to pixel and row to row);
 //   (b) CompositeColours (Compositing.h): the colours laid onto a row's source and
 //       written to its sink.
-// RenderPlanRow does both for one row; it is the plain scalar reference.
+// RenderPlanRow does both for one row. With the plan's kernels at SimdLevel::scalar
+// it is the plain scalar reference; the SIMD kernels (RowKernels.h) and the rows
+// computed ahead on workers (RowsAhead.h) give the same bits.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "pattern/ColourWaves.h"
 #include "pattern/Geometry.h"
 #include "pattern/PatternField.h"
+#include "pattern/RowKernels.h"
 #include "store/Glue.h"
 
 struct ImageStore;
@@ -46,6 +49,7 @@ struct RenderPlan {
     ImageFormat format;
     GeometryConstants geometry;
     FieldConstants field;
+    RowKernels kernels;  // the pattern row kernels of the render's SIMD level
     ColourTables tables;
     const ImageStore* ramp;  // 256 x 1 colour ramp with reduced levels, read by smooth
     bool smooth;
@@ -65,8 +69,8 @@ struct RenderPlan {
 
 // Builds the plan and fills ramp (a 256 x 1 RGBA8 image the caller owns and keeps
 // for the length of the render; without tiles smooth reads zeros).
-void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, ImageStore& ramp,
-                     RenderPlan& plan);
+void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, SimdLevel level,
+                     ImageStore& ramp, RenderPlan& plan);
 
 // Pixels per kernel call: the callers' working arrays live on the stack.
 constexpr int32_t kRowChunk = 256;
@@ -88,5 +92,7 @@ struct SmoothState {
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
                     PatternColour* colours);
 
-// Renders one row: (a) then (b) over the row's source and sink.
-void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state);
+// Renders one row: (a) then (b) over the row's source and sink. `values`, when not
+// null, holds the row's pattern values computed ahead (RowsAhead.h).
+void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
+                   const float* values);

@@ -139,8 +139,6 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -188,14 +186,5 @@ RowKernels KernelsFor(SimdLevel level) {
 }
 
 const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }
-
-SimdLevel SimdLevelFromEnvironment() {
-    const std::vector<SimdLevel> levels = AvailableSimdLevels();
-    if (const char* wanted = std::getenv("TESSELUME_SIMD")) {
-        for (SimdLevel level : levels)
-            if (std::strcmp(wanted, SimdLevelName(level)) == 0) return level;
-    }
-    return levels.back();
-}
 
 #endif  // HWY_ONCE

@@ -29,7 +29,3 @@ RowKernels KernelsFor(SimdLevel level);
 
 // "scalar", "sse4", "avx2", "avx512".
 const char* SimdLevelName(SimdLevel level);
-
-// The level named by TESSELUME_SIMD if it is set to one of the names above and the
-// machine has it, else the fastest the machine has.
-SimdLevel SimdLevelFromEnvironment();

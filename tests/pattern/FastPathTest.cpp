@@ -4,7 +4,9 @@
 
 #include <bit>
 #include <cstring>
+#include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "PatternTestSupport.h"
@@ -65,6 +67,52 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
             ASSERT_TRUE(SameBits(ft, wildT)) << SimdLevelName(level) << " trial " << trial;
         }
     }
+}
+
+// Selects the kernels' level and the thread count for the module's next renders.
+void UseFastPath(const char* level, int32_t threads) {
+    setenv("TESSELUME_SIMD", level, 1);
+    setenv("TESSELUME_THREADS", std::to_string(threads).c_str(), 1);
+}
+
+TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
+    // Random settings with every glue mode, on odd and even sizes, 8 and 16 bits, grey
+    // and RGB, with and without transparency, masks and selected rectangles: the
+    // reference (scalar, one thread) against every level with 1, 2 and 3 threads.
+    Renderer renderer;
+    std::mt19937 random(1717);
+    for (int32_t trial = 0; trial < 62; ++trial) {
+        Settings s = RandomSettings(random);
+        s.glue = 1 + trial;
+        const int32_t width = 1 + int32_t(random() % 70), height = 1 + int32_t(random() % 50);
+        const int32_t planes = trial % 3 == 0 ? 1 : 3, depth = trial % 2 == 0 ? 8 : 16;
+        filterhost::Image source = filterhost::Image::Make(width, height, planes, trial % 5 == 0, depth, 0);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                for (int32_t p = 0; p < source.Planes(); ++p) source.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
+        std::vector<uint8_t> mask;
+        std::optional<Rect> area;
+        if (trial % 4 == 1) {
+            for (int32_t i = 0; i < width * height; ++i) mask.push_back(uint8_t(random() % 3 == 0 ? 0 : random()));
+        } else if (trial % 4 == 2) {
+            const int32_t top = int32_t(random() % uint32_t(height)), left = int32_t(random() % uint32_t(width));
+            area = Rect{int16_t(top), int16_t(left), int16_t(top + 1 + random() % uint32_t(height - top)),
+                        int16_t(left + 1 + random() % uint32_t(width - left))};
+        }
+        filterhost::Image reference = source;
+        UseFastPath("scalar", 1);
+        renderer.Render(reference, s, mask, area);
+        for (SimdLevel level : AvailableSimdLevels())
+            for (int32_t threads = 1; threads <= 3; ++threads) {
+                filterhost::Image image = source;
+                UseFastPath(SimdLevelName(level), threads);
+                renderer.Render(image, s, mask, area);
+                ASSERT_EQ(image.samples, reference.samples)
+                    << "trial " << trial << " " << SimdLevelName(level) << " threads " << threads;
+            }
+    }
+    unsetenv("TESSELUME_SIMD");
+    unsetenv("TESSELUME_THREADS");
 }
 
 }  // namespace
