@@ -28,8 +28,16 @@ filterhost::Descriptor FactoryWithSmooth(bool smooth) {
     return tesselume::DescriptorOf(settings);
 }
 
+// Arguments: smooth (0 or 1), SIMD level (SimdLevel's number), threads.
 void RenderImage(benchmark::State& state) {
     const bool smooth = state.range(0) != 0;
+    const SimdLevel level = SimdLevel(state.range(1));
+    if (KernelsFor(level).level != level) {
+        state.SkipWithError("this machine lacks the level");
+        return;
+    }
+    setenv("TESSELUME_SIMD", SimdLevelName(level), 1);
+    setenv("TESSELUME_THREADS", std::to_string(state.range(2)).c_str(), 1);
     std::string error;
     auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
     if (!host) {
@@ -45,7 +53,8 @@ void RenderImage(benchmark::State& state) {
         benchmark::DoNotOptimize(image.samples.data());
     }
     state.counters["MP/s"] = benchmark::Counter(double(kSide) * kSide / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-    state.SetLabel(smooth ? "smooth on" : "smooth off");
+    state.SetLabel(std::string(smooth ? "smooth on, " : "smooth off, ") + SimdLevelName(level) + ", " +
+                   std::to_string(state.range(2)) + " threads");
 }
 
 void PatternRows(benchmark::State& state) {
@@ -75,6 +84,19 @@ void PatternRows(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(PatternRows)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
-BENCHMARK(RenderImage)->Arg(1)->Arg(0)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+// The reference first, then each level on one thread, then the fastest level on 2
+// and 3 threads; the same with smooth off. CPU time counts every thread.
+void RenderArguments(benchmark::internal::Benchmark* b) {
+    for (int64_t smooth : {1, 0}) {
+        for (int64_t level = 0; level <= 3; ++level) b->Args({smooth, level, 1});
+        for (int64_t threads : {2, 3}) b->Args({smooth, int64_t(AvailableSimdLevels().back()), threads});
+    }
+}
+BENCHMARK(RenderImage)
+    ->Apply(RenderArguments)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 BENCHMARK_MAIN();
