@@ -174,6 +174,7 @@ void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageForm
     plan.kernels = KernelsFor(level);
     BuildColourTables(settings, plan.tables);
     FillRamp(ramp, plan.tables);
+    CopyRampLevels(ramp, plan.rampLevels);
     plan.ramp = &ramp;
     plan.smooth = settings.smooth != 0;
     plan.glue = settings.glue;
@@ -217,7 +218,10 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
             const int32_t column = firstColumn + i;
             const bool held = column < state.historyLength;
             float above = held ? state.history[column] : -1.0f;
-            const IntRGBA colour = SmoothColour(*plan.ramp, t[i], state.prev, above);
+            // The scalar reference reads the ramp through the store's sampler.
+            const IntRGBA colour = plan.kernels.level == SimdLevel::scalar
+                                       ? SmoothColour(*plan.ramp, t[i], state.prev, above)
+                                       : SmoothColour(plan.rampLevels, t[i], state.prev, above);
             if (held) state.history[column] = above;
             red = colour.red, green = colour.green, blue = colour.blue;
         } else {

@@ -52,6 +52,7 @@ struct RenderPlan {
     RowKernels kernels;  // the pattern row kernels of the render's SIMD level
     ColourTables tables;
     const ImageStore* ramp;  // 256 x 1 colour ramp with reduced levels, read by smooth
+    RampLevels rampLevels;   // the ramp's levels as plain arrays, read by the fast path
     bool smooth;
     // Depth scaling: a table value v is v * multiplier * reciprocal on the scale
     // 0..1, with the class's alpha; channel[v] is that on the image's integer scale.
