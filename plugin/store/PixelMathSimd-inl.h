@@ -71,33 +71,37 @@ HWY_INLINE VD CosKernel(VD r) {
     return SetD(1.0) + z * (SetD(-0.5) + z * p);
 }
 
+// x reduced to r, |r| <= pi/4, and its quadrant 0..3, as Sin and Cos reduce it.
+HWY_INLINE VI Reduce(VF x, VD& r) {
+    VD k;
+    r = ReduceQuarterTurns(Widen(x), k);
+    return hn::And(IntegerBelow(k, 0x1p52), hn::Set(DI(), 3));
+}
+
+// The lanes whose quadrant has `bit` set.
+HWY_INLINE auto QuadrantHas(VI quadrant, int64_t bit) {
+    return hn::RebindMask(DD(), hn::TestBit(quadrant, hn::Set(DI(), bit)));
+}
+
+HWY_INLINE VD Negated(hn::Mask<DD> negative, VD v) { return hn::IfThenElse(negative, hn::Neg(v), v); }
+
 // Sin and cos of the same floats, sharing the reduction and both kernels.
 HWY_INLINE void SinCos(VF x, VF& sine, VF& cosine) {
-    const DI di;
-    VD k;
-    const VD r = ReduceQuarterTurns(Widen(x), k);
-    const VI quadrant = hn::And(IntegerBelow(k, 0x1p52), hn::Set(di, 3));
-    const auto odd = hn::RebindMask(DD(), hn::TestBit(quadrant, hn::Set(di, 1)));
-    const auto sineNegative = hn::RebindMask(DD(), hn::TestBit(quadrant, hn::Set(di, 2)));
-    // cos is negative in quadrants 1 and 2: where bit 0 and bit 1 differ.
-    const VI cosineSign = hn::Xor(quadrant, hn::ShiftLeft<1>(quadrant));
-    const auto cosineNegative = hn::RebindMask(DD(), hn::TestBit(cosineSign, hn::Set(di, 2)));
+    VD r;
+    const VI quadrant = Reduce(x, r);
+    const auto odd = QuadrantHas(quadrant, 1);
+    // cos is negative in quadrants 1 and 2, where bits 0 and 1 differ.
+    const auto cosineNegative = QuadrantHas(hn::Xor(quadrant, hn::ShiftLeft<1>(quadrant)), 2);
     const VD s = SinKernel(r), c = CosKernel(r);
-    const VD sinMagnitude = hn::IfThenElse(odd, c, s);
-    const VD cosMagnitude = hn::IfThenElse(odd, s, c);
-    sine = Narrow(hn::IfThenElse(sineNegative, hn::Neg(sinMagnitude), sinMagnitude));
-    cosine = Narrow(hn::IfThenElse(cosineNegative, hn::Neg(cosMagnitude), cosMagnitude));
+    sine = Narrow(Negated(QuadrantHas(quadrant, 2), hn::IfThenElse(odd, c, s)));
+    cosine = Narrow(Negated(cosineNegative, hn::IfThenElse(odd, s, c)));
 }
 
 HWY_INLINE VF Sin(VF x) {
-    const DI di;
-    VD k;
-    const VD r = ReduceQuarterTurns(Widen(x), k);
-    const VI quadrant = hn::And(IntegerBelow(k, 0x1p52), hn::Set(di, 3));
-    const auto odd = hn::RebindMask(DD(), hn::TestBit(quadrant, hn::Set(di, 1)));
-    const auto negative = hn::RebindMask(DD(), hn::TestBit(quadrant, hn::Set(di, 2)));
-    const VD magnitude = hn::IfThenElse(odd, CosKernel(r), SinKernel(r));
-    return Narrow(hn::IfThenElse(negative, hn::Neg(magnitude), magnitude));
+    VD r;
+    const VI quadrant = Reduce(x, r);
+    const VD magnitude = hn::IfThenElse(QuadrantHas(quadrant, 1), CosKernel(r), SinKernel(r));
+    return Narrow(Negated(QuadrantHas(quadrant, 2), magnitude));
 }
 
 HWY_INLINE VF Atan(VF x) {
@@ -115,7 +119,7 @@ HWY_INLINE VF Atan(VF x) {
     VD series = SetD(kTerms[15]);
     for (int n = 14; n >= 0; --n) series = SetD(kTerms[n]) + z * series;
     const VD result = base + w * series;
-    return Narrow(hn::IfThenElse(Widen(x) < hn::Zero(DD()), hn::Neg(result), result));
+    return Narrow(Negated(Widen(x) < hn::Zero(DD()), result));
 }
 
 HWY_INLINE VD LogPositive(VD x) {
