@@ -84,7 +84,7 @@ IntRGBA RowBilinear(const RampLevels& ramp, int32_t level, float fx) {
 }  // namespace
 
 void CopyRampLevels(const ImageStore& ramp, RampLevels& levels) {
-    levels.topLevel = ramp.tileCount == 0 ? -1 : ramp.topLevel;
+    levels.topLevel = ramp.tileCount == 0 ? -1 : std::min(ramp.topLevel, kRampLevels - 1);
     for (int32_t level = 0; level <= levels.topLevel; ++level) {
         levels.sampleWidth[level] = ramp.sampleWidth[level];
         levels.maxXf[level] = ramp.maxXf[level];

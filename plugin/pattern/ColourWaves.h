@@ -38,13 +38,14 @@ inline int32_t ColourIndex(float t) {
 }
 
 // The ramp's levels copied into plain arrays, so that the fast path's smooth lookup
-// reads them without the store's tile addressing.
+// reads them without the store's tile addressing. A 256-pixel ramp has 9 levels.
+constexpr int32_t kRampLevels = 9;
 struct RampLevels {
     int32_t topLevel;  // -1: the ramp holds no pixels
-    int32_t sampleWidth[kStoreLevels];
-    float maxXf[kStoreLevels];
-    int32_t maxX[kStoreLevels];
-    uint8_t rgb[kStoreLevels][256][3];
+    int32_t sampleWidth[kRampLevels];
+    float maxXf[kRampLevels];
+    int32_t maxX[kRampLevels];
+    uint8_t rgb[kRampLevels][256][3];
 };
 
 void CopyRampLevels(const ImageStore& ramp, RampLevels& levels);
