@@ -13,6 +13,7 @@
 #include <hwy/highway.h>
 
 #include <array>
+#include <bit>
 
 #include "store/PixelMath.h"
 #include "store/PixelMathSimd-inl.h"
@@ -103,10 +104,25 @@ HWY_INLINE VF Shape(VF value, float exponent) {
     return hn::IfThenElse(value == hn::Zero(df), value, shaped);
 }
 
-HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, VF y) {
+// The phase-scaled lanes: x * pi, and half that under weave.
+HWY_INLINE VF Phase(const FieldConstants& f, VF v) {
+    const VF phase = Narrow(Widen(v) * SetD(::kPi));
+    return f.weave ? phase * hn::Set(DF(), 0.5f) : phase;
+}
+
+// The sines of mixer k that depend on y alone: sin(a_k2 * y) and sin(a_k1 * y).
+struct YSines {
+    VF second, first;
+};
+
+HWY_INLINE YSines SinesOfY(const FieldConstants& f, int k, VF y) {
+    return {Sin(hn::Set(DF(), f.second[k]) * y), Sin(hn::Set(DF(), f.first[k]) * y)};
+}
+
+HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, const YSines& ys) {
     const DF df;
     const VF a1 = hn::Set(df, f.first[k]), a2 = hn::Set(df, f.second[k]);
-    const VF s1 = Sin(a2 * y), s2 = Sin(a1 * x), s3 = Sin(a2 * x), s4 = Sin(a1 * y);
+    const VF s1 = ys.second, s2 = Sin(a1 * x), s3 = Sin(a2 * x), s4 = ys.first;
     if (!f.weave) return Narrow(SetD(0.5) * Widen(s1 * s2 + s3 * s4));
     const VF quarter = hn::Set(df, 0.25f);
     if (k < 2) return quarter * (((s1 + s2) + s3) + s4);
@@ -115,15 +131,23 @@ HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, VF y) {
 
 void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int32_t count, float* t) {
     const DF df;
+    // Without a fold every point of a row has the same y (bit for bit): its sines are
+    // then the same in every lane and are taken once for the whole call.
+    bool sameY = count > 0;
+    for (int32_t i = 1; i < count && sameY; ++i) sameY = std::bit_cast<uint32_t>(y[i]) == std::bit_cast<uint32_t>(y[0]);
+    YSines rowSines[3];
+    if (sameY)
+        for (int k = 0; k < 3; ++k) rowSines[k] = SinesOfY(f, k, Phase(f, hn::Set(df, y[0])));
     const auto kernel = [&](int32_t, const std::array<VF, 2>& in, std::array<VF, 1>& out) {
-        VF px = Narrow(Widen(in[0]) * SetD(::kPi));
-        VF py = Narrow(Widen(in[1]) * SetD(::kPi));
-        if (f.weave) {
-            px = px * hn::Set(df, 0.5f);
-            py = py * hn::Set(df, 0.5f);
-        }
+        const VF px = Phase(f, in[0]), py = Phase(f, in[1]);
         VF term[3];
-        for (int k = 0; k < 3; ++k) term[k] = f.on[k] ? Shape(MixerTerm(f, k, px, py), f.sharpness[k]) : hn::Zero(df);
+        for (int k = 0; k < 3; ++k) {
+            if (!f.on[k]) {
+                term[k] = hn::Zero(df);
+                continue;
+            }
+            term[k] = Shape(MixerTerm(f, k, px, sameY ? rowSines[k] : SinesOfY(f, k, py)), f.sharpness[k]);
+        }
         VF sum = (term[1] * hn::Set(df, f.weight[1]) + term[0] * hn::Set(df, f.weight[0])) +
                  term[2] * hn::Set(df, f.weight[2]);
         sum = Narrow(Widen(sum) / SetD(3.0));
