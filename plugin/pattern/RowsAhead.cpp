@@ -92,8 +92,15 @@ const float* PatternRowsAhead::Row(int32_t row, int32_t length, int32_t count) {
     Slot& slot = slots[std::size_t(row) % slots.size()];
     if (row == next) {
         Compute(Claim(lock), lock);
-    } else {
-        finished.wait(lock, [&] { return slot.row == row && slot.ready; });
+        return slot.values.data();
+    }
+    // A worker has the row: rather than wait idle, compute rows further ahead.
+    while (!(slot.row == row && slot.ready)) {
+        if (CanClaim()) {
+            Compute(Claim(lock), lock);
+        } else {
+            finished.wait(lock);
+        }
     }
     return slot.values.data();
 }

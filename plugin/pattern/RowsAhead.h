@@ -3,8 +3,9 @@
 // A row's pattern values depend only on the settings and the geometry, never on the
 // image, so while the host's thread composites row r and talks to the host, workers
 // compute rows r+1, r+2, ... into a ring of row buffers. The host's thread asks for
-// rows in order; a row no worker has taken yet it computes itself, so one worker
-// thread and the caller together use two cores. Every value comes from the same row
+// rows in order; a row no worker has taken yet it computes itself, and while a
+// worker finishes the row it needs, it computes rows further ahead, so one worker
+// and the caller together keep two cores busy. Every value comes from the same row
 // kernels as the inline path, so the bytes do not depend on the thread count.
 //
 // Nothing here calls the host; workers touch only their row buffers and read the
