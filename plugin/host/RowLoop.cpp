@@ -295,8 +295,12 @@ void RenderRow(RunGlobals& globals) {
     }
     float* history = static_cast<float*>(globals.rowBuffer.data);
     SmoothState smooth{history, history ? globals.rowBufferBytes / 4 : 0, -1.0f};
-    const float* values = render.ahead ? render.ahead->Row(row, ends.rowLength, globals.loop.height) : nullptr;
-    RenderPlanRow(render.plan, row, ends, smooth, values);
+    if (render.ahead) {
+        const PatternOfRow ahead = render.ahead->Row(row, ends.rowLength, globals.loop.height, smooth);
+        RenderPlanRow(render.plan, row, ends, smooth, &ahead);
+    } else {
+        RenderPlanRow(render.plan, row, ends, smooth, nullptr);
+    }
 }
 
 void RenderFinish(RunGlobals& globals) {

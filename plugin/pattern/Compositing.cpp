@@ -233,14 +233,24 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
 }
 
 void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
-                   const float* values) {
+                   const PatternOfRow* ahead) {
     state.prev = -1.0f;
-    float chunk[kRowChunk];
+    if (ahead) {
+        // Smooth leaves each column holding the value of the pixel to its left.
+        const int32_t held = std::min(state.historyLength, ends.rowLength);
+        if (plan.smooth && held > 0) {
+            state.history[0] = -1.0f;
+            std::copy(ahead->values, ahead->values + (held - 1), state.history + 1);
+        }
+        for (int32_t first = 0; first < ends.rowLength; first += kRowChunk)
+            CompositeColours(plan, ends, first, ahead->colours + first, std::min(kRowChunk, ends.rowLength - first));
+        return;
+    }
+    float t[kRowChunk];
     PatternColour colours[kRowChunk];
     for (int32_t first = 0; first < ends.rowLength; first += kRowChunk) {
         const int32_t count = std::min(kRowChunk, ends.rowLength - first);
-        const float* t = values ? values + first : chunk;
-        if (!values) PatternValues(plan, row, first, count, chunk);
+        PatternValues(plan, row, first, count, t);
         PatternColours(plan, t, first, count, state, colours);
         CompositeColours(plan, ends, first, colours, count);
     }

@@ -93,7 +93,13 @@ struct SmoothState {
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
                     PatternColour* colours);
 
-// Renders one row: (a) then (b) over the row's source and sink. `values`, when not
-// null, holds the row's pattern values computed ahead (RowsAhead.h).
+// A row's pattern computed ahead (RowsAhead.h): its values and their colours.
+struct PatternOfRow {
+    const float* values;
+    const PatternColour* colours;
+};
+
+// Renders one row: (a) then (b) over the row's source and sink. With `ahead` the
+// row's (a) is done already; the row buffer is brought to where (a) would leave it.
 void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
-                   const float* values);
+                   const PatternOfRow* ahead);
