@@ -232,16 +232,18 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
     }
 }
 
+void FollowRowBuffer(const RenderPlan& plan, const float* values, int32_t rowLength, SmoothState& state) {
+    const int32_t held = std::min(state.historyLength, rowLength);
+    if (!plan.smooth || held <= 0) return;
+    state.history[0] = -1.0f;
+    std::copy(values, values + (held - 1), state.history + 1);
+}
+
 void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
                    const PatternOfRow* ahead) {
     state.prev = -1.0f;
     if (ahead) {
-        // Smooth leaves each column holding the value of the pixel to its left.
-        const int32_t held = std::min(state.historyLength, ends.rowLength);
-        if (plan.smooth && held > 0) {
-            state.history[0] = -1.0f;
-            std::copy(ahead->values, ahead->values + (held - 1), state.history + 1);
-        }
+        FollowRowBuffer(plan, ahead->values, ends.rowLength, state);
         for (int32_t first = 0; first < ends.rowLength; first += kRowChunk)
             CompositeColours(plan, ends, first, ahead->colours + first, std::min(kRowChunk, ends.rowLength - first));
         return;

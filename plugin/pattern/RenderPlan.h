@@ -93,6 +93,10 @@ struct SmoothState {
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
                     PatternColour* colours);
 
+// Brings the row buffer to where PatternColours leaves it after a row of these
+// values: each column holds the value of the pixel to its left (-1 for the first).
+void FollowRowBuffer(const RenderPlan& plan, const float* values, int32_t rowLength, SmoothState& state);
+
 // A row's pattern computed ahead (RowsAhead.h): its values and their colours.
 struct PatternOfRow {
     const float* values;
@@ -100,6 +104,6 @@ struct PatternOfRow {
 };
 
 // Renders one row: (a) then (b) over the row's source and sink. With `ahead` the
-// row's (a) is done already; the row buffer is brought to where (a) would leave it.
+// row's (a) is done already and the row buffer follows it.
 void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
                    const PatternOfRow* ahead);

@@ -95,9 +95,10 @@ void PatternRowsAhead::Work() {
 PatternOfRow PatternRowsAhead::Row(int32_t row, int32_t length, int32_t count, const SmoothState& history) {
     std::unique_lock<std::mutex> lock(mutex);
     const bool same = started && length == rowLength && count == rowCount && history.historyLength == historyLength;
-    if (!same || row < current || row > next) {
-        // The first row, or rows out of order: let the rows in flight finish, then
-        // start the ring at this row from the row buffer as it is now.
+    if (!same || row != current + 1) {
+        // The first row, or rows out of order (the ring's rows follow each other):
+        // let the rows in flight finish, then start the ring at this row from the
+        // row buffer as it is now.
         restarting = true;
         finished.wait(lock, [this] { return busy == 0; });
         rowLength = length;

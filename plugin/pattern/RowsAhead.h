@@ -32,8 +32,8 @@ public:
 
     // The pattern of `row` (rowLength pixels) of a render of rowCount rows, smooth
     // following `history`. The pointers stay valid until the next call. Asking for a
-    // row other than the next one, or with another length, starts the ring afresh
-    // from that row, from the history as it is then.
+    // row other than the one after the last, or with another length, starts the ring
+    // afresh from that row, from the history as it is then.
     PatternOfRow Row(int32_t row, int32_t rowLength, int32_t rowCount, const SmoothState& history);
 
 private:

@@ -2,6 +2,7 @@
 // give the reference's bits, kernel by kernel and through whole renders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -11,6 +12,7 @@
 
 #include "PatternTestSupport.h"
 #include "pattern/RowKernels.h"
+#include "pattern/RowsAhead.h"
 #include "settings/Parameters.h"
 
 namespace {
@@ -113,6 +115,45 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
     }
     unsetenv("TESSELUME_SIMD");
     unsetenv("TESSELUME_THREADS");
+}
+
+TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
+    // Rows asked for out of order restart the ring from the row buffer as the rows
+    // before left it; every row's values and colours must still be the reference's.
+    Settings s = Factory();
+    s.smooth = 1;
+    const int32_t width = 300, height = 40;
+    ImageStore ramp;
+    InitialiseImage(&ramp, nullptr);
+    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    RenderPlan plan;
+    BuildRenderPlan(s, Rect{0, 0, int16_t(height), int16_t(width)}, ImageFormat{}, AvailableSimdLevels().back(), ramp,
+                    plan);
+    std::vector<float> expectedBuffer(width + 4, -1.0f), buffer(width + 4, -1.0f);
+    SmoothState expectedState{expectedBuffer.data(), int32_t(expectedBuffer.size()), -1.0f};
+    SmoothState state{buffer.data(), int32_t(buffer.size()), -1.0f};
+    std::unique_ptr<PatternRowsAhead> ahead = PatternRowsAhead::Start(3, plan);
+    ASSERT_TRUE(ahead);
+    for (int32_t row : {0, 1, 2, 3, 9, 10, 11, 5, 6, 30, 31, 32, 33}) {
+        std::vector<float> values(width);
+        std::vector<PatternColour> colours(width);
+        expectedState.prev = -1.0f;
+        for (int32_t first = 0; first < width; first += kRowChunk) {
+            const int32_t count = std::min(kRowChunk, width - first);
+            PatternValues(plan, row, first, count, values.data() + first);
+            PatternColours(plan, values.data() + first, first, count, expectedState, colours.data() + first);
+        }
+        const PatternOfRow got = ahead->Row(row, width, height, state);
+        for (int32_t x = 0; x < width; ++x) {
+            ASSERT_EQ(std::bit_cast<uint32_t>(got.values[x]), std::bit_cast<uint32_t>(values[std::size_t(x)]));
+            ASSERT_EQ(got.colours[x].red, colours[std::size_t(x)].red) << "row " << row << " column " << x;
+            ASSERT_EQ(got.colours[x].green, colours[std::size_t(x)].green);
+            ASSERT_EQ(got.colours[x].blue, colours[std::size_t(x)].blue);
+        }
+        FollowRowBuffer(plan, got.values, width, state);
+    }
+    ahead.reset();
+    ReleaseImage(&ramp);
 }
 
 }  // namespace
