@@ -151,6 +151,7 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
             ASSERT_EQ(got.colours[x].blue, colours[std::size_t(x)].blue);
         }
         FollowRowBuffer(plan, got.values, width, state);
+        ASSERT_EQ(std::memcmp(buffer.data(), expectedBuffer.data(), buffer.size() * sizeof(float)), 0) << "row " << row;
     }
     ahead.reset();
     ReleaseImage(&ramp);
