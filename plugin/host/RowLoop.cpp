@@ -117,7 +117,6 @@ void StopWorkers(RenderState& render) {
     render.ahead = nullptr;
 }
 
-
 // Reports progress on the first row and then about every 32nd.
 void ReportProgress(RunGlobals& globals) {
     FilterRecord& record = *globals.filterRecord;
