@@ -116,18 +116,25 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
     served.bytes.resize(std::size_t(width) * std::size_t(height) * std::size_t(planes) * std::size_t(BytesPerSample()));
     bool outside = false;
     std::size_t at = 0;
+    const auto put = [&](int32_t v) {
+        if (BytesPerSample() == 1) {
+            served.bytes[at++] = uint8_t(v);
+        } else {
+            const uint16_t w = uint16_t(v);
+            std::memcpy(&served.bytes[at], &w, 2);
+            at += 2;
+        }
+    };
     for (int32_t y = rect.top; y < rect.bottom; ++y)
-        for (int32_t x = rect.left; x < rect.right; ++x)
-            for (int32_t p = lo; p <= hi; ++p) {
-                const int32_t v = ReducedSample(original, x, y, p, rate, padding, outside);
-                if (BytesPerSample() == 1) {
-                    served.bytes[at++] = uint8_t(v);
-                } else {
-                    const uint16_t w = uint16_t(v);
-                    std::memcpy(&served.bytes[at], &w, 2);
-                    at += 2;
-                }
+        for (int32_t x = rect.left; x < rect.right; ++x) {
+            // At rate 1 a pixel inside the image is its own mean: copy it.
+            if (rate == 1 && x >= 0 && y >= 0 && x < original.width && y < original.height) {
+                const uint16_t* pixel = &original.At(x, y, 0);
+                for (int32_t p = lo; p <= hi; ++p) put(pixel[p]);
+                continue;
             }
+            for (int32_t p = lo; p <= hi; ++p) put(ReducedSample(original, x, y, p, rate, padding, outside));
+        }
     if (outside) served.bytes.clear();
 }
 
@@ -153,10 +160,13 @@ void Host::State::Commit() {
     const int32_t transparencyPlane = image->transparency ? image->colourPlanes : -1;
     std::size_t at = 0;
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y)
-        for (int32_t x = o.rect.left; x < o.rect.right; ++x)
+        for (int32_t x = o.rect.left; x < o.rect.right; ++x) {
+            const bool inside = x >= 0 && y >= 0 && x < image->width && y < image->height;
+            const int32_t m = !inside || job.mask.empty() || !job.blendSelection
+                                  ? 255
+                                  : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
             for (int32_t p = o.loPlane; p <= o.hiPlane; ++p, at += std::size_t(BytesPerSample())) {
-                if (x < 0 || y < 0 || x >= image->width || y >= image->height) continue;
-                if (p == transparencyPlane && job.protectTransparency) continue;
+                if (!inside || (p == transparencyPlane && job.protectTransparency)) continue;
                 int32_t filtered;
                 if (BytesPerSample() == 1) {
                     filtered = o.bytes[at];
@@ -165,10 +175,17 @@ void Host::State::Commit() {
                     std::memcpy(&w, &o.bytes[at], 2);
                     filtered = w;
                 }
+                // A full or empty selection takes one side whole, as the blend would.
                 const int32_t before = original.At(x, y, p);
-                const int32_t m = job.mask.empty() || !job.blendSelection ? 255 : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
-                image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
+                if (m == 255) {
+                    image->At(x, y, p) = uint16_t(filtered);
+                } else if (m == 0) {
+                    image->At(x, y, p) = uint16_t(before);
+                } else {
+                    image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
+                }
             }
+        }
 }
 
 namespace {
