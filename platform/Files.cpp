@@ -2,8 +2,13 @@
 #include "platform/Files.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -60,6 +65,52 @@ bool TruncateHere(FileHandle file) {
 
 void CloseFile(FileHandle file) {
     if (file != kNoFile) ::close(file);
+}
+
+FileHandle LockExclusively(const char* path) {
+    const int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return kNoFile;
+    // Holders keep the lock for a few file operations; 200 tries 5 ms apart outlast them.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        const timespec pause{0, 5'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+    ::close(fd);
+    return kNoFile;
+}
+
+PendingFile::~PendingFile() {
+    if (!tempPath.empty()) ::unlink(tempPath.c_str());
+}
+
+bool PendingFile::Open(const std::string& targetPath, std::string& error) {
+    target = targetPath;
+    const std::filesystem::path path(targetPath);
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    // mkstemp makes the file private; give it the permissions a new file would get.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    tempPath = pattern;
+    return true;
+}
+
+bool PendingFile::Commit(std::string& error) {
+    if (std::rename(tempPath.c_str(), target.c_str()) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    tempPath.clear();
+    return true;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -25,5 +26,30 @@ bool WriteBytes(FileHandle file, const void* data, std::size_t size);
 // Cuts the file at its current position.
 bool TruncateHere(FileHandle file);
 void CloseFile(FileHandle file);
+
+// Takes an exclusive lock on the file at path (created when absent) for a short
+// piece of work shared by processes, such as a read-change-write of a small file.
+// Waits at most about a second for another holder; kNoFile when refused. Closing
+// the handle releases the lock.
+FileHandle LockExclusively(const char* path);
+
+// A file that appears whole or not at all: written under a temporary name in the
+// target's folder and renamed over the target by Commit. A reader that opened the
+// old file keeps reading the old bytes, and of two writers the later rename wins
+// whole. Removed when not committed.
+class PendingFile {
+public:
+    PendingFile() = default;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile();
+
+    bool Open(const std::string& target, std::string& error);
+    const std::string& TempPath() const { return tempPath; }
+    bool Commit(std::string& error);
+
+private:
+    std::string target, tempPath;
+};
 
 }  // namespace platform

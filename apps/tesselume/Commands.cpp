@@ -24,6 +24,7 @@
 #include "ParameterNames.h"
 #include "PresetFiles.h"
 #include "Progress.h"
+#include "platform/Files.h"
 
 namespace tesselume {
 
@@ -312,7 +313,7 @@ Failure ReadSelection(const CommandLine& line, const filterhost::Image& image, f
 // ---- Writing ----
 
 Failure WriteWhole(const std::string& path, const std::function<bool(const std::string&, std::string&)>& write) {
-    PendingFile pending;
+    platform::PendingFile pending;
     std::string error;
     if (!pending.Open(path, error) || !write(pending.TempPath(), error))
         return Fault("cannot write " + path + ": " + error);

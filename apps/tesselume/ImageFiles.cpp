@@ -1,5 +1,5 @@
 // PNG (libpng), JPEG (libjpeg) and TIFF (libtiff) reading and writing for the
-// command line, and the whole-or-nothing output file.
+// command line.
 #include "ImageFiles.h"
 
 #include <algorithm>
@@ -534,38 +534,6 @@ bool WriteImageFile(const std::string& path, FileFormat format, const ImageFile&
         error = std::strerror(errno);
         return false;
     }
-    return true;
-}
-
-PendingFile::~PendingFile() {
-    if (!tempPath.empty()) ::unlink(tempPath.c_str());
-}
-
-bool PendingFile::Open(const std::string& targetPath, std::string& error) {
-    target = targetPath;
-    const std::filesystem::path path(targetPath);
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    // mkstemp makes the file private; give it the permissions a new file would get.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    tempPath = pattern;
-    return true;
-}
-
-bool PendingFile::Commit(std::string& error) {
-    if (std::rename(tempPath.c_str(), target.c_str()) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    tempPath.clear();
     return true;
 }
 

@@ -45,21 +45,4 @@ bool ReadImageFile(const std::string& path, ImageFile& file, std::string& error)
 // holds neither 16 bits nor transparency; such images are refused, not degraded.
 bool WriteImageFile(const std::string& path, FileFormat format, const ImageFile& file, std::string& error);
 
-// A file that appears whole or not at all: written under a temporary name in the
-// target's folder and renamed over the target by Commit. Removed when not committed.
-class PendingFile {
-public:
-    PendingFile() = default;
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile();
-
-    bool Open(const std::string& target, std::string& error);
-    const std::string& TempPath() const { return tempPath; }
-    bool Commit(std::string& error);
-
-private:
-    std::string target, tempPath;
-};
-
 }  // namespace tesselume

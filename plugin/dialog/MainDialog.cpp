@@ -366,6 +366,7 @@ bool RunMainDialog(const DialogHost& host, Settings& settings) {
     dialog.host = host;
     dialog.settings = &settings;
     const intptr_t code = RunModuleDialog("DISSOLVESANSPARAM", MainDialogProc, reinterpret_cast<intptr_t>(&dialog));
+    ReleaseMemoryDots(dialog);
     if (code == controlid::kOk) return true;
     // A dialog that could not open, or that ended another way, leaves the settings
     // as they were.

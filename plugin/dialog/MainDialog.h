@@ -23,17 +23,22 @@
 #include "dialog/MemoryDots.h"
 #include "dialog/Preview.h"
 #include "platform/ui/Dialog.h"
+#include "settings/RandomSource.h"
 #include "settings/StoredState.h"
 
 struct FilterRecord;
 struct ImageStore;
+struct WeightTable;
 
 // What the dialog needs of the run that opened it: the host's record (its window),
-// the undo slots (null without a work block) and the settings thumbnail.
+// the undo slots and the memory dots' pinned flags (null without a work block), the
+// settings thumbnail and the weights the run's store images sample with.
 struct DialogHost {
     const FilterRecord* filterRecord = nullptr;
     UndoSlots* undo = nullptr;
     ImageStore* thumbnail = nullptr;
+    MemoryDotPins* memoryDots = nullptr;
+    const WeightTable* weights = nullptr;
 };
 struct Settings;
 
@@ -60,6 +65,7 @@ struct MainDialog {
     std::map<int, ui::Bitmap> bitmaps;  // painting resources, by resource id
     PreviewState preview;
     MemoryDotsState dots;
+    RandomSource random = {ClockSeed()};  // the dice's, seeded as the dialog opens
 };
 
 // Runs the dialog over the host's window with these settings. True when the

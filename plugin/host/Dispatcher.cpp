@@ -90,9 +90,10 @@ void DoStart(RunGlobals& globals) {
         return;
     }
     if (settings.showDialog) {
-        UndoSlots& undo = Work(globals).undo;
-        TakeUndoSnapshot(undo, settings, globals.thumbnail, true);
-        const bool confirmed = RunMainDialog(DialogHost{globals.filterRecord, &undo, globals.thumbnail}, settings);
+        WorkBlock& work = Work(globals);
+        TakeUndoSnapshot(work.undo, settings, globals.thumbnail, true);
+        const bool confirmed = RunMainDialog(
+            DialogHost{globals.filterRecord, &work.undo, globals.thumbnail, &work.memoryDots, &work.weights}, settings);
         settings.showDialog = 0;
         if (!confirmed || CurrentResult() != noErr) {
             AbandonStart(globals);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/StateFolder.h"
 #include "store/FileLayer.h"
@@ -13,12 +14,47 @@ namespace {
 
 constexpr char kCachedSettingsName[] = "Tesselume cached settings C";
 constexpr char kMemoryDotMapName[] = "Tesselume memdot map 3";
+constexpr char kMemoryDotMapLockName[] = "Tesselume memdot map 3 lock";
 constexpr std::int32_t kMapVersion = 190;
 
 bool UndoPath(int slot, char (&path)[kPathCapacity]) {
     char name[32];
     std::snprintf(name, sizeof name, "Tesselume undo %d", slot);
     return TempFilePath(name, path);
+}
+
+// Writes a presets file whole or not at all, so that another run of the filter
+// reading the same state file meanwhile sees the old file or the new one.
+OSErr SaveStateFile(const Settings& settings, const ImageStore* thumbnail, const char* path) {
+    platform::PendingFile pending;
+    std::string error;
+    if (!path[0] || !pending.Open(path, error)) return kOpenErr;
+    OSErr result = SaveSettingsFile(settings, thumbnail, pending.TempPath().c_str());
+    if (result == noErr && !pending.Commit(error)) result = writErr;
+    return result;
+}
+
+// Reads a presets file all or nothing: a file that cannot be read to its end (cut
+// short by a crash, say) leaves the settings as they were rather than half-loaded.
+OSErr LoadStateFile(Settings& settings, ImageStore* thumbnail, const char* path) {
+    Settings read = settings;
+    bool thumbnailRead = false;
+    const OSErr result = LoadSettingsFile(read, thumbnail, path, PresetsRead::everything, thumbnailRead);
+    if (result == noErr) settings = read;
+    return result;
+}
+
+// The 25 pinned flags of a map file, all or none.
+OSErr ReadMap(const char* path, std::int32_t (&pinned)[kMemoryDotCount]) {
+    platform::FileHandle file;
+    OSErr result = OpenFileForReading(path, file);
+    if (result != noErr) return result;
+    std::int32_t version = 0, values[kMemoryDotCount];
+    result = ReadInt32(file, version);
+    for (int i = 0; i < kMemoryDotCount && result == noErr; ++i) result = ReadInt32(file, values[i]);
+    CloseFile(file);
+    if (result == noErr) std::memcpy(pinned, values, sizeof values);
+    return result;
 }
 
 }  // namespace
@@ -47,38 +83,46 @@ void ApplySnapshot(const SettingsSnapshot& snapshot, Settings& settings) {
 OSErr SaveCachedSettings(const Settings& settings, const ImageStore* thumbnail) {
     char path[kPathCapacity];
     TempFilePath(kCachedSettingsName, path);
-    return SaveSettingsFile(settings, thumbnail, path);
+    return SaveStateFile(settings, thumbnail, path);
 }
 
 OSErr LoadCachedSettings(Settings& settings, ImageStore* thumbnail) {
     char path[kPathCapacity];
     TempFilePath(kCachedSettingsName, path);
-    bool thumbnailRead = false;
-    return LoadSettingsFile(settings, thumbnail, path, PresetsRead::everything, thumbnailRead);
+    return LoadStateFile(settings, thumbnail, path);
 }
 
-OSErr SaveMemoryDotMap(const MemoryDotPins& pins) {
-    char path[kPathCapacity];
-    TempFilePath(kMemoryDotMapName, path);
-    platform::FileHandle file;
-    OSErr result = OpenFileForWriting(path, file);
-    if (result != noErr) return result;
-    result = WriteInt32(file, kMapVersion);
-    for (int i = 0; i < kMemoryDotCount && result == noErr; ++i) result = WriteInt32(file, pins.pinned[i]);
-    CloseFile(file);
+OSErr SaveMemoryDotMap(MemoryDotPins& pins) {
+    char path[kPathCapacity], lockPath[kPathCapacity];
+    if (!TempFilePath(kMemoryDotMapName, path) || !TempFilePath(kMemoryDotMapLockName, lockPath)) return kOpenErr;
+    const platform::FileHandle lock = platform::LockExclusively(lockPath);
+    if (lock == platform::kNoFile) return kOpenErr;
+    // Another run may have pinned or freed dots since this one read the map: its
+    // flags stand for every dot this run left as it found it.
+    std::int32_t onDisk[kMemoryDotCount];
+    if (ReadMap(path, onDisk) == noErr)
+        for (int i = 0; i < kMemoryDotCount; ++i)
+            if (pins.pinned[i] == pins.loaded[i]) pins.pinned[i] = onDisk[i];
+    platform::PendingFile pending;
+    std::string error;
+    platform::FileHandle file = platform::kNoFile;
+    OSErr result = pending.Open(path, error) ? OpenFileForWriting(pending.TempPath().c_str(), file) : kOpenErr;
+    if (result == noErr) {
+        result = WriteInt32(file, kMapVersion);
+        for (int i = 0; i < kMemoryDotCount && result == noErr; ++i) result = WriteInt32(file, pins.pinned[i]);
+        CloseFile(file);
+    }
+    if (result == noErr && !pending.Commit(error)) result = writErr;
+    if (result == noErr) std::memcpy(pins.loaded, pins.pinned, sizeof pins.loaded);
+    platform::CloseFile(lock);
     return result;
 }
 
 OSErr LoadMemoryDotMap(MemoryDotPins& pins) {
     char path[kPathCapacity];
     TempFilePath(kMemoryDotMapName, path);
-    platform::FileHandle file;
-    OSErr result = OpenFileForReading(path, file);
-    if (result != noErr) return result;
-    std::int32_t version = 0;
-    result = ReadInt32(file, version);
-    for (int i = 0; i < kMemoryDotCount && result == noErr; ++i) result = ReadInt32(file, pins.pinned[i]);
-    CloseFile(file);
+    const OSErr result = ReadMap(path, pins.pinned);
+    if (result == noErr) std::memcpy(pins.loaded, pins.pinned, sizeof pins.loaded);
     return result;
 }
 
@@ -93,14 +137,22 @@ bool MemoryDotPath(int n, char (&path)[kPathCapacity]) {
 OSErr SaveMemoryDot(const Settings& settings, const ImageStore* thumbnail, int n) {
     char path[kPathCapacity];
     if (!MemoryDotPath(n, path)) return kOpenErr;
-    return SaveSettingsFile(settings, thumbnail, path);
+    return SaveStateFile(settings, thumbnail, path);
 }
 
 OSErr LoadMemoryDot(Settings& settings, ImageStore* thumbnail, int n) {
     char path[kPathCapacity];
     if (!MemoryDotPath(n, path)) return kOpenErr;
+    return LoadStateFile(settings, thumbnail, path);
+}
+
+bool MemoryDotReadable(int n) {
+    char path[kPathCapacity];
+    if (!MemoryDotPath(n, path)) return false;
+    // Without a thumbnail store the reader skips the picture, so this only reads.
+    Settings unused{};
     bool thumbnailRead = false;
-    return LoadSettingsFile(settings, thumbnail, path, PresetsRead::everything, thumbnailRead);
+    return LoadSettingsFile(unused, nullptr, path, PresetsRead::thumbnailOnly, thumbnailRead) == noErr;
 }
 
 bool LoadMemoryDotThumbnail(const char* path, ImageStore* image, int32_t size) {
@@ -126,7 +178,7 @@ void TakeUndoSnapshot(UndoSlots& undo, const Settings& settings, const ImageStor
     char path[kPathCapacity];
     // A slot claims its file only when the file was written, so that a stale file
     // of an earlier run is never taken for this snapshot.
-    if (withFile && UndoPath(undo.last, path)) slot.hasFile = SaveSettingsFile(settings, thumbnail, path) == noErr;
+    if (withFile && UndoPath(undo.last, path)) slot.hasFile = SaveStateFile(settings, thumbnail, path) == noErr;
     slot.valid = 1;
 }
 
@@ -136,8 +188,6 @@ void RestoreUndoSnapshot(UndoSlots& undo, Settings& settings, ImageStore* thumbn
     if (!slot.valid) return;
     ApplySnapshot(slot.snapshot, settings);
     char path[kPathCapacity];
-    bool thumbnailRead = false;
-    if (slot.hasFile && UndoPath(other, path))
-        LoadSettingsFile(settings, thumbnail, path, PresetsRead::everything, thumbnailRead);
+    if (slot.hasFile && UndoPath(other, path)) LoadStateFile(settings, thumbnail, path);
     undo.last = other;
 }

@@ -2,9 +2,10 @@
 // settings of the last accepted dialog, the memory dots and their map of pinned
 // flags, and the two undo snapshots. Every file but the map is a presets file.
 //
-// Loads that find no file, or a short one, leave the settings and the work block
-// as they were and return the file layer's code; callers may ignore it. A failed
-// write leaves a partial file, which a later load reads as a short one.
+// Loads that find no file, or one they cannot read to its end, leave the settings
+// and the work block as they were and return the file layer's code; callers may
+// ignore it. Every file is written whole under a temporary name and then renamed
+// into place, so two runs of the filter sharing the folder never see half a file.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,7 @@ struct UndoSlots {
 // The pinned flags of the 25 memory dots, kept in the work block.
 struct MemoryDotPins {
     std::int32_t pinned[kMemoryDotCount];
+    std::int32_t loaded[kMemoryDotCount];  // as last read from or written to the map
 };
 
 // The path of a file in the state folder. Paths that do not fit are refused, and
@@ -53,13 +55,18 @@ OSErr SaveCachedSettings(const Settings& settings, const ImageStore* thumbnail);
 // Reads everything, over the values the record already has (no factory reset).
 OSErr LoadCachedSettings(Settings& settings, ImageStore* thumbnail);
 
-// The map file: the value 190, then the 25 pinned flags.
-OSErr SaveMemoryDotMap(const MemoryDotPins& pins);
+// The map file: the value 190, then the 25 pinned flags. Saving merges under a
+// lock: dots whose flag this run changed take its flag, the others keep what the
+// map holds now (another run may have changed them); pins then holds the result.
+OSErr SaveMemoryDotMap(MemoryDotPins& pins);
+// Reads all 25 flags or, from a short or missing map, none.
 OSErr LoadMemoryDotMap(MemoryDotPins& pins);
 
 // Dot n (0..24) as a presets file; kOpenErr for any other n.
 OSErr SaveMemoryDot(const Settings& settings, const ImageStore* thumbnail, int n);
 OSErr LoadMemoryDot(Settings& settings, ImageStore* thumbnail, int n);
+// Whether dot n's file exists and reads to its end.
+bool MemoryDotReadable(int n);
 // Creates `image` (initialised by the caller) as a size x size colour image and
 // fills it with the thumbnail of the presets file at path. False, and the image
 // released, when the file holds none.

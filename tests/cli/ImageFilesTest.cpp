@@ -12,6 +12,7 @@
 
 #include "ImageFiles.h"
 #include "TestImages.h"
+#include "platform/Files.h"
 
 using namespace tesselume;
 
@@ -232,7 +233,7 @@ TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
     // Abandoned, then committed: the target is the old file, then the new one, never a third file.
     for (const bool commit : {false, true}) {
         {
-            PendingFile pending;
+            platform::PendingFile pending;
             ASSERT_TRUE(pending.Open(target, error)) << error;
             std::ofstream(pending.TempPath()) << "new";
             if (commit) {
@@ -242,7 +243,7 @@ TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
         EXPECT_EQ(clitest::FileContents(target), commit ? "new" : "old");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
-    PendingFile nowhere;
+    platform::PendingFile nowhere;
     EXPECT_FALSE(nowhere.Open(StatePath("no/such/folder/out.png"), error));
 }
 

@@ -2,6 +2,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -47,7 +49,7 @@ TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
 }
 
 TEST(StoredState, MemoryDotMapRoundTripsAndAShortMapChangesNothing) {
-    MemoryDotPins pins;
+    MemoryDotPins pins{};
     for (int i = 0; i < kMemoryDotCount; ++i) pins.pinned[i] = i % 3 == 0;
     ASSERT_EQ(SaveMemoryDotMap(pins), noErr);
     const std::vector<uint8_t> map = ReadAll(StatePath("Tesselume memdot map 3"));
@@ -68,6 +70,58 @@ TEST(StoredState, MemoryDotMapRoundTripsAndAShortMapChangesNothing) {
     char path[kPathCapacity];
     ASSERT_TRUE(MemoryDotPath(24, path));
     EXPECT_EQ(std::string(path), StatePath("Tesselume memory dot 24.q1r"));
+}
+
+// Two processes write the same dot, undo and map files as fast as they can while a
+// third reads them: no save is refused, and every read finds a whole file of one
+// writer, never a mixture.
+TEST(StoredState, ConcurrentRunsNeitherRefuseSavesNorSeeHalfFiles) {
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = ::fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            TestRun run;
+            MemoryDotPins pins{};
+            Settings settings{};
+            InitialiseSettings(settings, nullptr);
+            int failures = 0;
+            for (int i = 1; i <= 150; ++i) {
+                settings.zoom = settings.mixer1 = 1000 * (w + 1) + i;
+                FillThumbnail(run.thumbnail, w ? 200 : 30);
+                failures += SaveMemoryDot(settings, &run.thumbnail, 3) != noErr;
+                TakeUndoSnapshot(run.undo, settings, &run.thumbnail, true);
+                failures += !run.undo.slot[run.undo.last].hasFile;
+                for (std::int32_t& p : pins.pinned) p = i % 2;
+                failures += SaveMemoryDotMap(pins) != noErr;
+            }
+            ::_exit(failures ? 1 : 0);  // a reader or the other writer must never refuse a save
+        }
+    }
+    TestRun run;
+    int dotsRead = 0;
+    for (int live = 2; live > 0;) {
+        Settings settings{};
+        if (LoadMemoryDot(settings, &run.thumbnail, 3) == noErr) {
+            ++dotsRead;
+            ASSERT_EQ(settings.zoom, settings.mixer1);
+            IntRGBA corner;
+            getRGBA(100, 100, &run.thumbnail, 0, corner);
+            EXPECT_NEAR(corner.green, settings.zoom > 2000 ? 200 : 30, 8) << settings.zoom;
+        }
+        MemoryDotPins pins{};
+        if (LoadMemoryDotMap(pins) == noErr) {
+            for (int n = 1; n < kMemoryDotCount; ++n) ASSERT_EQ(pins.pinned[n], pins.pinned[0]);
+        }
+        int status = 0;
+        for (pid_t& writer : writers)
+            if (writer > 0 && ::waitpid(writer, &status, WNOHANG) == writer) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+                writer = 0;
+                --live;
+            }
+    }
+    EXPECT_GT(dotsRead, 0);
 }
 
 }  // namespace

@@ -22,26 +22,36 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs the program with args, its output and errors going to files.
-inline Outcome RunProgram(const std::vector<std::string>& args) {
+// Starts the program with args, its output and errors going to the files
+// <log>out.txt and <log>err.txt in the state folder. The child's id, or -1.
+inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& log = "std") {
     std::vector<char*> argv = {const_cast<char*>(TESSELUME_PROGRAM)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const std::string outPath = StatePath("stdout.txt"), errPath = StatePath("stderr.txt");
+    const std::string outPath = StatePath(log + "out.txt"), errPath = StatePath(log + "err.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    Outcome outcome;
-    if (posix_spawn(&pid, TESSELUME_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    if (posix_spawn(&pid, TESSELUME_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    outcome.out = FileContents(outPath);
-    outcome.err = FileContents(errPath);
+    return pid;
+}
+
+// Waits for a started program: its exit code, or 128 + the signal that ended it.
+inline int WaitProgram(pid_t pid) {
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs the program with args, its output and errors going to files.
+inline Outcome RunProgram(const std::vector<std::string>& args) {
+    Outcome outcome;
+    outcome.exitCode = WaitProgram(StartProgram(args));
+    outcome.out = FileContents(StatePath("stdout.txt"));
+    outcome.err = FileContents(StatePath("stderr.txt"));
     return outcome;
 }
 

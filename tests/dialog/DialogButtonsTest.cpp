@@ -1,0 +1,222 @@
+// Dice, resets, Factory, Undo and the memory dots through the real module: the
+// tesselume program runs the dialog headless from a script, and what it leaves
+// (presets saved from inside the dialog, --save-preset, the state folder, the
+// output image) is read back.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ImageFiles.h"
+#include "settings/Parameters.h"
+#include "settings/PresetsFile.h"
+#include "settings/StoredState.h"
+#include "store/ImageStore.h"
+#include "store/Resample.h"
+#include "support/RunProgram.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using testsupport::FileContents;
+std::string Here(const std::string& name) { return testsupport::StatePath(name); }
+
+// Starts the program with the dialog script; each run logs under its own name.
+pid_t Start(const std::vector<std::string>& args, const std::string& script, const std::string& log = "std") {
+    ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
+    // Read only by the sanitizer build's program: the font libraries its dialogs load
+    // keep a few blocks to the end (the about box alone shows them); the dots' and
+    // dice's own code is leak-checked in this process by the table tests.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    const pid_t pid = testsupport::StartProgram(args, log);
+    ::unsetenv("TESSELUME_UI_SCRIPT");
+    return pid;
+}
+using testsupport::WaitProgram;
+
+// A dialog run over a small canvas, confirmed by the script's last step.
+void RunDialog(const std::string& script, const std::string& output = "out.png",
+               const std::string& preset = "") {
+    std::vector<std::string> args = {"render", "-o", Here(output), "--size", "48x32", "--dialog"};
+    if (!preset.empty()) args.insert(args.end(), {"--save-preset", Here(preset)});
+    ASSERT_EQ(WaitProgram(Start(args, script)), 0) << script;
+}
+
+// Script steps that save the dialog's current settings as a preset, with no undo snapshot.
+std::string SaveAs(const std::string& name) { return "click #6; key Ctrl+A; type " + Here(name) + "; key Enter; "; }
+
+Settings Read(const std::string& path) {
+    Settings s{};
+    InitialiseSettings(s, nullptr);
+    bool thumbnailRead = false;
+    EXPECT_EQ(LoadSettingsFile(s, nullptr, path.c_str(), PresetsRead::everything, thumbnailRead), noErr) << path;
+    return s;
+}
+Settings ReadHere(const std::string& name) { return Read(Here(name)); }
+
+// The parameters that differ, each checked against its range on the way.
+std::set<std::string> Changed(const Settings& before, const Settings& after) {
+    std::set<std::string> names;
+    for (const ParameterInfo& p : kParameters) {
+        EXPECT_GE(after.*p.field, p.minimum) << p.name;
+        EXPECT_LE(after.*p.field, p.maximum) << p.name;
+        if (after.*p.field != before.*p.field) names.insert(std::string(p.name));
+    }
+    return names;
+}
+
+bool Within(const std::set<std::string>& changed, const std::set<std::string>& owned) {
+    return std::includes(owned.begin(), owned.end(), changed.begin(), changed.end());
+}
+
+const std::set<std::string> kDiceOwns = {
+    "amount 11", "amount 12", "amount 21", "amount 22", "amount 31", "amount 32", "mixer 1", "mixer 2",
+    "mixer 3", "sharpness 1", "sharpness 2", "sharpness 3", "invert 1", "invert 2", "invert 3", "zoom",
+    "sharpness", "smooth", "symmetry", "mirror", "weave", "glue"};
+const std::set<std::string> kPhases = {"red phase", "green phase", "blue phase"};
+const std::set<std::string> kShifts = {"red shift", "green shift", "blue shift",
+                                       "red amplitude", "green amplitude", "blue amplitude"};
+
+TEST(DialogButtons, DiceResetsFactoryAndUndoThroughTheModule) {
+    // A fresh state folder: the dialog opens with the factory settings.
+    RunDialog("click #69; " + SaveAs("dice") + "click #50; " + SaveAs("density") + "click #70; " +
+                  SaveAs("undo1") + "click #70; " + SaveAs("undo2") + "click #3");
+    Settings factory{};
+    InitialiseSettings(factory, nullptr);
+    const Settings dice = ReadHere("dice.q1r"), density = ReadHere("density.q1r");
+    const std::set<std::string> byDice = Changed(factory, dice);
+    EXPECT_FALSE(byDice.empty());
+    EXPECT_TRUE(Within(byDice, kDiceOwns));
+    EXPECT_TRUE(Within(Changed(dice, density), {"density"}));
+    EXPECT_LE(density.density, 25);
+    // Undo returns to before the last change; Undo again to before the first Undo.
+    EXPECT_TRUE(Changed(dice, ReadHere("undo1.q1r")).empty());
+    EXPECT_TRUE(Changed(density, ReadHere("undo2.q1r")).empty());
+
+    // The next run opens with the confirmed settings.
+    RunDialog("click #47; click #49; " + SaveAs("colours") + "click #48; click #7; " + SaveAs("reset") +
+                  "click #115; click #3",
+              "out.png", "factory.q1r");
+    const Settings colours = ReadHere("colours.q1r"), reset = ReadHere("reset.q1r");
+    const std::set<std::string> byColourDice = Changed(density, colours);
+    EXPECT_FALSE(byColourDice.empty());
+    std::set<std::string> colourGroups = kPhases;
+    colourGroups.insert(kShifts.begin(), kShifts.end());
+    EXPECT_TRUE(Within(byColourDice, colourGroups));
+    for (auto [shift, amplitude] : {std::pair{colours.redShift, colours.redAmplitude},
+                                    {colours.greenShift, colours.greenAmplitude},
+                                    {colours.blueShift, colours.blueAmplitude}})
+        EXPECT_EQ(amplitude + std::abs(shift), 100);
+    EXPECT_TRUE(Within(Changed(colours, reset), colourGroups));
+    EXPECT_EQ(reset.redPhase | reset.greenPhase | reset.bluePhase | reset.redShift | reset.greenShift | reset.blueShift,
+              0);
+    EXPECT_EQ(reset.redAmplitude & reset.greenAmplitude & reset.blueAmplitude, 100);
+
+    // Factory: the values at file positions 2..33 and 36..39 of a factory presets file.
+    const std::vector<std::int32_t> expected = {33, 71, 97, 83, 6, 46, 192, 90, 120, 146, 109, 25, 1,  0,  1, 0,  0,
+                                                0,  1,  -58, 0, 100, 1, -7, 0, 100, 1, -90, 0, 100, 1, 1, 55, 1, 2, 1};
+    const Settings plain = ReadHere("factory.q1r");
+    std::vector<std::int32_t> got;
+    for (int position = 2; position <= 39; ++position)
+        for (const ParameterInfo& p : kParameters)
+            if (p.filePosition == position) got.push_back(plain.*p.field);
+    EXPECT_EQ(got, expected);
+}
+
+// Whether the extra dot's picture in a screenshot is the thumbnail of dot n's file,
+// read at 88 x 88 as the dialog reads it.
+bool ShowsDot(const std::string& screenshot, int n) {
+    tesselume::ImageFile shot;
+    std::string error;
+    EXPECT_TRUE(tesselume::ReadImageFile(screenshot, shot, error)) << error;
+    static WeightTable weights;
+    BuildWeightTable(weights);
+    ImageStore picture;
+    InitialiseImage(&picture, &weights);
+    char path[kPathCapacity];
+    MemoryDotPath(n, path);
+    if (!LoadMemoryDotThumbnail(path, &picture, 88)) return false;
+    int worst = 0;
+    // The extra dot sits at (325, 506); its picture 4 pixels in.
+    for (int y = 0; y < 88; ++y)
+        for (int x = 0; x < 88; ++x) {
+            IntRGBA p;
+            getRGBA(x, y, &picture, 0, p);
+            const int want[3] = {p.red, p.green, p.blue};
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(shot.image.At(329 + x, 510 + y, c)) - want[c]));
+        }
+    ReleaseImage(&picture);
+    return worst == 0;
+}
+
+TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
+    // Run 0 leaves random settings R0 cached; run 1 opens with R0 (auto-stored in the
+    // free dot 0), throws R1 into dot 4 (pinned) and ends on factory settings.
+    RunDialog("click #69; click #3", "out.png", "r0.q1r");
+    RunDialog("click #69; " + SaveAs("r1") + "click #125; click #115; click #3");
+    EXPECT_TRUE(Changed(ReadHere("r0.q1r"), Read(Here("Tesselume memory dot 0.q1r"))).empty());
+    MemoryDotPins pins{};
+    ASSERT_EQ(LoadMemoryDotMap(pins), noErr);
+    EXPECT_EQ(pins.pinned[4], 1);
+    EXPECT_EQ(pins.pinned[0], 0);
+
+    // Run 2, a new process: dot 4 is there with its thumbnail, shown on hover;
+    // recalling it and pressing OK renders what --preset of its file renders.
+    RunDialog("screenshot " + Here("before.png") + "; move #125; screenshot " + Here("hover.png") +
+                  "; click #125; click #3",
+              "recalled.png");
+    const std::string dot4 = Here("Tesselume memory dot 4.q1r");
+    EXPECT_TRUE(Changed(ReadHere("r1.q1r"), Read(dot4)).empty());
+    EXPECT_TRUE(ShowsDot(Here("before.png"), 0));  // the settings it opened with
+    EXPECT_TRUE(ShowsDot(Here("hover.png"), 4));
+    // The unpinned dot 0 was reused for the settings run 2 opened with (factory).
+    Settings factory{};
+    InitialiseSettings(factory, nullptr);
+    EXPECT_TRUE(Changed(factory, Read(Here("Tesselume memory dot 0.q1r"))).empty());
+
+    ASSERT_EQ(WaitProgram(Start({"render", "-o", Here("preset.png"), "--size", "48x32", "--preset", dot4}, "")), 0);
+    const std::string recalled = FileContents(Here("recalled.png")), preset = FileContents(Here("preset.png"));
+    EXPECT_FALSE(recalled.empty());
+    EXPECT_TRUE(recalled == preset);
+}
+
+TEST(DialogButtons, TwentyPairsOfConcurrentRunsLeaveEveryStateFileReadable) {
+    std::set<int> clicked;
+    for (int pair = 0; pair < 20; ++pair) {
+        pid_t runs[2];
+        for (int side = 0; side < 2; ++side) {
+            const int dot = 1 + (2 * pair + side) % 24;
+            clicked.insert(dot);
+            runs[side] = Start({"render", "-o", Here("pair" + std::to_string(side) + ".png"), "--size", "32x32",
+                                "--dialog"},
+                               "click #69; click #" + std::to_string(121 + dot) + "; click #49; click #3",
+                               "run" + std::to_string(side));
+        }
+        for (pid_t run : runs) ASSERT_EQ(WaitProgram(run), 0) << "pair " << pair;
+
+        MemoryDotPins pins{};
+        ASSERT_EQ(LoadMemoryDotMap(pins), noErr) << "pair " << pair;
+        // Each run kept the pins of the other, saved while it was open.
+        for (int dot : clicked) {
+            EXPECT_EQ(pins.pinned[dot], 1) << "pair " << pair << " dot " << dot;
+            EXPECT_TRUE(fs::exists(Here("Tesselume memory dot " + std::to_string(dot) + ".q1r"))) << dot;
+        }
+        for (const auto& entry : fs::directory_iterator(Here(""))) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_NE(name[0], '.') << "left behind: " << name;
+            if (name.rfind("Tesselume", 0) != 0 || name.find("map") != std::string::npos) continue;
+            Settings s{};
+            bool thumbnailRead = false;
+            EXPECT_EQ(LoadSettingsFile(s, nullptr, entry.path().c_str(), PresetsRead::everything, thumbnailRead), noErr)
+                << name;
+        }
+    }
+}
+
+}  // namespace
