@@ -124,23 +124,22 @@ void PollAbort(RunGlobals& globals) {
 
 }  // namespace
 
-void RenderBegin(RunGlobals& globals) {
-    FilterRecord& record = *globals.filterRecord;
+// Render start's set-up shared by the final run and the preview: tables, a row
+// buffer for rows of width pixels, the render context and the smooth history, and
+// the row counters. False when the row buffer cannot grow (the result is then set).
+bool StartRows(RunGlobals& globals, int32_t width) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
-    settings.previewPanX = settings.previewPanY = 0;
     BuildRenderTables(work);
     work.progressCounter = work.progressLast = work.abortCounter = 0;
-    record.filterRect = globals.savedFilterRect;
-    ComputeGeometry(globals);
 
-    const int32_t needed = 4 * ((record.inRect.right - record.inRect.left) + 4);
+    const int32_t needed = 4 * (width + 4);
     if (needed > globals.rowBufferBytes) {
         ReleaseBuffer(globals.rowBuffer);
         globals.rowBufferBytes = 0;
         if (AllocateBuffer(needed, globals.rowBuffer) != noErr) {
             SetResult(userCanceledErr);
-            return;
+            return false;
         }
         globals.rowBufferBytes = needed;
     }
@@ -156,6 +155,15 @@ void RenderBegin(RunGlobals& globals) {
     loop.currentRow = 0;
     loop.progressTotal = loop.height + 1;
     loop.maskInUse = 1;
+    return true;
+}
+
+void RenderBegin(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    CurrentSettings()->previewPanX = CurrentSettings()->previewPanY = 0;
+    record.filterRect = globals.savedFilterRect;
+    ComputeGeometry(globals);
+    if (!StartRows(globals, record.inRect.right - record.inRect.left)) return;
     if (CurrentResult() != noErr) return;
     RequestRow(globals, 0);
     if (HostHasProc(record.advanceState)) SetResult(CallAdvanceState(&record));
@@ -242,4 +250,13 @@ void RenderAllRows(RunGlobals& globals) {
         }
         RenderOneRow(globals);
     }
+}
+
+void RenderDeliveredArea(RunGlobals& globals) {
+    const FilterRecord& record = *globals.filterRecord;
+    if (!StartRows(globals, globals.loop.width)) return;
+    if (CurrentResult() == noErr && HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) &&
+        record.inData)
+        RenderAllRows(globals);
+    RenderFinish(globals);
 }

@@ -52,3 +52,7 @@ void RenderOneRow(RunGlobals& globals);
 void DoContinue(RunGlobals& globals);
 // Renders every row of an area the host has already delivered whole (the preview).
 void RenderAllRows(RunGlobals& globals);
+// Renders an area the host has just delivered whole, whose bounds are already in
+// the row-loop state (the preview's window): render start's set-up, every row, then
+// render finish. The pan and the reduction in the settings are kept.
+void RenderDeliveredArea(RunGlobals& globals);

@@ -1,0 +1,312 @@
+// The live preview: its geometry, the host request for the visible window, the
+// render through the row loop, panning and the zoom buttons.
+#include "dialog/Preview.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "host/Globals.h"
+#include "host/HostUtil.h"
+#include "host/RowLoop.h"
+#include "pattern/Compositing.h"
+#include "settings/Settings.h"
+
+int32_t ReducedExtent(int32_t extent, int32_t scale) { return (extent + scale - 1) / scale; }
+
+int32_t FitScale(int32_t extentX, int32_t extentY, int32_t areaX, int32_t areaY) {
+    const auto axis = [](int32_t extent, int32_t area) {
+        return extent < 1 ? 1 : ReducedExtent(extent, std::max(1, std::min(extent, area)));
+    };
+    return std::max(axis(extentX, areaX), axis(extentY, areaY));
+}
+
+int32_t ClampPan(int32_t pan, int32_t extent, int32_t area, int32_t scale) {
+    const int32_t limit = std::max(0, (ReducedExtent(extent, scale) - area) * scale);
+    return std::clamp(pan, 0, limit);
+}
+
+int32_t RecentredPan(int32_t pan, int32_t extent, int32_t area, int32_t oldScale, int32_t newScale) {
+    // The window's extent in image pixels before and after, each no larger than the image.
+    const int32_t before = std::min(area, ReducedExtent(extent, oldScale)) * oldScale;
+    const int32_t after = std::min(area, ReducedExtent(extent, newScale)) * newScale;
+    return ClampPan(pan + before / 2 - after / 2, extent, area, newScale);
+}
+
+ZoomButtons ZoomButtonStates(int32_t scale, int32_t zoomLimit, bool reducedImages) {
+    ZoomButtons buttons{};
+    buttons.zoomOut = reducedImages && scale < zoomLimit;
+    buttons.zoomIn = reducedImages && scale >= 2;
+    buttons.zoomFull = reducedImages && !(zoomLimit == 1 && scale == 1);
+    std::snprintf(buttons.percent, sizeof buttons.percent, "%d%%", int(100 / std::max(1, scale)));
+    return buttons;
+}
+
+namespace {
+
+constexpr ui::Color kFrameColour = ui::Rgb(0, 0, 0);
+constexpr ui::Color kSurroundColour = ui::Rgb(255, 255, 255);
+
+enum CursorState : int32_t { kArrow = 0, kOpenHand = 1, kClosedHand = 2, kWait = 4 };
+
+// The image part of the preview area: control 5 shrunk by 2 pixels on every side.
+ui::Rect PreviewArea(ui::Window* window) {
+    const ui::Rect control = ui::ControlRect(window, kPreviewControl);
+    return {control.left + 2, control.top + 2, control.right - 2, control.bottom - 2};
+}
+
+struct Extent {
+    int32_t width, height;
+};
+
+Extent FilterExtent(const RunGlobals& globals) {
+    const Rect& r = globals.savedFilterRect;
+    return {std::max(0, r.right - r.left), std::max(0, r.bottom - r.top)};
+}
+
+void ShowCursorState(PreviewState& state, int32_t cursor) {
+    if (cursor == kArrow && state.cursor == kArrow) return;
+    state.cursor = cursor;
+    const ui::Cursor* shown = nullptr;
+    switch (cursor) {
+    case kOpenHand: shown = ui::LoadCursor(kOpenHandCursor); break;
+    case kClosedHand: shown = ui::LoadCursor(kClosedHandCursor); break;
+    case kWait: shown = ui::WaitCursor(); break;
+    default: break;
+    }
+    ui::SetCursor(shown ? shown : ui::ArrowCursor());
+}
+
+// Asks the host for the visible window at the current scale and pan: input, output
+// and mask at rate s, all planes, in reduced coordinates. The row loop's bounds
+// become the window's, so that the row renderer and the selection weight address it.
+OSErr RequestWindow(RunGlobals& globals, const Settings& settings, ui::Rect area) {
+    FilterRecord& record = *globals.filterRecord;
+    const Rect& filter = globals.savedFilterRect;
+    const Extent extent = FilterExtent(globals);
+    const int32_t s = settings.previewScale;
+    const int32_t left = settings.previewPanX / s, top = settings.previewPanY / s;
+    const int32_t width = std::max(0, std::min(area.Width(), ReducedExtent(extent.width, s) - left));
+    const int32_t height = std::max(0, std::min(area.Height(), ReducedExtent(extent.height, s) - top));
+
+    Rect window;
+    window.left = int16_t(filter.left / s + left);
+    window.top = int16_t(filter.top / s + top);
+    window.right = int16_t(window.left + width);
+    window.bottom = int16_t(window.top + height);
+    record.inRect = record.outRect = window;
+    record.maskRect = record.haveMask ? window : Rect{window.top, window.left, window.top, window.left};
+    record.inLoPlane = record.outLoPlane = 0;
+    record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
+    record.inputRate = record.maskRate = Fixed(s << 16);
+    record.inputPadding = record.outputPadding = record.maskPadding = plugInWantsEdgeReplication;
+
+    RowLoopState& loop = globals.loop;
+    loop.width = width;
+    loop.height = height;
+    loop.firstColumn = loop.firstRow = 0;
+    loop.lastColumn = width - 1;
+    loop.lastRow = height - 1;
+    loop.maskRows[0] = loop.inputRows[0] = 0;
+    loop.maskRows[1] = loop.inputRows[1] = height - 1;
+    loop.maskInUse = 1;
+    if (width == 0 || height == 0) return noErr;
+    return CallAdvanceState(&record);
+}
+
+// Where the window's top-left pixel lands: centred in the preview area.
+ui::Position WindowOrigin(const RunGlobals& globals, ui::Rect area) {
+    return {area.left + area.Width() / 2 - globals.loop.width / 2, area.top + area.Height() / 2 - globals.loop.height / 2};
+}
+
+// Hands the host's output buffer (the rendered window) to displayPixels onto the
+// dialog's surface. Deep samples are first reduced to 8 bits in a temporary buffer.
+// With erase, the rest of the preview area is filled white.
+void DisplayWindow(RunGlobals& globals, ui::Window* window, bool erase) {
+    FilterRecord& record = *globals.filterRecord;
+    const ui::Rect area = PreviewArea(window);
+    const int32_t width = globals.loop.width, height = globals.loop.height;
+    const ui::Position origin = WindowOrigin(globals, area);
+    const ui::Canvas canvas = ui::PaintCanvas(window).Clipped(area);
+    if (erase) {
+        const ui::Rect image{origin.x, origin.y, origin.x + width, origin.y + height};
+        ui::FillRect(canvas, {area.left, area.top, area.right, image.top}, kSurroundColour);
+        ui::FillRect(canvas, {area.left, image.bottom, area.right, area.bottom}, kSurroundColour);
+        ui::FillRect(canvas, {area.left, image.top, image.left, image.bottom}, kSurroundColour);
+        ui::FillRect(canvas, {image.right, image.top, area.right, image.bottom}, kSurroundColour);
+    }
+    if (!HostHasProc(record.displayPixels) || !record.outData || width <= 0 || height <= 0) return;
+
+    const int32_t planes = record.planes;
+    const DepthClass depth = DepthClassOf(record);
+    PSPixelMap map{};
+    map.version = 1;
+    map.bounds = VRect{0, 0, height, width};
+    map.imageMode = planes < 3 ? plugInModeGrayScale : plugInModeRGBColor;
+    map.colBytes = planes;
+    map.planeBytes = 1;
+    map.rowBytes = record.outRowBytes;
+    map.baseAddr = record.outData;
+    Buffer narrowed;
+    if (depth != DepthClass::bits8) {
+        map.rowBytes = width * planes;
+        if (AllocateBuffer(map.rowBytes * height, narrowed) != noErr) return;
+        auto* to = static_cast<uint8_t*>(narrowed.data);
+        for (int32_t y = 0; y < height; ++y) {
+            const auto* from = static_cast<const uint8_t*>(record.outData) + std::ptrdiff_t(y) * record.outRowBytes;
+            for (int32_t i = 0; i < width * planes; ++i, ++to) {
+                if (depth == DepthClass::bits16) {
+                    uint16_t v;
+                    std::memcpy(&v, from + 2 * i, 2);
+                    *to = uint8_t(std::min(v >> 7, 255));
+                } else {
+                    float v;
+                    std::memcpy(&v, from + 4 * i, 4);
+                    *to = uint8_t(std::clamp(v, 0.0f, 1.0f) * 255.0f);
+                }
+            }
+        }
+        map.baseAddr = narrowed.data;
+    }
+    PIDrawSurface surface = canvas.AsDrawSurface();
+    const VRect source = map.bounds;
+    record.displayPixels(&map, &source, origin.y, origin.x, &surface);
+    ReleaseBuffer(narrowed);
+}
+
+// Requests the window, renders it through the row loop and draws it.
+OSErr Render(PreviewState& state, ui::Window* window) {
+    RunGlobals& globals = *CurrentGlobals();
+    const Settings& settings = *CurrentSettings();
+    FilterRecord& record = *globals.filterRecord;
+    const int32_t cursor = state.cursor;
+    ShowCursorState(state, kWait);
+    ++state.refreshes;
+    state.shown = false;
+    OSErr error = noErr;
+    if (HostHasProc(record.advanceState) && HostHasProc(record.displayPixels)) {
+        error = RequestWindow(globals, settings, PreviewArea(window));
+        if (error == noErr) {
+            RenderDeliveredArea(globals);
+            state.shown = CurrentResult() == noErr;
+            state.sourceOnly = false;
+        }
+    }
+    if (state.shown) DisplayWindow(globals, window, true);
+    ShowCursorState(state, cursor == kWait ? kArrow : cursor);
+    return error;
+}
+
+bool OnPreview(ui::Window* window, int x, int y) { return ui::ControlRect(window, kPreviewControl).Contains(x, y); }
+
+}  // namespace
+
+OSErr PreparePreview(PreviewState& state, ui::Window* window) {
+    const RunGlobals& globals = *CurrentGlobals();
+    const FilterRecord& record = *globals.filterRecord;
+    Settings& settings = *CurrentSettings();
+    state = PreviewState{};
+    state.reducedImages = HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) &&
+                          record.samplingSupport != hostDoesNotSupportSampling;
+    const ui::Rect area = PreviewArea(window);
+    const Extent extent = FilterExtent(globals);
+    state.fitScale = state.reducedImages ? FitScale(extent.width, extent.height, area.Width(), area.Height()) : 1;
+    state.zoomLimit = state.fitScale;
+    settings.previewScale = state.fitScale;
+    settings.previewPanX = settings.previewPanY = 0;
+    state.buttons = ZoomButtonStates(settings.previewScale, state.zoomLimit, state.reducedImages);
+    return Render(state, window);
+}
+
+void RefreshPreview(PreviewState& state, ui::Window* window) {
+    const OSErr error = Render(state, window);
+    if (error != noErr) SetResult(error);
+}
+
+void DrawPreview(PreviewState& state, ui::Window* window) {
+    const ui::Rect area = PreviewArea(window);
+    ui::FrameRect(ui::PaintCanvas(window), {area.left - 1, area.top - 1, area.right + 1, area.bottom + 1}, kFrameColour);
+    if (state.shown) DisplayWindow(*CurrentGlobals(), window, !state.sourceOnly);
+}
+
+bool PreviewZoomClick(PreviewState& state, ui::Window* window, int id) {
+    if (id != kZoomInButton && id != kZoomOutButton && id != kZoomFullButton) return false;
+    if (!state.reducedImages) return false;
+    Settings& settings = *CurrentSettings();
+    const int32_t s = settings.previewScale;
+    int32_t next = s;
+    if (id == kZoomOutButton && s < state.zoomLimit) next = s + 1;
+    if (id == kZoomInButton && s > 1) next = s - 1;
+    if (id == kZoomFullButton) next = 1;
+    if (next == s) return false;
+
+    const ui::Rect area = PreviewArea(window);
+    const Extent extent = FilterExtent(*CurrentGlobals());
+    settings.previewPanX = RecentredPan(settings.previewPanX, extent.width, area.Width(), s, next);
+    settings.previewPanY = RecentredPan(settings.previewPanY, extent.height, area.Height(), s, next);
+    if (id == kZoomOutButton && next == state.zoomLimit) settings.previewPanX = settings.previewPanY = 0;
+    settings.previewScale = next;
+    RefreshPreview(state, window);
+    return true;
+}
+
+void UpdateZoomButtons(PreviewState& state, ui::Window* window) {
+    state.buttons = ZoomButtonStates(CurrentSettings()->previewScale, state.zoomLimit, state.reducedImages);
+    ui::EnableControl(window, kZoomInButton, state.buttons.zoomIn);
+    ui::EnableControl(window, kZoomOutButton, state.buttons.zoomOut);
+    ui::EnableControl(window, kZoomFullButton, state.buttons.zoomFull);
+    ui::SetControlText(window, kZoomFullButton, state.buttons.percent);
+    for (int id : {kZoomInButton, kZoomOutButton, kZoomFullButton}) ui::InvalidateControl(window, id);
+}
+
+bool PreviewPress(PreviewState& state, ui::Window* window, int x, int y) {
+    if (!OnPreview(window, x, y) || CurrentSettings()->previewScale == state.fitScale) return false;
+    ui::SetCapture(window);
+    state.panning = true;
+    state.lastX = x;
+    state.lastY = y;
+    ShowCursorState(state, kClosedHand);
+    return true;
+}
+
+void PreviewPanTo(PreviewState& state, ui::Window* window, int x, int y) {
+    if (!state.panning) return;
+    Settings& settings = *CurrentSettings();
+    RunGlobals& globals = *CurrentGlobals();
+    const int32_t s = settings.previewScale;
+    const int32_t dx = (x - state.lastX) * s, dy = (y - state.lastY) * s;
+    state.lastX = x;
+    state.lastY = y;
+    if (dx == 0 && dy == 0) return;
+    const ui::Rect area = PreviewArea(window);
+    const Extent extent = FilterExtent(globals);
+    settings.previewPanX = ClampPan(settings.previewPanX - dx, extent.width, area.Width(), s);
+    settings.previewPanY = ClampPan(settings.previewPanY - dy, extent.height, area.Height(), s);
+    const OSErr error = RequestWindow(globals, settings, area);
+    state.shown = false;
+    if (error != noErr) {
+        SetResult(error);
+        return;
+    }
+    // While dragging, the window shows the image itself; the pattern follows on release.
+    for (int32_t row = 0; row < globals.loop.height; ++row) RenderSourceRow(globals, settings, row);
+    state.shown = globals.filterRecord->outData != nullptr;
+    state.sourceOnly = true;
+    if (state.shown) DisplayWindow(globals, window, false);
+}
+
+void PreviewRelease(PreviewState& state, ui::Window* window) {
+    if (!state.panning) return;
+    state.panning = false;
+    ui::ReleaseCapture();
+    ShowCursorState(state, kOpenHand);
+    RefreshPreview(state, window);
+}
+
+bool PreviewHover(PreviewState& state, ui::Window* window, int x, int y) {
+    if (state.panning) return OnPreview(window, x, y);
+    const bool over = OnPreview(window, x, y);
+    const bool canPan = CurrentSettings()->previewScale != state.zoomLimit;
+    ShowCursorState(state, over && canPan ? kOpenHand : kArrow);
+    return over;
+}
