@@ -68,6 +68,8 @@ struct Host::State {
     Job job;
     RunReport report;
     Served in, out, mask;
+    int16_t selector = -1;         // the selector running now
+    bool continued = false;        // Continue has been called in this run
 
     int32_t BytesPerSample() const { return image->depth / 8; }
     void ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate, int16_t padding);
@@ -146,7 +148,9 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
 
 // Writes the output buffer back into the image through the selection: out = in +
 // (filtered - in) * mask / 255, rounded; protected transparency stays as it was.
-// Reduced output (a preview) is scratch and never committed.
+// Output asked for while Start runs is the dialog's preview, scratch like any
+// reduced output, except the last one: the first rows of the final run, which are
+// committed once Continue runs.
 void Host::State::Commit() {
     Served& o = out;
     if (o.bytes.empty() || o.rate != 1) return;
@@ -177,7 +181,7 @@ OSErr AdvanceState() {
     Host::State& s = *current;
     FilterRecord& r = s.record;
     ++s.report.advanceStateCalls;
-    s.Commit();
+    if (s.selector != filterSelectorStart) s.Commit();
     if (s.report.advanceStateCalls == s.options.advanceStateFailAt) return s.options.advanceStateFailure;
 
     const int32_t inRate = RateOf(r.inputRate), maskRate = RateOf(r.maskRate);
@@ -393,6 +397,7 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     }
     s.report = RunReport{};
     s.in = s.out = s.mask = Served{};
+    s.continued = false;
     suites::Buffers() = suites::BufferCounters{0, o.bufferFailAfter, 0};
 
     suites::FillHandleProcs(s.handleProcs, o.handleProcsVersion);
@@ -446,8 +451,11 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
 OSErr Host::Call(int16_t selector) {
     State& s = *state;
     current = &s;
+    s.selector = selector;
+    if (selector == filterSelectorContinue) s.continued = true;
     int16_t result = noErr;
     s.entry(selector, &s.record, &s.data, &result);
+    s.selector = -1;
     s.parameters = s.record.parameters;
     if (selector == filterSelectorPrepare) s.report.bufferSpace = s.record.bufferSpace;
     s.report.selectors.push_back(selector);
@@ -459,7 +467,7 @@ OSErr Host::Call(int16_t selector) {
 
 RunReport Host::End() {
     State& s = *state;
-    s.Commit();
+    if (s.continued) s.Commit();
     s.out = Served{};
     if (Handle recorded = s.descriptorParameters.descriptor) {
         if (!s.report.selectors.empty() && s.report.selectors.back() == filterSelectorFinish)
