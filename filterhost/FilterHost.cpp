@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "PIResources.h"
 #include "Suites.h"
@@ -40,6 +41,41 @@ struct Served {
     std::vector<uint8_t> bytes;
 };
 
+// The image reduced by rate: each pixel the rounded mean of its rate x rate block
+// (blocks at the right and bottom edges may be smaller).
+Image Reduce(const Image& image, int32_t rate) {
+    Image reduced = Image::Make((image.width + rate - 1) / rate, (image.height + rate - 1) / rate, image.colourPlanes,
+                                image.transparency, image.depth, 0);
+    const int32_t planes = image.Planes();
+    std::vector<uint32_t> sums(std::size_t(reduced.width) * std::size_t(planes));
+    for (int32_t ry = 0; ry < reduced.height; ++ry) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int32_t y0 = ry * rate, y1 = std::min(y0 + rate, image.height);
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint16_t* row = &image.samples[std::size_t(y) * std::size_t(image.width) * std::size_t(planes)];
+            for (int32_t x = 0; x < image.width; ++x)
+                for (int32_t p = 0; p < planes; ++p) sums[std::size_t(x / rate * planes + p)] += row[x * planes + p];
+        }
+        for (int32_t rx = 0; rx < reduced.width; ++rx) {
+            const uint32_t count = uint32_t((y1 - y0) * (std::min((rx + 1) * rate, image.width) - rx * rate));
+            for (int32_t p = 0; p < planes; ++p)
+                reduced.At(rx, ry, p) = uint16_t((sums[std::size_t(rx * planes + p)] + count / 2) / count);
+        }
+    }
+    return reduced;
+}
+
+// The value of plane p at pixel (x, y), or the padding rule outside the image.
+int32_t PaddedSample(const Image& image, int32_t x, int32_t y, int32_t plane, int16_t padding, bool& outside) {
+    if (x >= 0 && y >= 0 && x < image.width && y < image.height) return image.At(x, y, plane);
+    if (padding >= 0) return padding;
+    if (padding != plugInWantsEdgeReplication) {
+        outside = true;
+        return 0;
+    }
+    return image.At(std::clamp(x, 0, image.width - 1), std::clamp(y, 0, image.height - 1), plane);
+}
+
 }  // namespace
 
 struct Host::State {
@@ -68,10 +104,19 @@ struct Host::State {
     Job job;
     RunReport report;
     Served in, out, mask;
+    std::map<int32_t, Image> reducedImages, reducedSelections;  // by rate, made when first asked for
     int16_t selector = -1;         // the selector running now
     bool continued = false;        // Continue has been called in this run
 
     int32_t BytesPerSample() const { return image->depth / 8; }
+    // The image or the selection at a rate, reduced once per run and kept: a host
+    // holds reduced copies so that a preview's every refresh need not average anew.
+    const Image& AtRate(const Image& full, std::map<int32_t, Image>& cache, int32_t rate) {
+        if (rate == 1) return full;
+        auto found = cache.find(rate);
+        if (found == cache.end()) found = cache.emplace(rate, Reduce(full, rate)).first;
+        return found->second;
+    }
     void ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate, int16_t padding);
     void ServeMask(const Rect& rect, int32_t rate, int16_t padding);
     void Commit();
@@ -82,27 +127,6 @@ namespace {
 Host::State* current = nullptr;  // the callbacks' way back to the running host
 
 int32_t RateOf(Fixed rate) { return std::max(1, int32_t(rate >> 16)); }
-
-// The value of plane p at reduced pixel (x, y): the mean of its rate x rate block,
-// or the padding rule outside the image.
-int32_t ReducedSample(const Image& image, int32_t x, int32_t y, int32_t plane, int32_t rate, int16_t padding,
-                      bool& outside) {
-    const int32_t x0 = x * rate, y0 = y * rate;
-    if (x < 0 || y < 0 || x0 >= image.width || y0 >= image.height) {
-        if (padding >= 0) return padding;
-        if (padding != plugInWantsEdgeReplication) {
-            outside = true;
-            return 0;
-        }
-        const int32_t cx = std::clamp(x0, 0, image.width - 1), cy = std::clamp(y0, 0, image.height - 1);
-        return image.At(cx, cy, plane);
-    }
-    int64_t sum = 0;
-    int32_t count = 0;
-    for (int32_t yy = y0; yy < std::min(y0 + rate, image.height); ++yy)
-        for (int32_t xx = x0; xx < std::min(x0 + rate, image.width); ++xx, ++count) sum += image.At(xx, yy, plane);
-    return int32_t((sum + count / 2) / count);
-}
 
 }  // namespace
 
@@ -116,12 +140,13 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
     if (EmptyRect(rect) || hi < lo) return;
     const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top, planes = hi - lo + 1;
     served.bytes.resize(std::size_t(width) * std::size_t(height) * std::size_t(planes) * std::size_t(BytesPerSample()));
+    const Image& source = AtRate(original, reducedImages, rate);
     bool outside = false;
     std::size_t at = 0;
     for (int32_t y = rect.top; y < rect.bottom; ++y)
         for (int32_t x = rect.left; x < rect.right; ++x)
             for (int32_t p = lo; p <= hi; ++p) {
-                const int32_t v = ReducedSample(original, x, y, p, rate, padding, outside);
+                const int32_t v = PaddedSample(source, x, y, p, padding, outside);
                 if (BytesPerSample() == 1) {
                     served.bytes[at++] = uint8_t(v);
                 } else {
@@ -138,10 +163,11 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
     mask.rate = rate;
     mask.bytes.clear();
     if (EmptyRect(rect) || job.mask.empty()) return;
+    const Image& source = AtRate(selection, reducedSelections, rate);
     bool outside = false;
     for (int32_t y = rect.top; y < rect.bottom; ++y)
         for (int32_t x = rect.left; x < rect.right; ++x)
-            mask.bytes.push_back(uint8_t(ReducedSample(selection, x, y, 0, rate, padding, outside)));
+            mask.bytes.push_back(uint8_t(PaddedSample(source, x, y, 0, padding, outside)));
     if (outside) mask.bytes.clear();
     report.maskRects.push_back(rect);
 }
@@ -398,6 +424,8 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     s.report = RunReport{};
     s.in = s.out = s.mask = Served{};
     s.continued = false;
+    s.reducedImages.clear();
+    s.reducedSelections.clear();
     suites::Buffers() = suites::BufferCounters{0, o.bufferFailAfter, 0};
 
     suites::FillHandleProcs(s.handleProcs, o.handleProcsVersion);
