@@ -246,7 +246,6 @@ bool PreviewZoomClick(PreviewState& state, ui::Window* window, int id) {
     settings.previewPanY = RecentredPan(settings.previewPanY, extent.height, area.Height(), s, next);
     if (id == kZoomOutButton && next == state.zoomLimit) settings.previewPanX = settings.previewPanY = 0;
     settings.previewScale = next;
-    RefreshPreview(state, window);
     return true;
 }
 
@@ -261,7 +260,6 @@ void UpdateZoomButtons(PreviewState& state, ui::Window* window) {
 
 bool PreviewPress(PreviewState& state, ui::Window* window, int x, int y) {
     if (!OnPreview(window, x, y) || CurrentSettings()->previewScale == state.fitScale) return false;
-    ui::SetCapture(window);
     state.panning = true;
     state.lastX = x;
     state.lastY = y;
@@ -298,7 +296,6 @@ void PreviewPanTo(PreviewState& state, ui::Window* window, int x, int y) {
 void PreviewRelease(PreviewState& state, ui::Window* window) {
     if (!state.panning) return;
     state.panning = false;
-    ui::ReleaseCapture();
     ShowCursorState(state, kOpenHand);
     RefreshPreview(state, window);
 }

@@ -76,13 +76,14 @@ void RefreshPreview(PreviewState& state, ui::Window* window);
 void DrawPreview(PreviewState& state, ui::Window* window);
 
 // Clicks on "+", "-" and "%"; other ids are ignored. True when the scale changed
-// (the preview has then been refreshed).
+// and the preview must be refreshed.
 bool PreviewZoomClick(PreviewState& state, ui::Window* window, int id);
 // Enables the zoom buttons and sets the text of "%" from the current scale.
 void UpdateZoomButtons(PreviewState& state, ui::Window* window);
 
-// A left or right press at (x, y): starts panning (mouse capture, closed hand) when
-// it lies on the preview and s differs from the fit scale. True when it did.
+// A left or right press at (x, y): starts panning (closed hand) when it lies on the
+// preview and s differs from the fit scale. True when it did; the dialog then
+// captures the mouse for the preview until the release.
 bool PreviewPress(PreviewState& state, ui::Window* window, int x, int y);
 // A mouse move while panning: moves the window by the drag times s and shows the
 // source image there, without the pattern.
