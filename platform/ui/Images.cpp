@@ -17,11 +17,12 @@ bool ParseHexColour(const std::string& word, Color& colour) {
         colour = 0;
         return true;
     }
-    if (word.size() != 7 || word[0] != '#') return false;
+    if ((word.size() != 7 && word.size() != 9) || word[0] != '#') return false;
     char* end = nullptr;
     const unsigned long value = std::strtoul(word.c_str() + 1, &end, 16);
     if (*end != '\0') return false;
-    colour = 0xFF000000u | Color(value);
+    // #RRGGBB is opaque; #RRGGBBAA carries its alpha, for soft edges over any background.
+    colour = word.size() == 7 ? 0xFF000000u | Color(value) : Color(value >> 8) | Color(value & 0xFF) << 24;
     return true;
 }
 

@@ -3,8 +3,9 @@
 //
 // A pixmap is text. Lines starting with '#' are comments. The first other line is
 // "pixmap WIDTH HEIGHT" (a cursor adds "hotspot X Y"); then one line per palette
-// entry, "colour C #RRGGBB" or "colour C none" (transparent), C being one printable
-// character; then HEIGHT rows of WIDTH palette characters, top row first.
+// entry, "colour C #RRGGBB", "colour C #RRGGBBAA" (with alpha, 00 transparent to FF
+// opaque) or "colour C none" (transparent), C being one printable character but '#';
+// then HEIGHT rows of WIDTH palette characters, top row first.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dialog/MainDialog.h"
 #include "host/Globals.h"
 #include "host/HostUtil.h"
 #include "host/RowLoop.h"
@@ -51,7 +52,7 @@ enum CursorState : int32_t { kArrow = 0, kOpenHand = 1, kClosedHand = 2, kWait =
 
 // The image part of the preview area: control 5 shrunk by 2 pixels on every side.
 ui::Rect PreviewArea(ui::Window* window) {
-    const ui::Rect control = ui::ControlRect(window, kPreviewControl);
+    const ui::Rect control = ui::ControlRect(window, controlid::kPreview);
     return {control.left + 2, control.top + 2, control.right - 2, control.bottom - 2};
 }
 
@@ -122,12 +123,12 @@ ui::Position WindowOrigin(const RunGlobals& globals, ui::Rect area) {
 // Hands the host's output buffer (the rendered window) to displayPixels onto the
 // dialog's surface. Deep samples are first reduced to 8 bits in a temporary buffer.
 // With erase, the rest of the preview area is filled white.
-void DisplayWindow(RunGlobals& globals, ui::Window* window, bool erase) {
+void DisplayWindow(RunGlobals& globals, ui::Window* window, const ui::Canvas& paint, bool erase) {
     FilterRecord& record = *globals.filterRecord;
     const ui::Rect area = PreviewArea(window);
     const int32_t width = globals.loop.width, height = globals.loop.height;
     const ui::Position origin = WindowOrigin(globals, area);
-    const ui::Canvas canvas = ui::PaintCanvas(window).Clipped(area);
+    const ui::Canvas canvas = paint.Clipped(area);
     if (erase) {
         const ui::Rect image{origin.x, origin.y, origin.x + width, origin.y + height};
         ui::FillRect(canvas, {area.left, area.top, area.right, image.top}, kSurroundColour);
@@ -175,91 +176,100 @@ void DisplayWindow(RunGlobals& globals, ui::Window* window, bool erase) {
 }
 
 // Requests the window, renders it through the row loop and draws it.
-OSErr Render(PreviewState& state, ui::Window* window) {
-    RunGlobals& globals = *CurrentGlobals();
-    const Settings& settings = *CurrentSettings();
+OSErr Render(MainDialog& dialog) {
+    PreviewState& state = dialog.preview;
+    RunGlobals& globals = *dialog.globals;
     FilterRecord& record = *globals.filterRecord;
     const int32_t cursor = state.cursor;
     ShowCursorState(state, kWait);
-    ++state.refreshes;
     state.shown = false;
     OSErr error = noErr;
     if (HostHasProc(record.advanceState) && HostHasProc(record.displayPixels)) {
-        error = RequestWindow(globals, settings, PreviewArea(window));
+        error = RequestWindow(globals, *dialog.settings, PreviewArea(dialog.window));
         if (error == noErr) {
             RenderDeliveredArea(globals);
             state.shown = CurrentResult() == noErr;
             state.sourceOnly = false;
         }
     }
-    if (state.shown) DisplayWindow(globals, window, true);
+    if (state.shown) DisplayWindow(globals, dialog.window, ui::PaintCanvas(dialog.window), true);
     ShowCursorState(state, cursor == kWait ? kArrow : cursor);
     return error;
 }
 
-bool OnPreview(ui::Window* window, int x, int y) { return ui::ControlRect(window, kPreviewControl).Contains(x, y); }
+bool OnPreview(ui::Window* window, int x, int y) { return ui::ControlRect(window, controlid::kPreview).Contains(x, y); }
 
 }  // namespace
 
-OSErr PreparePreview(PreviewState& state, ui::Window* window) {
-    const RunGlobals& globals = *CurrentGlobals();
-    const FilterRecord& record = *globals.filterRecord;
-    Settings& settings = *CurrentSettings();
+void PreparePreview(MainDialog& dialog) {
+    const FilterRecord& record = *dialog.globals->filterRecord;
+    Settings& settings = *dialog.settings;
+    PreviewState& state = dialog.preview;
     state = PreviewState{};
     state.reducedImages = HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) &&
                           record.samplingSupport != hostDoesNotSupportSampling;
-    const ui::Rect area = PreviewArea(window);
-    const Extent extent = FilterExtent(globals);
+    const ui::Rect area = PreviewArea(dialog.window);
+    const Extent extent = FilterExtent(*dialog.globals);
     state.fitScale = state.reducedImages ? FitScale(extent.width, extent.height, area.Width(), area.Height()) : 1;
     state.zoomLimit = state.fitScale;
     settings.previewScale = state.fitScale;
     settings.previewPanX = settings.previewPanY = 0;
-    state.buttons = ZoomButtonStates(settings.previewScale, state.zoomLimit, state.reducedImages);
-    return Render(state, window);
+    if (Render(dialog) != noErr) {
+        settings.hostCanPreview = 0;
+        SetResult(noErr);
+    }
 }
 
-void RefreshPreview(PreviewState& state, ui::Window* window) {
-    const OSErr error = Render(state, window);
+void RefreshPreview(MainDialog& dialog) {
+    ControlsToSettings(dialog);
+    if (!dialog.settings->hostCanPreview) return;
+    const OSErr error = Render(dialog);
     if (error != noErr) SetResult(error);
 }
 
-void DrawPreview(PreviewState& state, ui::Window* window) {
-    const ui::Rect area = PreviewArea(window);
-    ui::FrameRect(ui::PaintCanvas(window), {area.left - 1, area.top - 1, area.right + 1, area.bottom + 1}, kFrameColour);
-    if (state.shown) DisplayWindow(*CurrentGlobals(), window, !state.sourceOnly);
+void DrawPreview(MainDialog& dialog, const ui::Canvas& canvas) {
+    const ui::Rect area = PreviewArea(dialog.window);
+    ui::FrameRect(canvas, {area.left - 1, area.top - 1, area.right + 1, area.bottom + 1}, kFrameColour);
+    if (dialog.preview.shown) DisplayWindow(*dialog.globals, dialog.window, canvas, !dialog.preview.sourceOnly);
 }
 
-bool PreviewZoomClick(PreviewState& state, ui::Window* window, int id) {
-    if (id != kZoomInButton && id != kZoomOutButton && id != kZoomFullButton) return false;
-    if (!state.reducedImages) return false;
-    Settings& settings = *CurrentSettings();
+bool PreviewZoomClick(MainDialog& dialog, int id) {
+    if (id != controlid::kZoomIn && id != controlid::kZoomOut && id != controlid::kZoomActual) return false;
+    const PreviewState& state = dialog.preview;
+    if (!state.reducedImages || !dialog.settings->hostCanPreview) return false;
+    Settings& settings = *dialog.settings;
     const int32_t s = settings.previewScale;
     int32_t next = s;
-    if (id == kZoomOutButton && s < state.zoomLimit) next = s + 1;
-    if (id == kZoomInButton && s > 1) next = s - 1;
-    if (id == kZoomFullButton) next = 1;
+    if (id == controlid::kZoomOut && s < state.zoomLimit) next = s + 1;
+    if (id == controlid::kZoomIn && s > 1) next = s - 1;
+    if (id == controlid::kZoomActual) next = 1;
     if (next == s) return false;
 
-    const ui::Rect area = PreviewArea(window);
-    const Extent extent = FilterExtent(*CurrentGlobals());
+    const ui::Rect area = PreviewArea(dialog.window);
+    const Extent extent = FilterExtent(*dialog.globals);
     settings.previewPanX = RecentredPan(settings.previewPanX, extent.width, area.Width(), s, next);
     settings.previewPanY = RecentredPan(settings.previewPanY, extent.height, area.Height(), s, next);
-    if (id == kZoomOutButton && next == state.zoomLimit) settings.previewPanX = settings.previewPanY = 0;
+    if (id == controlid::kZoomOut && next == state.zoomLimit) settings.previewPanX = settings.previewPanY = 0;
     settings.previewScale = next;
     return true;
 }
 
-void UpdateZoomButtons(PreviewState& state, ui::Window* window) {
-    state.buttons = ZoomButtonStates(CurrentSettings()->previewScale, state.zoomLimit, state.reducedImages);
-    ui::EnableControl(window, kZoomInButton, state.buttons.zoomIn);
-    ui::EnableControl(window, kZoomOutButton, state.buttons.zoomOut);
-    ui::EnableControl(window, kZoomFullButton, state.buttons.zoomFull);
-    ui::SetControlText(window, kZoomFullButton, state.buttons.percent);
-    for (int id : {kZoomInButton, kZoomOutButton, kZoomFullButton}) ui::InvalidateControl(window, id);
+void UpdateZoomButtons(MainDialog& dialog) {
+    const bool reducedImages = dialog.preview.reducedImages && dialog.settings->hostCanPreview;
+    const ZoomButtons buttons = ZoomButtonStates(dialog.settings->previewScale, dialog.preview.zoomLimit, reducedImages);
+    ui::Window* window = dialog.window;
+    ui::EnableControl(window, controlid::kZoomIn, buttons.zoomIn);
+    ui::EnableControl(window, controlid::kZoomOut, buttons.zoomOut);
+    ui::EnableControl(window, controlid::kZoomActual, buttons.zoomFull);
+    ui::SetControlText(window, controlid::kZoomActual, buttons.percent);
+    for (int id : {controlid::kZoomIn, controlid::kZoomOut, controlid::kZoomActual}) ui::InvalidateControl(window, id);
 }
 
-bool PreviewPress(PreviewState& state, ui::Window* window, int x, int y) {
-    if (!OnPreview(window, x, y) || CurrentSettings()->previewScale == state.fitScale) return false;
+bool PreviewPress(MainDialog& dialog, int x, int y) {
+    PreviewState& state = dialog.preview;
+    if (!dialog.settings->hostCanPreview || !OnPreview(dialog.window, x, y) ||
+        dialog.settings->previewScale == state.fitScale)
+        return false;
     state.panning = true;
     state.lastX = x;
     state.lastY = y;
@@ -267,16 +277,17 @@ bool PreviewPress(PreviewState& state, ui::Window* window, int x, int y) {
     return true;
 }
 
-void PreviewPanTo(PreviewState& state, ui::Window* window, int x, int y) {
+void PreviewDrag(MainDialog& dialog, int x, int y) {
+    PreviewState& state = dialog.preview;
     if (!state.panning) return;
-    Settings& settings = *CurrentSettings();
-    RunGlobals& globals = *CurrentGlobals();
+    Settings& settings = *dialog.settings;
+    RunGlobals& globals = *dialog.globals;
     const int32_t s = settings.previewScale;
     const int32_t dx = (x - state.lastX) * s, dy = (y - state.lastY) * s;
     state.lastX = x;
     state.lastY = y;
     if (dx == 0 && dy == 0) return;
-    const ui::Rect area = PreviewArea(window);
+    const ui::Rect area = PreviewArea(dialog.window);
     const Extent extent = FilterExtent(globals);
     settings.previewPanX = ClampPan(settings.previewPanX - dx, extent.width, area.Width(), s);
     settings.previewPanY = ClampPan(settings.previewPanY - dy, extent.height, area.Height(), s);
@@ -290,20 +301,19 @@ void PreviewPanTo(PreviewState& state, ui::Window* window, int x, int y) {
     for (int32_t row = 0; row < globals.loop.height; ++row) RenderSourceRow(globals, settings, row);
     state.shown = globals.filterRecord->outData != nullptr;
     state.sourceOnly = true;
-    if (state.shown) DisplayWindow(globals, window, false);
+    if (state.shown) DisplayWindow(globals, dialog.window, ui::PaintCanvas(dialog.window), false);
 }
 
-void PreviewRelease(PreviewState& state, ui::Window* window) {
+void PreviewRelease(MainDialog& dialog) {
+    PreviewState& state = dialog.preview;
     if (!state.panning) return;
     state.panning = false;
     ShowCursorState(state, kOpenHand);
-    RefreshPreview(state, window);
+    RefreshPreview(dialog);
 }
 
-bool PreviewHover(PreviewState& state, ui::Window* window, int x, int y) {
-    if (state.panning) return OnPreview(window, x, y);
-    const bool over = OnPreview(window, x, y);
-    const bool canPan = CurrentSettings()->previewScale != state.zoomLimit;
-    ShowCursorState(state, over && canPan ? kOpenHand : kArrow);
-    return over;
+void PreviewHover(MainDialog& dialog, int x, int y) {
+    PreviewState& state = dialog.preview;
+    const bool canPan = dialog.settings->hostCanPreview && dialog.settings->previewScale != state.zoomLimit;
+    ShowCursorState(state, canPan && OnPreview(dialog.window, x, y) ? kOpenHand : kArrow);
 }

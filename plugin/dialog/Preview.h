@@ -17,15 +17,10 @@
 #include <cstdint>
 
 #include "PIFilter.h"
-#include "platform/ui/Dialog.h"
+#include "platform/ui/Canvas.h"
 
-struct RunGlobals;
-struct Settings;
+struct MainDialog;
 
-constexpr int kPreviewControl = 5;
-constexpr int kZoomInButton = 10;    // "+"
-constexpr int kZoomOutButton = 11;   // "-"
-constexpr int kZoomFullButton = 12;  // "%": 100 %, its text the current percentage
 constexpr int32_t kOpenHandCursor = 108;
 constexpr int32_t kClosedHandCursor = 107;
 
@@ -53,43 +48,41 @@ ZoomButtons ZoomButtonStates(int32_t scale, int32_t zoomLimit, bool reducedImage
 
 // Dialog run state of the preview.
 struct PreviewState {
-    bool reducedImages;     // the host delivers reduced images (advanceState, displayPixels, sampling)
-    int32_t fitScale;       // the smallest s showing the whole filter rectangle
-    int32_t zoomLimit;      // the largest s the "-" button reaches
-    ZoomButtons buttons;
-    int32_t cursor;         // 0 arrow, 1 open hand, 2 closed hand, 4 wait
-    bool panning;           // the preview holds the mouse capture
-    int32_t lastX, lastY;   // the pointer at the last pan step
-    bool shown;             // pixels from a finished render or pan step are in the host's buffer
-    bool sourceOnly;        // they are the pan step's source-only rows
-    int32_t refreshes;      // renders done since Prepare
+    bool reducedImages = false;  // the host delivers reduced images (advanceState, displayPixels, sampling)
+    int32_t fitScale = 1;        // the smallest s showing the whole filter rectangle
+    int32_t zoomLimit = 1;       // the largest s the "-" button reaches
+    int32_t cursor = 0;          // 0 arrow, 1 open hand, 2 closed hand, 4 wait
+    bool panning = false;        // the preview holds the mouse capture
+    int32_t lastX = 0, lastY = 0;  // the pointer at the last pan step
+    bool shown = false;          // the host's output buffer holds a finished window
+    bool sourceOnly = false;     // that window shows the source only (a pan step)
 };
 
-// Computes the fit scale, sets zoom limit = previewScale = fit scale and the pan to
-// 0, 0, and renders the first preview. Returns the host's error, if any.
-OSErr PreparePreview(PreviewState& state, ui::Window* window);
-// Renders the window for the current settings and draws it with the surroundings
-// erased. The dialog calls it once per applied change, after copying its controls
-// to the settings.
-void RefreshPreview(PreviewState& state, ui::Window* window);
-// Paints the frame and the current preview pixels; for the dialog's Paint.
-void DrawPreview(PreviewState& state, ui::Window* window);
+// When the dialog opens, after the controls are set: computes the fit scale, sets
+// zoom limit = previewScale = fit scale and the pan to 0, 0, and renders the first
+// preview. A host error turns the preview off for the run and is forgotten.
+void PreparePreview(MainDialog& dialog);
+// After every change the dialog applies: copies the controls to the settings,
+// renders the window and draws it with the rest of the area erased.
+void RefreshPreview(MainDialog& dialog);
+// On every paint of the dialog while the host can preview: the frame and the
+// current preview pixels.
+void DrawPreview(MainDialog& dialog, const ui::Canvas& canvas);
 
 // Clicks on "+", "-" and "%"; other ids are ignored. True when the scale changed
 // and the preview must be refreshed.
-bool PreviewZoomClick(PreviewState& state, ui::Window* window, int id);
-// Enables the zoom buttons and sets the text of "%" from the current scale.
-void UpdateZoomButtons(PreviewState& state, ui::Window* window);
+bool PreviewZoomClick(MainDialog& dialog, int id);
+// After every click: enables the zoom buttons and sets the text of "%".
+void UpdateZoomButtons(MainDialog& dialog);
 
-// A left or right press at (x, y): starts panning (closed hand) when it lies on the
-// preview and s differs from the fit scale. True when it did; the dialog then
-// captures the mouse for the preview until the release.
-bool PreviewPress(PreviewState& state, ui::Window* window, int x, int y);
+// A left or right press on the preview: starts panning (closed hand) when s differs
+// from the fit scale. True when it did; the dialog then captures the mouse for the
+// preview until the release.
+bool PreviewPress(MainDialog& dialog, int x, int y);
 // A mouse move while panning: moves the window by the drag times s and shows the
 // source image there, without the pattern.
-void PreviewPanTo(PreviewState& state, ui::Window* window, int x, int y);
+void PreviewDrag(MainDialog& dialog, int x, int y);
 // The release that ends panning: renders the pattern over the new window.
-void PreviewRelease(PreviewState& state, ui::Window* window);
-// A move without capture: the open hand over a preview that can pan, else the
-// arrow. True when the point lies on the preview.
-bool PreviewHover(PreviewState& state, ui::Window* window, int x, int y);
+void PreviewRelease(MainDialog& dialog);
+// A move without capture: the open hand over a preview that can pan, else the arrow.
+void PreviewHover(MainDialog& dialog, int x, int y);

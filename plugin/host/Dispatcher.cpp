@@ -2,6 +2,7 @@
 #include "host/Dispatcher.h"
 
 #include "dialog/AboutBox.h"
+#include "dialog/MainDialog.h"
 #include "dialog/Refusal.h"
 #include "host/Globals.h"
 #include "host/RowLoop.h"
@@ -93,9 +94,16 @@ void DoStart(RunGlobals& globals) {
         AbandonStart(globals);
         return;
     }
-    // The module has no main dialog yet: a run that asks for one goes on with the
-    // settings it has, as if the dialog had been confirmed unchanged.
-    settings.showDialog = 0;
+    if (settings.showDialog) {
+        TakeUndoSnapshot(globals, settings, true);
+        const bool confirmed = RunMainDialog(globals, settings);
+        settings.showDialog = 0;
+        if (!confirmed || CurrentResult() != noErr) {
+            AbandonStart(globals);
+            return;
+        }
+        SaveCachedSettings(settings, globals.thumbnail);
+    }
     settings.runMode = 0;
     RenderBegin(globals);
     if (CurrentResult() != noErr) {

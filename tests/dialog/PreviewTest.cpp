@@ -110,8 +110,9 @@ void ExpectWindow(const Screenshot& shot, int left, int top, const Image& image,
 }
 
 TEST(PreviewInDialog, AtFullSizeItIsTheFinalRunsWindowAndFollowsADrag) {
-    // Fit scale 2; "%" shows the top-left 485 x 487 pixels, a drag up and left by
-    // (40, 30) the window 40, 30 further on, and a long drag back stops at the edge.
+    // Fit scale 2. "%" keeps the centre: the 485 x 487 window starts at 108, 67 (half
+    // of 700 - 485 and of 620 - 487, rounded down). A drag up and left by (40, 30)
+    // moves it 40, 30 further on; a long drag back stops at the top-left corner.
     const std::string a = StatePath("a.png"), b = StatePath("b.png"), c = StatePath("c.png");
     DialogRun run("click #12; screenshot " + a + "; drag #5@200,200 #5@160,170; screenshot " + b +
                   "; drag #5@100,100 #5@400,400; screenshot " + c + "; click #3");
@@ -119,9 +120,9 @@ TEST(PreviewInDialog, AtFullSizeItIsTheFinalRunsWindowAndFollowsADrag) {
     ASSERT_EQ(run.Run(image, NoSmooth()).result, noErr);
     Screenshot shot;
     ASSERT_TRUE(shot.Read(a));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 0, 0, 485, 487);
+    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 108, 67, 485, 487);
     ASSERT_TRUE(shot.Read(b));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 40, 30, 485, 487);
+    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 148, 97, 485, 487);
     ASSERT_TRUE(shot.Read(c));
     ExpectWindow(shot, kAreaLeft, kAreaTop, image, 0, 0, 485, 487);
 }
@@ -189,8 +190,8 @@ TEST(PreviewInDialog, ShowsTheCheckerboardWhereTheSelectionIsEmpty) {
 // The interior of a button (inside any focus frame) in a screenshot.
 std::vector<ui::Color> ButtonFace(const Screenshot& shot, ui::Rect r) {
     std::vector<ui::Color> face;
-    for (int y = r.top + 3; y < r.bottom - 3; ++y)
-        for (int x = r.left + 3; x < r.right - 3; ++x) face.push_back(shot.At(x, y));
+    for (int y = r.top + 4; y < r.bottom - 4; ++y)
+        for (int x = r.left + 4; x < r.right - 4; ++x) face.push_back(shot.At(x, y));
     return face;
 }
 
