@@ -13,25 +13,33 @@
 #include "pattern/Compositing.h"
 #include "settings/Settings.h"
 
+namespace {
+
+// The extent of e image pixels at reduction s: ceil(e / s).
 int32_t ReducedExtent(int32_t extent, int32_t scale) { return (extent + scale - 1) / scale; }
+
+// A pan held to 0..max(0, (ceil(E / s) - A) * s).
+int32_t ClampPan(int32_t pan, int32_t extent, int32_t area, int32_t scale) {
+    const int32_t limit = std::max(0, (ReducedExtent(extent, scale) - area) * scale);
+    return std::clamp(pan, 0, limit);
+}
+
+// The pan after a zoom from oldScale to newScale that keeps the image point at the
+// window's centre at its centre, clamped.
+int32_t RecentredPan(int32_t pan, int32_t extent, int32_t area, int32_t oldScale, int32_t newScale) {
+    // The window's extent in image pixels before and after, each no larger than the image.
+    const int32_t before = std::min(area, ReducedExtent(extent, oldScale)) * oldScale;
+    const int32_t after = std::min(area, ReducedExtent(extent, newScale)) * newScale;
+    return ClampPan(pan + before / 2 - after / 2, extent, area, newScale);
+}
+
+}  // namespace
 
 int32_t FitScale(int32_t extentX, int32_t extentY, int32_t areaX, int32_t areaY) {
     const auto axis = [](int32_t extent, int32_t area) {
         return extent < 1 ? 1 : ReducedExtent(extent, std::max(1, std::min(extent, area)));
     };
     return std::max(axis(extentX, areaX), axis(extentY, areaY));
-}
-
-int32_t ClampPan(int32_t pan, int32_t extent, int32_t area, int32_t scale) {
-    const int32_t limit = std::max(0, (ReducedExtent(extent, scale) - area) * scale);
-    return std::clamp(pan, 0, limit);
-}
-
-int32_t RecentredPan(int32_t pan, int32_t extent, int32_t area, int32_t oldScale, int32_t newScale) {
-    // The window's extent in image pixels before and after, each no larger than the image.
-    const int32_t before = std::min(area, ReducedExtent(extent, oldScale)) * oldScale;
-    const int32_t after = std::min(area, ReducedExtent(extent, newScale)) * newScale;
-    return ClampPan(pan + before / 2 - after / 2, extent, area, newScale);
 }
 
 ZoomButtons ZoomButtonStates(int32_t scale, int32_t zoomLimit, bool reducedImages) {

@@ -26,16 +26,9 @@ constexpr int32_t kClosedHandCursor = 107;
 
 // ---- Geometry (pure) ----
 
-// The extent of e image pixels at reduction s: ceil(e / s).
-int32_t ReducedExtent(int32_t extent, int32_t scale);
 // The smallest s at which the extents fit the area: per axis ceil(E / min(E, A)),
 // the larger of the two.
 int32_t FitScale(int32_t extentX, int32_t extentY, int32_t areaX, int32_t areaY);
-// A pan held to 0..max(0, (ceil(E / s) - A) * s).
-int32_t ClampPan(int32_t pan, int32_t extent, int32_t area, int32_t scale);
-// The pan after a zoom from oldScale to newScale that keeps the image point at the
-// window's centre at its centre, clamped.
-int32_t RecentredPan(int32_t pan, int32_t extent, int32_t area, int32_t oldScale, int32_t newScale);
 
 // Which zoom buttons are usable and what "%" reads (100 / s, then "%").
 struct ZoomButtons {
