@@ -133,25 +133,31 @@ TEST(PreviewInDialog, AtFitScaleItIsTheRenderingOfTheHostsReducedImage) {
 }
 
 TEST(PreviewInDialog, ShowsTheCheckerboardWhereTheSelectionIsEmpty) {
+    // 8-bit, then 16-bit, whose preview weights by 255 / 256 (the checkerboard's
+    // shades 32640 and 26112 too) and is shown as v >> 7.
     const int width = 300, height = 200;
     std::vector<uint8_t> mask(std::size_t(width * height));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) mask[std::size_t(y * width + x)] = (x + 2 * y) % 97 < 50 ? 255 : 0;
-    const std::string path = StatePath("mask.png");
-    DialogRun run("screenshot " + path + "; click #3");
-    auto image = RampImage(width, height, 3, 8);
-    ASSERT_EQ(run.Run(image, NoSmooth(), mask).result, noErr);
-
-    Screenshot shot;
-    ASSERT_TRUE(shot.Read(path));
-    const int left = kAreaLeft + 485 / 2 - width / 2, top = kAreaTop + 487 / 2 - height / 2;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const png_byte* seen = shot.Pixel(left + x, top + y);
-            const int shade = ((x ^ y) & 8) ? 204 : 255;
-            for (int p = 0; p < 3; ++p)
-                ASSERT_EQ(seen[p], mask[std::size_t(y * width + x)] ? image.At(x, y, p) : shade) << x << ", " << y;
-        }
+    const std::string path[2] = {StatePath("mask8.png"), StatePath("mask16.png")};
+    DialogRun run("screenshot " + path[0] + "; click #3; screenshot " + path[1] + "; click #3");
+    for (int deep = 0; deep < 2; ++deep) {
+        auto image = RampImage(width, height, 3, deep ? 16 : 8);
+        ASSERT_EQ(run.Run(image, NoSmooth(), mask).result, noErr);
+        Screenshot shot;
+        ASSERT_TRUE(shot.Read(path[deep]));
+        const int left = kAreaLeft + 485 / 2 - width / 2, top = kAreaTop + 487 / 2 - height / 2;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const png_byte* seen = shot.Pixel(left + x, top + y);
+                const bool light = ((x ^ y) & 8) == 0;
+                const int shade = deep ? ((light ? 32640 : 26112) * 255 >> 8) >> 7 : light ? 255 : 204;
+                for (int p = 0; p < 3; ++p) {
+                    const int v = image.At(x, y, p), shown = deep ? std::min((255 * v >> 8) >> 7, 255) : v;
+                    ASSERT_EQ(seen[p], mask[std::size_t(y * width + x)] ? shown : shade) << x << ", " << y;
+                }
+            }
+    }
 }
 
 // The interior of a button (inside any focus frame) in a screenshot.
