@@ -108,7 +108,6 @@ TEST(PreviewInDialog, AtFitScaleItIsTheRenderingOfTheHostsReducedImage) {
     auto image = RampImage(1000, 900, 3, 8);
     const Image source = image;
     EXPECT_EQ(run.Run(image, flat).result, userCanceledErr);
-    EXPECT_EQ(image.samples, source.samples);  // the preview never reaches the image
 
     auto reduced = Image::Make(334, 300, 3, false, 8, 0);
     for (int y = 0; y < 300; ++y)
@@ -170,14 +169,17 @@ std::vector<ui::Color> ButtonFace(const Screenshot& shot, ui::Rect r) {
 
 TEST(PreviewInDialog, ZoomButtonsStopAtTheLimitsAndEachStepRefreshesOnce) {
     // Fit scale 3. "+" twice reaches 100 % and is then disabled; "-" twice returns to
-    // the limit and is then disabled. Presses on a disabled button do nothing.
+    // the limit and is then disabled. Presses on a disabled button do nothing. "%"
+    // goes straight to 100 %.
     const ui::Rect zoomIn{658, 500, 674, 516}, zoomOut{593, 500, 609, 516};
     const std::string s3 = StatePath("s3.png"), s2 = StatePath("s2.png"), s1 = StatePath("s1.png");
     DialogRun run("screenshot " + s3 + "; click #10; screenshot " + s2 + "; click #10; screenshot " + s1 +
-                  "; click #10; click #11; click #11; click #11; click #2");
+                  "; click #10; click #11; click #11; click #11; click #12; click #2");
     auto image = RampImage(1000, 1400, 3, 8);
+    const auto source = image;
     const auto report = run.Run(image, NoSmooth());
-    EXPECT_EQ(report.advanceStateCalls, 5);  // the first preview and four zoom steps
+    EXPECT_EQ(report.advanceStateCalls, 6);  // the first preview and five zoom steps
+    EXPECT_EQ(image.samples, source.samples);  // cancelled at 100 %: the preview stays out of the image
 
     Screenshot at3, at2, at1;
     ASSERT_TRUE(at3.Read(s3) && at2.Read(s2) && at1.Read(s1));
