@@ -72,7 +72,8 @@ constexpr const char* kParameterHelp =
     "Without any, the module runs with its factory settings.\n"
     "  --record FILE           write the parameters the module ran with, as text\n"
     "  --save-preset FILE.q1r  write them as a presets file (without a thumbnail)\n"
-    "  --dialog                open the filter's dialog before it runs\n"
+    "  --dialog                edit the parameters in the filter's dialog first: OK runs,\n"
+    "                          Cancel writes nothing and exits with 3\n"
     "  --module PATH           the filter module (default: Tesselume.8bf beside this program)\n"
     "\n"
     "The output format follows OUT's extension: .png, .jpg/.jpeg or .tif/.tiff.\n"
@@ -386,7 +387,8 @@ int RunFilter(const CommandLine& line) {
         job.onProgress = nullptr;
     }
     if (Interrupted()) return Report({kExitInterrupted, "interrupted; " + output + " not written"});
-    if (report.result == userCanceledErr) return Report(Fault("cancelled; " + output + " not written"));
+    if (report.result == userCanceledErr)
+        return Report({kExitCancelled, "cancelled in the dialog; " + output + " not written"});
     if (report.result != noErr)
         return Report(Fault("the module failed (result " + std::to_string(report.result) + ")" +
                             (error.empty() ? "" : ": " + error)));

@@ -22,20 +22,11 @@ void LayOut(ui::Window* window) {
     ui::MoveControl(window, kClose, {586, 426, 662, 452});
 }
 
+// Lays the texts out over the picture, which they lie on without a background.
 intptr_t InfoPanelProc(ui::Window* window, const ui::Message& message) {
-    switch (message.kind) {
-        case ui::MessageKind::Initialise:
-            LayOut(window);
-            CenterDialog(window);
-            return 0;
-        case ui::MessageKind::StaticColor:
-            return ui::kHollow;
-        case ui::MessageKind::Command:
-            ui::EndDialog(window, message.id);
-            return 0;
-        default:
-            return 0;
-    }
+    if (message.kind == ui::MessageKind::Initialise) LayOut(window);
+    if (message.kind == ui::MessageKind::StaticColor) return ui::kHollow;
+    return NoticeProc(window, message);
 }
 
 }  // namespace

@@ -286,7 +286,7 @@ std::int32_t GetControlValue(MainDialog& dialog, int id) {
             const bool number = end != text.c_str();
             const long clamped = std::clamp<long>(number ? read : 0, control.minimum, control.maximum);
             if (!number || clamped != read) SetNumberText(dialog, control.editId, std::int32_t(clamped));
-            return dialog.values[id] = std::int32_t(clamped);
+            return std::int32_t(clamped);
         }
         case kKindSwitch:
             return dialog.values[id] = ui::Checked(dialog.window, id) ? 1 : 0;

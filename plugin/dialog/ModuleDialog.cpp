@@ -11,6 +11,12 @@ void CenterDialog(ui::Window* window) {
     ui::MoveWindow(window, at.x, at.y);
 }
 
+intptr_t NoticeProc(ui::Window* window, const ui::Message& message) {
+    if (message.kind == ui::MessageKind::Initialise) CenterDialog(window);
+    if (message.kind == ui::MessageKind::Command) ui::EndDialog(window, message.id);
+    return 0;
+}
+
 intptr_t RunModuleDialog(const char* templateName, ui::DialogProc proc, intptr_t param) {
     ui::SetResourceLookup([](std::uint32_t type, std::int32_t id) { return FindResource(type, id); });
     const FilterRecord* record = Current().filterRecord;

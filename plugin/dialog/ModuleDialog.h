@@ -11,6 +11,10 @@
 // Every dialog of the module calls it when it initialises.
 void CenterDialog(ui::Window* window);
 
+// The procedure of a dialog that only informs: centred when it opens, ended by any
+// of its buttons with that button's id.
+intptr_t NoticeProc(ui::Window* window, const ui::Message& message);
+
 // Runs the module's dialog template of that name modally over the current host's
 // window, with bitmaps and cursors read from the module's resources. Returns the
 // end code, or -1 when the template is missing or unreadable.

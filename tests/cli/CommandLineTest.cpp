@@ -19,51 +19,18 @@
 
 #include "ImageFiles.h"
 #include "TestImages.h"
-
-extern char** environ;
+#include "support/RunProgram.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::Contents;
+using clitest::FileContents;
 using clitest::Shape;
-using clitest::TestPath;
+using clitest::StatePath;
 using tesselume::ImageFile;
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-// Runs the program with args, its output and errors going to files.
-Outcome RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv = {const_cast<char*>(TESSELUME_PROGRAM)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const std::string outPath = TestPath("stdout.txt"), errPath = TestPath("stderr.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    Outcome outcome;
-    if (posix_spawn(&pid, TESSELUME_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    outcome.out = Contents(outPath);
-    outcome.err = Contents(errPath);
-    return outcome;
-}
-
-// A run that must succeed.
-Outcome RunOk(const std::vector<std::string>& args) {
-    Outcome outcome = RunProgram(args);
-    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    return outcome;
-}
+using testsupport::Outcome;
+using testsupport::RunOk;
+using testsupport::RunProgram;
 
 ImageFile Load(const std::string& path) {
     ImageFile file;
@@ -95,7 +62,7 @@ void ExpectSameOutside(const ImageFile& a, const ImageFile& b, Inside inside) {
 }
 
 TEST(CommandLine, RenderMakesTheCanvasAskedFor) {
-    const std::string standard = TestPath("pattern.png"), deep = TestPath("deep.tif"), photo = TestPath("small.jpg");
+    const std::string standard = StatePath("pattern.png"), deep = StatePath("deep.tif"), photo = StatePath("small.jpg");
     EXPECT_EQ(RunOk({"render", "-o", standard}).err, "");  // no progress bar when stderr is no terminal
     EXPECT_EQ(Shape(Load(standard).image), std::make_tuple(1024, 768, 3, false, 8));
     RunOk({"render", "--output=" + deep, "--size", "40x30", "--depth", "16", "--grey", "--set", "zoom=9"});
@@ -113,7 +80,7 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
     };
     for (const auto& [inName, outName, image] : cases) {
         SCOPED_TRACE(inName);
-        const std::string in = TestPath(inName), out = TestPath(outName);
+        const std::string in = StatePath(inName), out = StatePath(outName);
         const std::vector<uint8_t> profile = clitest::TestProfile(image.colourPlanes == 3);
         Save(in, image, profile);
         RunOk({"apply", in, "-o", out, "--select", "3,4,10,5"});
@@ -124,9 +91,9 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
     }
 
     // A JPEG input works too and gives an 8-bit RGB result.
-    Save(TestPath("photo.jpg"), clitest::AsymmetricImage(24, 16, 3, false, 8), clitest::TestProfile(true));
-    RunOk({"apply", TestPath("photo.jpg"), "-o", TestPath("photo-out.png")});
-    const ImageFile out = Load(TestPath("photo-out.png"));
+    Save(StatePath("photo.jpg"), clitest::AsymmetricImage(24, 16, 3, false, 8), clitest::TestProfile(true));
+    RunOk({"apply", StatePath("photo.jpg"), "-o", StatePath("photo-out.png")});
+    const ImageFile out = Load(StatePath("photo-out.png"));
     EXPECT_EQ(Shape(out.image), std::make_tuple(24, 16, 3, false, 8));
     EXPECT_EQ(out.iccProfile, clitest::TestProfile(true));
 }
@@ -134,32 +101,32 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
 TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
     for (int32_t depth : {8, 16}) {
         SCOPED_TRACE(depth);
-        Save(TestPath("masked-in.png"), clitest::AsymmetricImage(40, 30, 3, false, depth));
+        Save(StatePath("masked-in.png"), clitest::AsymmetricImage(40, 30, 3, false, depth));
         // A soft-edged blob off centre, as a 16-bit mask for the 16-bit case.
         filterhost::Image mask = filterhost::Image::Make(40, 30, 1, false, depth, 0);
         auto selected = [](int32_t x, int32_t y) { return (x - 25) * (x - 25) + (y - 11) * (y - 11) < 60; };
         for (int32_t y = 0; y < 30; ++y)
             for (int32_t x = 0; x < 40; ++x)
                 if (selected(x, y)) mask.At(x, y, 0) = uint16_t((depth == 16 ? 32768 : 255) * (x % 3 + 1) / 3);
-        Save(TestPath("mask.png"), mask);
-        RunOk({"apply", TestPath("masked-in.png"), "-o", TestPath("masked-out.png"), "--mask", TestPath("mask.png")});
-        ExpectSameOutside(Load(TestPath("masked-in.png")), Load(TestPath("masked-out.png")), selected);
+        Save(StatePath("mask.png"), mask);
+        RunOk({"apply", StatePath("masked-in.png"), "-o", StatePath("masked-out.png"), "--mask", StatePath("mask.png")});
+        ExpectSameOutside(Load(StatePath("masked-in.png")), Load(StatePath("masked-out.png")), selected);
     }
 }
 
 TEST(CommandLine, PlayingARecordingReproducesTheOutput) {
-    const std::string first = TestPath("first.png"), again = TestPath("again.png");
-    const std::string recording = TestPath("steps.txt"), rerecorded = TestPath("steps-again.txt");
+    const std::string first = StatePath("first.png"), again = StatePath("again.png");
+    const std::string recording = StatePath("steps.txt"), rerecorded = StatePath("steps-again.txt");
     RunOk({"render", "-o", first, "--size", "64x48", "--set", "zoom=20", "--set", "mixer_2=5", "--set", "glue=GL11",
            "--set", "symmetry=5-fold", "--set", "mirror=on", "--record", recording});
-    const std::string text = Contents(recording);
+    const std::string text = FileContents(recording);
     for (const char* line : {"0033 long 20", "0002 long 5", "GLUE enum GLty GL11", "SYky enum SYty SY04",
                              "0016 bool true"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
 
     RunOk({"render", "-o", again, "--size", "64x48", "--play", recording, "--record", rerecorded});
-    EXPECT_EQ(Contents(again), Contents(first));
-    EXPECT_EQ(Contents(rerecorded), text);
+    EXPECT_EQ(FileContents(again), FileContents(first));
+    EXPECT_EQ(FileContents(rerecorded), text);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -180,40 +147,40 @@ std::vector<int32_t> Values(const std::string& bytes) {
 
 TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
     // The factory settings saved: version, the 38 values in file order, no thumbnail.
-    const std::string factoryPreset = TestPath("factory.q1r"), factoryRecord = TestPath("factory.txt");
-    RunOk({"render", "-o", TestPath("factory.png"), "--size", "8x8", "--save-preset", factoryPreset, "--record",
+    const std::string factoryPreset = StatePath("factory.q1r"), factoryRecord = StatePath("factory.txt");
+    RunOk({"render", "-o", StatePath("factory.png"), "--size", "8x8", "--save-preset", factoryPreset, "--record",
            factoryRecord});
-    EXPECT_EQ(Values(Contents(factoryPreset)),
+    EXPECT_EQ(Values(FileContents(factoryPreset)),
               (std::vector<int32_t>{190, 33, 71, 97, 83, 6, 46, 192, 90, 120, 146, 109, 25, 1, 0, 1, 0, 0, 0, 1,
                                     -58, 0, 100, 1, -7, 0, 100, 1, -90, 0, 100, 1, 1, 0, 1, 55, 1, 2, 1, 0}));
 
     // Saved after --set, the preset holds those values and reproduces the run exactly.
-    const std::string first = TestPath("first.png"), again = TestPath("again.png"), preset = TestPath("mine.q1r");
-    const std::string recording = TestPath("first.txt"), rerecorded = TestPath("again.txt");
+    const std::string first = StatePath("first.png"), again = StatePath("again.png"), preset = StatePath("mine.q1r");
+    const std::string recording = StatePath("first.txt"), rerecorded = StatePath("again.txt");
     RunOk({"render", "-o", first, "--size", "64x48", "--set", "zoom=40", "--set", "glue=screendim", "--set",
            "mixer 2=12", "--save-preset", preset, "--record", recording});
-    const std::vector<int32_t> saved = Values(Contents(preset));
+    const std::vector<int32_t> saved = Values(FileContents(preset));
     ASSERT_EQ(saved.size(), 40u);
     EXPECT_EQ(saved[2], 12);   // mixer 2
     EXPECT_EQ(saved[32], 62);  // glue by mode number
     EXPECT_EQ(saved[35], 40);  // zoom
     RunOk({"render", "-o", again, "--size", "64x48", "--preset", preset, "--record", rerecorded});
-    EXPECT_EQ(Contents(again), Contents(first));
-    EXPECT_EQ(Contents(rerecorded), Contents(recording));
+    EXPECT_EQ(FileContents(again), FileContents(first));
+    EXPECT_EQ(FileContents(rerecorded), FileContents(recording));
 
     // Command-line order decides: a later --set wins over the preset, an earlier one loses.
     RunOk({"render", "-o", again, "--size", "8x8", "--preset", preset, "--set", "zoom=70", "--record", rerecorded});
-    EXPECT_NE(Contents(rerecorded).find("0033 long 70"), std::string::npos);
-    EXPECT_NE(Contents(rerecorded).find("GLUE enum GLty GL62"), std::string::npos);
-    RunOk({"apply", TestPath("factory.png"), "-o", again, "--set", "zoom=70", "--preset", preset, "--record",
+    EXPECT_NE(FileContents(rerecorded).find("0033 long 70"), std::string::npos);
+    EXPECT_NE(FileContents(rerecorded).find("GLUE enum GLty GL62"), std::string::npos);
+    RunOk({"apply", StatePath("factory.png"), "-o", again, "--set", "zoom=70", "--preset", preset, "--record",
            rerecorded});
-    EXPECT_NE(Contents(rerecorded).find("0033 long 40"), std::string::npos);
+    EXPECT_NE(FileContents(rerecorded).find("0033 long 40"), std::string::npos);
 
     // Cut after mixer 3, the file still loads; every later parameter has its factory value.
-    const std::string cut = TestPath("cut.q1r");
-    std::ofstream(cut, std::ios::binary) << Contents(preset).substr(0, 16);
+    const std::string cut = StatePath("cut.q1r");
+    std::ofstream(cut, std::ios::binary) << FileContents(preset).substr(0, 16);
     RunOk({"render", "-o", again, "--size", "8x8", "--preset", cut, "--record", rerecorded});
-    const std::vector<std::string> factory = Lines(Contents(factoryRecord)), loaded = Lines(Contents(rerecorded));
+    const std::vector<std::string> factory = Lines(FileContents(factoryRecord)), loaded = Lines(FileContents(rerecorded));
     ASSERT_EQ(loaded.size(), factory.size());
     ASSERT_EQ(loaded.size(), 37u);  // a comment line, then the 36 parameters
     for (std::size_t i = 0; i < loaded.size(); ++i) {
@@ -226,13 +193,13 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
 
 // Fails for any file in the state folder whose name starts with one of the prefixes.
 void ExpectNoFileStartingWith(std::initializer_list<const char*> prefixes) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(TestPath("")))
+    for (const fs::directory_entry& entry : fs::directory_iterator(StatePath("")))
         for (const char* prefix : prefixes)
             EXPECT_FALSE(entry.path().filename().string().starts_with(prefix)) << entry.path();
 }
 
 TEST(CommandLine, CtrlCLeavesNoOutputFile) {
-    const std::string output = TestPath("interrupted.png");
+    const std::string output = StatePath("interrupted.png");
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
     ASSERT_GE(pid, 0);
@@ -267,38 +234,38 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
 }
 
 TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
-    const std::string image = TestPath("good.png"), o = TestPath("o.png");
+    const std::string image = StatePath("good.png"), o = StatePath("o.png");
     Save(image, clitest::AsymmetricImage(16, 12, 3, true, 8));
-    const std::string original = Contents(image);
-    std::ofstream(TestPath("notes.txt")) << "no image here";
-    std::ofstream(TestPath("bad-play.txt")) << "0033 long 12\n0034 bool perhaps\n";
-    Save(TestPath("rgb-mask.png"), clitest::AsymmetricImage(16, 12, 3, false, 8));
-    Save(TestPath("small-mask.png"), clitest::AsymmetricImage(8, 12, 1, false, 8));
-    Save(TestPath("empty-mask.png"), filterhost::Image::Make(16, 12, 1, false, 8, 0));
-    auto mask = [&](const char* name) { return std::vector<std::string>{"apply", image, "-o", o, "--mask", TestPath(name)}; };
+    const std::string original = FileContents(image);
+    std::ofstream(StatePath("notes.txt")) << "no image here";
+    std::ofstream(StatePath("bad-play.txt")) << "0033 long 12\n0034 bool perhaps\n";
+    Save(StatePath("rgb-mask.png"), clitest::AsymmetricImage(16, 12, 3, false, 8));
+    Save(StatePath("small-mask.png"), clitest::AsymmetricImage(8, 12, 1, false, 8));
+    Save(StatePath("empty-mask.png"), filterhost::Image::Make(16, 12, 1, false, 8, 0));
+    auto mask = [&](const char* name) { return std::vector<std::string>{"apply", image, "-o", o, "--mask", StatePath(name)}; };
 
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-        {{"apply", TestPath("missing.png"), "-o", o}, 1,
-         "cannot read " + TestPath("missing.png") + ": No such file or directory"},
-        {{"apply", TestPath("notes.txt"), "-o", o}, 1,
-         "cannot read " + TestPath("notes.txt") + ": not a PNG, JPEG or TIFF image"},
+        {{"apply", StatePath("missing.png"), "-o", o}, 1,
+         "cannot read " + StatePath("missing.png") + ": No such file or directory"},
+        {{"apply", StatePath("notes.txt"), "-o", o}, 1,
+         "cannot read " + StatePath("notes.txt") + ": not a PNG, JPEG or TIFF image"},
         {{"apply", image, "-o", image, "--set", "zoom=500"}, 2, "zoom takes an integer from 0 to 100, not \"500\""},
         {{"apply", image, "-o", image, "--set", "glue=sparkle"}, 2, "unknown glue \"sparkle\"; the values are: normal, "},
         {{"render", "-o", o, "--set", "bogus=1"}, 2, "unknown parameter \"bogus\"; the parameters are: mixer 1, mixer 2, "},
-        {{"render", "-o", o, "--play", TestPath("bad-play.txt")}, 1,
-         TestPath("bad-play.txt") + ", line 2: a bool is true or false"},
-        {{"render", "-o", o, "--preset", TestPath("missing.q1r")}, 1,
-         "cannot read the preset " + TestPath("missing.q1r") + ": No such file or directory"},
-        {{"render", "-o", o, "--module", TestPath("nowhere.8bf")}, 1,
-         "cannot load the module " + TestPath("nowhere.8bf") + ": "},
-        {{"info", "--module", TestPath("notes.txt")}, 1, "cannot load the module " + TestPath("notes.txt") + ": "},
-        {mask("rgb-mask.png"), 1, "the mask " + TestPath("rgb-mask.png") + " is not a grey image"},
-        {mask("small-mask.png"), 1, "the mask " + TestPath("small-mask.png") + " is 8x12 but the image is 16x12"},
-        {mask("empty-mask.png"), 1, "the mask " + TestPath("empty-mask.png") + " selects nothing"},
+        {{"render", "-o", o, "--play", StatePath("bad-play.txt")}, 1,
+         StatePath("bad-play.txt") + ", line 2: a bool is true or false"},
+        {{"render", "-o", o, "--preset", StatePath("missing.q1r")}, 1,
+         "cannot read the preset " + StatePath("missing.q1r") + ": No such file or directory"},
+        {{"render", "-o", o, "--module", StatePath("nowhere.8bf")}, 1,
+         "cannot load the module " + StatePath("nowhere.8bf") + ": "},
+        {{"info", "--module", StatePath("notes.txt")}, 1, "cannot load the module " + StatePath("notes.txt") + ": "},
+        {mask("rgb-mask.png"), 1, "the mask " + StatePath("rgb-mask.png") + " is not a grey image"},
+        {mask("small-mask.png"), 1, "the mask " + StatePath("small-mask.png") + " is 8x12 but the image is 16x12"},
+        {mask("empty-mask.png"), 1, "the mask " + StatePath("empty-mask.png") + " selects nothing"},
         {{"apply", image, "-o", o, "--select", "10,10,7,2"}, 2, "--select 10,10,7,2 does not lie inside the 16x12 image"},
-        {{"apply", image, "-o", TestPath("o.gif")}, 2, "cannot tell the format of " + TestPath("o.gif")},
-        {{"apply", image, "-o", TestPath("o.jpg")}, 1,
-         "cannot write " + TestPath("o.jpg") + ": JPEG holds no transparency; write PNG or TIFF"},
+        {{"apply", image, "-o", StatePath("o.gif")}, 2, "cannot tell the format of " + StatePath("o.gif")},
+        {{"apply", image, "-o", StatePath("o.jpg")}, 1,
+         "cannot write " + StatePath("o.jpg") + ": JPEG holds no transparency; write PNG or TIFF"},
         {{"render", "--size", "9x9"}, 2, "-o OUT is required (see tesselume render --help)"},
         {{"render", "-o", o, "--size", "big"}, 2, "--size takes WIDTHxHEIGHT, e.g. 1024x768"},
         {{"render", "-o", o, "--depth", "12"}, 2, "--depth is 8 or 16"},
@@ -316,7 +283,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
     }
     // Nothing was written: no outputs, no temporary files, the input as it was.
-    EXPECT_EQ(Contents(image), original);
+    EXPECT_EQ(FileContents(image), original);
     ExpectNoFileStartingWith({"o.", ".o."});
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 using clitest::FileOf;
 using clitest::Shape;
-using clitest::TestPath;
+using clitest::StatePath;
 
 TEST(ImageFiles, SixteenBitScaleRoundTripsEveryHostValue) {
     EXPECT_EQ(ToHostScale(0), 0);
@@ -33,7 +33,7 @@ TEST(ImageFiles, SixteenBitScaleRoundTripsEveryHostValue) {
 }
 
 TEST(ImageFiles, PngWritesWhatLibpngReadsBack) {
-    const std::string path = TestPath("rgba8.png");
+    const std::string path = StatePath("rgba8.png");
     const filterhost::Image rgba = clitest::AsymmetricImage(13, 7, 3, true, 8);
     std::string error;
     ASSERT_TRUE(WriteImageFile(path, FileFormat::png, FileOf(rgba, clitest::TestProfile(true)), error)) << error;
@@ -44,7 +44,7 @@ TEST(ImageFiles, PngWritesWhatLibpngReadsBack) {
     EXPECT_EQ(png.samples, rgba.samples);
     EXPECT_EQ(png.iccProfile, clitest::TestProfile(true));
 
-    const std::string greyPath = TestPath("grey16.png");
+    const std::string greyPath = StatePath("grey16.png");
     const filterhost::Image grey = clitest::AsymmetricImage(5, 9, 1, false, 16);
     ASSERT_TRUE(WriteImageFile(greyPath, FileFormat::png, FileOf(grey), error)) << error;
     clitest::PngContents png16;
@@ -59,7 +59,7 @@ TEST(ImageFiles, PngWritesWhatLibpngReadsBack) {
 TEST(ImageFiles, PngReadsWhatLibpngWrote) {
     std::string error;
     // A palette image with a transparent entry reads as 8-bit RGBA.
-    const std::string palettePath = TestPath("palette.png");
+    const std::string palettePath = StatePath("palette.png");
     const std::vector<png_color> palette = {{10, 20, 30}, {200, 100, 50}, {1, 2, 3}};
     const std::vector<uint8_t> paletteAlpha = {255, 0};
     ASSERT_TRUE(clitest::WriteWithLibpng(palettePath, 3, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2, 2, 1, 0}, palette,
@@ -73,7 +73,7 @@ TEST(ImageFiles, PngReadsWhatLibpngWrote) {
     EXPECT_EQ(file.image.At(0, 1, 3), 255);
 
     // 16-bit grey with alpha: host scale in the image, the file's values kept aside.
-    const std::string greyPath = TestPath("greyalpha16.png");
+    const std::string greyPath = StatePath("greyalpha16.png");
     const std::vector<uint16_t> raw = {0, 65535, 1, 2, 40000, 65534, 12345, 3};
     ASSERT_TRUE(clitest::WriteWithLibpng(greyPath, 2, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 16, raw));
     ASSERT_TRUE(ReadImageFile(greyPath, file, error)) << error;
@@ -83,7 +83,7 @@ TEST(ImageFiles, PngReadsWhatLibpngWrote) {
 
     // Unchanged samples go back as the file held them; a changed one is converted.
     file.image.samples[4] = 100;
-    const std::string outPath = TestPath("greyalpha16-out.png");
+    const std::string outPath = StatePath("greyalpha16-out.png");
     ASSERT_TRUE(WriteImageFile(outPath, FileFormat::png, file, error)) << error;
     clitest::PngContents png;
     ASSERT_TRUE(clitest::ReadWithLibpng(outPath, png));
@@ -94,7 +94,7 @@ TEST(ImageFiles, PngReadsWhatLibpngWrote) {
 
 TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
     // Written by libtiff: 16-bit RGB with associated alpha, planes stored separately.
-    const std::string inPath = TestPath("planar.tif");
+    const std::string inPath = StatePath("planar.tif");
     const std::vector<uint8_t> profile = clitest::TestProfile(true);
     {
         TIFF* tif = TIFFOpen(inPath.c_str(), "w");
@@ -131,7 +131,7 @@ TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
     EXPECT_EQ(file.image.At(2, 1, 3), ToHostScale(32768));
 
     // Written by us, read by libtiff: interleaved, unassociated alpha, the profile kept.
-    const std::string outPath = TestPath("out.tif");
+    const std::string outPath = StatePath("out.tif");
     const filterhost::Image grey = clitest::AsymmetricImage(6, 4, 1, true, 8);
     ASSERT_TRUE(WriteImageFile(outPath, FileFormat::tiff, FileOf(grey, profile), error)) << error;
     TIFF* tif = TIFFOpen(outPath.c_str(), "r");
@@ -164,7 +164,7 @@ TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     // Ours to libjpeg: an RGB image with a profile; a flat colour survives the lossy codec closely.
     filterhost::Image flat = filterhost::Image::Make(16, 16, 3, false, 8, 0);
     for (std::size_t i = 0; i < flat.samples.size(); ++i) flat.samples[i] = uint16_t(i % 3 == 0 ? 200 : i % 3 == 1 ? 40 : 90);
-    const std::string path = TestPath("flat.jpg");
+    const std::string path = StatePath("flat.jpg");
     std::string error;
     ASSERT_TRUE(WriteImageFile(path, FileFormat::jpeg, FileOf(flat, clitest::TestProfile(true)), error)) << error;
 
@@ -198,7 +198,7 @@ TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     EXPECT_NEAR(file.image.At(15, 15, 0), 200, 3);
 
     // JPEG holds no 16 bits: refused, nothing degraded (transparency: the command line's runs).
-    EXPECT_FALSE(WriteImageFile(TestPath("deep.jpg"), FileFormat::jpeg,
+    EXPECT_FALSE(WriteImageFile(StatePath("deep.jpg"), FileFormat::jpeg,
                                 FileOf(clitest::AsymmetricImage(4, 4, 3, false, 16)), error));
     EXPECT_NE(error.find("16 bits"), std::string::npos);
 }
@@ -207,13 +207,13 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     // A PNG cut short in its image data (missing and non-image files: the command line's runs).
     ImageFile file;
     std::string error;
-    const std::string cut = TestPath("cut.png");
+    const std::string cut = StatePath("cut.png");
     ASSERT_TRUE(WriteImageFile(cut, FileFormat::png, FileOf(clitest::AsymmetricImage(64, 64, 3, false, 8)), error));
     std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
     EXPECT_FALSE(ReadImageFile(cut, file, error));
     EXPECT_FALSE(error.empty());
     // A side the filter protocol cannot address is refused as the header is read.
-    const std::string wide = TestPath("wide.png");
+    const std::string wide = StatePath("wide.png");
     ASSERT_TRUE(clitest::WriteWithLibpng(wide, 40000, 1, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(40000, 7)));
     EXPECT_FALSE(ReadImageFile(wide, file, error));
     EXPECT_EQ(error, kTooLarge);
@@ -224,7 +224,7 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
 }
 
 TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
-    const std::filesystem::path folder = TestPath("pending");
+    const std::filesystem::path folder = StatePath("pending");
     std::filesystem::create_directory(folder);
     const std::string target = (folder / "out.png").string();
     std::ofstream(target) << "old";
@@ -239,11 +239,11 @@ TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
                 ASSERT_TRUE(pending.Commit(error)) << error;
             }
         }
-        EXPECT_EQ(clitest::Contents(target), commit ? "new" : "old");
+        EXPECT_EQ(clitest::FileContents(target), commit ? "new" : "old");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
     PendingFile nowhere;
-    EXPECT_FALSE(nowhere.Open(TestPath("no/such/folder/out.png"), error));
+    EXPECT_FALSE(nowhere.Open(StatePath("no/such/folder/out.png"), error));
 }
 
 }  // namespace

@@ -18,17 +18,12 @@
 
 #include "FilterHost.h"
 #include "ImageFiles.h"
+#include "support/StateFiles.h"
 
 namespace clitest {
 
-// A file in the test's private state folder, and a file's bytes.
-inline std::string TestPath(const std::string& name) {
-    return (std::filesystem::path(std::getenv("TESSELUME_STATE_DIR")) / name).string();
-}
-inline std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::FileContents;
+using testsupport::StatePath;
 
 inline tesselume::ImageFile FileOf(const filterhost::Image& image, std::vector<uint8_t> profile = {}) {
     return tesselume::ImageFile{image, std::move(profile), {}};

@@ -6,7 +6,7 @@
 // The background follows the dialog's fixed pixel layout (ControlTable.cpp): white
 // cards group the three mixer blocks, the colour rows, the geometry switches, the
 // symmetry and glue lists, the preset buttons and the sliders under the preview;
-// a groove carries the memory dots around the extra dot.
+// a white track carries the memory dots around the extra dot.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,8 +32,6 @@ const Rgba kAmberPale = Hex(0xF3E2C9);
 const Rgba kSlate = Hex(0x2F3B47);
 const Rgba kInk = Hex(0x33475B);
 const Rgba kWhite = Hex(0xFFFFFF);
-const Rgba kGroove = Hex(0xD6DDE4);
-const Rgba kGrooveInner = Hex(0xE1E6EB);
 
 const float kPi = 3.14159265f;
 
@@ -103,15 +101,15 @@ Image Background() {
     Fill(image, Box(464, 536, 816, 559, 4), kCardEdge, 462, 534, 818, 561);
     Fill(image, Box(465, 537, 815, 558, 3), kWhite, 464, 536, 816, 559);
     // Density, sharpness and zoom, and the OK/Cancel bar.
-    Card(image, 504, 574, 826, 668);
-    AccentBar(image, 508, 586, 662, kAmber);
+    Card(image, 494, 574, 826, 668);
+    AccentBar(image, 498, 586, 662, kAmber);
     Card(image, 458, 684, 826, 732);
 
-    // The groove the memory dots sit in.
+    // The track the memory dots sit on.
     std::vector<float> ring;
     for (const auto& dot : kDots) ring.push_back(float(dot[0]) + 4), ring.push_back(float(dot[1]) + 6);
-    Fill(image, Polyline(ring, 15), kGroove, 290, 486, 462, 650);
-    Fill(image, Polyline(ring, 12.5f), kGrooveInner, 290, 486, 462, 650);
+    Fill(image, Polyline(ring, 16), kCardEdge, 288, 484, 464, 652);
+    Fill(image, Polyline(ring, 14), kCard, 288, 484, 464, 652);
     return image;
 }
 
@@ -130,9 +128,9 @@ Image Track(Rgba colour, Rgba pale) {
 
 Image Knob() {
     Image image(12, 10);
-    Fill(image, Box(0.5f, 0.5f, 11.5f, 9.5f, 3), kSlate);
-    Fill(image, Box(1.5f, 1.5f, 10.5f, 8.5f, 2), kWhite);
-    Fill(image, Box(5.25f, 3, 6.75f, 7), kSlate);
+    Fill(image, Box(0, 0, 12, 10, 3), kSlate);
+    Fill(image, Box(1, 1, 11, 9, 2), kWhite);
+    Fill(image, Box(5, 3, 7, 7), kSlate);
     return image;
 }
 
@@ -332,7 +330,7 @@ Image InfoPicture(const Image& background) {
         float left, top, right, bottom;
         std::uint32_t colour;
     } groups[] = {
-        {6, 8, 304, 402, 0x2B7A8C},    {504, 574, 826, 668, 0xC47F2C}, {6, 406, 214, 512, 0x7D5BA6},
+        {6, 8, 304, 402, 0x2B7A8C},    {494, 574, 826, 668, 0xC47F2C}, {6, 406, 214, 512, 0x7D5BA6},
         {218, 406, 304, 512, 0x4E8F4A}, {6, 516, 294, 588, 0xD9822B},  {318, 0, 819, 562, 0x3B6FB6},
         {296, 490, 458, 648, 0xB8506B}, {6, 592, 294, 732, 0x5A6B7D},
     };

@@ -1,0 +1,241 @@
+// The main dialog through the real module, headless and scripted: the tesselume
+// program with --dialog, and filterhost driving the module directly.
+#include <png.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "FilterHost.h"
+#include "dialog/ControlTable.h"
+#include "files/FilesTestSupport.h"
+#include "platform/ui/Template.h"
+#include "support/RunProgram.h"
+
+namespace {
+
+using testsupport::FileContents;
+using testsupport::RunOk;
+using testsupport::RunProgram;
+using testsupport::StatePath;
+
+// The script the module's headless backend plays, for this test.
+struct Script {
+    explicit Script(const std::string& steps) { setenv("TESSELUME_UI_SCRIPT", steps.c_str(), 1); }
+    ~Script() { unsetenv("TESSELUME_UI_SCRIPT"); }
+};
+
+// A recording's values by key ("0001" -> "42", "GLUE" -> "GL01").
+std::map<std::string, std::string> Recorded(const std::string& path) {
+    std::map<std::string, std::string> values;
+    std::istringstream in(FileContents(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string key, type, value;
+        fields >> key >> type >> value;
+        if (type == "enum") fields >> value;
+        values[key] = value;
+    }
+    return values;
+}
+
+struct Png {
+    png_image image{};
+    std::vector<png_byte> rgb;
+    explicit Png(const std::string& path) {
+        image.version = PNG_IMAGE_VERSION;
+        if (!png_image_begin_read_from_file(&image, path.c_str())) return;
+        image.format = PNG_FORMAT_RGB;
+        rgb.resize(PNG_IMAGE_SIZE(image));
+        if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
+    }
+    int Luma(int x, int y) const {
+        const png_byte* p = &rgb[(std::size_t(y) * image.width + std::size_t(x)) * 3];
+        return (p[0] * 3 + p[1] * 6 + p[2]) / 10;
+    }
+};
+
+// The first column of a slider's knob: the first dark pixel along its middle row
+// (the track is light, the knob's rim dark).
+int KnobLeft(const Png& shot, int id) {
+    const ui::Rect r = ControlLayout(id);
+    for (int x = r.left; x < r.right; ++x)
+        if (shot.Luma(x, r.top + 5) < 100) return x;
+    return -1;
+}
+
+std::string Input() {
+    const std::string path = StatePath("in.png");
+    RunOk({"render", "-o", path, "--size", "96x64"});
+    return path;
+}
+
+TEST(MainDialog, TemplateAndControlTableAgree) {
+    std::string error;
+    auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
+    ASSERT_TRUE(host) << error;
+    const filterhost::Resource* dialog = nullptr;
+    for (const filterhost::Resource& resource : host->Resources())
+        if (resource.name == "DISSOLVESANSPARAM") dialog = &resource;
+    ASSERT_NE(dialog, nullptr);
+    ui::DialogTemplate parsed;
+    ASSERT_TRUE(ui::ParseTemplate(dialog->bytes, parsed));
+    EXPECT_EQ(parsed.controls.size(), 109u);
+    for (const ui::ControlTemplate& control : parsed.controls) {
+        EXPECT_FALSE(ControlLayout(control.id).Empty()) << control.id;
+        const std::int32_t kind = DescribeControl(control.id).kind;
+        const bool painted = control.controlClass == ui::ControlClass::Static && (control.style & ui::kStyleHidden);
+        const bool paintedKind =
+            kind == kKindSlider || kind == kKindLabel || kind == kKindMemoryDot || kind == kKindExtraDot;
+        EXPECT_TRUE(!paintedKind || painted) << control.id;
+        const std::map<std::int32_t, ui::ControlClass> standard = {{kKindNumberField, ui::ControlClass::Edit},
+                                                                   {kKindSwitch, ui::ControlClass::CheckBox},
+                                                                   {kKindDropDownList, ui::ControlClass::ComboBox}};
+        if (const auto found = standard.find(kind); found != standard.end()) {
+            EXPECT_EQ(control.controlClass, found->second) << control.id;
+        }
+    }
+    // Every slider and its number field name each other; labels carry their texts.
+    for (const int id : TransferOrder()) {
+        const ControlDescriptor slider = DescribeControl(id);
+        if (slider.kind != kKindSlider) continue;
+        EXPECT_EQ(DescribeControl(slider.editId).kind, kKindNumberField);
+        EXPECT_EQ(DescribeControl(slider.editId).partnerId, id);
+    }
+    EXPECT_EQ(LabelText(DescribeControl(23).labelNumber), "Mixer 1");
+    EXPECT_EQ(LabelText(DescribeControl(76).labelNumber), "Symmetry");
+    EXPECT_EQ(LabelText(1), "-undef string-");
+}
+
+TEST(MainDialog, TypedNumberRendersTheSameBytesAsSet) {
+    const std::string in = Input(), typed = StatePath("typed.png"), set = StatePath("set.png");
+    {
+        Script script("click #20; key Ctrl+A; type 42; click #3");
+        RunOk({"apply", in, "-o", typed, "--dialog", "--record", StatePath("typed.txt")});
+    }
+    RunOk({"apply", in, "-o", set, "--set", "mixer 1=42", "--record", StatePath("set.txt")});
+    EXPECT_EQ(Recorded(StatePath("typed.txt"))["0001"], "42");
+    EXPECT_EQ(FileContents(StatePath("typed.txt")), FileContents(StatePath("set.txt")));
+    EXPECT_EQ(FileContents(typed), FileContents(set));
+}
+
+TEST(MainDialog, SlidersAndNumberFieldsHoldToTheirRanges) {
+    const std::string shot = StatePath("sliders.png");
+    // Both drags end over other controls: the pressed slider still takes the value.
+    Script script("drag #15 #3; drag #17 #54; click #21; key Ctrl+A; type 250; click #32; key Ctrl+A; type abc;"
+                  "click #30; key Ctrl+A; type x; screenshot " + shot + "; click #3");
+    RunOk({"apply", Input(), "-o", StatePath("out.png"), "--dialog", "--record", StatePath("steps.txt")});
+    auto values = Recorded(StatePath("steps.txt"));
+    EXPECT_EQ(values["0001"], "100");  // mixer 1 dragged past its right end
+    EXPECT_EQ(values["0004"], "0");    // sharpness 1 dragged past its left end
+    EXPECT_EQ(values["0010"], "200");  // amount 12: 250 typed
+    EXPECT_EQ(values["0002"], "0");    // mixer 2: letters typed
+    EXPECT_EQ(values["0008"], "1");    // amount 21: letters typed, its minimum is 1
+
+    // The knob starts 1 pixel inside the track at the minimum, and 14 pixels short of
+    // its right end at the maximum.
+    const Png png(shot);
+    ASSERT_FALSE(png.rgb.empty());
+    ASSERT_EQ(png.image.width, 834u);
+    ASSERT_EQ(png.image.height, 740u);
+    EXPECT_NEAR(KnobLeft(png, 17), ControlLayout(17).left + 1, 1);
+    EXPECT_NEAR(KnobLeft(png, 15), ControlLayout(15).right - 14, 1);
+    EXPECT_NEAR(KnobLeft(png, 22), ControlLayout(22).right - 14, 1);  // follows the typed 250 at once
+}
+
+TEST(MainDialog, NextGlueWrapsFromTheLastModeToTheFirst) {
+    Script script("click #80; click #3");
+    RunOk({"apply", Input(), "-o", StatePath("out.png"), "--set", "glue=GL62", "--dialog", "--record",
+           StatePath("steps.txt")});
+    EXPECT_EQ(Recorded(StatePath("steps.txt"))["GLUE"], "GL01");
+}
+
+TEST(MainDialog, LogoOpensTheAboutBoxOnRelease) {
+    const std::string about = StatePath("about.png"), main = StatePath("main.png");
+    // Pressed on the logo and released over the preview: the release acts.
+    Script script("drag #54 #5; screenshot " + about + "; click #5; screenshot " + main + "; click #2");
+    const auto outcome = RunProgram({"apply", Input(), "-o", StatePath("out.png"), "--dialog"});
+    EXPECT_EQ(outcome.exitCode, 3);
+    EXPECT_NE(outcome.err.find("cancelled"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(StatePath("out.png")));
+    EXPECT_LT(Png(about).image.width, 834u);
+    EXPECT_EQ(Png(main).image.width, 834u);
+}
+
+TEST(MainDialog, CancelLeavesTheImageAndTheParametersAsTheyWere) {
+    // Many changes, then Cancel; the steps after it play into the next run's dialog.
+    Script script("drag #15 #3; click #20; key Ctrl+A; type 7; wait 1500; click #80; click #56; drag #72 #2;"
+                  "click #2; click #3");
+    filterhost::Image image = filterhost::Image::Make(48, 32, 3, false, 8, 0);
+    for (std::size_t i = 0; i < image.samples.size(); ++i) image.samples[i] = uint16_t(i * 7 % 251);
+    const filterhost::Image before = image;
+    // What the filter renders with its factory settings, before any dialog ran.
+    std::string error;
+    filterhost::Image expected = before;
+    {
+        auto fresh = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
+        ASSERT_TRUE(fresh) << error;
+        filterhost::Job factory;
+        factory.play = filterhost::Descriptor{};
+        ASSERT_EQ(fresh->Run(expected, factory, error).result, noErr) << error;
+    }
+
+    auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
+    ASSERT_TRUE(host) << error;
+    filterhost::Job dialog;
+    dialog.showDialog = true;
+    dialog.playInfo = plugInDialogDisplay;
+    EXPECT_EQ(host->Run(image, dialog, error).result, userCanceledErr);
+    EXPECT_EQ(image.samples, before.samples);
+    // Confirmed at once, the next run renders the settings the cancelled one began with.
+    const filterhost::RunReport confirmed = host->Run(image, dialog, error);
+    ASSERT_EQ(confirmed.result, noErr) << error;
+    EXPECT_EQ(image.samples, expected.samples);
+    ASSERT_TRUE(confirmed.recorded);
+    EXPECT_EQ(confirmed.recorded->size(), 36u);
+}
+
+TEST(MainDialog, SaveThenLoadRestoresEveryParameterAndWritesAThumbnail) {
+    const std::string in = Input(), preset = StatePath("mine.q1r");
+    const std::vector<std::string> settings = {"--set", "glue=GL17",       "--set", "symmetry=4-fold",
+                                               "--set", "mixer 3=12",      "--set", "zoom=70",
+                                               "--set", "invert 2=on",     "--set", "amount 32=180"};
+    std::vector<std::string> withDialog = {"apply", in, "-o", StatePath("loaded.png"), "--dialog", "--record",
+                                           StatePath("loaded.txt")};
+    withDialog.insert(withDialog.end(), settings.begin(), settings.end());
+    std::vector<std::string> direct = {"apply", in, "-o", StatePath("direct.png"), "--record", StatePath("direct.txt")};
+    direct.insert(direct.end(), settings.begin(), settings.end());
+    {
+        Script script("click #6; key Ctrl+A; type " + preset + "; key Enter; drag #15 #54; click #80; click #74;"
+                      "drag #72 #3; click #8; key Ctrl+A; type " + preset + "; key Enter; click #3");
+        RunOk(withDialog);
+    }
+    RunOk(direct);
+    EXPECT_EQ(FileContents(StatePath("loaded.txt")), FileContents(StatePath("direct.txt")));
+    EXPECT_EQ(FileContents(StatePath("loaded.png")), FileContents(StatePath("direct.png")));
+
+    // The thumbnail block follows the 39 values: kind 1, width, height, byte count, JPEG.
+    const std::string bytes = FileContents(preset);
+    const auto word = [&](std::size_t at) {
+        const auto b = [&](std::size_t i) { return std::uint32_t(std::uint8_t(bytes[at + i])); };
+        return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
+    };
+    ASSERT_GT(bytes.size(), 172u);
+    EXPECT_EQ(word(156), 1u);
+    const std::uint32_t length = word(168);
+    ASSERT_EQ(bytes.size(), 172u + length);
+    const LibjpegImage jpeg = DecodeWithLibjpeg(reinterpret_cast<const uint8_t*>(bytes.data()) + 172, length);
+    ASSERT_TRUE(jpeg.ok);
+    EXPECT_EQ(jpeg.width, 128);
+    EXPECT_EQ(jpeg.height, 128);
+    // A pattern, not a blank square.
+    const auto [low, high] = std::minmax_element(jpeg.pixels.begin(), jpeg.pixels.end());
+    EXPECT_GT(int(*high) - int(*low), 64);
+}
+
+}  // namespace

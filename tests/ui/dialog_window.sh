@@ -1,0 +1,37 @@
+#!/bin/sh
+# Run under xvfb-run: opens the main dialog of `tesselume apply IN -o OUT --dialog`
+# in a real SDL window, takes a screenshot of that window from the X server and
+# checks its size (834 x 740) and that it is not blank. Then closes the program.
+#   dialog_window.sh TESSELUME WORKDIR
+set -eu
+program=$1
+work=$2
+mkdir -p "$work"
+for tool in xwininfo import identify; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is missing"; exit 77; }
+done
+"$program" render -o "$work/in.png" --size 64x48
+TESSELUME_UI=sdl "$program" apply "$work/in.png" -o "$work/out.png" --dialog &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+# Wait for the window (up to 60 s: the machine may be busy), by its title.
+window=""
+tries=0
+while [ -z "$window" ] && [ $tries -lt 120 ]; do
+  sleep 0.5
+  tries=$((tries + 1))
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Tesselume"/ { print $1; exit }')
+done
+[ -n "$window" ] || { echo "no window titled Tesselume appeared"; exit 1; }
+sleep 1  # let the first paint reach the server
+
+import -window "$window" "$work/window.png"
+size=$(identify -format '%w x %h' "$work/window.png")
+deviation=$(identify -format '%[fx:standard_deviation]' "$work/window.png")
+echo "window $window: $size, standard deviation $deviation"
+[ "$size" = "834 x 740" ] || { echo "the window is $size, not 834 x 740"; exit 1; }
+awk -v d="$deviation" 'BEGIN { exit !(d > 0.05) }' || { echo "the window is blank"; exit 1; }
+kill $pid
+wait $pid 2>/dev/null || true
+[ ! -e "$work/out.png" ] || { echo "a killed run left $work/out.png"; exit 1; }
