@@ -7,16 +7,13 @@
 #include <cstring>
 
 #include "dialog/MainDialog.h"
-#include "host/Globals.h"
 #include "host/HostUtil.h"
-#include "host/RowLoop.h"
 #include "pattern/Compositing.h"
 #include "settings/Settings.h"
 
-namespace {
+int32_t ReducedExtent(int32_t extent, int32_t scale) { return (std::max(0, extent) + scale - 1) / scale; }
 
-// The extent of e image pixels at reduction s: ceil(e / s).
-int32_t ReducedExtent(int32_t extent, int32_t scale) { return (extent + scale - 1) / scale; }
+namespace {
 
 // A pan held to 0..max(0, (ceil(E / s) - A) * s).
 int32_t ClampPan(int32_t pan, int32_t extent, int32_t area, int32_t scale) {
@@ -68,10 +65,14 @@ struct Extent {
     int32_t width, height;
 };
 
-Extent FilterExtent(const RunGlobals& globals) {
-    const Rect& r = globals.savedFilterRect;
+// The filter rectangle's size; the dialog runs inside Start, where the host's
+// filterRect is the one the run was prepared for.
+Extent FilterExtent() {
+    const Rect& r = Current().filterRecord->filterRect;
     return {std::max(0, r.right - r.left), std::max(0, r.bottom - r.top)};
 }
+
+PreviewRows installedRows{};
 
 void ShowCursorState(PreviewState& state, int32_t cursor) {
     if (cursor == kArrow && state.cursor == kArrow) return;
@@ -86,56 +87,19 @@ void ShowCursorState(PreviewState& state, int32_t cursor) {
     ui::SetCursor(shown ? shown : ui::ArrowCursor());
 }
 
-// Asks the host for the visible window at the current scale and pan: input, output
-// and mask at rate s, all planes, in reduced coordinates. The row loop's bounds
-// become the window's, so that the row renderer and the selection weight address it.
-OSErr RequestWindow(RunGlobals& globals, const Settings& settings, ui::Rect area) {
-    FilterRecord& record = *globals.filterRecord;
-    const Rect& filter = globals.savedFilterRect;
-    const Extent extent = FilterExtent(globals);
-    const int32_t s = settings.previewScale;
-    const int32_t left = settings.previewPanX / s, top = settings.previewPanY / s;
-    const int32_t width = std::max(0, std::min(area.Width(), ReducedExtent(extent.width, s) - left));
-    const int32_t height = std::max(0, std::min(area.Height(), ReducedExtent(extent.height, s) - top));
-
-    Rect window;
-    window.left = int16_t(filter.left / s + left);
-    window.top = int16_t(filter.top / s + top);
-    window.right = int16_t(window.left + width);
-    window.bottom = int16_t(window.top + height);
-    record.inRect = record.outRect = window;
-    record.maskRect = record.haveMask ? window : Rect{window.top, window.left, window.top, window.left};
-    record.inLoPlane = record.outLoPlane = 0;
-    record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
-    record.inputRate = record.maskRate = Fixed(s << 16);
-    record.inputPadding = record.outputPadding = record.maskPadding = plugInWantsEdgeReplication;
-
-    RowLoopState& loop = globals.loop;
-    loop.width = width;
-    loop.height = height;
-    loop.firstColumn = loop.firstRow = 0;
-    loop.lastColumn = width - 1;
-    loop.lastRow = height - 1;
-    loop.maskRows[0] = loop.inputRows[0] = 0;
-    loop.maskRows[1] = loop.inputRows[1] = height - 1;
-    loop.maskInUse = 1;
-    if (width == 0 || height == 0) return noErr;
-    return CallAdvanceState(&record);
-}
-
 // Where the window's top-left pixel lands: centred in the preview area.
-ui::Position WindowOrigin(const RunGlobals& globals, ui::Rect area) {
-    return {area.left + area.Width() / 2 - globals.loop.width / 2, area.top + area.Height() / 2 - globals.loop.height / 2};
+ui::Position WindowOrigin(const PreviewState& state, ui::Rect area) {
+    return {area.left + area.Width() / 2 - state.windowWidth / 2, area.top + area.Height() / 2 - state.windowHeight / 2};
 }
 
 // Hands the host's output buffer (the rendered window) to displayPixels onto the
 // dialog's surface. Deep samples are first reduced to 8 bits in a temporary buffer.
 // With erase, the rest of the preview area is filled white.
-void DisplayWindow(RunGlobals& globals, ui::Window* window, const ui::Canvas& paint, bool erase) {
-    FilterRecord& record = *globals.filterRecord;
+void DisplayWindow(const PreviewState& state, ui::Window* window, const ui::Canvas& paint, bool erase) {
+    FilterRecord& record = *Current().filterRecord;
     const ui::Rect area = PreviewArea(window);
-    const int32_t width = globals.loop.width, height = globals.loop.height;
-    const ui::Position origin = WindowOrigin(globals, area);
+    const int32_t width = state.windowWidth, height = state.windowHeight;
+    const ui::Position origin = WindowOrigin(state, area);
     const ui::Canvas canvas = paint.Clipped(area);
     if (erase) {
         const ui::Rect image{origin.x, origin.y, origin.x + width, origin.y + height};
@@ -184,23 +148,31 @@ void DisplayWindow(RunGlobals& globals, ui::Window* window, const ui::Canvas& pa
 }
 
 // Requests the window, renders it through the row loop and draws it.
+// Asks the host for the window at the current scale and pan, no larger than the area.
+OSErr RequestWindow(MainDialog& dialog) {
+    const ui::Rect area = PreviewArea(dialog.window);
+    PreviewState& state = dialog.preview;
+    state.windowWidth = state.windowHeight = 0;
+    if (!installedRows.request) return noErr;
+    return installedRows.request(*dialog.globals, area.Width(), area.Height(), state.windowWidth, state.windowHeight);
+}
+
 OSErr Render(MainDialog& dialog) {
     PreviewState& state = dialog.preview;
-    RunGlobals& globals = *dialog.globals;
-    FilterRecord& record = *globals.filterRecord;
+    const FilterRecord& record = *Current().filterRecord;
     const int32_t cursor = state.cursor;
     ShowCursorState(state, kWait);
     state.shown = false;
     OSErr error = noErr;
-    if (HostHasProc(record.advanceState) && HostHasProc(record.displayPixels)) {
-        error = RequestWindow(globals, *dialog.settings, PreviewArea(dialog.window));
+    if (HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) && installedRows.render) {
+        error = RequestWindow(dialog);
         if (error == noErr) {
-            RenderDeliveredArea(globals);
+            installedRows.render(*dialog.globals);
             state.shown = CurrentResult() == noErr;
             state.sourceOnly = false;
         }
     }
-    if (state.shown) DisplayWindow(globals, dialog.window, ui::PaintCanvas(dialog.window), true);
+    if (state.shown) DisplayWindow(state, dialog.window, ui::PaintCanvas(dialog.window), true);
     ShowCursorState(state, cursor == kWait ? kArrow : cursor);
     return error;
 }
@@ -209,15 +181,17 @@ bool OnPreview(ui::Window* window, int x, int y) { return ui::ControlRect(window
 
 }  // namespace
 
+void InstallPreviewRows(const PreviewRows& rows) { installedRows = rows; }
+
 void PreparePreview(MainDialog& dialog) {
-    const FilterRecord& record = *dialog.globals->filterRecord;
+    const FilterRecord& record = *Current().filterRecord;
     Settings& settings = *dialog.settings;
     PreviewState& state = dialog.preview;
     state = PreviewState{};
     state.reducedImages = HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) &&
                           record.samplingSupport != hostDoesNotSupportSampling;
     const ui::Rect area = PreviewArea(dialog.window);
-    const Extent extent = FilterExtent(*dialog.globals);
+    const Extent extent = FilterExtent();
     state.fitScale = state.reducedImages ? FitScale(extent.width, extent.height, area.Width(), area.Height()) : 1;
     state.zoomLimit = state.fitScale;
     settings.previewScale = state.fitScale;
@@ -238,7 +212,7 @@ void RefreshPreview(MainDialog& dialog) {
 void DrawPreview(MainDialog& dialog, const ui::Canvas& canvas) {
     const ui::Rect area = PreviewArea(dialog.window);
     ui::FrameRect(canvas, {area.left - 1, area.top - 1, area.right + 1, area.bottom + 1}, kFrameColour);
-    if (dialog.preview.shown) DisplayWindow(*dialog.globals, dialog.window, canvas, !dialog.preview.sourceOnly);
+    if (dialog.preview.shown) DisplayWindow(dialog.preview, dialog.window, canvas, !dialog.preview.sourceOnly);
 }
 
 bool PreviewZoomClick(MainDialog& dialog, int id) {
@@ -254,7 +228,7 @@ bool PreviewZoomClick(MainDialog& dialog, int id) {
     if (next == s) return false;
 
     const ui::Rect area = PreviewArea(dialog.window);
-    const Extent extent = FilterExtent(*dialog.globals);
+    const Extent extent = FilterExtent();
     settings.previewPanX = RecentredPan(settings.previewPanX, extent.width, area.Width(), s, next);
     settings.previewPanY = RecentredPan(settings.previewPanY, extent.height, area.Height(), s, next);
     if (id == controlid::kZoomOut && next == state.zoomLimit) settings.previewPanX = settings.previewPanY = 0;
@@ -289,27 +263,26 @@ void PreviewDrag(MainDialog& dialog, int x, int y) {
     PreviewState& state = dialog.preview;
     if (!state.panning) return;
     Settings& settings = *dialog.settings;
-    RunGlobals& globals = *dialog.globals;
     const int32_t s = settings.previewScale;
     const int32_t dx = (x - state.lastX) * s, dy = (y - state.lastY) * s;
     state.lastX = x;
     state.lastY = y;
     if (dx == 0 && dy == 0) return;
     const ui::Rect area = PreviewArea(dialog.window);
-    const Extent extent = FilterExtent(globals);
+    const Extent extent = FilterExtent();
     settings.previewPanX = ClampPan(settings.previewPanX - dx, extent.width, area.Width(), s);
     settings.previewPanY = ClampPan(settings.previewPanY - dy, extent.height, area.Height(), s);
-    const OSErr error = RequestWindow(globals, settings, area);
     state.shown = false;
+    const OSErr error = RequestWindow(dialog);
     if (error != noErr) {
         SetResult(error);
         return;
     }
     // While dragging, the window shows the image itself; the pattern follows on release.
-    for (int32_t row = 0; row < globals.loop.height; ++row) RenderSourceRow(globals, settings, row);
-    state.shown = globals.filterRecord->outData != nullptr;
+    if (installedRows.renderSource) installedRows.renderSource(*dialog.globals);
+    state.shown = Current().filterRecord->outData != nullptr;
     state.sourceOnly = true;
-    if (state.shown) DisplayWindow(globals, dialog.window, ui::PaintCanvas(dialog.window), false);
+    if (state.shown) DisplayWindow(state, dialog.window, ui::PaintCanvas(dialog.window), false);
 }
 
 void PreviewRelease(MainDialog& dialog) {

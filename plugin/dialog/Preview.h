@@ -20,12 +20,15 @@
 #include "platform/ui/Canvas.h"
 
 struct MainDialog;
+struct RunGlobals;
 
 constexpr int32_t kOpenHandCursor = 108;
 constexpr int32_t kClosedHandCursor = 107;
 
 // ---- Geometry (pure) ----
 
+// The extent of e image pixels at reduction s: ceil(e / s).
+int32_t ReducedExtent(int32_t extent, int32_t scale);
 // The smallest s at which the extents fit the area: per axis ceil(E / min(E, A)),
 // the larger of the two.
 int32_t FitScale(int32_t extentX, int32_t extentY, int32_t areaX, int32_t areaY);
@@ -47,9 +50,24 @@ struct PreviewState {
     int32_t cursor = 0;          // 0 arrow, 1 open hand, 2 closed hand, 4 wait
     bool panning = false;        // the preview holds the mouse capture
     int32_t lastX = 0, lastY = 0;  // the pointer at the last pan step
+    int32_t windowWidth = 0, windowHeight = 0;  // the window the host delivered last, reduced pixels
     bool shown = false;          // the host's output buffer holds a finished window
     bool sourceOnly = false;     // that window shows the source only (a pan step)
 };
+
+// The row loop's part of the preview. The entry point owns the row loop and installs
+// these before any dialog opens; the dialog layer does not reach into it otherwise.
+struct PreviewRows {
+    // Asks the host for the visible window of the filter rectangle at the settings'
+    // previewScale and pan, at most areaWidth x areaHeight reduced pixels, and makes
+    // it the row loop's area; its size comes back. Returns the host's result.
+    OSErr (*request)(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width, int32_t& height);
+    // Renders the delivered window through the row loop's row renderer (run mode 1).
+    void (*render)(RunGlobals& globals);
+    // Writes the delivered window's source pixels, without the pattern (pan steps).
+    void (*renderSource)(RunGlobals& globals);
+};
+void InstallPreviewRows(const PreviewRows& rows);
 
 // When the dialog opens, after the controls are set: computes the fit scale, sets
 // zoom limit = previewScale = fit scale and the pan to 0, 0, and renders the first

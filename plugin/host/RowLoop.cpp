@@ -5,8 +5,10 @@
 #include <cstring>
 #include <iterator>
 
+#include "dialog/Preview.h"
 #include "host/Globals.h"
 #include "host/Scripting.h"
+#include "pattern/Compositing.h"
 #include "pattern/RenderDriver.h"
 #include "store/Glue.h"
 #include "store/Resample.h"
@@ -87,6 +89,7 @@ void StartSetup(RunGlobals& globals) {
     ClearUndo(globals);
     LoadMemoryDotMap(work.memoryDots);
     settings.exportKind = 3;
+    InstallPreviewRows({RequestPreviewWindow, RenderDeliveredArea, RenderPreviewSource});
 }
 
 void BuildRenderTables(WorkBlock& work) {
@@ -259,4 +262,47 @@ void RenderDeliveredArea(RunGlobals& globals) {
         record.inData)
         RenderAllRows(globals);
     RenderFinish(globals);
+}
+
+// Asks the host for the visible window at the current scale and pan: input, output
+// and mask at rate s, all planes, in reduced coordinates. The row loop's bounds
+// become the window's, so that the row renderer and the selection weight address it.
+OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width,
+                           int32_t& height) {
+    FilterRecord& record = *globals.filterRecord;
+    const Settings& settings = *CurrentSettings();
+    const Rect& filter = globals.savedFilterRect;
+    const int32_t s = std::max(1, settings.previewScale);
+    const int32_t left = settings.previewPanX / s, top = settings.previewPanY / s;
+    width = std::max(0, std::min(areaWidth, ReducedExtent(filter.right - filter.left, s) - left));
+    height = std::max(0, std::min(areaHeight, ReducedExtent(filter.bottom - filter.top, s) - top));
+
+    Rect window;
+    window.left = int16_t(filter.left / s + left);
+    window.top = int16_t(filter.top / s + top);
+    window.right = int16_t(window.left + width);
+    window.bottom = int16_t(window.top + height);
+    record.inRect = record.outRect = window;
+    record.maskRect = record.haveMask ? window : Rect{window.top, window.left, window.top, window.left};
+    record.inLoPlane = record.outLoPlane = 0;
+    record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
+    record.inputRate = record.maskRate = Fixed(s << 16);
+    record.inputPadding = record.outputPadding = record.maskPadding = plugInWantsEdgeReplication;
+
+    RowLoopState& loop = globals.loop;
+    loop.width = width;
+    loop.height = height;
+    loop.firstColumn = loop.firstRow = 0;
+    loop.lastColumn = width - 1;
+    loop.lastRow = height - 1;
+    loop.maskRows[0] = loop.inputRows[0] = 0;
+    loop.maskRows[1] = loop.inputRows[1] = height - 1;
+    loop.maskInUse = 1;
+    if (width == 0 || height == 0) return noErr;
+    return CallAdvanceState(&record);
+}
+
+void RenderPreviewSource(RunGlobals& globals) {
+    const Settings& settings = *CurrentSettings();
+    for (int32_t row = 0; row < globals.loop.height; ++row) RenderSourceRow(globals, settings, row);
 }

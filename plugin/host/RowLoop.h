@@ -56,3 +56,11 @@ void RenderAllRows(RunGlobals& globals);
 // the row-loop state (the preview's window): render start's set-up, every row, then
 // render finish. The pan and the reduction in the settings are kept.
 void RenderDeliveredArea(RunGlobals& globals);
+
+// The preview's rows (dialog/Preview.h installs them as PreviewRows): asks the host
+// for the visible window at the settings' reduction and pan, at most areaWidth x
+// areaHeight reduced pixels, in reduced coordinates with the mask at the same rate,
+// and makes it the row loop's area; and writes that window's source pixels alone.
+OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width,
+                           int32_t& height);
+void RenderPreviewSource(RunGlobals& globals);
