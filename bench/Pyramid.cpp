@@ -21,8 +21,8 @@ const WeightTable& Weights() {
 // A store image of the kind filled with a smooth asymmetric pattern.
 struct BenchImage {
     ImageStore image;
-    BenchImage(int32_t width, int32_t height, int32_t kind) {
-        InitialiseImage(&image, nullptr, &Weights());
+    BenchImage(int32_t width, int32_t height, PixelKind kind) {
+        InitialiseImage(&image, &Weights());
         CreateImage(&image, width, height, kind, 0);
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x)
@@ -34,7 +34,7 @@ struct BenchImage {
 };
 
 void BuildPyramid(benchmark::State& state) {
-    const auto kind = int32_t(state.range(0));
+    const auto kind = PixelKind(state.range(0));
     BenchImage source(2048, 1536, kind);
     for (auto _ : state) {
         buildAll(&source.image);
@@ -47,7 +47,7 @@ BENCHMARK(BuildPyramid)->Arg(kKindRGBA8)->Arg(kKindRGBA16)->Arg(kKindRGBAFloat)-
 // Sampling along rows: inside the level (nearly always the direct path) or along the
 // left edge (always the clamped path).
 void Sample(benchmark::State& state) {
-    const auto kind = int32_t(state.range(0));
+    const auto kind = PixelKind(state.range(0));
     const bool edge = state.range(1) != 0;
     BenchImage source(1024, 1024, kind);
     constexpr int kSamples = 4096;
@@ -67,7 +67,7 @@ BENCHMARK(Sample)->ArgsProduct({{kKindRGBA8, kKindRGBA16, kKindRGBAFloat}, {0, 1
 void Resize(benchmark::State& state) {
     BenchImage source(1024, 1024, kKindRGBA8);
     ImageStore destination;
-    InitialiseImage(&destination, nullptr, &Weights());
+    InitialiseImage(&destination, &Weights());
     CreateImage(&destination, 128, 128, kKindRGBA8, 0);
     for (auto _ : state) copyOrResize(&source.image, &destination);
     state.SetItemsProcessed(state.iterations() * 128 * 128);

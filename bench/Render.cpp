@@ -13,29 +13,18 @@
 #include "FilterHost.h"
 #include "pattern/Geometry.h"
 #include "pattern/PatternField.h"
-#include "settings/Parameters.h"
+#include "PresetFiles.h"
+#include "settings/Settings.h"
 
 namespace {
 
 constexpr int32_t kSide = 4096;
 
 filterhost::Descriptor FactoryWithSmooth(bool smooth) {
-    filterhost::Descriptor d;
-    for (const ParameterInfo& p : kParameters) {
-        switch (p.kind) {
-        case ParamKind::integer: d.push_back({p.key, typeInteger, p.factory, 0, 0}); break;
-        case ParamKind::boolean:
-            d.push_back({p.key, typeBoolean, p.key == PIFourCC("0036") ? int32_t(smooth) : p.factory, 0, 0});
-            break;
-        case ParamKind::glue:
-            d.push_back({p.key, typeEnumerated, 0, kGlueType, IndexToCode(p.factory, EnumType::glue)});
-            break;
-        case ParamKind::symmetry:
-            d.push_back({p.key, typeEnumerated, 0, kSymmetryType, IndexToCode(p.factory, EnumType::symmetry)});
-            break;
-        }
-    }
-    return d;
+    Settings settings;
+    InitialiseSettings(settings, nullptr);
+    settings.smooth = smooth ? 1 : 0;
+    return tesselume::DescriptorOf(settings);
 }
 
 void RenderImage(benchmark::State& state) {

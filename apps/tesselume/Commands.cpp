@@ -74,7 +74,8 @@ constexpr const char* kParameterHelp =
     "  --save-preset FILE.q1r  write them as a presets file (without a thumbnail)\n"
     "  --dialog                edit the parameters in the filter's dialog first: OK runs,\n"
     "                          Cancel writes nothing and exits with 3\n"
-    "  --module PATH           the filter module (default: Tesselume.8bf beside this program)\n"
+    "  --module PATH           the filter module (default: Tesselume.8bf beside this program,\n"
+    "                          else the installed one)\n"
     "\n"
     "The output format follows OUT's extension: .png, .jpg/.jpeg or .tif/.tiff.\n"
     "Ctrl-C stops the run; no output file is written then.\n";
@@ -198,10 +199,16 @@ bool ParseIntegers(const std::string& text, char separator, std::size_t count, s
 
 // ---- The module ----
 
+// The module beside this program (the build folder), else the installed one: the
+// program in PREFIX/bin finds it under PREFIX.
 std::string DefaultModulePath() {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (error ? std::filesystem::path("Tesselume.8bf") : self.parent_path() / "Tesselume.8bf").string();
+    if (error) return "Tesselume.8bf";
+    const std::filesystem::path beside = self.parent_path() / "Tesselume.8bf";
+    const std::filesystem::path installed = self.parent_path().parent_path() / TESSELUME_INSTALLED_MODULE;
+    if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)) return installed.string();
+    return beside.string();
 }
 
 Failure LoadModule(const CommandLine& line, std::unique_ptr<filterhost::Host>& host) {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "ParameterNames.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "settings/PresetsFile.h"
 #include "settings/Settings.h"
 
@@ -13,50 +13,9 @@ namespace tesselume {
 
 namespace {
 
-EnumType EnumOf(ParamKind kind) { return kind == ParamKind::glue ? EnumType::glue : EnumType::symmetry; }
-
-OSType EnumTypeCode(ParamKind kind) { return kind == ParamKind::glue ? kGlueType : kSymmetryType; }
-
-// The item the module records for a parameter's value. A switch keeps only its low
-// byte on the way, as the module's own recording does.
-filterhost::DescriptorItem ItemFor(const ParameterInfo& p, int32_t value) {
-    filterhost::DescriptorItem item;
-    item.key = p.key;
-    switch (p.kind) {
-        case ParamKind::integer:
-            item.type = typeInteger;
-            item.value = value;
-            break;
-        case ParamKind::boolean:
-            item.type = typeBoolean;
-            item.value = (value & 0xFF) != 0 ? 1 : 0;
-            break;
-        case ParamKind::glue:
-        case ParamKind::symmetry:
-            item.type = typeEnumerated;
-            item.enumType = EnumTypeCode(p.kind);
-            item.enumValue = IndexToCode(value, EnumOf(p.kind));
-            break;
-    }
-    return item;
-}
-
-// Takes an item's value into its field as the module reads a descriptor: an item of
-// the wrong type changes nothing, an unknown enumeration code stores 0.
-void TakeItem(const ParameterInfo& p, const filterhost::DescriptorItem& item, Settings& settings) {
-    int32_t& field = settings.*p.field;
-    switch (p.kind) {
-        case ParamKind::integer:
-            if (item.type == typeInteger) field = item.value;
-            break;
-        case ParamKind::boolean:
-            if (item.type == typeBoolean) field = item.value ? 1 : 0;
-            break;
-        case ParamKind::glue:
-        case ParamKind::symmetry:
-            if (item.type == typeEnumerated) CodeToIndex(EnumOf(p.kind), item.enumValue, field);
-            break;
-    }
+filterhost::DescriptorItem ItemFor(const ParameterInfo& p, int32_t field) {
+    const ScriptValue v = ToScriptValue(p, field);
+    return {p.key, v.type, v.value, v.enumType, v.enumValue};
 }
 
 // The reason a presets call failed: the system's when it left one, else the code.
@@ -76,16 +35,22 @@ bool ReadPresetFile(const std::string& path, filterhost::Descriptor& descriptor,
         error = "cannot read the preset " + path + ": " + FailureText(result);
         return false;
     }
-    descriptor.clear();
-    for (const ParameterInfo& p : kParameters) descriptor.push_back(ItemFor(p, settings.*p.field));
+    descriptor = DescriptorOf(settings);
     return true;
+}
+
+filterhost::Descriptor DescriptorOf(const Settings& settings) {
+    filterhost::Descriptor descriptor;
+    for (const ParameterInfo& p : kParameters) descriptor.push_back(ItemFor(p, settings.*p.field));
+    return descriptor;
 }
 
 bool WritePresetFile(const std::string& path, const filterhost::Descriptor& descriptor, std::string& error) {
     Settings settings;
     InitialiseSettings(settings, nullptr);
     for (const filterhost::DescriptorItem& item : descriptor)
-        if (const ParameterInfo* p = ParameterEntry(item.key)) TakeItem(*p, item, settings);
+        if (const ParameterInfo* p = ParameterEntry(item.key))
+            FromScriptValue(*p, ScriptValue{item.type, item.value, item.enumType, item.enumValue}, settings.*p->field);
     errno = 0;
     const OSErr result = SaveSettingsFile(settings, nullptr, path.c_str());
     if (result != noErr) error = FailureText(result);

@@ -9,6 +9,8 @@
 
 #include "FilterHost.h"
 
+struct Settings;
+
 namespace tesselume {
 
 // Reads a presets file as the module's Open does: factory values first, so fields
@@ -19,5 +21,8 @@ bool ReadPresetFile(const std::string& path, filterhost::Descriptor& descriptor,
 // Writes a recorded descriptor as a presets file with no thumbnail; parameters the
 // descriptor lacks take their factory values. False with one line in error.
 bool WritePresetFile(const std::string& path, const filterhost::Descriptor& descriptor, std::string& error);
+
+// The descriptor the module records for these settings: all 36 parameters.
+filterhost::Descriptor DescriptorOf(const Settings& settings);
 
 }  // namespace tesselume

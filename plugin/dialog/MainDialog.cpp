@@ -13,8 +13,7 @@
 #include "dialog/InfoPanel.h"
 #include "dialog/ModuleDialog.h"
 #include "dialog/PresetDialogs.h"
-#include "host/Globals.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
 
@@ -39,7 +38,6 @@ void SetNumberText(MainDialog& dialog, int fieldId, std::int32_t value) {
 void Initialise(MainDialog& dialog, ui::Window* window) {
     Settings& settings = *dialog.settings;
     dialog.window = window;
-    dialog.globals->dialogWindow = window;
     ui::SetUserData(window, reinterpret_cast<intptr_t>(&dialog));
     ui::SetClientSize(window, kClientWidth, kClientHeight);
     for (int id = 0; id < kControlIdCount; ++id)
@@ -47,7 +45,7 @@ void Initialise(MainDialog& dialog, ui::Window* window) {
     CenterDialog(window);
     for (int id = 0; id < kControlIdCount; ++id) dialog.enabled[id] = 1, dialog.values[id] = 0;
 
-    settings.runMode = 1;
+    settings.runMode = RunMode::preview;
     settings.captureControl = -1;
     CaptureSnapshot(settings, dialog.atStart);
 
@@ -170,7 +168,7 @@ void Press(MainDialog& dialog, const ui::Message& message) {
     }
     ui::SetCapture(dialog.window);
     settings.captureControl = id;
-    settings.pressTime = std::int32_t(Ticks());
+    settings.pressTime = std::int32_t(ui::TickCount());
     // The first move always counts, so the knob jumps to the press point at once.
     dialog.lastX = -999;
     ui::Message move;
@@ -360,26 +358,21 @@ SnapshotKind SnapshotFor(const MainDialog& dialog, int id) {
 void ApplyChange(MainDialog& dialog, int id) {
     ControlsToSettings(dialog);
     const SnapshotKind kind = SnapshotFor(dialog, id);
-    if (kind != SnapshotKind::none && dialog.globals->workBlock.data)
-        TakeUndoSnapshot(*dialog.globals, *dialog.settings, kind == SnapshotKind::withFile);
+    if (kind != SnapshotKind::none && dialog.host.undo)
+        TakeUndoSnapshot(*dialog.host.undo, *dialog.settings, dialog.host.thumbnail, kind == SnapshotKind::withFile);
 }
 
-bool RunMainDialog(RunGlobals& globals, Settings& settings) {
+bool RunMainDialog(const DialogHost& host, Settings& settings) {
     MainDialog dialog;
-    dialog.globals = &globals;
+    dialog.host = host;
     dialog.settings = &settings;
     const intptr_t code = RunModuleDialog("DISSOLVESANSPARAM", MainDialogProc, reinterpret_cast<intptr_t>(&dialog));
-    globals.dialogWindow = nullptr;
-    if (code == controlid::kOk) {
-        globals.dialogOutcome = 1;
-        return true;
-    }
+    if (code == controlid::kOk) return true;
     // A dialog that could not open, or that ended another way, leaves the settings
     // as they were.
     if (dialog.endCode != 2) {
         if (dialog.window) ApplySnapshot(dialog.atStart, settings);
         SetResult(userCanceledErr);
     }
-    globals.dialogOutcome = 2;
     return false;
 }

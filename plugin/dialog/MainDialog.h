@@ -25,7 +25,18 @@
 #include "platform/ui/Dialog.h"
 #include "settings/StoredState.h"
 
-struct RunGlobals;
+struct FilterRecord;
+struct ImageStore;
+
+// What the dialog needs of the run that opened it: the host's record (its window),
+// the undo slots (null without a work block), the settings thumbnail and the row
+// loop's preview rows.
+struct DialogHost {
+    const FilterRecord* filterRecord = nullptr;
+    UndoSlots* undo = nullptr;
+    ImageStore* thumbnail = nullptr;
+    const PreviewRows* previewRows = nullptr;  // the row loop's preview rows; null renders none
+};
 struct Settings;
 
 // Ids the dialog uses besides its controls.
@@ -36,7 +47,7 @@ constexpr int kTimerPseudoControl = 777; // the typing timer's changes, for the 
 // The dialog's run state.
 struct MainDialog {
     ui::Window* window = nullptr;
-    RunGlobals* globals = nullptr;
+    DialogHost host;
     Settings* settings = nullptr;
     int endCode = 0;                 // 0 while open, 1 OK, 2 Cancel
     bool rightButton = false;        // the last press was the right button
@@ -53,10 +64,10 @@ struct MainDialog {
     MemoryDotsState dots;
 };
 
-// Runs the dialog over the host's window with the globals' settings. True when the
+// Runs the dialog over the host's window with these settings. True when the
 // user confirmed with OK; Cancel restores the settings as they were and sets the
 // result to userCanceledErr.
-bool RunMainDialog(RunGlobals& globals, Settings& settings);
+bool RunMainDialog(const DialogHost& host, Settings& settings);
 
 // Value transfer between the controls and the settings record.
 void ControlsToSettings(MainDialog& dialog);

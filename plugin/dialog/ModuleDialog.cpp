@@ -1,8 +1,26 @@
 // Module templates over the host's window, and dialog placement.
 #include "dialog/ModuleDialog.h"
 
-#include "host/HostUtil.h"
-#include "host/ModuleResources.h"
+#include <algorithm>
+
+#include "dialog/ModuleResources.h"
+#include "store/HostUtil.h"
+
+WindowPlacement CenterDialogRect(const PIWindowGeometry* parent, int32_t width, int32_t height, bool hasSystemMenu) {
+    // The caption-button width of the home platform's default metrics.
+    constexpr int32_t kCaptionButtonWidth = 36;
+    const int32_t screenWidth = parent ? parent->screenWidth : 0;
+    const int32_t screenHeight = parent ? parent->screenHeight : 0;
+    const VRect frame = parent ? parent->parent : VRect{0, 0, screenHeight, screenWidth};
+    int32_t offset = kCaptionButtonWidth;
+    if (!hasSystemMenu) offset -= offset / 3;
+    const int32_t parentWidth = frame.right - frame.left, parentHeight = frame.bottom - frame.top;
+    int32_t x = frame.left + std::max(0, parentWidth - width) / 2 - offset;
+    if (x + width > screenWidth) x = std::max(0, screenWidth - width);
+    int32_t y = frame.top + std::max(0, parentHeight - height) / 3;
+    if (y + height > screenHeight) y = std::max(0, screenHeight - height);
+    return {x, y};
+}
 
 void CenterDialog(ui::Window* window) {
     const PIWindowGeometry parent = ui::ParentGeometry(window);

@@ -6,6 +6,14 @@
 
 #include "platform/ui/Dialog.h"
 
+// Places a window of the given outer size over its parent, as every dialog of the
+// module does when it opens: centred horizontally less a caption-button offset,
+// a third of the way down, kept on the screen. Returns the top-left corner.
+struct WindowPlacement {
+    int32_t x, y;
+};
+WindowPlacement CenterDialogRect(const PIWindowGeometry* parent, int32_t width, int32_t height, bool hasSystemMenu);
+
 // Places the dialog over its parent (the host's window, else the desktop): centred
 // across less the caption-button offset, a third of the way down, kept on screen.
 // Every dialog of the module calls it when it initialises.

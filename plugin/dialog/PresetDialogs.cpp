@@ -6,8 +6,7 @@
 #include <string>
 
 #include "dialog/MainDialog.h"
-#include "export/Jpeg.h"
-#include "host/Globals.h"
+#include "store/Jpeg.h"
 #include "pattern/ColourWaves.h"
 #include "pattern/Geometry.h"
 #include "pattern/PatternField.h"
@@ -38,7 +37,7 @@ ui::FileDialogOptions PresetsOptions(MainDialog& dialog, const char* title) {
     options.types = {{"Tesselume presets (*.q1r)", "*.q1r"}};
     options.folder = dialog.settings->settingsFolder;
     options.name = WithoutExtension(dialog.settings->settingsFileName);
-    const FilterRecord* record = dialog.globals->filterRecord;
+    const FilterRecord* record = dialog.host.filterRecord;
     options.parent = record && record->platformData ? record->platformData->hwnd : nullptr;
     return options;
 }
@@ -52,13 +51,13 @@ void RememberChoice(Settings& settings, const std::string& path) {
 
 void Save(MainDialog& dialog) {
     Settings& settings = *dialog.settings;
-    RenewThumbnail(*dialog.globals, settings);
+    RenewThumbnail(dialog.host.thumbnail, settings);
     std::string name = settings.settingsFileName;
     if (name.empty()) name = kDefaultName;
     name = WithoutExtension(name) + kExtension;
     CopyPath(settings.settingsFileName, name);
     const std::string path = ui::ChooseFileToSave(PresetsOptions(dialog, "Save a settings file"));
-    if (!path.empty() && SaveSettingsFile(settings, dialog.globals->thumbnail, path.c_str()) == noErr)
+    if (!path.empty() && SaveSettingsFile(settings, dialog.host.thumbnail, path.c_str()) == noErr)
         RememberChoice(settings, path);
     ShowPresetName(dialog);
 }
@@ -69,7 +68,7 @@ bool Load(MainDialog& dialog) {
     if (path.empty()) return false;
     FactoryReset(settings);
     bool thumbnailRead = false;
-    LoadSettingsFile(settings, dialog.globals->thumbnail, path.c_str(), PresetsRead::everything, thumbnailRead);
+    LoadSettingsFile(settings, dialog.host.thumbnail, path.c_str(), PresetsRead::everything, thumbnailRead);
     RememberChoice(settings, path);
     SettingsToControls(dialog);
     ShowPresetName(dialog);
@@ -83,8 +82,7 @@ bool PresetsClick(MainDialog& dialog, int id) {
     return id == controlid::kLoad && Load(dialog);
 }
 
-void RenewThumbnail(RunGlobals& globals, const Settings& settings) {
-    ImageStore* thumbnail = globals.thumbnail;
+void RenewThumbnail(ImageStore* thumbnail, const Settings& settings) {
     if (!thumbnail || thumbnail->tileCount == 0) return;
     const int32_t size = thumbnail->fullWidth;
     // The pattern alone over a square of the thumbnail's size, as the final render

@@ -3,7 +3,7 @@
 #pragma once
 
 struct MainDialog;
-struct RunGlobals;
+struct ImageStore;
 struct Settings;
 
 // A click on Save (6) or Load (8); other ids do nothing. True when the preview must
@@ -11,4 +11,4 @@ struct Settings;
 bool PresetsClick(MainDialog& dialog, int id);
 
 // Renders the pattern of the settings into the run's 128 x 128 thumbnail image.
-void RenewThumbnail(RunGlobals& globals, const Settings& settings);
+void RenewThumbnail(ImageStore* thumbnail, const Settings& settings);

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "dialog/MainDialog.h"
-#include "host/HostUtil.h"
-#include "pattern/Compositing.h"
+#include "pattern/RenderPlan.h"
 #include "settings/Settings.h"
+#include "store/HostUtil.h"
 
 int32_t ReducedExtent(int32_t extent, int32_t scale) { return (std::max(0, extent) + scale - 1) / scale; }
 
@@ -67,12 +67,10 @@ struct Extent {
 
 // The filter rectangle's size; the dialog runs inside Start, where the host's
 // filterRect is the one the run was prepared for.
-Extent FilterExtent() {
-    const Rect& r = Current().filterRecord->filterRect;
+Extent FilterExtent(const MainDialog& dialog) {
+    const Rect& r = dialog.host.filterRecord->filterRect;
     return {std::max(0, r.right - r.left), std::max(0, r.bottom - r.top)};
 }
-
-PreviewRows installedRows{};
 
 void ShowCursorState(PreviewState& state, int32_t cursor) {
     if (cursor == kArrow && state.cursor == kArrow) return;
@@ -95,8 +93,10 @@ ui::Position WindowOrigin(const PreviewState& state, ui::Rect area) {
 // Hands the host's output buffer (the rendered window) to displayPixels onto the
 // dialog's surface. Deep samples are first reduced to 8 bits in a temporary buffer.
 // With erase, the rest of the preview area is filled white.
-void DisplayWindow(const PreviewState& state, ui::Window* window, const ui::Canvas& paint, bool erase) {
-    FilterRecord& record = *Current().filterRecord;
+void DisplayWindow(const MainDialog& dialog, const ui::Canvas& paint, bool erase) {
+    const FilterRecord& record = *dialog.host.filterRecord;
+    const PreviewState& state = dialog.preview;
+    ui::Window* window = dialog.window;
     const ui::Rect area = PreviewArea(window);
     const int32_t width = state.windowWidth, height = state.windowHeight;
     const ui::Position origin = WindowOrigin(state, area);
@@ -111,7 +111,7 @@ void DisplayWindow(const PreviewState& state, ui::Window* window, const ui::Canv
     if (!HostHasProc(record.displayPixels) || !record.outData || width <= 0 || height <= 0) return;
 
     const int32_t planes = record.planes;
-    const DepthClass depth = DepthClassOf(record);
+    const DepthClass depth = ImageFormatOf(record).depth;
     PSPixelMap map{};
     map.version = 1;
     map.bounds = VRect{0, 0, height, width};
@@ -153,26 +153,26 @@ OSErr RequestWindow(MainDialog& dialog) {
     const ui::Rect area = PreviewArea(dialog.window);
     PreviewState& state = dialog.preview;
     state.windowWidth = state.windowHeight = 0;
-    if (!installedRows.request) return noErr;
-    return installedRows.request(*dialog.globals, area.Width(), area.Height(), state.windowWidth, state.windowHeight);
+    if (!dialog.host.previewRows) return noErr;
+    return dialog.host.previewRows->request(area.Width(), area.Height(), state.windowWidth, state.windowHeight);
 }
 
 OSErr Render(MainDialog& dialog) {
     PreviewState& state = dialog.preview;
-    const FilterRecord& record = *Current().filterRecord;
+    const FilterRecord& record = *dialog.host.filterRecord;
     const int32_t cursor = state.cursor;
     ShowCursorState(state, kWait);
     state.shown = false;
     OSErr error = noErr;
-    if (HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) && installedRows.render) {
+    if (HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) && dialog.host.previewRows) {
         error = RequestWindow(dialog);
         if (error == noErr) {
-            installedRows.render(*dialog.globals);
+            dialog.host.previewRows->render();
             state.shown = CurrentResult() == noErr;
             state.sourceOnly = false;
         }
     }
-    if (state.shown) DisplayWindow(state, dialog.window, ui::PaintCanvas(dialog.window), true);
+    if (state.shown) DisplayWindow(dialog, ui::PaintCanvas(dialog.window), true);
     ShowCursorState(state, cursor == kWait ? kArrow : cursor);
     return error;
 }
@@ -181,17 +181,15 @@ bool OnPreview(ui::Window* window, int x, int y) { return ui::ControlRect(window
 
 }  // namespace
 
-void InstallPreviewRows(const PreviewRows& rows) { installedRows = rows; }
-
 void PreparePreview(MainDialog& dialog) {
-    const FilterRecord& record = *Current().filterRecord;
+    const FilterRecord& record = *dialog.host.filterRecord;
     Settings& settings = *dialog.settings;
     PreviewState& state = dialog.preview;
     state = PreviewState{};
     state.reducedImages = HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) &&
                           record.samplingSupport != hostDoesNotSupportSampling;
     const ui::Rect area = PreviewArea(dialog.window);
-    const Extent extent = FilterExtent();
+    const Extent extent = FilterExtent(dialog);
     state.fitScale = state.reducedImages ? FitScale(extent.width, extent.height, area.Width(), area.Height()) : 1;
     state.zoomLimit = state.fitScale;
     settings.previewScale = state.fitScale;
@@ -212,7 +210,7 @@ void RefreshPreview(MainDialog& dialog) {
 void DrawPreview(MainDialog& dialog, const ui::Canvas& canvas) {
     const ui::Rect area = PreviewArea(dialog.window);
     ui::FrameRect(canvas, {area.left - 1, area.top - 1, area.right + 1, area.bottom + 1}, kFrameColour);
-    if (dialog.preview.shown) DisplayWindow(dialog.preview, dialog.window, canvas, !dialog.preview.sourceOnly);
+    if (dialog.preview.shown) DisplayWindow(dialog, canvas, !dialog.preview.sourceOnly);
 }
 
 bool PreviewZoomClick(MainDialog& dialog, int id) {
@@ -228,7 +226,7 @@ bool PreviewZoomClick(MainDialog& dialog, int id) {
     if (next == s) return false;
 
     const ui::Rect area = PreviewArea(dialog.window);
-    const Extent extent = FilterExtent();
+    const Extent extent = FilterExtent(dialog);
     settings.previewPanX = RecentredPan(settings.previewPanX, extent.width, area.Width(), s, next);
     settings.previewPanY = RecentredPan(settings.previewPanY, extent.height, area.Height(), s, next);
     if (id == controlid::kZoomOut && next == state.zoomLimit) settings.previewPanX = settings.previewPanY = 0;
@@ -269,7 +267,7 @@ void PreviewDrag(MainDialog& dialog, int x, int y) {
     state.lastY = y;
     if (dx == 0 && dy == 0) return;
     const ui::Rect area = PreviewArea(dialog.window);
-    const Extent extent = FilterExtent();
+    const Extent extent = FilterExtent(dialog);
     settings.previewPanX = ClampPan(settings.previewPanX - dx, extent.width, area.Width(), s);
     settings.previewPanY = ClampPan(settings.previewPanY - dy, extent.height, area.Height(), s);
     state.shown = false;
@@ -279,10 +277,10 @@ void PreviewDrag(MainDialog& dialog, int x, int y) {
         return;
     }
     // While dragging, the window shows the image itself; the pattern follows on release.
-    if (installedRows.renderSource) installedRows.renderSource(*dialog.globals);
-    state.shown = Current().filterRecord->outData != nullptr;
+    if (dialog.host.previewRows) dialog.host.previewRows->renderSource();
+    state.shown = dialog.host.previewRows && dialog.host.filterRecord->outData != nullptr;
     state.sourceOnly = true;
-    if (state.shown) DisplayWindow(state, dialog.window, ui::PaintCanvas(dialog.window), false);
+    if (state.shown) DisplayWindow(dialog, ui::PaintCanvas(dialog.window), false);
 }
 
 void PreviewRelease(MainDialog& dialog) {

@@ -20,7 +20,6 @@
 #include "platform/ui/Canvas.h"
 
 struct MainDialog;
-struct RunGlobals;
 
 constexpr int32_t kOpenHandCursor = 108;
 constexpr int32_t kClosedHandCursor = 107;
@@ -55,19 +54,18 @@ struct PreviewState {
     bool sourceOnly = false;     // that window shows the source only (a pan step)
 };
 
-// The row loop's part of the preview. The entry point owns the row loop and installs
-// these before any dialog opens; the dialog layer does not reach into it otherwise.
+// The row loop's part of the preview, which the entry point hands to the dialog
+// (DialogHost): the dialog layer does not reach into the row loop otherwise.
 struct PreviewRows {
     // Asks the host for the visible window of the filter rectangle at the settings'
     // previewScale and pan, at most areaWidth x areaHeight reduced pixels, and makes
     // it the row loop's area; its size comes back. Returns the host's result.
-    OSErr (*request)(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width, int32_t& height);
+    OSErr (*request)(int32_t areaWidth, int32_t areaHeight, int32_t& width, int32_t& height);
     // Renders the delivered window through the row loop's row renderer (run mode 1).
-    void (*render)(RunGlobals& globals);
+    void (*render)();
     // Writes the delivered window's source pixels, without the pattern (pan steps).
-    void (*renderSource)(RunGlobals& globals);
+    void (*renderSource)();
 };
-void InstallPreviewRows(const PreviewRows& rows);
 
 // When the dialog opens, after the controls are set: computes the fit scale, sets
 // zoom limit = previewScale = fit scale and the pan to 0, 0, and renders the first

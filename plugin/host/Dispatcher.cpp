@@ -7,7 +7,6 @@
 #include "host/Globals.h"
 #include "host/RowLoop.h"
 #include "host/Scripting.h"
-#include "pattern/RenderDriver.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -58,8 +57,6 @@ void DoPrepare(RunGlobals& globals) {
     ComputeGeometry(globals);
     record.bufferSpace = PlanBuffers(globals.loop.width, globals.loop.height).bufferSpace;
     currentSettings->previewScale = 1;
-    globals.dialogOutcome = 0;
-    globals.dialogWindow = nullptr;
 }
 
 // Ends a Start that will not render: nothing held, nothing more asked of the host.
@@ -78,8 +75,6 @@ void DoStart(RunGlobals& globals) {
         return;
     }
     StartSetup(globals);
-    globals.imageWidth = record.filterRect.right - record.filterRect.left;
-    globals.imageHeight = record.filterRect.bottom - record.filterRect.top;
     if (!HostHasProc(record.advanceState)) {
         ShowRefusal("REFUSAL2");
         SetResult(1);
@@ -95,8 +90,10 @@ void DoStart(RunGlobals& globals) {
         return;
     }
     if (settings.showDialog) {
-        TakeUndoSnapshot(globals, settings, true);
-        const bool confirmed = RunMainDialog(globals, settings);
+        UndoSlots& undo = Work(globals).undo;
+        TakeUndoSnapshot(undo, settings, globals.thumbnail, true);
+        const bool confirmed = RunMainDialog(DialogHost{globals.filterRecord, &undo, globals.thumbnail, &PreviewRowsOfRowLoop()},
+                                               settings);
         settings.showDialog = 0;
         if (!confirmed || CurrentResult() != noErr) {
             AbandonStart(globals);
@@ -104,7 +101,7 @@ void DoStart(RunGlobals& globals) {
         }
         SaveCachedSettings(settings, globals.thumbnail);
     }
-    settings.runMode = 0;
+    settings.runMode = RunMode::final;
     RenderBegin(globals);
     if (CurrentResult() != noErr) {
         RenderFinish(globals);

@@ -10,12 +10,12 @@
 #include <cstdint>
 
 #include "PIFilter.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "store/Resample.h"
-#include "pattern/RenderContext.h"
+#include "pattern/RenderPlan.h"
+#include "store/ImageStore.h"
 #include "settings/StoredState.h"
 
-struct ImageStore;
 struct Settings;
 
 // Row-loop state (the row loop owns it).
@@ -23,48 +23,46 @@ struct RowLoopState {
     int32_t width, height;
     int32_t firstColumn, lastColumn, firstRow, lastRow;
     int32_t currentRow;     // the row just delivered, from the top of the filter rectangle
-    int32_t renderedRow;    // the row handed to the render driver
+    int32_t renderedRow;    // the row handed to RenderRow
     int32_t progressDone, progressTotal;
     int32_t moreRows;
-    int32_t maskInUse;
     int32_t maskRows[2];    // first and last row of the current mask rectangle
     int32_t inputRows[2];   // first and last row of the current input rectangle
 };
 
 constexpr int32_t kWorkBlockBytes = 81928;
-constexpr int kSmallBufferCount = 6;
 
 struct RunGlobals {
     int16_t* result;
     FilterRecord* filterRecord;
     int32_t firstParameters;
     Rect savedFilterRect;
-    int32_t imageWidth, imageHeight;
     RowLoopState loop;
 
     // Work buffers, taken at Start and released when the run ends.
     Buffer rowBuffer;        // 32-bit floats
     int32_t rowBufferBytes;
-    Buffer buffer32;
-    Buffer smallBuffers[kSmallBufferCount];
     Buffer workBlock;        // kWorkBlockBytes, see WorkBlock
 
-    int32_t dialogOutcome;   // 0 not shown, 1 OK, 2 Cancel
-    void* dialogWindow;      // non-null while the dialog is open
     ImageStore* thumbnail;   // the 128 x 128 settings thumbnail
-    int32_t undoIndex;       // the undo slot written last, 0 or 1
+};
+
+// The current render: its plan, the colour ramp the plan reads, and in run mode 2
+// the export's image the rows go to.
+struct RenderState {
+    RenderPlan plan;
+    ImageStore ramp;
+    ImageStore* destination;
 };
 
 // The work block's layout.
 struct WorkBlock {
-    int32_t pingPong[256];   // 2i below 128, 511 - 2i from 128
-    float odds[256];         // x / (1 - x) for x = v / 255; odds[0] 0, odds[255] 1e8
     int32_t progressCounter; // progress pacing: 5-bit counter
     int32_t progressLast;    //   and the last value reported
     int32_t abortCounter;    // abort pacing: 5-bit counter
     UndoSlots undo;          // the two undo snapshots
     MemoryDotPins memoryDots; // the memory dots' pinned flags
-    RenderContext render;    // the renderer's colour tables, ramp image and destination
+    RenderState render;      // the render's plan, ramp image and destination
     WeightTable weights;     // the windowed-sinc weights every store image samples with
     ImageStore thumbnail;    // the settings thumbnail's record; RunGlobals::thumbnail points here
 };

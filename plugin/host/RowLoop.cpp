@@ -9,7 +9,7 @@
 #include "host/Globals.h"
 #include "host/Scripting.h"
 #include "pattern/Compositing.h"
-#include "pattern/RenderDriver.h"
+#include "pattern/RenderPlan.h"
 #include "store/Glue.h"
 #include "store/Resample.h"
 #include "settings/Settings.h"
@@ -34,8 +34,7 @@ void ComputeGeometry(RunGlobals& globals) {
 void EmptyRectangles(FilterRecord& record) { record.inRect = record.outRect = record.maskRect = Rect{0, 0, 0, 0}; }
 
 void ClearWorkBuffers(RunGlobals& globals) {
-    globals.rowBuffer = globals.buffer32 = globals.workBlock = Buffer{};
-    for (Buffer& small : globals.smallBuffers) small = Buffer{};
+    globals.rowBuffer = globals.workBlock = Buffer{};
 }
 
 bool AllocateWorkBuffers(RunGlobals& globals) {
@@ -45,8 +44,6 @@ bool AllocateWorkBuffers(RunGlobals& globals) {
 
     bool ok = AllocateBuffer(plan.rowBufferBytes, globals.rowBuffer) == noErr;
     globals.rowBufferBytes = ok ? plan.rowBufferBytes : 0;
-    ok = ok && AllocateBuffer(32, globals.buffer32) == noErr;
-    for (Buffer& small : globals.smallBuffers) ok = ok && AllocateBuffer(16, small) == noErr;
     ok = ok && AllocateBuffer(kWorkBlockBytes, globals.workBlock) == noErr;
     if (!ok) {
         ReleaseWorkBuffers(globals);
@@ -68,15 +65,13 @@ void ReleaseWorkBuffers(RunGlobals& globals) {
     globals.thumbnail = nullptr;
     ReleaseBuffer(globals.rowBuffer);
     globals.rowBufferBytes = 0;
-    ReleaseBuffer(globals.buffer32);
-    for (Buffer& small : globals.smallBuffers) ReleaseBuffer(small);
     ReleaseBuffer(globals.workBlock);
 }
 
 void StartSetup(RunGlobals& globals) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
-    InitialiseImage(&work.thumbnail, &globals, &work.weights);
+    InitialiseImage(&work.thumbnail, &work.weights);
     globals.thumbnail = CreateImageChannels(&work.thumbnail, 128, 128, 3, 0) ? &work.thumbnail : nullptr;
     if (!HasScriptValues(*globals.filterRecord)) LoadCachedSettings(settings, globals.thumbnail);
     if (globals.firstParameters) {
@@ -86,20 +81,9 @@ void StartSetup(RunGlobals& globals) {
     }
     settings.settingsFolder[0] = settings.psdFolder[0] = settings.pagesFolder[0] = '\0';
     work.memoryDots = MemoryDotPins{};
-    ClearUndo(globals);
+    ClearUndo(work.undo);
     LoadMemoryDotMap(work.memoryDots);
     settings.exportKind = 3;
-    InstallPreviewRows({RequestPreviewWindow, RenderDeliveredArea, RenderPreviewSource});
-}
-
-void BuildRenderTables(WorkBlock& work) {
-    BuildPingPongTable(work.pingPong);
-    work.odds[0] = 0.0f;
-    for (int v = 1; v < 255; ++v) {
-        const float x = float(double(v) * (1.0 / 255.0));
-        work.odds[v] = float(1.0 / (1.0 / double(x) - 1.0));
-    }
-    work.odds[255] = 1e8f;
 }
 
 namespace {
@@ -127,13 +111,11 @@ void PollAbort(RunGlobals& globals) {
 
 }  // namespace
 
-// Render start's set-up shared by the final run and the preview: tables, a row
-// buffer for rows of width pixels, the render context and the smooth history, and
-// the row counters. False when the row buffer cannot grow (the result is then set).
+// Render start's set-up shared by the final run and the preview: a row buffer for
+// rows of width pixels, the render plan, the smooth history and the row counters. False when the row buffer cannot grow (the result is then set).
 bool StartRows(RunGlobals& globals, int32_t width) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
-    BuildRenderTables(work);
     work.progressCounter = work.progressLast = work.abortCounter = 0;
 
     const int32_t needed = 4 * (width + 4);
@@ -157,7 +139,6 @@ bool StartRows(RunGlobals& globals, int32_t width) {
     loop.moreRows = 1;
     loop.currentRow = 0;
     loop.progressTotal = loop.height + 1;
-    loop.maskInUse = 1;
     return true;
 }
 
@@ -191,7 +172,6 @@ void RequestRow(RunGlobals& globals, int32_t row) {
         mask.bottom = std::max<int16_t>(mask.bottom, int16_t(mask.top + 1));
         record.maskRect = mask;
     }
-    if (!globals.loop.maskInUse) record.maskRect = Rect{filter.top, filter.left, filter.top, filter.left};
 
     record.inLoPlane = record.outLoPlane = 0;
     record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
@@ -203,7 +183,7 @@ void RequestRow(RunGlobals& globals, int32_t row) {
     globals.loop.inputRows[0] = record.inRect.top - filter.top;
     globals.loop.inputRows[1] = record.inRect.bottom - filter.top - 1;
 
-    if (CurrentSettings()->runMode == 2) {
+    if (CurrentSettings()->runMode == RunMode::store) {
         const Rect& origin = globals.savedFilterRect;
         record.maskRect.top = int16_t(record.maskRect.top + origin.top);
         record.maskRect.bottom = int16_t(record.maskRect.bottom + origin.top);
@@ -214,8 +194,8 @@ void RequestRow(RunGlobals& globals, int32_t row) {
 
 void RenderOneRow(RunGlobals& globals) {
     RowLoopState& loop = globals.loop;
-    const int32_t runMode = CurrentSettings()->runMode;
-    if (runMode == 0) ReportProgress(globals);
+    const RunMode runMode = CurrentSettings()->runMode;
+    if (runMode == RunMode::final) ReportProgress(globals);
     loop.progressDone += 1;
     loop.renderedRow = loop.currentRow;
     RenderRow(globals);
@@ -225,7 +205,7 @@ void RenderOneRow(RunGlobals& globals) {
     } else {
         loop.currentRow += 1;
     }
-    if (runMode != 1) PollAbort(globals);
+    if (runMode != RunMode::preview) PollAbort(globals);
 }
 
 void DoContinue(RunGlobals& globals) {
@@ -297,12 +277,66 @@ OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaH
     loop.lastRow = height - 1;
     loop.maskRows[0] = loop.inputRows[0] = 0;
     loop.maskRows[1] = loop.inputRows[1] = height - 1;
-    loop.maskInUse = 1;
     if (width == 0 || height == 0) return noErr;
     return CallAdvanceState(&record);
 }
 
 void RenderPreviewSource(RunGlobals& globals) {
-    const Settings& settings = *CurrentSettings();
-    for (int32_t row = 0; row < globals.loop.height; ++row) RenderSourceRow(globals, settings, row);
+    const RenderPlan& plan = Work(globals).render.plan;
+    const RowLoopState& loop = globals.loop;
+    const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
+    for (int32_t row = 0; row < loop.height; ++row)
+        CompositeSourceRow(plan, PreviewRowEnds(*globals.filterRecord, row, selection));
+}
+
+void RenderStart(RunGlobals& globals) {
+    if (!globals.workBlock.data) return;
+    RenderState& render = Work(globals).render;
+    ReleaseImage(&render.ramp);
+    InitialiseImage(&render.ramp, &Work(globals).weights);
+    // Without a ramp smooth reads zeros; the render itself still runs.
+    CreateImage(&render.ramp, 256, 1, kKindRGBA8, 0);
+    BuildRenderPlan(*CurrentSettings(), globals.savedFilterRect, ImageFormatOf(*globals.filterRecord), render.ramp,
+                    render.plan);
+}
+
+void RenderRow(RunGlobals& globals) {
+    const FilterRecord& record = *globals.filterRecord;
+    if (!record.inData || !record.outData) {
+        SetResult(memFullErr);
+        return;
+    }
+    RenderState& render = Work(globals).render;
+    const int32_t row = globals.loop.renderedRow;
+    RowEnds ends;
+    switch (CurrentSettings()->runMode) {
+    case RunMode::final: ends = HostRowEnds(record, row); break;
+    case RunMode::preview: {
+        const RowLoopState& loop = globals.loop;
+        const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
+        ends = PreviewRowEnds(record, row, selection);
+        break;
+    }
+    case RunMode::store:
+        if (!render.destination) return;
+        ends = StoreRowEnds(*render.destination, row);
+        break;
+    }
+    float* history = static_cast<float*>(globals.rowBuffer.data);
+    SmoothState smooth{history, history ? globals.rowBufferBytes / 4 : 0, -1.0f};
+    RenderPlanRow(render.plan, row, ends, smooth);
+}
+
+void RenderFinish(RunGlobals& globals) {
+    if (!globals.workBlock.data) return;
+    ReleaseImage(&Work(globals).render.ramp);
+}
+
+const PreviewRows& PreviewRowsOfRowLoop() {
+    static const PreviewRows rows{
+        [](int32_t areaWidth, int32_t areaHeight, int32_t& width, int32_t& height) {
+            return RequestPreviewWindow(*CurrentGlobals(), areaWidth, areaHeight, width, height);
+        },
+        [] { RenderDeliveredArea(*CurrentGlobals()); }, [] { RenderPreviewSource(*CurrentGlobals()); }};
+    return rows;
 }

@@ -10,6 +10,7 @@
 
 #include "PIFilter.h"
 
+struct PreviewRows;
 struct RunGlobals;
 struct WorkBlock;
 
@@ -35,9 +36,6 @@ void ReleaseWorkBuffers(RunGlobals& globals);
 // Sets inRect, outRect and maskRect empty: the host then asks for nothing more.
 void EmptyRectangles(FilterRecord& record);
 
-// The ping-pong and odds tables every render starts with.
-void BuildRenderTables(WorkBlock& work);
-
 // The one-time set-up of each Start, before the image size is recorded.
 void StartSetup(RunGlobals& globals);
 // Builds the tables, resets the render, and requests row 0 (calling advanceState when
@@ -57,10 +55,21 @@ void RenderAllRows(RunGlobals& globals);
 // render finish. The pan and the reduction in the settings are kept.
 void RenderDeliveredArea(RunGlobals& globals);
 
-// The preview's rows (dialog/Preview.h installs them as PreviewRows): asks the host
+// The preview's rows (handed to the dialog as PreviewRows, dialog/Preview.h): asks the host
 // for the visible window at the settings' reduction and pan, at most areaWidth x
 // areaHeight reduced pixels, in reduced coordinates with the mask at the same rate,
 // and makes it the row loop's area; and writes that window's source pixels alone.
 OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width,
                            int32_t& height);
 void RenderPreviewSource(RunGlobals& globals);
+// Both, and RenderDeliveredArea, for the current call's globals.
+const PreviewRows& PreviewRowsOfRowLoop();
+
+// The render's lifecycle around the row loop. RenderStart builds the render plan
+// from the current settings, the saved filter rectangle and the host's image format;
+// RenderRow renders loop.renderedRow from the host's buffers (in run mode 2 into the
+// render's destination image), memFullErr without inData or outData; RenderFinish
+// releases the colour ramp.
+void RenderStart(RunGlobals& globals);
+void RenderRow(RunGlobals& globals);
+void RenderFinish(RunGlobals& globals);

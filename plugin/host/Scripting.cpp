@@ -29,33 +29,22 @@ void DisposeHostHandle(const FilterRecord& record, PIDescriptorHandle& descripto
     descriptor = nullptr;
 }
 
-EnumType EnumOf(ParamKind kind) { return kind == ParamKind::glue ? EnumType::glue : EnumType::symmetry; }
-
-// Reads the value of the key just returned by getKeyProc into its field.
+// Reads the value of the key just returned by getKeyProc into its field, with the
+// getter of the parameter's own type.
 void ReadValue(const ReadDescriptorProcs& procs, PIReadDescriptor token, const ParameterInfo& p, Settings& settings) {
-    int32_t& field = settings.*p.field;
-    switch (p.kind) {
-        case ParamKind::integer: {
-            int32_t value = 0;
-            if (procs.getIntegerProc(token, &value) == noErr) field = value;
+    ScriptValue value = ToScriptValue(p, 0);
+    bool read = false;
+    switch (value.type) {
+        case typeInteger: read = procs.getIntegerProc(token, &value.value) == noErr; break;
+        case typeBoolean: {
+            Boolean flag = 0;
+            read = procs.getBooleanProc(token, &flag) == noErr;
+            value.value = flag ? 1 : 0;
             break;
         }
-        case ParamKind::boolean: {
-            Boolean value = 0;
-            if (procs.getBooleanProc(token, &value) == noErr) field = value ? 1 : 0;
-            break;
-        }
-        case ParamKind::glue:
-        case ParamKind::symmetry: {
-            DescriptorEnumID code = 0;
-            if (procs.getEnumeratedProc(token, &code) == noErr) {
-                int32_t index = 0;
-                CodeToIndex(EnumOf(p.kind), code, index);
-                field = index;
-            }
-            break;
-        }
+        default: read = procs.getEnumeratedProc(token, &value.enumValue) == noErr; break;
     }
+    if (read) FromScriptValue(p, value, settings.*p.field);
 }
 
 }  // namespace
@@ -141,20 +130,11 @@ void WriteScriptParameters(RunGlobals& globals) {
 
     const Settings& settings = *CurrentSettings();
     for (const ParameterInfo& p : kParameters) {
-        const int32_t value = settings.*p.field;
-        switch (p.kind) {
-            case ParamKind::integer:
-                procs.putIntegerProc(token, p.key, value);
-                break;
-            case ParamKind::boolean:
-                procs.putBooleanProc(token, p.key, Boolean(value & 0xFF));
-                break;
-            case ParamKind::glue:
-                procs.putEnumeratedProc(token, p.key, kGlueType, IndexToCode(value, EnumType::glue));
-                break;
-            case ParamKind::symmetry:
-                procs.putEnumeratedProc(token, p.key, kSymmetryType, IndexToCode(value, EnumType::symmetry));
-                break;
+        const ScriptValue value = ToScriptValue(p, settings.*p.field);
+        switch (value.type) {
+            case typeInteger: procs.putIntegerProc(token, p.key, value.value); break;
+            case typeBoolean: procs.putBooleanProc(token, p.key, Boolean(value.value)); break;
+            default: procs.putEnumeratedProc(token, p.key, value.enumType, value.enumValue); break;
         }
     }
     DisposeHostHandle(record, parameters.descriptor);

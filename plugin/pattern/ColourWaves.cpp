@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "pattern/PixelMath.h"
+#include "store/PixelMath.h"
 #include "settings/Settings.h"
 #include "store/Pyramid.h"
 

@@ -1,12 +1,13 @@
-// The compositing pass: source pixel, grey conversion, glue blend, write.
+// The compositing pass: source pixel, grey conversion, glue blend, write; and the
+// render plan's row kernels.
 #include "pattern/Compositing.h"
 
-#include <cstring>
+#include <algorithm>
 
-#include "host/Globals.h"
-#include "pattern/RenderContext.h"
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
+#include "store/PixelMath.h"
+#include "store/SampleBytes.h"
 
 namespace {
 
@@ -20,29 +21,17 @@ int32_t SampleBytes(DepthClass depth) {
 }
 
 // Integer samples of the 8-bit and 16-bit classes; the host's buffers need not be
-// aligned for 16-bit access, so words go through memcpy.
-inline int32_t Load(const uint8_t* pixel, int32_t index, DepthClass depth) {
-    if (depth == DepthClass::bits8) return pixel[index];
-    uint16_t word;
-    std::memcpy(&word, pixel + 2 * index, 2);
-    return word;
+// aligned for 16-bit access.
+inline int32_t LoadSample(const uint8_t* pixel, int32_t index, DepthClass depth) {
+    return depth == DepthClass::bits8 ? pixel[index] : Load<uint16_t>(pixel, index);
 }
 
-inline void Store(uint8_t* pixel, int32_t index, DepthClass depth, int32_t value) {
+inline void StoreSample(uint8_t* pixel, int32_t index, DepthClass depth, int32_t value) {
     if (depth == DepthClass::bits8) {
         pixel[index] = uint8_t(value);
-        return;
+    } else {
+        Store<uint16_t>(pixel, uint16_t(value), index);
     }
-    const uint16_t word = uint16_t(value);
-    std::memcpy(pixel + 2 * index, &word, 2);
-}
-
-inline void StoreFloat(uint8_t* pixel, int32_t index, float value) { std::memcpy(pixel + 4 * index, &value, 4); }
-
-inline float LoadFloat(const uint8_t* pixel, int32_t index) {
-    float value;
-    std::memcpy(&value, pixel + 4 * index, 4);
-    return value;
 }
 
 inline int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : (v > high ? high : v); }
@@ -59,228 +48,303 @@ inline uint8_t* PixelAt(uint8_t* row, int32_t x, int32_t stride, DepthClass dept
     return row + std::size_t(x) * std::size_t(stride) * std::size_t(SampleBytes(depth));
 }
 
-// The source pixel of run modes 0 and 1: grey images repeat their one channel.
-inline GlueColour ReadSource(const CompositeRow& row, int32_t x, int32_t& alpha) {
-    const uint8_t* pixel = PixelAt(row.in, x, row.inStride, row.depth);
+// The source pixel of the host's buffers: grey images repeat their one channel.
+inline GlueColour ReadSource(const RenderPlan& plan, const RowEnds& ends, int32_t x, int32_t& alpha) {
+    const DepthClass depth = plan.format.depth;
+    const uint8_t* pixel = PixelAt(const_cast<uint8_t*>(ends.in), x, ends.inStride, depth);
     GlueColour source;
-    source.r = Load(pixel, 0, row.depth);
-    source.g = row.grey ? source.r : Load(pixel, 1, row.depth);
-    source.b = row.grey ? source.r : Load(pixel, 2, row.depth);
-    alpha = row.transparency ? Load(pixel, row.inAlpha, row.depth) : row.one;
+    source.r = LoadSample(pixel, 0, depth);
+    source.g = plan.format.grey ? source.r : LoadSample(pixel, 1, depth);
+    source.b = plan.format.grey ? source.r : LoadSample(pixel, 2, depth);
+    alpha = plan.format.transparency ? LoadSample(pixel, ends.inAlpha, depth) : plan.one;
     return source;
 }
 
 // The preview's treatment of a finished pixel: the selection weight (and the layer's
 // transparency) mixes it with the checkerboard.
-void WritePreview(const CompositeRow& row, int32_t x, GlueColour colour, int32_t alpha) {
-    uint8_t* pixel = PixelAt(row.out, x, row.outStride, row.depth);
-    int32_t weight = maskWeight(x, row.y, *row.globals);
+void WritePreview(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour, int32_t alpha) {
+    const DepthClass depth = plan.format.depth;
+    uint8_t* pixel = PixelAt(ends.out, x, ends.outStride, depth);
+    int32_t weight = PreviewWeight(ends, x);
     int32_t shade, total;
-    if (row.depth == DepthClass::bits8) {
+    if (depth == DepthClass::bits8) {
         if (weight > 127) weight += 1;  // 0..256, so that a full selection shows the result unchanged
-        if (row.transparency) {
+        if (plan.format.transparency) {
             weight = (weight * alpha) >> 8;
-            Store(pixel, row.outAlpha, row.depth, 255);
+            StoreSample(pixel, ends.outAlpha, depth, 255);
         }
-        shade = LightSquare(x, row.y) ? 255 : 204;
+        shade = LightSquare(x, ends.y) ? 255 : 204;
         total = 256;
     } else {
-        if (row.transparency) {
+        if (plan.format.transparency) {
             weight = (weight * alpha) >> 15;
-            Store(pixel, row.outAlpha, row.depth, 32768);
+            StoreSample(pixel, ends.outAlpha, depth, 32768);
         }
-        shade = LightSquare(x, row.y) ? 32640 : 26112;
+        shade = LightSquare(x, ends.y) ? 32640 : 26112;
         total = 255;
     }
     const int32_t back = shade * (total - weight);
-    Store(pixel, 0, row.depth, (weight * colour.r + back) >> 8);
-    if (!row.grey) {
-        Store(pixel, 1, row.depth, (weight * colour.g + back) >> 8);
-        Store(pixel, 2, row.depth, (weight * colour.b + back) >> 8);
+    StoreSample(pixel, 0, depth, (weight * colour.r + back) >> 8);
+    if (!plan.format.grey) {
+        StoreSample(pixel, 1, depth, (weight * colour.g + back) >> 8);
+        StoreSample(pixel, 2, depth, (weight * colour.b + back) >> 8);
     }
 }
 
-// Writes one blended pixel of the 8-bit or 16-bit class.
-void WriteResult(const CompositeRow& row, int32_t x, GlueColour colour, int32_t sourceAlpha) {
-    switch (row.runMode) {
-    case 0: {
-        uint8_t* pixel = PixelAt(row.out, x, row.outStride, row.depth);
-        Store(pixel, 0, row.depth, colour.r);
-        if (!row.grey) {
-            Store(pixel, 1, row.depth, colour.g);
-            Store(pixel, 2, row.depth, colour.b);
-        }
-        if (row.transparency) Store(pixel, row.outAlpha, row.depth, row.one);
-        return;
+void WriteHost(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour) {
+    const DepthClass depth = plan.format.depth;
+    uint8_t* pixel = PixelAt(ends.out, x, ends.outStride, depth);
+    StoreSample(pixel, 0, depth, colour.r);
+    if (!plan.format.grey) {
+        StoreSample(pixel, 1, depth, colour.g);
+        StoreSample(pixel, 2, depth, colour.b);
     }
-    case 1: WritePreview(row, x, colour, sourceAlpha); return;
-    default: {
-        ImageStore* image = row.destination;
-        if (!image) return;
-        int32_t r = colour.r, g = colour.g, b = colour.b, a = row.one;
-        const bool bytes = image->pixelKind == kKindGrey8 || image->pixelKind == kKindRGBA8;
-        if (row.depth == DepthClass::bits16 && bytes) {
-            // 0..32768 to 0..255: (v + 1) >> 7, at most 255.
-            auto toByte = [](int32_t v) { return Clamp((v + 1) >> 7 & 0x1ff, 0, 255); };
-            r = toByte(r), g = toByte(g), b = toByte(b), a = toByte(a);
-        }
-        if (image->pixelKind == kKindGrey8) {
-            SetByte(x, row.y, image, 0, uint8_t(r));
-        } else {
-            setRGBA(x, row.y, image, 0, r, g, b, a);
-        }
-        return;
+    if (plan.format.transparency) StoreSample(pixel, ends.outAlpha, depth, plan.one);
+}
+
+void WriteStore(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour) {
+    ImageStore* image = ends.image;
+    int32_t r = colour.r, g = colour.g, b = colour.b, a = plan.one;
+    const bool bytes = image->pixelKind == kKindGrey8 || image->pixelKind == kKindRGBA8;
+    if (plan.format.depth == DepthClass::bits16 && bytes) {
+        // 0..32768 to 0..255: (v + 1) >> 7, at most 255.
+        auto toByte = [](int32_t v) { return Clamp((v + 1) >> 7 & 0x1ff, 0, 255); };
+        r = toByte(r), g = toByte(g), b = toByte(b), a = toByte(a);
     }
+    if (image->pixelKind == kKindGrey8) {
+        SetByte(x, ends.y, image, 0, uint8_t(r));
+    } else {
+        setRGBA(x, ends.y, image, 0, r, g, b, a);
     }
 }
 
 // The float class: no source, no blend; the pattern itself over the preview's
 // checkerboard, or into the store through the square-root encoding or as floats.
-void CompositeFloat(const CompositeRow& row, int32_t x, PatternColour c) {
+void CompositeFloat(const RenderPlan& plan, const RowEnds& ends, int32_t x, FloatRGBA c) {
     const float alpha = c.alpha < 0.0f ? 0.0f : (c.alpha > 1.0f ? 1.0f : c.alpha);
-    if (row.runMode == 2) {
-        ImageStore* image = row.destination;
-        if (!image) return;
+    if (ends.kind == SinkKind::store) {
+        ImageStore* image = ends.image;
         if (image->pixelKind == kKindRGBA8) {
-            setRGBA(x, row.y, image, 0, ToByteSqrt(c.red), ToByteSqrt(c.green), ToByteSqrt(c.blue), ToByteSqrt(alpha));
+            setRGBA(x, ends.y, image, 0, ToByteSqrt(c.red), ToByteSqrt(c.green), ToByteSqrt(c.blue), ToByteSqrt(alpha));
         } else {
-            setRGBAFloat(x, row.y, image, 0, FloatRGBA{c.red, c.green, c.blue, alpha});
+            setRGBAFloat(x, ends.y, image, 0, FloatRGBA{c.red, c.green, c.blue, alpha});
         }
         return;
     }
+    const bool grey = plan.format.grey;
     float channels[3] = {c.red, c.green, c.blue};
-    if (row.grey) channels[0] = (c.green * 150.0f + c.red * 77.0f + c.blue * 28.0f) * 0.003921568627451f;
-    uint8_t* pixel = PixelAt(row.out, x, row.outStride, row.depth);
-    const int32_t written = row.grey ? 1 : 3;
-    if (row.runMode == 1) {
-        const float weight = float(maskWeight(x, row.y, *row.globals)) * 0.003921569f;
-        const float shade = LightSquare(x, row.y) ? 1.0f : 0.8f;
+    if (grey) channels[0] = (c.green * 150.0f + c.red * 77.0f + c.blue * 28.0f) * 0.003921568627451f;
+    uint8_t* pixel = PixelAt(ends.out, x, ends.outStride, plan.format.depth);
+    const int32_t written = grey ? 1 : 3;
+    const bool preview = ends.kind == SinkKind::preview;
+    if (preview) {
+        const float weight = float(PreviewWeight(ends, x)) * 0.003921569f;
+        const float shade = LightSquare(x, ends.y) ? 1.0f : 0.8f;
         for (int32_t i = 0; i < written; ++i) channels[i] = weight * channels[i] + (1.0f - weight) * shade;
     }
-    for (int32_t i = 0; i < written; ++i) StoreFloat(pixel, i, channels[i]);
-    if (row.transparency) StoreFloat(pixel, row.outAlpha, row.runMode == 1 ? 1.0f : alpha);
+    for (int32_t i = 0; i < written; ++i) Store<float>(pixel, channels[i], i);
+    if (plan.format.transparency) Store<float>(pixel, preview ? 1.0f : alpha, ends.outAlpha);
 }
+
+inline int32_t LastIndex(int32_t length) { return length - 1 > 0 ? length - 1 : 0; }
 
 }  // namespace
 
-DepthClass DepthClassOf(const FilterRecord& record) {
+ImageFormat ImageFormatOf(const FilterRecord& record) {
+    ImageFormat format;
     const int16_t mode = record.imageMode;
-    if ((mode == plugInModeGrayScale || mode == plugInModeRGBColor) && record.depth < 9) return DepthClass::bits8;
-    if ((mode == plugInModeGray16 || mode == plugInModeRGB48) && record.depth == 16) return DepthClass::bits16;
-    return DepthClass::floating;
+    if ((mode == plugInModeGrayScale || mode == plugInModeRGBColor) && record.depth < 9) {
+        format.depth = DepthClass::bits8;
+    } else if ((mode == plugInModeGray16 || mode == plugInModeRGB48) && record.depth == 16) {
+        format.depth = DepthClass::bits16;
+    } else {
+        format.depth = DepthClass::floating;
+    }
+    format.grey = record.planes < 3;
+    format.transparency = record.filterCase == filterCaseEditableTransparencyNoSelection ||
+                          record.filterCase == filterCaseEditableTransparencyWithSelection;
+    return format;
 }
 
-CompositeRow MakeCompositeRow(RunGlobals& globals, const Settings& settings, int32_t y) {
-    FilterRecord& record = *globals.filterRecord;
-    RenderContext& context = Work(globals).render;
-    CompositeRow row{};
-    row.globals = &globals;
-    row.depth = DepthClassOf(record);
-    row.runMode = settings.runMode;
-    row.glue = settings.glue;
-    row.pingPong = Work(globals).pingPong;
-    row.transparency = record.filterCase == filterCaseEditableTransparencyNoSelection ||
-                       record.filterCase == filterCaseEditableTransparencyWithSelection;
-    row.grey = record.planes < 3;
-    switch (row.depth) {
+void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, ImageStore& ramp,
+                     RenderPlan& plan) {
+    plan.format = format;
+    plan.geometry = MakeGeometryConstants(settings, filterRect);
+    plan.field = MakeFieldConstants(settings);
+    BuildColourTables(settings, plan.tables);
+    FillRamp(ramp, plan.tables);
+    plan.ramp = &ramp;
+    plan.smooth = settings.smooth != 0;
+    plan.glue = settings.glue;
+    BuildPingPongTable(plan.pingPong);
+    switch (format.depth) {
     case DepthClass::bits8:
-        row.maximum = row.one = 255;
-        row.scale = 255.0f;
-        row.gluePath = GluePath::bits8;
+        plan.multiplier = 1, plan.reciprocal = 1.0f / 255.0f, plan.alpha = 255.0f;
+        plan.maximum = plan.one = 255;
+        plan.scale = 255.0f;
+        plan.gluePath = GluePath::bits8;
         break;
     case DepthClass::bits16:
-        row.maximum = row.one = 32768;
-        row.scale = 32768.0f;
-        row.gluePath = GluePath::bits16;
+        plan.multiplier = 128, plan.reciprocal = 1.0f / 32768.0f, plan.alpha = 32768.0f;
+        plan.maximum = plan.one = 32768;
+        plan.scale = 32768.0f;
+        plan.gluePath = GluePath::bits16;
         break;
     case DepthClass::floating:
-        row.maximum = 65535;
-        row.one = 1;
-        row.scale = 1.0f;
-        row.gluePath = GluePath::bits16;  // not used: the float class is not glued
+        plan.multiplier = 128, plan.reciprocal = 1.0f, plan.alpha = 1.0f;
+        plan.maximum = 65535;
+        plan.one = 1;
+        plan.scale = 1.0f;
+        plan.gluePath = GluePath::bits16;  // not used: the float class is not glued
         break;
     }
-    row.destination = context.destination;
-    if (row.runMode == 2 && row.destination) {
-        row.rowLength = row.destination->fullWidth;
-        row.rowCount = row.destination->fullHeight;
-    } else {
-        row.rowLength = record.outRect.right - record.outRect.left;
-        row.rowCount = record.outRect.bottom - record.outRect.top;
-    }
-    row.y = Clamp(y, 0, row.rowCount - 1 > 0 ? row.rowCount - 1 : 0);
-    row.in = static_cast<uint8_t*>(record.inData);
-    row.out = static_cast<uint8_t*>(record.outData);
-    if (row.runMode == 1) {
-        // The preview's buffers hold the whole area; the final run's hold one row.
-        row.in += std::ptrdiff_t(row.y) * record.inRowBytes;
-        row.out += std::ptrdiff_t(row.y) * record.outRowBytes;
-    }
-    row.inStride = record.inHiPlane - record.inLoPlane + 1;
-    row.outStride = record.planes;
-    row.inAlpha = record.inLayerPlanes;
-    row.outAlpha = record.outLayerPlanes;
-    return row;
+    for (int32_t v = 0; v < 256; ++v)
+        plan.channel[v] = PatternChannel(float(v * plan.multiplier) * plan.reciprocal, plan.scale);
 }
 
-void CompositePixels(const CompositeRow& row, int32_t firstColumn, const PatternColour* colours, int32_t count) {
-    const int32_t last = row.rowLength - 1 > 0 ? row.rowLength - 1 : 0;
-    if (row.depth == DepthClass::floating) {
+void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t) {
+    float x[kRowChunk], y[kRowChunk];
+    MapRow(plan.geometry, row, firstColumn, count, x, y);
+    PatternRow(plan.field, x, y, count, t);
+}
+
+void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
+                    PatternColour* colours) {
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t red, green, blue;
+        if (plan.smooth) {
+            const int32_t column = firstColumn + i;
+            const bool held = column < state.historyLength;
+            float above = held ? state.history[column] : -1.0f;
+            const IntRGBA colour = SmoothColour(*plan.ramp, t[i], state.prev, above);
+            if (held) state.history[column] = above;
+            red = colour.red, green = colour.green, blue = colour.blue;
+        } else {
+            const int32_t index = ColourIndex(t[i]);
+            red = plan.tables.red[index], green = plan.tables.green[index], blue = plan.tables.blue[index];
+        }
+        colours[i] = PatternColour{red, green, blue};
+    }
+}
+
+void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state) {
+    state.prev = -1.0f;
+    float t[kRowChunk];
+    PatternColour colours[kRowChunk];
+    for (int32_t first = 0; first < ends.rowLength; first += kRowChunk) {
+        const int32_t count = std::min(kRowChunk, ends.rowLength - first);
+        PatternValues(plan, row, first, count, t);
+        PatternColours(plan, t, first, count, state, colours);
+        CompositeColours(plan, ends, first, colours, count);
+    }
+}
+
+RowEnds HostRowEnds(const FilterRecord& record, int32_t y) {
+    RowEnds ends;
+    ends.kind = SinkKind::host;
+    ends.rowLength = record.outRect.right - record.outRect.left;
+    ends.y = Clamp(y, 0, LastIndex(record.outRect.bottom - record.outRect.top));
+    ends.in = static_cast<const uint8_t*>(record.inData);
+    ends.out = static_cast<uint8_t*>(record.outData);
+    ends.inStride = record.inHiPlane - record.inLoPlane + 1;
+    ends.outStride = record.planes;
+    ends.inAlpha = record.inLayerPlanes;
+    ends.outAlpha = record.outLayerPlanes;
+    return ends;
+}
+
+RowEnds PreviewRowEnds(const FilterRecord& record, int32_t y, const PreviewSelection& selection) {
+    RowEnds ends = HostRowEnds(record, y);
+    ends.kind = SinkKind::preview;
+    // The preview's buffers hold the whole area.
+    ends.in += std::ptrdiff_t(ends.y) * record.inRowBytes;
+    ends.out += std::ptrdiff_t(ends.y) * record.outRowBytes;
+    ends.lastColumn = selection.lastColumn;
+    if (ends.y > selection.lastRow) {
+        ends.weight = 0;
+    } else if (!record.haveMask || !record.maskData) {
+        ends.weight = 255;
+    } else if (ends.y < selection.maskFirstRow || ends.y > selection.maskLastRow) {
+        ends.weight = 0;
+    } else {
+        ends.mask = static_cast<const uint8_t*>(record.maskData) +
+                    std::ptrdiff_t(ends.y - selection.maskFirstRow) * record.maskRowBytes;
+    }
+    return ends;
+}
+
+RowEnds StoreRowEnds(ImageStore& image, int32_t y) {
+    RowEnds ends;
+    ends.kind = SinkKind::store;
+    ends.image = &image;
+    ends.rowLength = image.fullWidth;
+    ends.y = Clamp(y, 0, LastIndex(image.fullHeight));
+    return ends;
+}
+
+void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t firstColumn, const PatternColour* colours,
+                      int32_t count) {
+    const int32_t last = LastIndex(ends.rowLength);
+    if (plan.format.depth == DepthClass::floating) {
         for (int32_t i = 0; i < count; ++i) {
-            const PatternColour scaled{colours[i].red * row.scale, colours[i].green * row.scale,
-                                       colours[i].blue * row.scale, colours[i].alpha * row.scale};
-            CompositeFloat(row, Clamp(firstColumn + i, 0, last), scaled);
+            const auto scaled = [&plan](int32_t v) {
+                return float(v * plan.multiplier) * plan.reciprocal * plan.scale;
+            };
+            const FloatRGBA colour{scaled(colours[i].red), scaled(colours[i].green), scaled(colours[i].blue),
+                                   plan.alpha * plan.scale};
+            CompositeFloat(plan, ends, Clamp(firstColumn + i, 0, last), colour);
         }
         return;
     }
-    GlueColour pattern[kCompositeChunk] = {}, source[kCompositeChunk] = {};
-    int32_t alpha[kCompositeChunk];
+    GlueColour pattern[kRowChunk] = {}, source[kRowChunk] = {};
+    int32_t alpha[kRowChunk];
+    const bool fromStore = ends.kind == SinkKind::store;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = Clamp(firstColumn + i, 0, last);
-        if (row.runMode == 2) {
+        if (fromStore) {
             IntRGBA stored{0, 0, 0, 0};
-            if (row.destination) getRGBA(x, row.y, row.destination, 0, stored);
+            getRGBA(x, ends.y, ends.image, 0, stored);
             source[i] = GlueColour{stored.red, stored.green, stored.blue};
             alpha[i] = stored.alpha;
         } else {
-            source[i] = ReadSource(row, x, alpha[i]);
+            source[i] = ReadSource(plan, ends, x, alpha[i]);
         }
-        GlueColour p{PatternChannel(colours[i].red, row.scale), PatternChannel(colours[i].green, row.scale),
-                     PatternChannel(colours[i].blue, row.scale)};
-        if (row.grey) p.r = (p.r * 77 + p.g * 150 + p.b * 28) >> 8;
-        p.r = p.r < row.maximum ? p.r : row.maximum;
-        p.g = p.g < row.maximum ? p.g : row.maximum;
-        p.b = p.b < row.maximum ? p.b : row.maximum;
+        GlueColour p{plan.channel[colours[i].red & 255], plan.channel[colours[i].green & 255],
+                     plan.channel[colours[i].blue & 255]};
+        if (plan.format.grey) p.r = Luma(p.r, p.g, p.b);
+        p.r = p.r < plan.maximum ? p.r : plan.maximum;
+        p.g = p.g < plan.maximum ? p.g : plan.maximum;
+        p.b = p.b < plan.maximum ? p.b : plan.maximum;
         pattern[i] = p;
     }
-    GlueRow(row.glue, row.gluePath, pattern, source, pattern, count, row.pingPong);
-    for (int32_t i = 0; i < count; ++i) WriteResult(row, Clamp(firstColumn + i, 0, last), pattern[i], alpha[i]);
+    GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
+    switch (ends.kind) {
+    case SinkKind::host:
+        for (int32_t i = 0; i < count; ++i) WriteHost(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i]);
+        break;
+    case SinkKind::preview:
+        for (int32_t i = 0; i < count; ++i)
+            WritePreview(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i], alpha[i]);
+        break;
+    case SinkKind::store:
+        for (int32_t i = 0; i < count; ++i) WriteStore(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i]);
+        break;
+    }
 }
 
-int32_t maskWeight(int32_t x, int32_t y, const RunGlobals& globals) {
-    const RowLoopState& loop = globals.loop;
-    const FilterRecord& record = *globals.filterRecord;
-    if (x < 0 || x > loop.lastColumn || y < loop.firstRow || y > loop.lastRow) return 0;
-    if (!record.haveMask || !record.maskData) return 255;
-    if (y < loop.maskRows[0] || y > loop.maskRows[1]) return 0;
-    const auto* mask = static_cast<const uint8_t*>(record.maskData);
-    return mask[std::ptrdiff_t(y - loop.maskRows[0]) * record.maskRowBytes + x];
-}
-
-void RenderSourceRow(RunGlobals& globals, const Settings& settings, int32_t y) {
-    const FilterRecord& record = *globals.filterRecord;
-    if (settings.runMode != 1 || !record.inData || !record.outData) return;
-    const CompositeRow row = MakeCompositeRow(globals, settings, y);
-    for (int32_t x = 0; x < row.rowLength; ++x) {
-        if (row.depth == DepthClass::floating) {
-            const uint8_t* pixel = PixelAt(row.in, x, row.inStride, row.depth);
-            const float r = LoadFloat(pixel, 0);
-            const float g = row.grey ? r : LoadFloat(pixel, 1), b = row.grey ? r : LoadFloat(pixel, 2);
-            CompositeFloat(row, x, PatternColour{r, g, b, 1.0f});
+void CompositeSourceRow(const RenderPlan& plan, const RowEnds& ends) {
+    if (ends.kind != SinkKind::preview || !ends.in || !ends.out) return;
+    for (int32_t x = 0; x < ends.rowLength; ++x) {
+        if (plan.format.depth == DepthClass::floating) {
+            const uint8_t* pixel = PixelAt(const_cast<uint8_t*>(ends.in), x, ends.inStride, plan.format.depth);
+            const float r = Load<float>(pixel, 0);
+            const float g = plan.format.grey ? r : Load<float>(pixel, 1);
+            const float b = plan.format.grey ? r : Load<float>(pixel, 2);
+            CompositeFloat(plan, ends, x, FloatRGBA{r, g, b, 1.0f});
             continue;
         }
         int32_t alpha;
-        const GlueColour source = ReadSource(row, x, alpha);
-        WritePreview(row, x, source, alpha);
+        const GlueColour source = ReadSource(plan, ends, x, alpha);
+        WritePreview(plan, ends, x, source, alpha);
     }
 }

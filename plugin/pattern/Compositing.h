@@ -1,76 +1,69 @@
-// The compositing pass: lays the pattern colour onto the image, one row at a time.
+// The compositing pass: lays a row of pattern colours onto the image. Each row has a
+// source (where the image pixels are read) and a sink (where results are written),
+// chosen once per row by the caller:
+//   - the host's buffers: the final run, one row per request;
+//   - the preview: the host's buffers holding the whole preview area, the results
+//     shown through the selection weight and the layer's transparency over an 8 x 8
+//     checkerboard;
+//   - a store image, read and written in place (the exports).
+// It reads the source pixel, turns grey images' pattern colour to grey, blends by the
+// glue mode and writes the result. The float class (no host offers it) is not glued:
+// the pattern itself is written.
 //
-// It hides the three run modes (0: the host's row buffers in the final run; 1: the
-// dialog preview, whose host buffers hold the whole preview area; 2: the export's
-// store image) and the depth classes (8-bit 0..255, 16-bit 0..32768, and a float
-// class no host offers). It reads the source pixel, turns grey images' pattern
-// colour to grey, blends by the glue mode and writes the result; the preview shows
-// the selection and the layer's transparency over an 8 x 8 checkerboard.
-//
-// Columns x run from 0 within the rendered row; rows y from the top of the render.
-// Coordinates outside the row are clamped. Nothing here fails or allocates.
+// Columns x run from 0 within the row; coordinates outside it are clamped. Nothing
+// here fails or allocates.
 #pragma once
 
 #include <cstdint>
 
 #include "PIFilter.h"
-#include "store/Glue.h"
+#include "pattern/RenderPlan.h"
 
-struct RunGlobals;
 struct ImageStore;
-struct Settings;
 
-enum class DepthClass : uint8_t { bits8, bits16, floating };
+enum class SinkKind : uint8_t { host, preview, store };
 
-// 8-bit: greyscale or RGB at depth below 9; 16-bit: 16-bit greyscale or RGB at depth
-// 16; anything else is the float class.
-DepthClass DepthClassOf(const FilterRecord& record);
-
-// The pattern colour of one pixel: red, green, blue as channel values times m
-// (1 for 8-bit, 128 otherwise) times q (1/255, 1/32768 or 1), and the class's alpha.
-struct PatternColour {
-    float red, green, blue, alpha;
+// The rectangle of a preview selection, in rows and columns of the render, and the
+// first and last row the host's mask buffer holds.
+struct PreviewSelection {
+    int32_t lastColumn, lastRow;
+    int32_t maskFirstRow, maskLastRow;
 };
 
-// Everything the pass needs for one row, taken from the host record, the settings
-// and the render context once per row.
-struct CompositeRow {
-    RunGlobals* globals;
-    DepthClass depth;
-    int32_t runMode;
-    int32_t glue;
-    GluePath gluePath;
-    const int32_t* pingPong;
-    bool transparency;           // filterCase 4 or 5: a layer with editable transparency
-    bool grey;                   // planes below 3
-    int32_t maximum;             // M: 255, 32768 or 65535
-    int32_t one;                 // the integer one: 255, 32768 or 1
-    float scale;                 // 255, 32768 or 1
-    int32_t rowLength, rowCount; // the clamp bounds
-    int32_t y;                   // the row, clamped
-    uint8_t* in;                 // first sample of the row's first input and output pixel
-    uint8_t* out;
-    int32_t inStride, outStride; // samples from one pixel to the next
-    int32_t inAlpha, outAlpha;   // the transparency sample's index within a pixel
-    ImageStore* destination;     // run mode 2
+// One row's source and sink.
+struct RowEnds {
+    SinkKind kind = SinkKind::host;
+    int32_t y = 0;                   // the row, clamped into the image
+    int32_t rowLength = 0;           // the clamp bound of columns
+    const uint8_t* in = nullptr;     // host buffers: first sample of the row's first pixel
+    uint8_t* out = nullptr;
+    int32_t inStride = 0, outStride = 0;  // samples from one pixel to the next
+    int32_t inAlpha = 0, outAlpha = 0;    // the transparency sample's index within a pixel
+    ImageStore* image = nullptr;     // store: read and written in place
+    // Preview: the selection weight 0..255 of column x is 0 beyond lastColumn, else
+    // mask[x] where the host's mask buffer holds the row, else weight.
+    const uint8_t* mask = nullptr;
+    int32_t weight = 255;
+    int32_t lastColumn = 0;
 };
 
-// Prepares row y for the settings' run mode and glue; also used by the source-only
-// preview row.
-CompositeRow MakeCompositeRow(RunGlobals& globals, const Settings& settings, int32_t y);
+// Row y of the host's buffers: the final run's hold one row, the preview's the whole
+// area (selection then gives the preview's weights).
+RowEnds HostRowEnds(const FilterRecord& record, int32_t y);
+RowEnds PreviewRowEnds(const FilterRecord& record, int32_t y, const PreviewSelection& selection);
+// Row y of a store image, which is both source and sink.
+RowEnds StoreRowEnds(ImageStore& image, int32_t y);
 
-// Pixels per call of CompositePixels: its working arrays live on the stack.
-constexpr int32_t kCompositeChunk = 256;
+// The preview's selection weight of column x.
+inline int32_t PreviewWeight(const RowEnds& ends, int32_t x) {
+    if (x < 0 || x > ends.lastColumn) return 0;
+    return ends.mask ? ends.mask[x] : ends.weight;
+}
 
-// Composites count (at most kCompositeChunk) pixels from column firstColumn on.
-void CompositePixels(const CompositeRow& row, int32_t firstColumn, const PatternColour* colours, int32_t count);
+// (b) Composites count (at most kRowChunk) pixels from column firstColumn on.
+void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t firstColumn, const PatternColour* colours,
+                      int32_t count);
 
-// The selection weight 0..255 of pixel (x, y) in the preview: 0 outside the render's
-// columns and rows, 255 without a host mask, 0 for rows the host's mask buffer does
-// not hold, else the mask byte.
-int32_t maskWeight(int32_t x, int32_t y, const RunGlobals& globals);
-
-// The source-only preview row: in run mode 1 with both host buffers present, writes
-// row y's source pixels themselves through the preview's selection weight,
-// transparency and checkerboard, with no pattern and no blend.
-void RenderSourceRow(RunGlobals& globals, const Settings& settings, int32_t y);
+// The source-only preview row: writes the preview row's source pixels themselves
+// through the selection weight, transparency and checkerboard, with no pattern.
+void CompositeSourceRow(const RenderPlan& plan, const RowEnds& ends);

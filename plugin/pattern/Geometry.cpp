@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "pattern/PixelMath.h"
+#include "store/PixelMath.h"
 #include "settings/Settings.h"
 
 void FoldPoint(const GeometryConstants& g, float& x, float& y) {

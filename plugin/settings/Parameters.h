@@ -10,6 +10,7 @@
 
 #include "PIFilter.h"
 #include "settings/Settings.h"
+#include "store/Glue.h"
 
 enum class ParamKind : std::uint8_t { integer, boolean, glue, symmetry };
 
@@ -69,32 +70,18 @@ inline constexpr std::uint32_t kGlueType = std::uint32_t(EnumType::glue);
 inline constexpr std::uint32_t kSymmetryType = std::uint32_t(EnumType::symmetry);
 inline constexpr std::uint32_t kNoCode = PIFourCC("<NO>");
 
-inline constexpr int kGlueModeCount = 62;
-
-// Glue mode names as the dialog's list shows them, index 1..62 (entry 0 unused).
-inline constexpr std::array<std::string_view, kGlueModeCount + 1> kGlueModeNames = {{
-    "",           "normal",     "procedural +", "procedural -", "difference", "lighten",     "darken",
-    "add",        "subtract",   "multiply",     "screen",       "hard light", "overlay",     "superlay",
-    "exclusion",  "color",      "luminance",    "linear light", "pin light",  "spin light",  "vivid a",
-    "vivid b",    "saturation", "hue",          "similarity",   "cross",      "hard diff",   "soft light",
-    "bright",     "dim",        "dodge",        "burn",         "ace",        "king",        "queen",
-    "jack",       "and",        "or",           "xor",          "multibright","hot",         "cold",
-    "wet",        "dry",        "up",           "down",         "wax",        "wane",        "north",
-    "south",      "east",       "west",         "hard mix",     "frontal",    "parietal",    "temporal",
-    "occipital",  "limbic",     "dextrous",     "sinister",     "anterior",   "posterior",   "screendim",
-}};
-
-// The dialog's name of a glue mode; empty outside 1..62.
-constexpr std::string_view GlueModeName(std::int32_t mode) {
-    return mode >= 1 && mode <= kGlueModeCount ? kGlueModeNames[std::size_t(mode)] : std::string_view{};
-}
-
-// The terminology's name of a glue mode: the dialog's, but mode 26 reads "harsh diff".
-constexpr std::string_view GlueTermName(std::int32_t mode) {
-    return mode == 26 ? std::string_view("harsh diff") : GlueModeName(mode);
-}
-
-// The terminology lists modes 1..59 and 62; 60 and 61 have no name there.
-constexpr bool GlueModeInTerminology(std::int32_t mode) { return (mode >= 1 && mode <= 59) || mode == 62; }
+// One parameter's value as a scripting descriptor records it: integers as long,
+// switches as bool (set when the field's low byte is), glue and symmetry as their
+// enumeration codes. Scripting, the command line, its presets, the benchmarks and
+// the tests all map settings to descriptors through these two.
+struct ScriptValue {
+    std::uint32_t type;  // typeInteger, typeBoolean or typeEnumerated
+    std::int32_t value;  // integer or boolean
+    std::uint32_t enumType, enumValue;
+};
+ScriptValue ToScriptValue(const ParameterInfo& p, std::int32_t field);
+// Takes a descriptor's value into the field: a value of the wrong type changes
+// nothing, an unknown enumeration code stores 0.
+void FromScriptValue(const ParameterInfo& p, const ScriptValue& value, std::int32_t& field);
 
 inline constexpr std::array<std::string_view, 5> kSymmetryNames = {{"", "2-fold", "3-fold", "4-fold", "5-fold"}};

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "export/Jpeg.h"
-#include "settings/FileLayer.h"
+#include "store/Jpeg.h"
+#include "store/FileLayer.h"
 #include "settings/Parameters.h"
 #include "store/ImageStore.h"
 #include "store/Pyramid.h"
@@ -53,7 +53,7 @@ OSErr ReadEmbeddedImage(platform::FileHandle file, ImageStore* thumbnail, bool& 
     const std::int64_t pixelBytes = std::int64_t(side) * side * 3;
     if (!thumbnail || thumbnail->tileCount == 0) return SkipBytes(file, pixelBytes);
     ImageStore image;
-    InitialiseImage(&image, thumbnail->globals, thumbnail->weightTable);
+    InitialiseImage(&image, thumbnail->weightTable);
     if (!CreateImage(&image, side, side, kKindRGBA8, 0)) return SkipBytes(file, pixelBytes);
     std::uint8_t row[kThumbnailMaxSide * 3];
     for (std::int32_t y = 0; y < side && result == noErr; ++y) {

@@ -16,7 +16,7 @@ void InitialiseSettings(Settings& settings, RunGlobals* owner) {
     settings.owner = owner;
     settings.renderMarks[0] = settings.renderMarks[1] = -1;
     settings.previewScale = 1;
-    settings.runMode = 0;
+    settings.runMode = RunMode::final;
     settings.renderFlag = 1;
     settings.glue = 1;
     for (auto& name : settings.fileNames) name[0] = '\0';
@@ -54,4 +54,36 @@ std::uint32_t IndexToCode(std::int32_t index, EnumType type) {
     if (index < 1 || index > family.count) return kNoCode;
     return (std::uint32_t(std::uint8_t(family.first)) << 24) | (std::uint32_t(std::uint8_t(family.second)) << 16) |
            (std::uint32_t('0' + index / 10) << 8) | std::uint32_t('0' + index % 10);
+}
+
+namespace {
+EnumType EnumOf(ParamKind kind) { return kind == ParamKind::glue ? EnumType::glue : EnumType::symmetry; }
+}  // namespace
+
+ScriptValue ToScriptValue(const ParameterInfo& p, std::int32_t field) {
+    switch (p.kind) {
+    case ParamKind::integer: return {typeInteger, field, 0, 0};
+    case ParamKind::boolean: return {typeBoolean, (field & 0xFF) != 0 ? 1 : 0, 0, 0};
+    case ParamKind::glue:
+    case ParamKind::symmetry: {
+        const EnumType type = EnumOf(p.kind);
+        return {typeEnumerated, 0, std::uint32_t(type), IndexToCode(field, type)};
+    }
+    }
+    return {};
+}
+
+void FromScriptValue(const ParameterInfo& p, const ScriptValue& value, std::int32_t& field) {
+    switch (p.kind) {
+    case ParamKind::integer:
+        if (value.type == typeInteger) field = value.value;
+        break;
+    case ParamKind::boolean:
+        if (value.type == typeBoolean) field = value.value ? 1 : 0;
+        break;
+    case ParamKind::glue:
+    case ParamKind::symmetry:
+        if (value.type == typeEnumerated) CodeToIndex(EnumOf(p.kind), value.enumValue, field);
+        break;
+    }
 }

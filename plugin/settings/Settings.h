@@ -11,6 +11,10 @@
 
 struct RunGlobals;
 
+// Where a render's rows go: the host's image, the dialog's preview, or a store
+// image for an export.
+enum class RunMode : std::int32_t { final = 0, preview = 1, store = 2 };
+
 constexpr int kPathCapacity = 260;
 
 struct Settings {
@@ -22,7 +26,7 @@ struct Settings {
     std::int32_t smooth;          // switch: anti-alias fine bands
     std::int32_t glue;            // glue mode 1..62
     std::int32_t previewScale;    // preview reduction factor
-    std::int32_t runMode;         // 0 host image, 1 preview, 2 image store for an export
+    RunMode runMode;
     std::int32_t previewPanX, previewPanY;
     std::int32_t viewState[5];    // the preview's view; 0, 0, 1, 100, 100 on a first run
 

@@ -4,9 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/Globals.h"
 #include "platform/StateFolder.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "settings/PresetsFile.h"
 #include "store/ImageStore.h"
 
@@ -114,33 +113,31 @@ bool LoadMemoryDotThumbnail(const char* path, ImageStore* image, int32_t size) {
     return thumbnailRead;
 }
 
-void ClearUndo(RunGlobals& globals) {
-    UndoSlots& undo = Work(globals).undo;
+void ClearUndo(UndoSlots& undo) {
     undo.slot[0].valid = undo.slot[1].valid = 0;
-    globals.undoIndex = 0;
+    undo.last = 0;
 }
 
-void TakeUndoSnapshot(RunGlobals& globals, const Settings& settings, bool withFile) {
-    globals.undoIndex ^= 1;
-    UndoSlot& slot = Work(globals).undo.slot[globals.undoIndex];
+void TakeUndoSnapshot(UndoSlots& undo, const Settings& settings, const ImageStore* thumbnail, bool withFile) {
+    undo.last ^= 1;
+    UndoSlot& slot = undo.slot[undo.last];
     CaptureSnapshot(settings, slot.snapshot);
     slot.hasFile = 0;
     char path[kPathCapacity];
     // A slot claims its file only when the file was written, so that a stale file
     // of an earlier run is never taken for this snapshot.
-    if (withFile && UndoPath(globals.undoIndex, path))
-        slot.hasFile = SaveSettingsFile(settings, globals.thumbnail, path) == noErr;
+    if (withFile && UndoPath(undo.last, path)) slot.hasFile = SaveSettingsFile(settings, thumbnail, path) == noErr;
     slot.valid = 1;
 }
 
-void RestoreUndoSnapshot(RunGlobals& globals, Settings& settings) {
-    const int other = globals.undoIndex ^ 1;
-    const UndoSlot& slot = Work(globals).undo.slot[other];
+void RestoreUndoSnapshot(UndoSlots& undo, Settings& settings, ImageStore* thumbnail) {
+    const int other = undo.last ^ 1;
+    const UndoSlot& slot = undo.slot[other];
     if (!slot.valid) return;
     ApplySnapshot(slot.snapshot, settings);
     char path[kPathCapacity];
     bool thumbnailRead = false;
     if (slot.hasFile && UndoPath(other, path))
-        LoadSettingsFile(settings, globals.thumbnail, path, PresetsRead::everything, thumbnailRead);
-    globals.undoIndex = other;
+        LoadSettingsFile(settings, thumbnail, path, PresetsRead::everything, thumbnailRead);
+    undo.last = other;
 }

@@ -14,7 +14,6 @@
 #include "settings/Settings.h"
 
 struct ImageStore;
-struct RunGlobals;
 
 constexpr int kMemoryDotCount = 25;
 
@@ -30,9 +29,10 @@ struct UndoSlot {
     std::int32_t hasFile;  // the slot's undo file holds the same settings and a thumbnail
 };
 
-// The two undo slots of the work block; RunGlobals.undoIndex names the last written.
+// The two undo slots of the work block and the one written last.
 struct UndoSlots {
     UndoSlot slot[2];
+    std::int32_t last;
 };
 
 // The pinned flags of the 25 memory dots, kept in the work block.
@@ -68,10 +68,10 @@ bool LoadMemoryDotThumbnail(const char* path, ImageStore* image, int32_t size);
 bool MemoryDotPath(int n, char (&path)[kPathCapacity]);
 
 // Invalidates both undo slots and names slot 0 the last written, as each Start does.
-void ClearUndo(RunGlobals& globals);
+void ClearUndo(UndoSlots& undo);
 // Flips the undo index and keeps the settings in that slot; withFile also writes
 // the slot's undo file (settings and thumbnail).
-void TakeUndoSnapshot(RunGlobals& globals, const Settings& settings, bool withFile);
+void TakeUndoSnapshot(UndoSlots& undo, const Settings& settings, const ImageStore* thumbnail, bool withFile);
 // Brings back the other slot when it is valid (its file too, when it has one) and
 // flips the index; does nothing otherwise.
-void RestoreUndoSnapshot(RunGlobals& globals, Settings& settings);
+void RestoreUndoSnapshot(UndoSlots& undo, Settings& settings, ImageStore* thumbnail);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "pattern/PixelMath.h"
+#include "store/PixelMath.h"
 
 Hsl RgbToHsl(Rgb c) {
     const float mx = std::max(c.r, std::max(c.g, c.b));

@@ -135,8 +135,8 @@ constexpr std::array<RowKernel, sizeof...(modes)> MakeKernels(std::integer_seque
 }
 
 // The kernels by mode number 0..62; entries 0 and 1 copy the pattern.
-constexpr auto kKernels8 = MakeKernels<Path8>(std::make_integer_sequence<int, kGlueModeLast + 1>{});
-constexpr auto kKernels16 = MakeKernels<Path16>(std::make_integer_sequence<int, kGlueModeLast + 1>{});
+constexpr auto kKernels8 = MakeKernels<Path8>(std::make_integer_sequence<int, kGlueModeCount + 1>{});
+constexpr auto kKernels16 = MakeKernels<Path16>(std::make_integer_sequence<int, kGlueModeCount + 1>{});
 
 }  // namespace
 }  // namespace GlueModes
@@ -147,7 +147,7 @@ void BuildPingPongTable(int32_t table[256]) {
 
 void GlueRow(int32_t mode, GluePath path, const GlueColour* p, const GlueColour* d, GlueColour* out, int32_t count,
              const int32_t pingPong[256]) {
-    const size_t index = mode >= 2 && mode <= kGlueModeLast ? size_t(mode) : 1;
+    const size_t index = mode >= 2 && mode <= kGlueModeCount ? size_t(mode) : 1;
     const auto& kernels = path == GluePath::bits8 ? GlueModes::kKernels8 : GlueModes::kKernels16;
     kernels[index](p, d, out, count, pingPong);
 }

@@ -1,5 +1,5 @@
 // Glue: lays the rendered pattern colour onto the image colour by one of 62 blend
-// modes (mode names: GlueModeName in settings/Parameters.h).
+// modes.
 //
 // Both colours arrive as integers on the image's scale, 0..255 on the 8-bit path and
 // 0..32768 (the host's 16-bit scale) on the 16-bit path, and every mode keeps its
@@ -9,7 +9,9 @@
 // Nothing here allocates, fails or keeps state between calls.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 enum class GluePath : uint8_t {
     bits8,   // 8 bits per channel, scale 0..255
@@ -22,7 +24,89 @@ struct GlueColour {
     int32_t r, g, b;
 };
 
-constexpr int32_t kGlueModeLast = 62;
+// The glue modes by number 1..62 (entry 0 unused): the name the dialog's menu shows
+// and the scripting terminology's name, empty for the modes the terminology does
+// not list. The number is also the index of the mode's 8-bit and 16-bit kernels
+// (GlueRow).
+struct GlueModeInfo {
+    std::string_view menuName, termName;
+};
+inline constexpr int32_t kGlueModeCount = 62;
+inline constexpr std::array<GlueModeInfo, kGlueModeCount + 1> kGlueModes = {{
+    {"", ""},
+    {"normal", "normal"},
+    {"procedural +", "procedural +"},
+    {"procedural -", "procedural -"},
+    {"difference", "difference"},
+    {"lighten", "lighten"},
+    {"darken", "darken"},
+    {"add", "add"},
+    {"subtract", "subtract"},
+    {"multiply", "multiply"},
+    {"screen", "screen"},
+    {"hard light", "hard light"},
+    {"overlay", "overlay"},
+    {"superlay", "superlay"},
+    {"exclusion", "exclusion"},
+    {"color", "color"},
+    {"luminance", "luminance"},
+    {"linear light", "linear light"},
+    {"pin light", "pin light"},
+    {"spin light", "spin light"},
+    {"vivid a", "vivid a"},
+    {"vivid b", "vivid b"},
+    {"saturation", "saturation"},
+    {"hue", "hue"},
+    {"similarity", "similarity"},
+    {"cross", "cross"},
+    {"hard diff", "harsh diff"},
+    {"soft light", "soft light"},
+    {"bright", "bright"},
+    {"dim", "dim"},
+    {"dodge", "dodge"},
+    {"burn", "burn"},
+    {"ace", "ace"},
+    {"king", "king"},
+    {"queen", "queen"},
+    {"jack", "jack"},
+    {"and", "and"},
+    {"or", "or"},
+    {"xor", "xor"},
+    {"multibright", "multibright"},
+    {"hot", "hot"},
+    {"cold", "cold"},
+    {"wet", "wet"},
+    {"dry", "dry"},
+    {"up", "up"},
+    {"down", "down"},
+    {"wax", "wax"},
+    {"wane", "wane"},
+    {"north", "north"},
+    {"south", "south"},
+    {"east", "east"},
+    {"west", "west"},
+    {"hard mix", "hard mix"},
+    {"frontal", "frontal"},
+    {"parietal", "parietal"},
+    {"temporal", "temporal"},
+    {"occipital", "occipital"},
+    {"limbic", "limbic"},
+    {"dextrous", "dextrous"},
+    {"sinister", "sinister"},
+    {"anterior", ""},
+    {"posterior", ""},
+    {"screendim", "screendim"},
+}};
+
+// The menu's name of a glue mode; empty outside 1..62.
+constexpr std::string_view GlueModeName(int32_t mode) {
+    return mode >= 1 && mode <= kGlueModeCount ? kGlueModes[std::size_t(mode)].menuName : std::string_view{};
+}
+// The terminology's name of a glue mode; empty outside it.
+constexpr std::string_view GlueTermName(int32_t mode) {
+    return mode >= 1 && mode <= kGlueModeCount ? kGlueModes[std::size_t(mode)].termName : std::string_view{};
+}
+constexpr bool GlueModeInTerminology(int32_t mode) { return !GlueTermName(mode).empty(); }
 
 // Fills the ping-pong table mode 2 reads on the 8-bit path: 2v below 128, 511 - 2v
 // from 128 (0, 2, ..., 254, 255, 253, ..., 1).

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "store/ColourSpaces.h"
+#include "store/PixelMath.h"
 
 namespace GlueModes {
 
@@ -22,7 +23,7 @@ GlueColour FromUnit(Rgb c, int32_t full) {
 
 // The integer luma, shifted, then normalised.
 float NormalisedLuma(GlueColour c, int32_t full) {
-    return float((77 * c.r + 150 * c.g + 28 * c.b) >> 8) * (1.0f / float(full));
+    return float(Luma(c.r, c.g, c.b)) * (1.0f / float(full));
 }
 
 // |2 l - 1| to the fourth: 1 at black and white, 0 at the mid-tones.

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/Globals.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
+#include "store/PixelMath.h"
 #include "store/Pyramid.h"
 #include "store/SampleBytes.h"
 
@@ -72,7 +72,7 @@ void ReleaseTiles(ImageStore* image, int32_t count) {
 
 }  // namespace
 
-int32_t KindBytesPerPixel(int32_t kind) {
+int32_t KindBytesPerPixel(PixelKind kind) {
     switch (kind) {
     case kKindGrey8: return 1;
     case kKindGrey16:
@@ -88,13 +88,12 @@ int32_t KindBytesPerPixel(int32_t kind) {
 
 // ---- Lifecycle ----
 
-void InitialiseImage(ImageStore* image, RunGlobals* globals, const WeightTable* weightTable) {
+void InitialiseImage(ImageStore* image, const WeightTable* weightTable) {
     *image = ImageStore{};
-    image->globals = globals;
     image->weightTable = weightTable;
 }
 
-bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind, int32_t pyramidTag) {
+bool CreateImage(ImageStore* image, int32_t width, int32_t height, PixelKind kind, int32_t pyramidTag) {
     const int32_t bytesPerPixel = KindBytesPerPixel(kind);
     if (!image || width < 1 || height < 1 || width > kStoreMaxSide || height > kStoreMaxSide || bytesPerPixel == 0)
         return false;
@@ -151,12 +150,8 @@ bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind,
     image->fullWidth = width;
     image->fullHeight = height;
     image->topLevel = topLevel;
-    image->coarseLevel = std::max(topLevel - 3, 0);
-    int64_t offset = 0;
     for (int level = 0; level < kStoreLevels; ++level) {
         const int32_t w = level <= topLevel ? widths[level] : 0, h = level <= topLevel ? heights[level] : 0;
-        image->levelOffset[level] = offset;
-        offset += int64_t(w) * h * bytesPerPixel;
         image->levelWidth[level] = image->sampleWidth[level] = w;
         image->levelHeight[level] = image->sampleHeight[level] = h;
         image->maxX[level] = w - 1;
@@ -167,23 +162,15 @@ bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind,
         image->invHeight[level] = h ? 1.0f / float(h) : 0.0f;
         if (level > topLevel) image->firstTile[level] = image->lastTile[level] = image->tilesPerRow[level] = 0;
     }
-    image->flatSize = offset;
-    image->heightOverWidth = float(height) / float(width);
-    image->widthOverHeight = float(width) / float(height);
-    image->aspectX = width > height ? image->widthOverHeight : 1.0f;
-    image->aspectY = height > width ? image->heightOverWidth : 1.0f;
     image->pyramidTag = pyramidTag;
-    image->wrapMode = 3;
     image->pyramidState = kPyramidCreated;
     image->scale = KindScale(kind);
     image->invScale = 1.0f / image->scale;
-    image->identity = double(reinterpret_cast<uintptr_t>(image->tiles[0].pixels)) * 67.7771 + 37.345 +
-                      double(widths[topLevel]) + double(heights[topLevel]) + double(topLevel);
     return true;
 }
 
 bool CreateImageChannels(ImageStore* image, int32_t width, int32_t height, int32_t channels, int32_t pyramidTag) {
-    const int32_t kind = channels == 1 ? kKindGrey8 : channels == 2 ? kKindRaw16 : kKindRGBA8;
+    const PixelKind kind = channels == 1 ? kKindGrey8 : channels == 2 ? kKindRaw16 : kKindRGBA8;
     return CreateImage(image, width, height, kind, pyramidTag);
 }
 
@@ -507,7 +494,7 @@ void EdgeAlpha(ImageStore* image, int level, Rect rect, bool levelGain) {
     auto luma = [&](int32_t x, int32_t y) {
         IntRGBA p{0, 0, 0, 0};
         getRGBA(x, y, image, level, p);
-        return (77 * int64_t(p.red) + 150 * int64_t(p.green) + 28 * int64_t(p.blue)) >> 8;
+        return Luma<int64_t>(p.red, p.green, p.blue);
     };
     for (int32_t y = top; y < bottom; ++y) {
         for (int32_t x = left; x < right; ++x) {
@@ -625,8 +612,7 @@ int32_t KindForDepth(int32_t depth) {
 
 }  // namespace
 
-OSErr ImportImage(ImageStore* image, RunGlobals* globals) {
-    FilterRecord* record = globals ? globals->filterRecord : nullptr;
+OSErr ImportImage(ImageStore* image, FilterRecord* record) {
     if (!image || !record || image->tileCount == 0 || image->pixelKind != KindForDepth(record->depth) ||
         !FitsFilterRect(image, *record))
         return filterBadParameters;
@@ -645,8 +631,7 @@ OSErr ImportImage(ImageStore* image, RunGlobals* globals) {
     return error;
 }
 
-OSErr ImportMask(ImageStore* image, RunGlobals* globals, bool framed) {
-    FilterRecord* record = globals ? globals->filterRecord : nullptr;
+OSErr ImportMask(ImageStore* image, FilterRecord* record, bool framed) {
     if (!image || !record || image->tileCount == 0 || image->pixelKind != kKindGrey8 || !FitsFilterRect(image, *record))
         return filterBadParameters;
     const int32_t shift = framed ? 1 : 0;

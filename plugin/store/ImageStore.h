@@ -18,7 +18,6 @@
 
 #include "PIFilter.h"
 
-struct RunGlobals;
 struct WeightTable;
 
 constexpr int kStoreLevels = 20;
@@ -28,17 +27,19 @@ constexpr int32_t kTileMask = kTileSize - 1;
 constexpr int32_t kStoreMaxSide = 32767;
 
 // Pixel kinds; 6, 8 and anything above 9 are not usable.
-constexpr int32_t kKindGrey8 = 0;      // one unsigned byte, scale 255
-constexpr int32_t kKindGrey16 = 1;     // one unsigned 16-bit value, scale 32768
-constexpr int32_t kKindRaw16 = 2;      // two raw bytes, no reduced levels
-constexpr int32_t kKindRGBA8 = 3;      // red << 24 | green << 16 | blue << 8 | alpha, scale 255
-constexpr int32_t kKindRGBA16 = 4;     // four unsigned 16-bit channels, scale 32768
-constexpr int32_t kKindFloat = 5;      // one float, scale 1
-constexpr int32_t kKindSigned3 = 7;    // three signed 16-bit channels, scale 1
-constexpr int32_t kKindRGBAFloat = 9;  // four floats, scale 1
+enum PixelKind : int32_t {
+    kKindGrey8 = 0,      // one unsigned byte, scale 255
+    kKindGrey16 = 1,     // one unsigned 16-bit value, scale 32768
+    kKindRaw16 = 2,      // two raw bytes, no reduced levels
+    kKindRGBA8 = 3,      // red << 24 | green << 16 | blue << 8 | alpha, scale 255
+    kKindRGBA16 = 4,     // four unsigned 16-bit channels, scale 32768
+    kKindFloat = 5,      // one float, scale 1
+    kKindSigned3 = 7,    // three signed 16-bit channels, scale 1
+    kKindRGBAFloat = 9,  // four floats, scale 1
+};
 
 // Bytes per pixel of a kind; 0 for the unusable ones.
-int32_t KindBytesPerPixel(int32_t kind);
+int32_t KindBytesPerPixel(PixelKind kind);
 
 // One tile: a block of width x height pixels, rows of `width` pixels, top row first.
 struct StoreTile {
@@ -51,32 +52,24 @@ struct StoreTile {
 static_assert(sizeof(StoreTile) == 32, "a tile record is 32 bytes");
 
 struct ImageStore {
-    int64_t levelOffset[kStoreLevels];   // byte offset of each level in a flat layout of all levels
     int32_t levelWidth[kStoreLevels], levelHeight[kStoreLevels];    // 0 beyond topLevel
     int32_t sampleWidth[kStoreLevels], sampleHeight[kStoreLevels];  // what samplers scale u, v by
     int32_t fullWidth, fullHeight;       // level 0's size
     float maxXf[kStoreLevels], maxYf[kStoreLevels];
     int32_t maxX[kStoreLevels], maxY[kStoreLevels];  // last valid column and row
     int32_t topLevel;                    // the 1 x 1 level
-    int32_t coarseLevel;                 // topLevel - 3, at least 0
-    int64_t flatSize;                    // pixels of all levels times bytesPerPixel
     int32_t channels;                    // 1 (kinds 0, 1, 2, 5), 3 (kind 7), 4 (kinds 3, 4, 9)
     int32_t bytesPerPixel;
-    int32_t pixelKind;
+    PixelKind pixelKind;
     int32_t tileCount;                   // tiles of all levels; 0 when the image holds no pixels
     StoreTile* tiles;
     BufferID tilesHandle;                // host buffer of the tile array, null when from the heap
     int32_t firstTile[kStoreLevels], lastTile[kStoreLevels];
     int32_t tilesPerRow[kStoreLevels];   // ceil(levelWidth / 512)
-    RunGlobals* globals;
     const WeightTable* weightTable;      // shared by every image; read by the windowed-sinc sampler
     float invWidth[kStoreLevels], invHeight[kStoreLevels];
-    float heightOverWidth, widthOverHeight;
     int32_t pyramidTag;                  // all bits set: reduced levels are never built
-    int32_t wrapMode;                    // coordinate mode of edgeMap; 3 at creation
-    double identity;                     // differs whenever the image is re-created
     int32_t pyramidState;                // see kPyramid* below
-    float aspectX, aspectY;              // widthOverHeight when wider than high, heightOverWidth when higher
     float invScale, scale;               // the kind's scale (255, 32768 or 1) and its inverse
 };
 
@@ -96,12 +89,12 @@ struct FloatRGBA {
 };
 
 // ---- Lifecycle ----
-// Binds a fresh record to the globals and the shared weight table; it holds no tiles.
-void InitialiseImage(ImageStore* image, RunGlobals* globals, const WeightTable* weightTable);
+// Binds a fresh record to the shared weight table; it holds no tiles.
+void InitialiseImage(ImageStore* image, const WeightTable* weightTable);
 // Releases the previous tiles and allocates width x height of the kind with all its
 // levels; the pixels are not cleared. False (image unchanged) for a null image, a
 // side outside 1..32767 or an unusable kind; false with no tiles when memory runs out.
-bool CreateImage(ImageStore* image, int32_t width, int32_t height, int32_t kind, int32_t pyramidTag);
+bool CreateImage(ImageStore* image, int32_t width, int32_t height, PixelKind kind, int32_t pyramidTag);
 // As CreateImage with the kind from a channel count: 1 gives kind 0, 2 kind 2, else kind 3.
 bool CreateImageChannels(ImageStore* image, int32_t width, int32_t height, int32_t channels, int32_t pyramidTag);
 // Frees every tile and the tile array; an image without tiles is left alone.
@@ -200,8 +193,8 @@ void FillLevelZero(ImageStore* image, PixelMapping mapping, void* context, bool 
 // or 9) at least that large, one row per advanceState; the host's request fields are
 // restored afterwards. Returns the host's error, which is also set as the result, or
 // filterBadParameters when the image does not fit.
-OSErr ImportImage(ImageStore* image, RunGlobals* globals);
+OSErr ImportImage(ImageStore* image, FilterRecord* record);
 // Fills a kind-0 image with the host's selection mask over the filter rectangle (255
 // everywhere without a mask). With `framed` the mask lands one pixel right and down and
 // the outermost rows and columns of level 0 are 0.
-OSErr ImportMask(ImageStore* image, RunGlobals* globals, bool framed);
+OSErr ImportMask(ImageStore* image, FilterRecord* record, bool framed);

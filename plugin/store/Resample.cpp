@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "pattern/PixelMath.h"
+#include "store/PixelMath.h"
 #include "store/Pyramid.h"
 #include "store/SampleBytes.h"
 

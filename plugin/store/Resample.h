@@ -56,8 +56,8 @@ struct EdgePoint {
     float u, v, level;
     bool outside;
 };
-// The coordinate treatment of a point outside 0 <= u <= 1, 0 <= v < 1 by mode (the
-// image's wrapMode): 1 outside, 2 clamp and blur towards the top level with distance,
+// The coordinate treatment of a point outside 0 <= u <= 1, 0 <= v < 1 by mode:
+// 1 outside, 2 clamp and blur towards the top level with distance,
 // 3 clamp, 4 wrap u and clamp v, 5 and 6 wrap both, 7 wrap with every other row of
 // repetitions mirrored and shifted by half. Points inside, and other modes, are
 // returned unchanged.

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "files/FilesTestSupport.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Shared pieces of the file tests: a run's globals with a work block and a
+// Shared pieces of the file tests: undo slots and a
 // thumbnail, byte-level file helpers, and libjpeg used directly as the oracle.
 #pragma once
 
@@ -14,7 +14,6 @@
 
 #include <jpeglib.h>
 
-#include "host/Globals.h"
 #include "settings/StoredState.h"
 #include "store/ImageStore.h"
 
@@ -49,18 +48,15 @@ inline int ThumbnailError(const ImageStore& image) {
     return worst;
 }
 
-// RunGlobals with its own work block and a 128 x 128 thumbnail holding the pattern.
+// Undo slots and a 128 x 128 thumbnail holding the pattern.
 struct TestRun {
-    RunGlobals globals{};
-    std::unique_ptr<unsigned char[]> work{new unsigned char[sizeof(WorkBlock)]()};
+    UndoSlots undo{};
     ImageStore thumbnail{};
 
     TestRun() {
-        globals.workBlock.data = work.get();
-        InitialiseImage(&thumbnail, &globals, nullptr);
+        InitialiseImage(&thumbnail, nullptr);
         CreateImage(&thumbnail, 128, 128, kKindRGBA8, 0);
         FillTestPattern(thumbnail);
-        globals.thumbnail = &thumbnail;
     }
     ~TestRun() { ReleaseImage(&thumbnail); }
     TestRun(const TestRun&) = delete;

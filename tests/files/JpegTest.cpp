@@ -5,18 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include "export/Jpeg.h"
-#include "export/Metadata.h"
+#include "store/Jpeg.h"
+#include "store/Metadata.h"
 #include "files/FilesTestSupport.h"
 #include "platform/Clock.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 
 namespace {
 
 struct ScopedStore {
     ImageStore image{};
-    ScopedStore(int32_t width, int32_t height, int32_t kind = kKindRGBA8) {
-        InitialiseImage(&image, nullptr, nullptr);
+    ScopedStore(int32_t width, int32_t height, PixelKind kind = kKindRGBA8) {
+        InitialiseImage(&image, nullptr);
         CreateImage(&image, width, height, kind, 0);
         FillTestPattern(image);
     }

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "export/Jpeg.h"
+#include "store/Jpeg.h"
 #include "files/FilesTestSupport.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
 

@@ -6,43 +6,43 @@
 #include <gtest/gtest.h>
 
 #include "files/FilesTestSupport.h"
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "settings/StoredState.h"
 
 namespace {
 
 TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
     TestRun run;
-    ClearUndo(run.globals);
+    ClearUndo(run.undo);
     Settings settings{};
     InitialiseSettings(settings, nullptr);
-    RestoreUndoSnapshot(run.globals, settings);  // nothing taken yet: nothing happens
+    RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);  // nothing taken yet: nothing happens
     EXPECT_EQ(settings.zoom, 55);
-    EXPECT_EQ(run.globals.undoIndex, 0);
+    EXPECT_EQ(run.undo.last, 0);
 
     settings.zoom = 10;
     std::strcpy(settings.settingsFileName, "first.q1r");
-    TakeUndoSnapshot(run.globals, settings, true);
+    TakeUndoSnapshot(run.undo, settings, &run.thumbnail, true);
     settings.zoom = 20;
     settings.glue = 6;
     std::strcpy(settings.settingsFileName, "second.q1r");
-    TakeUndoSnapshot(run.globals, settings, false);
+    TakeUndoSnapshot(run.undo, settings, &run.thumbnail, false);
     settings.zoom = 30;
     FillThumbnail(run.thumbnail, 0);
 
-    RestoreUndoSnapshot(run.globals, settings);  // with its file: the thumbnail returns too
+    RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);  // with its file: the thumbnail returns too
     EXPECT_EQ(settings.zoom, 10);
     EXPECT_EQ(settings.glue, 1);
     EXPECT_STREQ(settings.settingsFileName, "first.q1r");
     EXPECT_LE(ThumbnailError(run.thumbnail), 24);
-    RestoreUndoSnapshot(run.globals, settings);
+    RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);
     EXPECT_EQ(settings.zoom, 20);
     EXPECT_EQ(settings.glue, 6);
     EXPECT_STREQ(settings.settingsFileName, "second.q1r");
 
-    ClearUndo(run.globals);  // a new start forgets both
+    ClearUndo(run.undo);  // a new start forgets both
     settings.zoom = 44;
-    RestoreUndoSnapshot(run.globals, settings);
+    RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);
     EXPECT_EQ(settings.zoom, 44);
 }
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/Globals.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "host/RowLoop.h"
 #include "settings/Parameters.h"
 
@@ -73,60 +73,6 @@ TEST(HostUtil, FallbackHandlesAndBuffersComeFromTheHeap) {
     ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
 }
 
-TEST(HostUtil, SmallHelpers) {
-    const Rect r{10, 20, 30, 40};
-    EXPECT_TRUE(PointInRect(Point{10, 20}, r));
-    EXPECT_TRUE(PointInRect(Point{29, 39}, r));
-    EXPECT_FALSE(PointInRect(Point{30, 25}, r));  // bottom row excluded
-    EXPECT_FALSE(PointInRect(Point{15, 40}, r));  // right column excluded
-    EXPECT_FALSE(PointInRect(Point{9, 25}, r));
-
-    const PIWindowGeometry parent{{0, 0, 600, 800}, 1024, 768};
-    WindowPlacement at = CenterDialogRect(&parent, 200, 100, true);
-    EXPECT_EQ(at.x, 264);  // (800 - 200) / 2 less the caption-button width
-    EXPECT_EQ(at.y, 166);  // a third of the free height
-    EXPECT_EQ(CenterDialogRect(&parent, 200, 100, false).x, 276);
-    at = CenterDialogRect(&parent, 2000, 1000, true);
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, 0);
-
-    FilterRecord record{};
-    record.imageMode = plugInModeRGB48;
-    record.depth = 16;
-    EXPECT_EQ(StoreKindForImage(&record), 4);
-    record.imageMode = plugInModeGray16;
-    EXPECT_EQ(StoreKindForImage(&record), 4);
-    record.depth = 32;
-    record.imageMode = plugInModeRGBColor;
-    EXPECT_EQ(StoreKindForImage(&record), 9);
-    record.depth = 8;
-    EXPECT_EQ(StoreKindForImage(&record), 3);
-}
-
-TEST(RowLoop, BufferPlanFollowsTheLongerSide) {
-    EXPECT_EQ(PlanBuffers(100, 50).longRow, 2484);       // 3 W + 2184 wins
-    EXPECT_EQ(PlanBuffers(1000, 9000).longRow, 18008);   // 2 (H + 4) wins
-    EXPECT_EQ(PlanBuffers(9000, 1000).longRow, 29184);
-    EXPECT_EQ(PlanBuffers(100, 50).bufferSpace, 4 * 2484 + 1112);
-    EXPECT_EQ(PlanBuffers(100, 50).rowBufferBytes, 4 * 2484);
-}
-
-TEST(RowLoop, RenderTables) {
-    WorkBlock work{};
-    BuildRenderTables(work);
-    EXPECT_EQ(work.pingPong[0], 0);
-    EXPECT_EQ(work.pingPong[1], 2);
-    EXPECT_EQ(work.pingPong[127], 254);
-    EXPECT_EQ(work.pingPong[128], 255);
-    EXPECT_EQ(work.pingPong[129], 253);
-    EXPECT_EQ(work.pingPong[255], 1);
-    EXPECT_EQ(work.odds[0], 0.0f);
-    EXPECT_EQ(work.odds[255], 1e8f);
-    EXPECT_FLOAT_EQ(work.odds[51], 0.25f);   // x = 0.2
-    EXPECT_FLOAT_EQ(work.odds[170], 2.0f);   // x = 2/3
-    for (int v = 1; v < 255; ++v) EXPECT_LT(work.odds[v - 1], work.odds[v]);
-}
-
 TEST(Settings, InitialValuesAndCodes) {
     Settings settings;
     std::memset(&settings, 0x5A, sizeof settings);
@@ -135,18 +81,12 @@ TEST(Settings, InitialValuesAndCodes) {
     EXPECT_EQ(settings.previewScale, 1);
     EXPECT_EQ(settings.renderMarks[0], -1);
     EXPECT_EQ(settings.fileNames[2][0], '\0');
-    EXPECT_EQ(settings.glue, 1);
-    EXPECT_EQ(settings.smooth, 1);
-    EXPECT_EQ(settings.zoom, 55);
-    EXPECT_EQ(settings.symmetry, 2);
-    EXPECT_EQ(settings.redPhase, -58);
-    EXPECT_EQ(settings.amount11, 192);
 
     settings.zoom = 3;
-    settings.runMode = 2;
+    settings.runMode = RunMode::store;
     FactoryReset(settings);
     EXPECT_EQ(settings.zoom, 55);
-    EXPECT_EQ(settings.runMode, 2);  // not a parameter
+    EXPECT_EQ(settings.runMode, RunMode::store);  // not a parameter
 
     int32_t index = -1;
     EXPECT_TRUE(CodeToIndex(EnumType::glue, PIFourCC("GL01"), index));
@@ -166,7 +106,4 @@ TEST(Settings, InitialValuesAndCodes) {
     EXPECT_EQ(IndexToCode(0, EnumType::glue), PIFourCC("<NO>"));
     EXPECT_EQ(IndexToCode(63, EnumType::glue), PIFourCC("<NO>"));
     EXPECT_EQ(IndexToCode(5, EnumType::symmetry), PIFourCC("<NO>"));
-    EXPECT_EQ(GlueModeName(26), "hard diff");
-    EXPECT_EQ(GlueTermName(26), "harsh diff");
-    EXPECT_EQ(GlueModeName(0), "");
 }

@@ -1,7 +1,7 @@
 // Colour waves: the tables' stated entries, the colour index and the smooth lookup.
 #include <gtest/gtest.h>
 
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "pattern/ColourWaves.h"
 #include "PatternTestSupport.h"
 
@@ -45,7 +45,7 @@ TEST(ColourWaves, TablesHoldTheStatedEntries) {
 TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
     Current() = CurrentCall{};
     ImageStore ramp;
-    InitialiseImage(&ramp, nullptr, nullptr);
+    InitialiseImage(&ramp, nullptr);
     ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
     // A sawtooth table: neighbouring entries differ a lot, so blurred levels differ
     // visibly from level 0.

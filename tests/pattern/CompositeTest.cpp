@@ -12,7 +12,6 @@
 #include "host/RowLoop.h"
 #include "PatternTestSupport.h"
 #include "pattern/Compositing.h"
-#include "pattern/RenderDriver.h"
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
 
@@ -28,14 +27,14 @@ struct Fixture {
     std::vector<uint16_t> in, out;  // 8-bit images use the bytes
     std::vector<uint8_t> mask;
     std::vector<float> history;     // the row buffer
+    ImageStore ramp{};
 
-    Fixture(int32_t width, int32_t rows, int16_t planes, int32_t depth, int32_t runMode) {
+    Fixture(int32_t width, int32_t rows, int16_t planes, int32_t depth, RunMode runMode) {
         Current() = CurrentCall{};
         InitialiseSettings(settings, &globals);
         settings.runMode = runMode;
         globals.filterRecord = &record;
         globals.workBlock.data = block.data();
-        BuildRenderTables(Work(globals));
         BuildWeightTable(Work(globals).weights);
         const bool grey = planes < 3;
         record.imageMode = int16_t(depth == 16 ? (grey ? plugInModeGray16 : plugInModeRGB48)
@@ -67,8 +66,25 @@ struct Fixture {
         globals.loop.maskRows[0] = firstRow;
         globals.loop.maskRows[1] = lastRow;
     }
+    // The plan of the current settings (its ramp left without pixels).
+    RenderPlan Plan() {
+        RenderPlan plan;
+        BuildRenderPlan(settings, record.filterRect, ImageFormatOf(record), ramp, plan);
+        return plan;
+    }
+    RowEnds Ends(int32_t y) {
+        const RowLoopState& loop = globals.loop;
+        switch (settings.runMode) {
+        case RunMode::preview:
+            return PreviewRowEnds(record, y, PreviewSelection{loop.lastColumn, loop.lastRow, loop.maskRows[0],
+                                                              loop.maskRows[1]});
+        case RunMode::store: return StoreRowEnds(*Work(globals).render.destination, y);
+        case RunMode::final: break;
+        }
+        return HostRowEnds(record, y);
+    }
     void Composite(int32_t y, const std::vector<PatternColour>& colours) {
-        CompositePixels(MakeCompositeRow(globals, settings, y), 0, colours.data(), int32_t(colours.size()));
+        CompositeColours(Plan(), Ends(y), 0, colours.data(), int32_t(colours.size()));
     }
     // Sample i of the input and output buffers, in the image's depth.
     void SetIn(std::size_t i, int32_t v) {
@@ -89,7 +105,7 @@ struct Fixture {
     void Render() {
         *CurrentSettings() = settings;
         RenderBegin(globals);
-        if (settings.runMode == 1) {
+        if (settings.runMode == RunMode::preview) {
             record.inRect = record.outRect = record.maskRect = record.filterRect;
             globals.loop.maskRows[0] = 0;
             globals.loop.maskRows[1] = globals.loop.lastRow;
@@ -138,41 +154,11 @@ void InsideSelectorCall(std::function<void()> body) {
     duringCall = nullptr;
 }
 
-PatternColour Colour8(int32_t r, int32_t g, int32_t b) { return {r / 255.0f, g / 255.0f, b / 255.0f, 255.0f}; }
-
-TEST(Compositing, FinalRun) {
-    // Glue "normal": every 8-bit colour comes through the scaling by 1/255 and back
-    // unchanged, whatever the source holds.
-    Fixture f(256, 1, 3, 8, 0);
-    std::vector<PatternColour> all;
-    for (int v = 0; v < 256; ++v) {
-        all.push_back(Colour8(v, 255 - v, v / 2));
-        f.In8()[3 * v] = 77;
-    }
-    f.Composite(0, all);
-    for (int v = 0; v < 256; ++v) {
-        ASSERT_EQ(f.Out8()[3 * v], v);
-        ASSERT_EQ(f.Out8()[3 * v + 1], 255 - v);
-        ASSERT_EQ(f.Out8()[3 * v + 2], v / 2);
-    }
-    // Glue "add" (7): min(255, p + d) per channel.
-    f.settings.glue = 7;
-    f.In8()[1] = 10;
-    f.Composite(0, {Colour8(10, 250, 0)});
-    EXPECT_EQ(f.Out8()[0], 87);
-    EXPECT_EQ(f.Out8()[1], 255);
-    // Grey: (77 R + 150 G + 28 B) >> 8 of the pattern. An editable-transparency layer
-    // comes out fully opaque (32768 at 16 bits).
-    Fixture grey(1, 1, 2, 16, 0);
-    grey.record.filterCase = filterCaseEditableTransparencyNoSelection;
-    grey.Composite(0, {PatternColour{200 * 128 / 32768.0f, 100 * 128 / 32768.0f, 50 * 128 / 32768.0f, 32768.0f}});
-    EXPECT_EQ(grey.out[0], (200 * 128 * 77 + 100 * 128 * 150 + 50 * 128 * 28) >> 8);
-    EXPECT_EQ(grey.out[1], 32768);
-}
+PatternColour Colour8(int32_t r, int32_t g, int32_t b) { return {r, g, b}; }
 
 TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     // 8-bit preview, 20 x 2: row 0 unselected (mask 0), row 1 fully selected.
-    Fixture f(20, 2, 3, 8, 1);
+    Fixture f(20, 2, 3, 8, RunMode::preview);
     std::vector<uint8_t> mask(40, 0);
     std::fill(mask.begin() + 20, mask.end(), 255);
     f.SetMask(mask, 20, 0, 1);
@@ -188,24 +174,24 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     f.SetMask(std::vector<uint8_t>(20, 128), 20, 1, 1);
     f.Composite(1, colours);
     EXPECT_EQ(f.Out8()[60], (129 * 10 + 255 * 127) >> 8);
-    EXPECT_EQ(maskWeight(3, 0, f.globals), 0);
-    EXPECT_EQ(maskWeight(20, 1, f.globals), 0);
+    EXPECT_EQ(PreviewWeight(f.Ends(0), 3), 0);
+    EXPECT_EQ(PreviewWeight(f.Ends(1), 20), 0);
     f.record.haveMask = false;
-    EXPECT_EQ(maskWeight(3, 0, f.globals), 255);
+    EXPECT_EQ(PreviewWeight(f.Ends(0), 3), 255);
     // The source-only row writes the source through the same treatment.
     for (int i = 0; i < 120; ++i) f.In8()[i] = uint8_t(i * 2);
-    RenderSourceRow(f.globals, f.settings, 1);
+    CompositeSourceRow(f.Plan(), f.Ends(1));
     EXPECT_EQ(f.Out8()[60 + 5], 130);
     // Layer transparency scales the weight by the source alpha and shows opaque.
-    Fixture layer(1, 1, 4, 8, 1);
+    Fixture layer(1, 1, 4, 8, RunMode::preview);
     layer.record.filterCase = filterCaseEditableTransparencyNoSelection;
     layer.In8()[3] = 128;
     layer.Composite(0, {Colour8(0, 0, 0)});
     EXPECT_EQ(layer.Out8()[0], (255 * (256 - 128)) >> 8);
     EXPECT_EQ(layer.Out8()[3], 255);
     // 16-bit: mask 255 gives (255 * channel) >> 8 (no +1); mask 0 the shades 32640, 26112.
-    Fixture deep(9, 1, 3, 16, 1);
-    const std::vector<PatternColour> half(9, PatternColour{0.5f, 0.25f, 0.0f, 32768.0f});
+    Fixture deep(9, 1, 3, 16, RunMode::preview);
+    const std::vector<PatternColour> half(9, PatternColour{128, 64, 0});  // 16384, 8192, 0
     deep.SetMask(std::vector<uint8_t>(9, 255), 9, 0, 0);
     deep.Composite(0, half);
     EXPECT_EQ(deep.out[0], (255 * 16384) >> 8);
@@ -217,19 +203,19 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
 
 TEST(Compositing, StoreDestination) {
     // Run mode 2, 16-bit into a packed 8-bit image: (v + 1) >> 7 per channel.
-    Fixture f(4, 1, 3, 16, 2);
+    Fixture f(4, 1, 3, 16, RunMode::store);
     ImageStore image;
-    InitialiseImage(&image, &f.globals, nullptr);
+    InitialiseImage(&image, nullptr);
     ASSERT_TRUE(CreateImage(&image, 4, 3, kKindRGBA8, 0));
     Work(f.globals).render.destination = &image;
-    f.Composite(2, {PatternColour{32640 / 32768.0f, 12800 / 32768.0f, 0.0f, 32768.0f}});
+    f.Composite(2, {PatternColour{255, 100, 0}});  // 32640, 12800, 0
     IntRGBA pixel;
     getRGBA(0, 2, &image, 0, pixel);
     EXPECT_EQ(pixel.red, 255);
     EXPECT_EQ(pixel.green, 100);
     EXPECT_EQ(pixel.alpha, 255);
     // 8-bit "subtract" (8) takes the stored pixel as the source: max(0, p - d).
-    Fixture g(4, 1, 3, 8, 2);
+    Fixture g(4, 1, 3, 8, RunMode::store);
     Work(g.globals).render.destination = &image;
     g.settings.glue = 8;
     g.Composite(2, {Colour8(255, 255, 255)});
@@ -240,23 +226,24 @@ TEST(Compositing, StoreDestination) {
     ReleaseImage(&image);
 }
 
-TEST(RenderDriver, EveryRunModeGivesTheSameBytes) {
+TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
     // An asymmetric 37 x 23 RGB source, the factory and the woven settings: the final
     // run, the store (8-bit into an 8-bit image, 16-bit into a 16-bit one) and the
     // fully selected preview must agree.
     const int32_t width = 37, height = 23;
     for (const Settings& settings : {Factory(), Woven()})
         for (int32_t depth : {8, 16}) {
-            Fixture finalRun(width, height, 3, depth, 0), preview(width, height, 3, depth, 1);
-            Fixture store(width, height, 3, depth, 2);
+            Fixture finalRun(width, height, 3, depth, RunMode::final);
+            Fixture preview(width, height, 3, depth, RunMode::preview);
+            Fixture store(width, height, 3, depth, RunMode::store);
             ImageStore image;
-            InitialiseImage(&image, &store.globals, &Work(store.globals).weights);
+            InitialiseImage(&image, &Work(store.globals).weights);
             ASSERT_TRUE(CreateImage(&image, width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8, 0));
             Work(store.globals).render.destination = &image;
             Fixture* const modes[3] = {&finalRun, &preview, &store};
             for (int32_t mode = 0; mode < 3; ++mode) {
                 modes[mode]->settings = settings;
-                modes[mode]->settings.runMode = mode;
+                modes[mode]->settings.runMode = RunMode(mode);
             }
             preview.SetMask(std::vector<uint8_t>(std::size_t(width * height), 255), width, 0, height - 1);
             for (int32_t y = 0; y < height; ++y)
@@ -293,16 +280,13 @@ TEST(RenderDriver, EveryRunModeGivesTheSameBytes) {
         }
 }
 
-TEST(RenderDriver, MissingHostBuffersFailTheRowBeforeAnything) {
-    Fixture f(4, 1, 3, 8, 0);
+TEST(RenderRow, MissingHostBuffersFailTheRowBeforeAnything) {
+    Fixture f(4, 1, 3, 8, RunMode::final);
     int16_t result = 0;
     Current().result = &result;
     f.record.inData = nullptr;
-    RenderStart(f.globals);
     RenderRow(f.globals);
     EXPECT_EQ(result, memFullErr);
-    RenderFinish(f.globals);
-    EXPECT_EQ(Work(f.globals).render.ramp.tileCount, 0);
     Current() = CurrentCall{};
 }
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "pattern/PixelMath.h"
+#include "store/PixelMath.h"
 
 namespace {
 

@@ -3,35 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "FilterHost.h"
 #include "PatternTestSupport.h"
+#include "PresetFiles.h"
 #include "settings/Parameters.h"
 
 namespace {
 
 using filterhost::Descriptor;
 using filterhost::Image;
-
-// The 36 parameters of s as the descriptor a recorded step would replay.
-Descriptor Play(const Settings& s) {
-    Descriptor d;
-    for (const ParameterInfo& p : kParameters) {
-        const int32_t v = s.*p.field;
-        switch (p.kind) {
-        case ParamKind::integer: d.push_back({p.key, typeInteger, v, 0, 0}); break;
-        case ParamKind::boolean: d.push_back({p.key, typeBoolean, v ? 1 : 0, 0, 0}); break;
-        case ParamKind::glue: d.push_back({p.key, typeEnumerated, 0, kGlueType, IndexToCode(v, EnumType::glue)}); break;
-        case ParamKind::symmetry:
-            d.push_back({p.key, typeEnumerated, 0, kSymmetryType, IndexToCode(v, EnumType::symmetry)});
-            break;
-        }
-    }
-    return d;
-}
 
 // An image whose samples differ from pixel to pixel and channel to channel.
 Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
@@ -51,7 +39,7 @@ public:
     }
     void Render(Image& image, const Settings& s, std::vector<uint8_t> mask = {}) {
         filterhost::Job job;
-        job.play = Play(s);
+        job.play = tesselume::DescriptorOf(s);
         job.filterRect = Rect{0, 0, int16_t(image.height), int16_t(image.width)};
         job.mask = std::move(mask);
         std::string error;
@@ -189,6 +177,107 @@ TEST(Render, RepeatsItselfAndKeepsUnselectedPixels) {
                 }
             }
     }
+}
+
+// FNV-1a over an image's samples.
+uint64_t HashOf(const Image& image) {
+    uint64_t hash = 1469598103934665603ull;
+    for (uint16_t sample : image.samples) {
+        hash = (hash ^ (sample & 0xff)) * 1099511628211ull;
+        hash = (hash ^ (sample >> 8)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// Settings drawn from the parameters' own ranges by a fixed linear congruential
+// sequence, so the same draws come out on every machine.
+Settings Drawn(uint32_t seed) {
+    Settings s = Factory();
+    for (const ParameterInfo& p : kParameters) {
+        seed = seed * 1664525u + 1013904223u;
+        s.*p.field = p.minimum + int32_t((seed >> 8) % uint32_t(p.maximum - p.minimum + 1));
+    }
+    return s;
+}
+
+// A selection with unselected, partly and fully selected pixels.
+std::vector<uint8_t> MixedMask(int32_t width, int32_t height) {
+    std::vector<uint8_t> mask;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            mask.push_back(x + 2 * y < 12 ? 0 : (x - y > 9 ? 255 : uint8_t(1 + (x * y * 7) % 253)));
+    return mask;
+}
+
+// Renders of many settings, depths, image kinds, glue modes and selections, named.
+std::map<std::string, uint64_t> RenderHashes() {
+    Renderer renderer;
+    std::map<std::string, uint64_t> hashes;
+    auto run = [&](const std::string& name, const Settings& s, int32_t planes, bool transparency, int32_t depth,
+                   bool masked) {
+        const int32_t width = 23, height = 13;
+        Image image = Source(width, height, planes, depth);
+        if (transparency) {
+            image = Image::Make(width, height, planes, true, depth, 0);
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x = 0; x < width; ++x)
+                    for (int32_t p = 0; p <= planes; ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
+        }
+        renderer.Render(image, s, masked ? MixedMask(width, height) : std::vector<uint8_t>{});
+        std::ostringstream key;
+        key << name << " planes" << planes << (transparency ? "a" : "") << " depth" << depth;
+        if (masked) key << " masked";
+        hashes[key.str()] = HashOf(image);
+    };
+    for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
+        for (int32_t flags = 0; flags < 8; ++flags) {
+            Settings s = Factory();
+            s.symmetry = symmetry;
+            s.mirror = flags & 1, s.weave = (flags >> 1) & 1, s.smooth = (flags >> 2) & 1;
+            run("symmetry" + std::to_string(symmetry) + " flags" + std::to_string(flags), s, 3, false, 8, false);
+        }
+    for (int32_t glue = 1; glue <= 62; ++glue) {
+        Settings s = Woven();
+        s.glue = glue;
+        s.smooth = glue & 1;
+        const std::string name = "glue" + std::to_string(glue);
+        run(name, s, 3, false, 8, false);
+        run(name, s, 3, false, 16, false);
+        run(name, s, 1, false, 8, glue % 3 == 0);
+        run(name, s, 1, false, 16, glue % 3 == 1);
+    }
+    for (uint32_t seed = 1; seed <= 10; ++seed)
+        for (int32_t planes : {1, 3})
+            for (int32_t depth : {8, 16})
+                for (bool masked : {false, true})
+                    run("drawn" + std::to_string(seed), Drawn(seed), planes, false, depth, masked);
+    for (const Settings& s : {Factory(), Woven()})
+        for (int32_t planes : {1, 3})
+            for (int32_t depth : {8, 16}) run(s.glue == 1 ? "factory" : "woven", s, planes, true, depth, true);
+    return hashes;
+}
+
+TEST(Render, SameBytesAsTheRecordedRenders) {
+    // The hashes were recorded from earlier builds; set TESSELUME_RECORD_RENDERS to
+    // rewrite them after a deliberate change of the output.
+    const std::map<std::string, uint64_t> hashes = RenderHashes();
+    if (std::getenv("TESSELUME_RECORD_RENDERS")) {
+        std::ofstream file(TESSELUME_RENDER_HASHES);
+        for (const auto& [name, hash] : hashes) file << std::hex << hash << ' ' << name << '\n';
+        GTEST_SKIP() << "recorded " << hashes.size() << " renders";
+    }
+    std::ifstream file(TESSELUME_RENDER_HASHES);
+    ASSERT_TRUE(file) << TESSELUME_RENDER_HASHES;
+    std::string line;
+    int32_t compared = 0;
+    while (std::getline(file, line)) {
+        const std::size_t space = line.find(' ');
+        const std::string name = line.substr(space + 1);
+        ASSERT_EQ(hashes.count(name), 1u) << name;
+        EXPECT_EQ(std::stoull(line.substr(0, space), nullptr, 16), hashes.at(name)) << name;
+        ++compared;
+    }
+    EXPECT_EQ(compared, int32_t(hashes.size()));
 }
 
 }  // namespace

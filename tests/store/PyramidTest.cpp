@@ -35,7 +35,7 @@ IntRGBA ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y,
 
 TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
     struct Case {
-        int32_t kind;
+        PixelKind kind;
         IntRGBA value;  // channel patterns; floats as bit patterns
     };
     float quarter = 0.75f, big = 300.5f;
@@ -100,7 +100,7 @@ TEST(Pyramid, SingleImpulseGivesTheFilterWeights) {
 
 TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
     std::mt19937 random(7);
-    for (int32_t kind : {kKindRGBA8, kKindRGBA16}) {
+    for (PixelKind kind : {kKindRGBA8, kKindRGBA16}) {
         ScopedImage image;
         ASSERT_TRUE(CreateImage(image.get(), 1030, 1027, kind, 0));
         const int32_t top = kind == kKindRGBA8 ? 255 : 32768;

@@ -112,7 +112,7 @@ FloatRGBA ClampedReference(const ImageStore* image, float x, float y) {
 
 TEST(Resample, TilePathEqualsClampedReadsAcrossSeams) {
     std::mt19937 random(11);
-    for (int32_t kind : {kKindRGBA8, kKindRGBA16}) {
+    for (PixelKind kind : {kKindRGBA8, kKindRGBA16}) {
         SampledImage image;
         ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kind, 0));
         const uint32_t top = kind == kKindRGBA8 ? 256 : 32769;

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "PIFilter.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "store/ImageStore.h"
 
 // A buffer suite that serves `allowed` allocations from the C heap, then refuses, and
@@ -57,7 +57,7 @@ private:
 // An initialised image record released at scope exit.
 struct ScopedImage {
     ImageStore image;
-    ScopedImage() { InitialiseImage(&image, nullptr, nullptr); }
+    ScopedImage() { InitialiseImage(&image, nullptr); }
     ~ScopedImage() { ReleaseImage(&image); }
     ImageStore* operator->() { return &image; }
     ImageStore* get() { return &image; }

@@ -8,7 +8,7 @@
 #include "dialog/AboutBox.h"
 #include "dialog/ModuleDialog.h"
 #include "dialog/Refusal.h"
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 #include "platform/ui/Headless.h"
 #include "support/Screenshot.h"
 

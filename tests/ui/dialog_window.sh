@@ -11,25 +11,26 @@ for tool in xwininfo import identify; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is missing"; exit 77; }
 done
 "$program" render -o "$work/in.png" --size 64x48
-TESSELUME_UI=sdl "$program" apply "$work/in.png" -o "$work/out.png" --dialog &
+TESSELUME_UI=sdl "$program" apply "$work/in.png" -o "$work/out.png" --dialog >"$work/run.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
+trap 'kill -9 $pid 2>/dev/null || true' EXIT
 
-# Wait for the window (up to 60 s: the machine may be busy), by its title.
-window=""
+# Wait for the window by its title and capture it once it is shown (up to 60 s: the
+# machine may be busy, and a window may be replaced while it opens).
+captured=""
 tries=0
-while [ -z "$window" ] && [ $tries -lt 120 ]; do
+while [ -z "$captured" ] && [ $tries -lt 120 ]; do
   sleep 0.5
   tries=$((tries + 1))
   window=$(xwininfo -root -tree 2>/dev/null | awk '/"Tesselume"/ { print $1; exit }')
+  [ -n "$window" ] || continue
+  sleep 1  # let the first paint reach the server
+  import -window "$window" "$work/window.png" 2>/dev/null && captured=$window
 done
-[ -n "$window" ] || { echo "no window titled Tesselume appeared"; exit 1; }
-sleep 1  # let the first paint reach the server
-
-import -window "$window" "$work/window.png"
+[ -n "$captured" ] || { echo "no window titled Tesselume could be captured"; cat "$work/run.log"; exit 1; }
 size=$(identify -format '%w x %h' "$work/window.png")
 deviation=$(identify -format '%[fx:standard_deviation]' "$work/window.png")
-echo "window $window: $size, standard deviation $deviation"
+echo "window $captured: $size, standard deviation $deviation"
 [ "$size" = "834 x 740" ] || { echo "the window is $size, not 834 x 740"; exit 1; }
 awk -v d="$deviation" 'BEGIN { exit !(d > 0.05) }' || { echo "the window is blank"; exit 1; }
 kill $pid

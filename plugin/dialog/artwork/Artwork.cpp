@@ -198,14 +198,20 @@ Shape Arrowhead(float tipX, float tipY, float dirX, float dirY, float size) {
                     tipX - dirX * size - nx * size * 0.7f, tipY - dirY * size - ny * size * 0.7f});
 }
 
-// A circular arrow: most of a ring, with a head at its end.
+// A circular arrow: most of a ring, turning clockwise, with a head at its end.
 Image Reset(int size) {
     Image image(size, size);
-    const float c = float(size) / 2, r = float(size) * 0.32f;
-    Shape arc = Minus(Outline(Circle(c, c, r), 2.2f), Polygon({c, c, c + 20, c - 20, c + 20, c - 2}));
-    Fill(image, arc, kInk);
-    const float a = -0.35f;  // the arc's open end, pointing clockwise
-    Fill(image, Arrowhead(c + r * std::cos(a) + 1.5f, c + r * std::sin(a) + 2.5f, 0.3f, 1.0f, 4.2f), kAmber);
+    const float c = float(size) / 2, r = float(size) * 0.3f;
+    const float first = -0.6f, last = first + 4.9f;
+    std::vector<float> arc;
+    for (int i = 0; i <= 32; ++i) {
+        const float t = first + (last - first) * float(i) / 32;
+        arc.push_back(c + r * std::cos(t));
+        arc.push_back(c + r * std::sin(t));
+    }
+    Fill(image, Polyline(arc, 2.2f), kInk);
+    const float dx = -std::sin(last), dy = std::cos(last);
+    Fill(image, Arrowhead(c + r * std::cos(last) + dx * 3.5f, c + r * std::sin(last) + dy * 3.5f, dx, dy, 4.5f), kAmber);
     return image;
 }
 

@@ -26,6 +26,13 @@
 #include <cmath>
 #include <cstdint>
 
+// The integer luma (77 R + 150 G + 28 B) >> 8: the one grey of every part of the
+// system. T is wide enough for the channels times 255.
+template <typename T = int32_t>
+constexpr T Luma(T red, T green, T blue) {
+    return (77 * red + 150 * green + 28 * blue) >> 8;
+}
+
 // The value of pi every per-render constant and table of the system uses.
 inline constexpr double kPi = 3.141592653;
 

@@ -1,5 +1,5 @@
 // Big-endian values over the platform's locked files.
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 
 OSErr OpenFileForReading(const char* path, platform::FileHandle& file) {
     file = platform::OpenForReading(path);

@@ -1,5 +1,6 @@
 // The host utility layer: the host's memory suites with a platform-heap fallback,
-// the process-wide pointers of the current call, and small shared helpers.
+// and the process-wide pointers of the current call. It sits at the bottom of the
+// module so that every part can take memory the way the host prefers.
 //
 // Every wrapper checks the host's suite before use and falls back to the platform
 // heap when it is missing or unusable, so callers never ask which one they got.
@@ -55,19 +56,3 @@ bool HostHasProc(Proc proc) {
 }
 // Calls advanceState and returns its result.
 OSErr CallAdvanceState(FilterRecord* record);
-// The dialog toolkit's millisecond clock divided by 17: about sixty ticks a second.
-// Headless, that clock is the toolkit's virtual one, so dialog timing is repeatable.
-uint32_t Ticks();
-// top <= v < bottom and left <= h < right.
-bool PointInRect(Point point, Rect rect);
-// The pixel kind of an image-store copy of the host image: 4 for 16-bit images,
-// 9 for 32-bit float, 3 otherwise.
-int StoreKindForImage(const FilterRecord* record);
-
-// Places a window of the given outer size over its parent, as every dialog of the
-// module does when it opens: centred horizontally less a caption-button offset,
-// a third of the way down, kept on the screen. Returns the top-left corner.
-struct WindowPlacement {
-    int32_t x, y;
-};
-WindowPlacement CenterDialogRect(const PIWindowGeometry* parent, int32_t width, int32_t height, bool hasSystemMenu);

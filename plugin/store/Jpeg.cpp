@@ -1,6 +1,6 @@
 // JPEG encoding and decoding through libjpeg, the framing of JPEG data inside our
 // own files, and the marker scan of JPEG files.
-#include "export/Jpeg.h"
+#include "store/Jpeg.h"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +11,9 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "settings/FileLayer.h"
+#include "store/FileLayer.h"
 #include "store/ImageStore.h"
+#include "store/PixelMath.h"
 #include "store/Pyramid.h"
 #include "store/Resample.h"
 
@@ -230,7 +231,7 @@ bool Decompress(j_decompress_ptr codec, ImageStore& store, Rect rect, const uint
                 if (grey) SetByte(at, y, &store, 0, in[0]);
                 else setRGBA(at, y, &store, 0, in[0], in[0], in[0], 255);
             } else if (grey) {
-                SetByte(at, y, &store, 0, uint8_t((77 * in[0] + 150 * in[1] + 28 * in[2]) >> 8));
+                SetByte(at, y, &store, 0, uint8_t(Luma<int32_t>(in[0], in[1], in[2])));
             } else {
                 setRGBA(at, y, &store, 0, in[0], in[1], in[2], 255);
             }
@@ -300,7 +301,7 @@ int WriteThumbnail(const ImageStore* thumbnail, platform::FileHandle file, bool 
         result = WriteJpegImage(thumbnail, file, framed, quality, metadata);
     } else {
         ImageStore image;
-        InitialiseImage(&image, thumbnail->globals, thumbnail->weightTable);
+        InitialiseImage(&image, thumbnail->weightTable);
         if (CreateImage(&image, width, height, kKindRGBA8, 0)) {
             copyOrResize(thumbnail, &image);
             result = WriteJpegImage(&image, file, framed, quality, metadata);
@@ -346,7 +347,7 @@ OSErr ReadJpegThumbnail(ImageStore* thumbnail, platform::FileHandle file, bool& 
     if (!usable) return SkipBytes(file, count);
     result = ReadBlock(file, data.data, std::size_t(count));
     ImageStore image;
-    InitialiseImage(&image, thumbnail->globals, thumbnail->weightTable);
+    InitialiseImage(&image, thumbnail->weightTable);
     if (result == noErr && CreateImage(&image, width, height, kKindRGBA8, 0) &&
         DecodeJpeg(image, LevelRect(&image, 0), static_cast<const uint8_t*>(data.data), std::size_t(count))) {
         buildAll(&image);

@@ -1,5 +1,5 @@
 // Building the EXIF and IPTC blocks, and the keyword list.
-#include "export/Metadata.h"
+#include "store/Metadata.h"
 
 #include <cstdio>
 #include <cstring>

@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "PIFilter.h"
-#include "export/Metadata.h"
+#include "store/Metadata.h"
 #include "platform/Files.h"
 
 struct ImageStore;

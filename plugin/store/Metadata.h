@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "host/HostUtil.h"
+#include "store/HostUtil.h"
 
 // The maker's address, written into every JPEG's comment and the IPTC source.
 inline constexpr char kMakerWebAddress[] = "www.quillborne.example/tesselume";

@@ -1,11 +1,10 @@
-// Host memory wrappers with platform-heap fallbacks, and small shared helpers.
-#include "host/HostUtil.h"
+// Host memory wrappers with platform-heap fallbacks.
+#include "store/HostUtil.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/Heap.h"
-#include "platform/ui/Dialog.h"
 
 CurrentCall& Current() {
     static CurrentCall current;
@@ -116,32 +115,3 @@ void ReleaseBuffer(Buffer& buffer) {
 }
 
 OSErr CallAdvanceState(FilterRecord* record) { return record->advanceState(); }
-
-uint32_t Ticks() { return ui::TickCount() / 17; }
-
-bool PointInRect(Point point, Rect rect) {
-    return rect.top <= point.v && point.v < rect.bottom && rect.left <= point.h && point.h < rect.right;
-}
-
-int StoreKindForImage(const FilterRecord* record) {
-    if ((record->imageMode == plugInModeGray16 || record->imageMode == plugInModeRGB48) && record->depth == 16)
-        return 4;
-    if (record->imageMode == plugInModeRGB96 || record->imageMode == plugInModeGray32 || record->depth == 32) return 9;
-    return 3;
-}
-
-WindowPlacement CenterDialogRect(const PIWindowGeometry* parent, int32_t width, int32_t height, bool hasSystemMenu) {
-    // The caption-button width of the home platform's default metrics.
-    constexpr int32_t kCaptionButtonWidth = 36;
-    const int32_t screenWidth = parent ? parent->screenWidth : 0;
-    const int32_t screenHeight = parent ? parent->screenHeight : 0;
-    const VRect frame = parent ? parent->parent : VRect{0, 0, screenHeight, screenWidth};
-    int32_t offset = kCaptionButtonWidth;
-    if (!hasSystemMenu) offset -= offset / 3;
-    const int32_t parentWidth = frame.right - frame.left, parentHeight = frame.bottom - frame.top;
-    int32_t x = frame.left + std::max(0, parentWidth - width) / 2 - offset;
-    if (x + width > screenWidth) x = std::max(0, screenWidth - width);
-    int32_t y = frame.top + std::max(0, parentHeight - height) / 3;
-    if (y + height > screenHeight) y = std::max(0, screenHeight - height);
-    return {x, y};
-}

@@ -1,5 +1,5 @@
 // Lookup in the resource directory linked into the module.
-#include "host/ModuleResources.h"
+#include "dialog/ModuleResources.h"
 
 #include <cstring>
 
