@@ -11,7 +11,8 @@
 //
 // Hosts without reduced images (no advanceState, no displayPixels or samplingSupport
 // 0) get s = 1 only, with every zoom button disabled. A host error while the
-// preview is prepared is returned so that the dialog can turn the preview off.
+// preview is prepared turns the preview off for the run; later ones become the
+// call's result.
 #pragma once
 
 #include <cstdint>
