@@ -143,18 +143,25 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
     const Image& source = AtRate(original, reducedImages, rate);
     bool outside = false;
     std::size_t at = 0;
+    const auto put = [&](int32_t v) {
+        if (BytesPerSample() == 1) {
+            served.bytes[at++] = uint8_t(v);
+        } else {
+            const uint16_t w = uint16_t(v);
+            std::memcpy(&served.bytes[at], &w, 2);
+            at += 2;
+        }
+    };
     for (int32_t y = rect.top; y < rect.bottom; ++y)
-        for (int32_t x = rect.left; x < rect.right; ++x)
-            for (int32_t p = lo; p <= hi; ++p) {
-                const int32_t v = PaddedSample(source, x, y, p, padding, outside);
-                if (BytesPerSample() == 1) {
-                    served.bytes[at++] = uint8_t(v);
-                } else {
-                    const uint16_t w = uint16_t(v);
-                    std::memcpy(&served.bytes[at], &w, 2);
-                    at += 2;
-                }
+        for (int32_t x = rect.left; x < rect.right; ++x) {
+            // A pixel inside the (reduced) image is copied; outside, the padding rule.
+            if (x >= 0 && y >= 0 && x < source.width && y < source.height) {
+                const uint16_t* pixel = &source.At(x, y, 0);
+                for (int32_t p = lo; p <= hi; ++p) put(pixel[p]);
+                continue;
             }
+            for (int32_t p = lo; p <= hi; ++p) put(PaddedSample(source, x, y, p, padding, outside));
+        }
     if (outside) served.bytes.clear();
 }
 
@@ -183,10 +190,13 @@ void Host::State::Commit() {
     const int32_t transparencyPlane = image->transparency ? image->colourPlanes : -1;
     std::size_t at = 0;
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y)
-        for (int32_t x = o.rect.left; x < o.rect.right; ++x)
+        for (int32_t x = o.rect.left; x < o.rect.right; ++x) {
+            const bool inside = x >= 0 && y >= 0 && x < image->width && y < image->height;
+            const int32_t m = !inside || job.mask.empty() || !job.blendSelection
+                                  ? 255
+                                  : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
             for (int32_t p = o.loPlane; p <= o.hiPlane; ++p, at += std::size_t(BytesPerSample())) {
-                if (x < 0 || y < 0 || x >= image->width || y >= image->height) continue;
-                if (p == transparencyPlane && job.protectTransparency) continue;
+                if (!inside || (p == transparencyPlane && job.protectTransparency)) continue;
                 int32_t filtered;
                 if (BytesPerSample() == 1) {
                     filtered = o.bytes[at];
@@ -195,10 +205,17 @@ void Host::State::Commit() {
                     std::memcpy(&w, &o.bytes[at], 2);
                     filtered = w;
                 }
+                // A full or empty selection takes one side whole, as the blend would.
                 const int32_t before = original.At(x, y, p);
-                const int32_t m = job.mask.empty() ? 255 : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
-                image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
+                if (m == 255) {
+                    image->At(x, y, p) = uint16_t(filtered);
+                } else if (m == 0) {
+                    image->At(x, y, p) = uint16_t(before);
+                } else {
+                    image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
+                }
             }
+        }
 }
 
 namespace {
@@ -299,37 +316,47 @@ Host::~Host() {
     if (state->library) ::dlclose(state->library);
 }
 
+bool ReadModuleInfo(const std::string& modulePath, ModuleInfo& info, std::string& error) {
+    info = ModuleInfo{};
+    if (!ReadResources(modulePath, info.resources, error)) return false;
+    const Resource* pipl = FindResourceOf(info.resources, PIPLType, kPIPropertyListId);
+    if (!pipl) {
+        error = modulePath + " has no property list";
+        return false;
+    }
+    if (!ParsePropertyList(pipl->bytes, info.properties, error)) return false;
+    if (info.properties.kind != PIFourCC("8BFM")) {
+        error = modulePath + " is not a filter module (its kind is not 8BFM)";
+        return false;
+    }
+    if (info.properties.entryPoint.empty()) {
+        error = modulePath + " has no entry point for x86-64";
+        return false;
+    }
+    if (!info.properties.hasFilterCases) {
+        error = modulePath + " says nothing of the filter cases it handles";
+        return false;
+    }
+    if (info.properties.hasTerminology) {
+        const Resource* aete = FindResourceOf(info.resources, AETEType, info.properties.terminologyId);
+        if (!aete) {
+            error = modulePath + " announces a terminology it does not carry";
+            return false;
+        }
+        if (!ParseTerminology(aete->bytes, info.terms, error)) return false;
+    }
+    return true;
+}
+
 std::unique_ptr<Host> Host::Load(const std::string& modulePath, const HostOptions& options, std::string& error) {
     std::unique_ptr<Host> host(new Host);
     State& s = *host->state;
     s.options = options;
-    if (!ReadResources(modulePath, s.resources, error)) return nullptr;
-    const Resource* pipl = FindResourceOf(s.resources, PIPLType, kPIPropertyListId);
-    if (!pipl) {
-        error = modulePath + " has no property list";
-        return nullptr;
-    }
-    if (!ParsePropertyList(pipl->bytes, s.properties, error)) return nullptr;
-    if (s.properties.kind != PIFourCC("8BFM")) {
-        error = modulePath + " is not a filter module (its kind is not 8BFM)";
-        return nullptr;
-    }
-    if (s.properties.entryPoint.empty()) {
-        error = modulePath + " has no entry point for x86-64";
-        return nullptr;
-    }
-    if (!s.properties.hasFilterCases) {
-        error = modulePath + " says nothing of the filter cases it handles";
-        return nullptr;
-    }
-    if (s.properties.hasTerminology) {
-        const Resource* aete = FindResourceOf(s.resources, AETEType, s.properties.terminologyId);
-        if (!aete) {
-            error = modulePath + " announces a terminology it does not carry";
-            return nullptr;
-        }
-        if (!ParseTerminology(aete->bytes, s.terms, error)) return nullptr;
-    }
+    ModuleInfo info;
+    if (!ReadModuleInfo(modulePath, info, error)) return nullptr;
+    s.resources = std::move(info.resources);
+    s.properties = std::move(info.properties);
+    s.terms = std::move(info.terms);
     s.library = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!s.library) {
         error = std::string("cannot load the module: ") + ::dlerror();

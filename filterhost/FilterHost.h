@@ -91,6 +91,15 @@ bool ReadResources(const std::string& modulePath, std::vector<Resource>& resourc
 bool ParsePropertyList(const std::vector<uint8_t>& bytes, PropertyList& list, std::string& error);
 bool ParseTerminology(const std::vector<uint8_t>& bytes, Terminology& terms, std::string& error);
 
+// What a module file says about itself, read and checked as Host::Load does
+// (property list, kind, entry point, filter cases, terminology) without loading it.
+struct ModuleInfo {
+    std::vector<Resource> resources;
+    PropertyList properties;
+    Terminology terms;
+};
+bool ReadModuleInfo(const std::string& modulePath, ModuleInfo& info, std::string& error);
+
 // Whether a property list accepts an image mode: through 'enbl' when the host reads
 // it, else through the 'mode' flags.
 bool AcceptsImageMode(const PropertyList& list, int16_t imageMode, bool readEnableExpression);
@@ -155,6 +164,8 @@ struct Job {
     std::optional<Rect> filterRect;     // default: the mask's bounding box, else the whole image
     std::vector<uint8_t> mask;          // width * height selection values; empty for none
     bool protectTransparency = false;   // keep the layer's transparency plane unchanged
+    bool blendSelection = true;         // false: commit the module's output unblended, for a
+                                        // host application that applies its selection itself
     std::vector<uint8_t> iccProfile;
     bool showDialog = false;            // call Parameters first
     std::optional<Descriptor> play;     // descriptor handed to the module at Start

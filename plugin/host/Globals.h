@@ -47,12 +47,14 @@ struct RunGlobals {
     ImageStore* thumbnail;   // the 128 x 128 settings thumbnail
 };
 
-// The current render: its plan, the colour ramp the plan reads, and in run mode 2
-// the export's image the rows go to.
+// The current render: its plan, the colour ramp the plan reads, in run mode 2 the
+// export's image the rows go to, and the workers computing pattern rows ahead (null
+// for one thread).
 struct RenderState {
     RenderPlan plan;
     ImageStore ramp;
     ImageStore* destination;
+    class PatternRowsAhead* ahead;
 };
 
 // The work block's layout.

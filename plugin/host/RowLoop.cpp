@@ -2,14 +2,18 @@
 #include "host/RowLoop.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <thread>
+#include <vector>
 
 #include "dialog/Preview.h"
 #include "host/Globals.h"
 #include "host/Scripting.h"
 #include "pattern/Compositing.h"
 #include "pattern/RenderPlan.h"
+#include "pattern/RowsAhead.h"
 #include "store/Glue.h"
 #include "store/Resample.h"
 #include "settings/Settings.h"
@@ -58,6 +62,7 @@ bool AllocateWorkBuffers(RunGlobals& globals) {
 
 void ReleaseWorkBuffers(RunGlobals& globals) {
     if (globals.workBlock.data) {
+        RenderFinish(globals);  // no worker outlives the work block
         // The pinned memory dots outlive the run; the thumbnail does not.
         SaveMemoryDotMap(Work(globals).memoryDots);
         if (globals.thumbnail) ReleaseImage(globals.thumbnail);
@@ -88,6 +93,31 @@ void StartSetup(RunGlobals& globals) {
 
 namespace {
 
+// The SIMD level named by TESSELUME_SIMD when the machine has it, else the fastest.
+SimdLevel SimdLevelFromEnvironment() {
+    const std::vector<SimdLevel> levels = AvailableSimdLevels();
+    if (const char* wanted = std::getenv("TESSELUME_SIMD")) {
+        for (SimdLevel level : levels)
+            if (std::strcmp(wanted, SimdLevelName(level)) == 0) return level;
+    }
+    return levels.back();
+}
+
+// TESSELUME_THREADS when it is 1..64, else the machine's cores.
+int32_t ThreadCountFromEnvironment() {
+    if (const char* text = std::getenv("TESSELUME_THREADS")) {
+        const int32_t wanted = std::atoi(text);
+        if (wanted >= 1 && wanted <= 64) return wanted;
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : int32_t(std::min(cores, 64u));
+}
+
+void StopWorkers(RenderState& render) {
+    delete render.ahead;
+    render.ahead = nullptr;
+}
+
 // Reports progress on the first row and then about every 32nd.
 void ReportProgress(RunGlobals& globals) {
     FilterRecord& record = *globals.filterRecord;
@@ -112,7 +142,8 @@ void PollAbort(RunGlobals& globals) {
 }  // namespace
 
 // Render start's set-up shared by the final run and the preview: a row buffer for
-// rows of width pixels, the render plan, the smooth history and the row counters. False when the row buffer cannot grow (the result is then set).
+// rows of width pixels, the render plan, the smooth history and the row counters.
+// False when the row buffer cannot grow (the result is then set).
 bool StartRows(RunGlobals& globals, int32_t width) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
@@ -292,12 +323,14 @@ void RenderPreviewSource(RunGlobals& globals) {
 void RenderStart(RunGlobals& globals) {
     if (!globals.workBlock.data) return;
     RenderState& render = Work(globals).render;
+    StopWorkers(render);
     ReleaseImage(&render.ramp);
     InitialiseImage(&render.ramp, &Work(globals).weights);
     // Without a ramp smooth reads zeros; the render itself still runs.
     CreateImage(&render.ramp, 256, 1, kKindRGBA8, 0);
-    BuildRenderPlan(*CurrentSettings(), globals.savedFilterRect, ImageFormatOf(*globals.filterRecord), render.ramp,
-                    render.plan);
+    BuildRenderPlan(*CurrentSettings(), globals.savedFilterRect, ImageFormatOf(*globals.filterRecord),
+                    SimdLevelFromEnvironment(), render.ramp, render.plan);
+    render.ahead = PatternRowsAhead::Start(ThreadCountFromEnvironment(), render.plan).release();
 }
 
 void RenderRow(RunGlobals& globals) {
@@ -324,12 +357,19 @@ void RenderRow(RunGlobals& globals) {
     }
     float* history = static_cast<float*>(globals.rowBuffer.data);
     SmoothState smooth{history, history ? globals.rowBufferBytes / 4 : 0, -1.0f};
-    RenderPlanRow(render.plan, row, ends, smooth);
+    if (render.ahead) {
+        const PatternOfRow ahead = render.ahead->Row(row, ends.rowLength, globals.loop.height, smooth);
+        RenderPlanRow(render.plan, row, ends, smooth, &ahead);
+    } else {
+        RenderPlanRow(render.plan, row, ends, smooth, nullptr);
+    }
 }
 
 void RenderFinish(RunGlobals& globals) {
     if (!globals.workBlock.data) return;
-    ReleaseImage(&Work(globals).render.ramp);
+    RenderState& render = Work(globals).render;
+    StopWorkers(render);
+    ReleaseImage(&render.ramp);
 }
 
 const PreviewRows& PreviewRowsOfRowLoop() {

@@ -1,6 +1,7 @@
 // Colour waves: the tables, the ramp image and the smooth lookup.
 #include "pattern/ColourWaves.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "store/PixelMath.h"
@@ -43,7 +44,18 @@ void FillRamp(ImageStore& ramp, const ColourTables& tables) {
     buildAll(&ramp);
 }
 
-IntRGBA SmoothColour(const ImageStore& ramp, float t, float& prev, float& above) {
+namespace {
+
+// The ramp level of the smooth lookup, log2(0.7071 * 255 * largest difference) held
+// to topLevel, and the position along the ramp, held to -1..2: positions beyond read
+// the same edge pixels, and holding them keeps the samplers' integer conversions in
+// range for any t.
+struct RampRead {
+    float level;
+    float u;
+};
+
+RampRead SmoothRead(float t, float prev, float above, int32_t topLevel) {
     const float fromLeft = prev != -1.0f ? std::fabs(t - prev) * 255.0f : 0.0f;
     const float fromAbove = above != -1.0f ? std::fabs(t - above) * 255.0f : 0.0f;
     const float difference = fromLeft > fromAbove ? fromLeft : fromAbove;
@@ -51,15 +63,64 @@ IntRGBA SmoothColour(const ImageStore& ramp, float t, float& prev, float& above)
     float level = 0.0f;
     if (footprint > 1.0f) {
         level = float(double(PixelMath::Log(footprint)) / 0.693147180559945);
-        if (level > float(ramp.topLevel)) level = float(ramp.topLevel);
+        if (level > float(topLevel)) level = float(topLevel);
     }
-    const int32_t whole = int32_t(level);
-    // Positions beyond -1..2 read the same edge pixels as -1 and 2; holding them there
-    // keeps the sampler's integer conversions in range for any t.
-    const float u = !(t >= -1.0f) ? -1.0f : (t > 2.0f ? 2.0f : t);
+    return {level, !(t >= -1.0f) ? -1.0f : (t > 2.0f ? 2.0f : t)};
+}
+
+// bilinear on level `level` of the copied ramp at vertical position -0.5: both rows
+// of taps are row 0, so the vertical blend adds exactly 0.
+IntRGBA RowBilinear(const RampLevels& ramp, int32_t level, float fx) {
+    fx = std::fmin(std::fmax(fx, -1.0f), ramp.maxXf[level] + 1.0f);
+    const float floorX = std::floor(fx);
+    const int32_t x0 = int32_t(floorX);
+    const float a = fx - floorX;
+    const uint8_t* left = ramp.rgb[level][std::clamp(x0, 0, ramp.maxX[level])];
+    const uint8_t* right = ramp.rgb[level][std::clamp(x0 + 1, 0, ramp.maxX[level])];
+    auto mix = [a](int32_t pa, int32_t pb) { return int32_t(float(pa) + float(pb - pa) * a); };
+    return {mix(left[0], right[0]), mix(left[1], right[1]), mix(left[2], right[2]), 0};
+}
+
+}  // namespace
+
+void CopyRampLevels(const ImageStore& ramp, RampLevels& levels) {
+    levels.topLevel = ramp.tileCount == 0 ? -1 : std::min(ramp.topLevel, kRampLevels - 1);
+    for (int32_t level = 0; level <= levels.topLevel; ++level) {
+        levels.sampleWidth[level] = ramp.sampleWidth[level];
+        levels.maxXf[level] = ramp.maxXf[level];
+        levels.maxX[level] = std::min(ramp.maxX[level], 255);
+        for (int32_t x = 0; x <= levels.maxX[level]; ++x) {
+            IntRGBA value{0, 0, 0, 0};
+            getRGBA(x, 0, &ramp, level, value);
+            levels.rgb[level][x][0] = uint8_t(value.red);
+            levels.rgb[level][x][1] = uint8_t(value.green);
+            levels.rgb[level][x][2] = uint8_t(value.blue);
+        }
+    }
+}
+
+IntRGBA SmoothColour(const ImageStore& ramp, float t, float& prev, float& above) {
+    const RampRead read = SmoothRead(t, prev, above, ramp.topLevel);
+    const int32_t whole = int32_t(read.level);
     IntRGBA colour;
-    trilinear(&ramp, whole, level - float(whole), u, 0.0f, colour);
+    trilinear(&ramp, whole, read.level - float(whole), read.u, 0.0f, colour);
     above = prev;
     prev = t;
     return colour;
+}
+
+IntRGBA SmoothColour(const RampLevels& ramp, float t, float& prev, float& above) {
+    const RampRead read = SmoothRead(t, prev, above, ramp.topLevel < 0 ? 0 : ramp.topLevel);
+    above = prev;
+    prev = t;
+    if (ramp.topLevel < 0) return {0, 0, 0, 0};
+    const int32_t whole = int32_t(read.level);
+    const float fraction = read.level - float(whole);
+    const int32_t lower = std::clamp(whole, 0, std::max(ramp.topLevel - 1, 0));
+    IntRGBA colour = RowBilinear(ramp, lower, float(ramp.sampleWidth[lower]) * read.u - 0.5f);
+    if (fraction == 0.0f) return colour;
+    const int32_t upper = std::min(lower + 1, ramp.topLevel);
+    const IntRGBA next = RowBilinear(ramp, upper, float(ramp.sampleWidth[upper]) * read.u - 0.5f);
+    auto blend = [fraction](int32_t a, int32_t b) { return int32_t(float(a) + float(b - a) * fraction); };
+    return {blend(colour.red, next.red), blend(colour.green, next.green), blend(colour.blue, next.blue), 0};
 }

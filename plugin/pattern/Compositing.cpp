@@ -166,13 +166,15 @@ ImageFormat ImageFormatOf(const FilterRecord& record) {
     return format;
 }
 
-void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, ImageStore& ramp,
-                     RenderPlan& plan) {
+void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, SimdLevel level,
+                     ImageStore& ramp, RenderPlan& plan) {
     plan.format = format;
     plan.geometry = MakeGeometryConstants(settings, filterRect);
     plan.field = MakeFieldConstants(settings);
+    plan.kernels = KernelsFor(level);
     BuildColourTables(settings, plan.tables);
     FillRamp(ramp, plan.tables);
+    CopyRampLevels(ramp, plan.rampLevels);
     plan.ramp = &ramp;
     plan.smooth = settings.smooth != 0;
     plan.glue = settings.glue;
@@ -204,8 +206,8 @@ void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageForm
 
 void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t) {
     float x[kRowChunk], y[kRowChunk];
-    MapRow(plan.geometry, row, firstColumn, count, x, y);
-    PatternRow(plan.field, x, y, count, t);
+    plan.kernels.mapRow(plan.geometry, row, firstColumn, count, x, y);
+    plan.kernels.patternRow(plan.field, x, y, count, t);
 }
 
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
@@ -216,7 +218,10 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
             const int32_t column = firstColumn + i;
             const bool held = column < state.historyLength;
             float above = held ? state.history[column] : -1.0f;
-            const IntRGBA colour = SmoothColour(*plan.ramp, t[i], state.prev, above);
+            // The scalar reference reads the ramp through the store's sampler.
+            const IntRGBA colour = plan.kernels.level == SimdLevel::scalar
+                                       ? SmoothColour(*plan.ramp, t[i], state.prev, above)
+                                       : SmoothColour(plan.rampLevels, t[i], state.prev, above);
             if (held) state.history[column] = above;
             red = colour.red, green = colour.green, blue = colour.blue;
         } else {
@@ -227,8 +232,22 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
     }
 }
 
-void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state) {
+void FollowRowBuffer(const RenderPlan& plan, const float* values, int32_t rowLength, SmoothState& state) {
+    const int32_t held = std::min(state.historyLength, rowLength);
+    if (!plan.smooth || held <= 0) return;
+    state.history[0] = -1.0f;
+    std::copy(values, values + (held - 1), state.history + 1);
+}
+
+void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
+                   const PatternOfRow* ahead) {
     state.prev = -1.0f;
+    if (ahead) {
+        FollowRowBuffer(plan, ahead->values, ends.rowLength, state);
+        for (int32_t first = 0; first < ends.rowLength; first += kRowChunk)
+            CompositeColours(plan, ends, first, ahead->colours + first, std::min(kRowChunk, ends.rowLength - first));
+        return;
+    }
     float t[kRowChunk];
     PatternColour colours[kRowChunk];
     for (int32_t first = 0; first < ends.rowLength; first += kRowChunk) {

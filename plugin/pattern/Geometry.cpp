@@ -56,12 +56,16 @@ GeometryConstants MakeGeometryConstants(const Settings& settings, const Rect& sa
     return g;
 }
 
-void MapRow(const GeometryConstants& g, int32_t row, int32_t firstColumn, int32_t count, float* x, float* y) {
+float RowPointY(const GeometryConstants& g, int32_t row) {
     const int32_t py = g.previewScale * row + g.panY;
     const float v = float(2 * py + 1) / (g.height + g.height);
     float rowY = float((double(v) - 0.5) * 2.0);
     if (g.aspect) rowY = rowY * g.aspectRatio;
-    rowY = rowY * g.zoom;
+    return rowY * g.zoom;
+}
+
+void MapRow(const GeometryConstants& g, int32_t row, int32_t firstColumn, int32_t count, float* x, float* y) {
+    const float rowY = RowPointY(g, row);
     const float twiceWidth = g.width + g.width;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t px = g.previewScale * (firstColumn + i) + g.panX;

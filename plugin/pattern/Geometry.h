@@ -31,5 +31,8 @@ GeometryConstants MakeGeometryConstants(const Settings& settings, const Rect& sa
 // Folds a centred, zoomed point into the rotational symmetry, then mirrors it.
 void FoldPoint(const GeometryConstants& geometry, float& x, float& y);
 
+// The pattern-space y of row `row` before the fold: centred, aspect and zoom applied.
+float RowPointY(const GeometryConstants& geometry, int32_t row);
+
 // Pattern-space points of `count` pixels of row `row`, from column `firstColumn` on.
 void MapRow(const GeometryConstants& geometry, int32_t row, int32_t firstColumn, int32_t count, float* x, float* y);

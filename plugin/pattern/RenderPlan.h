@@ -8,7 +8,9 @@
 //       image (smooth carries a little state from pixel to pixel and row to row);
 //   (b) CompositeColours (Compositing.h): the colours laid onto a row's source and
 //       written to its sink.
-// RenderPlanRow does both for one row; it is the plain scalar reference.
+// RenderPlanRow does both for one row. With the plan's kernels at SimdLevel::scalar
+// it is the plain scalar reference; the SIMD kernels (RowKernels.h) and the rows
+// computed ahead on workers (RowsAhead.h) give the same bits.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "pattern/ColourWaves.h"
 #include "pattern/Geometry.h"
 #include "pattern/PatternField.h"
+#include "pattern/RowKernels.h"
 #include "store/Glue.h"
 
 struct ImageStore;
@@ -46,8 +49,10 @@ struct RenderPlan {
     ImageFormat format;
     GeometryConstants geometry;
     FieldConstants field;
+    RowKernels kernels;  // the pattern row kernels of the render's SIMD level
     ColourTables tables;
     const ImageStore* ramp;  // 256 x 1 colour ramp with reduced levels, read by smooth
+    RampLevels rampLevels;   // the ramp's levels as plain arrays, read by the fast path
     bool smooth;
     // Depth scaling: a table value v is v * multiplier * reciprocal on the scale
     // 0..1, with the class's alpha; channel[v] is that on the image's integer scale.
@@ -65,8 +70,8 @@ struct RenderPlan {
 
 // Builds the plan and fills ramp (a 256 x 1 RGBA8 image the caller owns and keeps
 // for the length of the render; without tiles smooth reads zeros).
-void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, ImageStore& ramp,
-                     RenderPlan& plan);
+void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageFormat format, SimdLevel level,
+                     ImageStore& ramp, RenderPlan& plan);
 
 // Pixels per kernel call: the callers' working arrays live on the stack.
 constexpr int32_t kRowChunk = 256;
@@ -88,5 +93,17 @@ struct SmoothState {
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
                     PatternColour* colours);
 
-// Renders one row: (a) then (b) over the row's source and sink.
-void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state);
+// Brings the row buffer to where PatternColours leaves it after a row of these
+// values: each column holds the value of the pixel to its left (-1 for the first).
+void FollowRowBuffer(const RenderPlan& plan, const float* values, int32_t rowLength, SmoothState& state);
+
+// A row's pattern computed ahead (RowsAhead.h): its values and their colours.
+struct PatternOfRow {
+    const float* values;
+    const PatternColour* colours;
+};
+
+// Renders one row: (a) then (b) over the row's source and sink. With `ahead` the
+// row's (a) is done already and the row buffer follows it.
+void RenderPlanRow(const RenderPlan& plan, int32_t row, const RowEnds& ends, SmoothState& state,
+                   const PatternOfRow* ahead);

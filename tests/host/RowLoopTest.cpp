@@ -64,6 +64,31 @@ TEST(RowLoop, MaskWindowsFollowTheRowAndStayInsideTheSelection) {
     }
 }
 
+// A host application that blends through its own selection (the GIMP bridge) gets
+// the module's output over the selection's box, neither blended nor clipped.
+TEST(RowLoop, UnblendedCommitIsTheModulesOutputOverTheMaskBox) {
+    const int32_t width = 12, height = 10;
+    const auto source = RampImage(width, height, 3, 8);
+    filterhost::Job masked;
+    masked.mask.assign(std::size_t(width * height), 0);
+    for (int32_t y = 2; y < 8; ++y)
+        for (int32_t x = 3; x < 10; ++x) masked.mask[std::size_t(y * width + x)] = 128;
+    masked.blendSelection = false;
+    auto unblended = source;
+    EXPECT_EQ(RunOn(unblended, masked).result, noErr);
+
+    filterhost::Job boxed;
+    boxed.filterRect = Rect{2, 3, 8, 10};
+    auto reference = source;
+    RunOn(reference, boxed);
+    EXPECT_EQ(unblended.samples, reference.samples);
+
+    masked.blendSelection = true;
+    auto blended = source;
+    RunOn(blended, masked);
+    EXPECT_NE(blended.samples, reference.samples);
+}
+
 TEST(RowLoop, AbortIsNoticedWithin32RowsAndKeepsEarlierRows) {
     const int32_t width = 16, height = 80;
     const auto source = RampImage(width, height, 3, 8);

@@ -69,7 +69,7 @@ struct Fixture {
     // The plan of the current settings (its ramp left without pixels).
     RenderPlan Plan() {
         RenderPlan plan;
-        BuildRenderPlan(settings, record.filterRect, ImageFormatOf(record), ramp, plan);
+        BuildRenderPlan(settings, record.filterRect, ImageFormatOf(record), SimdLevel::scalar, ramp, plan);
         return plan;
     }
     RowEnds Ends(int32_t y) {

@@ -1,8 +1,19 @@
-// Shared inputs of the pattern tests: settings to render with and an asymmetric source.
+// Shared inputs of the pattern tests: settings to render with, an asymmetric source,
+// and whole renders through the filterhost library (the module loaded from its
+// file, settings played in as a scripting descriptor, the image filtered in place).
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FilterHost.h"
+#include "PresetFiles.h"
+#include "settings/Parameters.h"
 #include "settings/Settings.h"
 
 inline Settings Factory() {
@@ -27,3 +38,35 @@ inline Settings Woven() {
 inline int32_t SourceSample(int32_t x, int32_t y, int32_t p, int32_t depth) {
     return (x * 7 + y * 13 + p * 61) % (depth == 16 ? 32768 : 255);
 }
+
+// An image whose samples differ from pixel to pixel and channel to channel.
+inline filterhost::Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
+    filterhost::Image image = filterhost::Image::Make(width, height, colourPlanes, false, depth, 0);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t p = 0; p < colourPlanes; ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
+    return image;
+}
+
+class Renderer {
+public:
+    Renderer() {
+        std::string error;
+        host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
+        EXPECT_TRUE(host) << error;
+    }
+    // Renders over the whole image, or over `area` (rows top..bottom, columns left..right).
+    void Render(filterhost::Image& image, const Settings& s, std::vector<uint8_t> mask = {},
+                std::optional<Rect> area = std::nullopt) {
+        filterhost::Job job;
+        job.play = tesselume::DescriptorOf(s);
+        job.filterRect = area ? *area : Rect{0, 0, int16_t(image.height), int16_t(image.width)};
+        job.mask = std::move(mask);
+        std::string error;
+        const filterhost::RunReport report = host->Run(image, job, error);
+        EXPECT_EQ(report.result, noErr) << error;
+    }
+
+private:
+    std::unique_ptr<filterhost::Host> host;
+};

@@ -11,45 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "FilterHost.h"
 #include "PatternTestSupport.h"
-#include "PresetFiles.h"
-#include "settings/Parameters.h"
 
 namespace {
 
-using filterhost::Descriptor;
 using filterhost::Image;
-
-// An image whose samples differ from pixel to pixel and channel to channel.
-Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
-    Image image = Image::Make(width, height, colourPlanes, false, depth, 0);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            for (int32_t p = 0; p < colourPlanes; ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
-    return image;
-}
-
-class Renderer {
-public:
-    Renderer() {
-        std::string error;
-        host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
-        EXPECT_TRUE(host) << error;
-    }
-    void Render(Image& image, const Settings& s, std::vector<uint8_t> mask = {}) {
-        filterhost::Job job;
-        job.play = tesselume::DescriptorOf(s);
-        job.filterRect = Rect{0, 0, int16_t(image.height), int16_t(image.width)};
-        job.mask = std::move(mask);
-        std::string error;
-        const filterhost::RunReport report = host->Run(image, job, error);
-        EXPECT_EQ(report.result, noErr) << error;
-    }
-
-private:
-    std::unique_ptr<filterhost::Host> host;
-};
 
 // Pixels of a square image that differ from the pixel a quarter turn away.
 int32_t QuarterTurnMismatches(const Image& image) {

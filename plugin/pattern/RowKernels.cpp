@@ -1,0 +1,214 @@
+// The pattern row kernels on SIMD lanes, one copy per instruction set.
+//
+// Highway compiles this file once for each target (foreach_target) with that
+// target's instructions; KernelsFor picks a copy at run time. A pixel is one lane of
+// double-precision vectors; single-precision steps run on floats rebound to the same
+// lane count, so every rounding point of the reference stays where it is. Branches
+// on per-row constants stay branches; per-pixel branches become lane selects.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "pattern/RowKernels.cpp"
+// SSE4, AVX2 and AVX-512 are the levels worth having; SSSE3 would only add build time.
+#define HWY_DISABLED_TARGETS (HWY_SSSE3 | HWY_AVX3_DL)
+#include <hwy/foreach_target.h>  // re-includes this file once per target
+#include <hwy/highway.h>
+
+#include <array>
+#include <bit>
+
+#include "store/PixelMath.h"
+#include "store/PixelMathSimd-inl.h"
+#include "pattern/RowKernels.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace tesselume {
+namespace HWY_NAMESPACE {
+
+// Lanes per vector at most, on any target: the tail of a row goes through buffers
+// this long.
+constexpr size_t kMaxLanes = 16;
+
+// Runs `kernel` over count pixels: it reads lanes of the arrays `in` and writes lanes
+// of the arrays `out`. Whole vectors first, then the tail through zero-padded buffers.
+template <size_t inCount, size_t outCount, class Kernel>
+HWY_INLINE void OverRow(int32_t count, const std::array<const float*, inCount>& in,
+                        const std::array<float*, outCount>& out, const Kernel& kernel) {
+    const DF df;
+    const int32_t lanes = int32_t(hn::Lanes(df));
+    std::array<VF, inCount> inputs;
+    std::array<VF, outCount> outputs;
+    int32_t i = 0;
+    for (; i + lanes <= count; i += lanes) {
+        for (size_t a = 0; a < inCount; ++a) inputs[a] = hn::LoadU(df, in[a] + i);
+        kernel(i, inputs, outputs);
+        for (size_t a = 0; a < outCount; ++a) hn::StoreU(outputs[a], df, out[a] + i);
+    }
+    if (i == count) return;
+    HWY_ALIGN float buffer[kMaxLanes] = {};
+    for (size_t a = 0; a < inCount; ++a) {
+        for (int32_t j = 0; j < count - i; ++j) buffer[j] = in[a][i + j];
+        inputs[a] = hn::Load(df, buffer);
+    }
+    kernel(i, inputs, outputs);
+    for (size_t a = 0; a < outCount; ++a) {
+        hn::Store(outputs[a], df, buffer);
+        for (int32_t j = 0; j < count - i; ++j) out[a][i + j] = buffer[j];
+    }
+}
+
+// FoldPoint on lanes.
+HWY_INLINE void Fold(const GeometryConstants& g, VF& x, VF& y) {
+    const DF df;
+    if (g.foldFactor != 0.0) {
+        const VF zero = hn::Zero(df);
+        const VF radius = hn::Sqrt(x * x + y * y);
+        const VF angle = Atan(x / y);
+        const VF onAxis = hn::IfThenElse(x <= zero, hn::Set(df, 1.5707964f), hn::Set(df, 4.712389f));
+        const VF below = hn::IfThenElse(x >= zero, angle + hn::Set(df, 6.2831855f), angle);
+        VF theta = hn::IfThenElse(y > zero, angle + hn::Set(df, 3.1415927f), hn::IfThenElse(y < zero, below, onAxis));
+        if (g.doubleAngle) theta = theta * hn::Set(df, 2.0f);
+        const VF folded = Narrow(Widen(theta) * SetD(g.foldFactor));
+        VF sine, cosine;
+        SinCos(folded, sine, cosine);
+        x = cosine * radius;
+        y = sine * radius;
+    }
+    if (g.mirror) {
+        x = hn::Abs(x);
+        y = hn::Abs(y);
+    }
+}
+
+void MapRowSimd(const GeometryConstants& g, int32_t row, int32_t firstColumn, int32_t count, float* x, float* y) {
+    const DF df;
+    const DI32 di;
+    const VF rowY = hn::Set(df, RowPointY(g, row));
+    const VF twiceWidth = hn::Set(df, g.width + g.width);
+    const VF zoom = hn::Set(df, g.zoom);
+    const auto kernel = [&](int32_t i, const std::array<VF, 0>&, std::array<VF, 2>& out) {
+        const auto px = hn::Set(di, g.previewScale) * hn::Iota(di, firstColumn + i) + hn::Set(di, g.panX);
+        const VF u = hn::ConvertTo(df, px + px + hn::Set(di, 1)) / twiceWidth;
+        VF pointX = Narrow((Widen(u) - SetD(0.5)) * SetD(2.0)) * zoom;
+        VF pointY = rowY;
+        Fold(g, pointX, pointY);
+        out[0] = pointX;
+        out[1] = pointY;
+    };
+    OverRow<0, 2>(count, {}, {x, y}, kernel);
+}
+
+// Shape on lanes: the power only where it changes anything.
+HWY_INLINE VF Shape(VF value, float exponent) {
+    const DF df;
+    if (exponent == 0.0f) return value;
+    const VF shaped = value * Pow(hn::Abs(value), hn::Set(df, exponent));
+    return hn::IfThenElse(value == hn::Zero(df), value, shaped);
+}
+
+// The phase-scaled lanes: x * pi, and half that under weave.
+HWY_INLINE VF Phase(const FieldConstants& f, VF v) {
+    const VF phase = Narrow(Widen(v) * SetD(::kPi));
+    return f.weave ? phase * hn::Set(DF(), 0.5f) : phase;
+}
+
+// The sines of mixer k that depend on y alone: sin(a_k2 * y) and sin(a_k1 * y).
+struct YSines {
+    VF second, first;
+};
+
+HWY_INLINE YSines SinesOfY(const FieldConstants& f, int k, VF y) {
+    return {Sin(hn::Set(DF(), f.second[k]) * y), Sin(hn::Set(DF(), f.first[k]) * y)};
+}
+
+HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, const YSines& ys) {
+    const DF df;
+    const VF a1 = hn::Set(df, f.first[k]), a2 = hn::Set(df, f.second[k]);
+    const VF s1 = ys.second, s2 = Sin(a1 * x), s3 = Sin(a2 * x), s4 = ys.first;
+    if (!f.weave) return Narrow(SetD(0.5) * Widen(s1 * s2 + s3 * s4));
+    const VF quarter = hn::Set(df, 0.25f);
+    if (k < 2) return quarter * (((s1 + s2) + s3) + s4);
+    return quarter * ((s1 * s2 + s3) + s4);
+}
+
+void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int32_t count, float* t) {
+    const DF df;
+    // Without a fold every point of a row has the same y (bit for bit): its sines are
+    // then the same in every lane and are taken once for the whole call.
+    bool sameY = count > 0;
+    for (int32_t i = 1; i < count && sameY; ++i) sameY = std::bit_cast<uint32_t>(y[i]) == std::bit_cast<uint32_t>(y[0]);
+    YSines rowSines[3];
+    if (sameY)
+        for (int k = 0; k < 3; ++k) rowSines[k] = SinesOfY(f, k, Phase(f, hn::Set(df, y[0])));
+    const auto kernel = [&](int32_t, const std::array<VF, 2>& in, std::array<VF, 1>& out) {
+        const VF px = Phase(f, in[0]), py = Phase(f, in[1]);
+        VF term[3];
+        for (int k = 0; k < 3; ++k) {
+            if (!f.on[k]) {
+                term[k] = hn::Zero(df);
+                continue;
+            }
+            term[k] = Shape(MixerTerm(f, k, px, sameY ? rowSines[k] : SinesOfY(f, k, py)), f.sharpness[k]);
+        }
+        VF sum = (term[1] * hn::Set(df, f.weight[1]) + term[0] * hn::Set(df, f.weight[0])) +
+                 term[2] * hn::Set(df, f.weight[2]);
+        sum = Narrow(Widen(sum) / SetD(3.0));
+        sum = Shape(sum, f.globalSharpness);
+        out[0] = Narrow((Widen(sum) + SetD(1.0)) * SetD(0.5));
+    };
+    OverRow<2, 1>(count, {x, y}, {t}, kernel);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace tesselume
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+
+namespace {
+
+struct LevelInfo {
+    SimdLevel level;
+    const char* name;
+    int64_t target;
+};
+
+constexpr LevelInfo kLevels[] = {{SimdLevel::scalar, "scalar", 0},
+                                 {SimdLevel::sse4, "sse4", HWY_SSE4},
+                                 {SimdLevel::avx2, "avx2", HWY_AVX2},
+                                 {SimdLevel::avx512, "avx512", HWY_AVX3}};
+
+bool MachineHas(const LevelInfo& info) {
+    return info.target == 0 || (info.target & HWY_TARGETS & hwy::SupportedTargets()) != 0;
+}
+
+}  // namespace
+
+std::vector<SimdLevel> AvailableSimdLevels() {
+    std::vector<SimdLevel> levels;
+    for (const LevelInfo& info : kLevels)
+        if (MachineHas(info)) levels.push_back(info.level);
+    return levels;
+}
+
+RowKernels KernelsFor(SimdLevel level) {
+    if (MachineHas(kLevels[int(level)])) {
+        switch (level) {
+        case SimdLevel::scalar: break;
+#if HWY_TARGETS & HWY_SSE4
+        case SimdLevel::sse4: return {level, tesselume::N_SSE4::MapRowSimd, tesselume::N_SSE4::PatternRowSimd};
+#endif
+#if HWY_TARGETS & HWY_AVX2
+        case SimdLevel::avx2: return {level, tesselume::N_AVX2::MapRowSimd, tesselume::N_AVX2::PatternRowSimd};
+#endif
+#if HWY_TARGETS & HWY_AVX3
+        case SimdLevel::avx512: return {level, tesselume::N_AVX3::MapRowSimd, tesselume::N_AVX3::PatternRowSimd};
+#endif
+        default: break;
+        }
+    }
+    return {SimdLevel::scalar, MapRow, PatternRow};
+}
+
+const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }
+
+#endif  // HWY_ONCE

@@ -1,0 +1,160 @@
+// The fast path against the scalar reference: every SIMD level the machine has must
+// give the reference's bits, kernel by kernel and through whole renders.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "PatternTestSupport.h"
+#include "pattern/RowKernels.h"
+#include "pattern/RowsAhead.h"
+#include "settings/Parameters.h"
+
+namespace {
+
+// Settings anywhere in the ranges the dialog and dice reach.
+Settings RandomSettings(std::mt19937& random) {
+    Settings s = Factory();
+    for (const ParameterInfo& p : kParameters)
+        s.*p.field = std::uniform_int_distribution<int32_t>(p.minimum, p.maximum)(random);
+    return s;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
+}
+
+TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
+    const std::vector<SimdLevel> levels = AvailableSimdLevels();
+    ASSERT_EQ(levels.front(), SimdLevel::scalar);
+    const RowKernels reference = KernelsFor(SimdLevel::scalar);
+    std::mt19937 random(17);
+    for (int trial = 0; trial < 400; ++trial) {
+        Settings s = RandomSettings(random);
+        s.previewScale = 1 + int32_t(random() % 3);
+        s.previewPanX = int32_t(random() % 50);
+        s.previewPanY = int32_t(random() % 50);
+        const int16_t width = int16_t(1 + random() % 300), height = int16_t(1 + random() % 300);
+        const GeometryConstants geometry = MakeGeometryConstants(s, Rect{0, 0, height, width});
+        const FieldConstants field = MakeFieldConstants(s);
+        const int32_t row = int32_t(random() % uint32_t(height)), first = int32_t(random() % 7);
+        const int32_t count = int32_t(random() % 70);
+        // Points the geometry gives, then points anywhere, with zeros, huge values and NaN.
+        const std::size_t n = std::size_t(count);
+        std::vector<float> x(n), y(n), t(n);
+        reference.mapRow(geometry, row, first, count, x.data(), y.data());
+        std::vector<float> wildX(x.size()), wildY(x.size());
+        const float specials[] = {0.0f, -0.0f, 1e-40f, 3e7f, -2e9f, std::bit_cast<float>(0x7fc00000u)};
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            wildX[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
+            wildY[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
+        }
+        std::vector<float> wildT(x.size());
+        reference.patternRow(field, x.data(), y.data(), count, t.data());
+        reference.patternRow(field, wildX.data(), wildY.data(), count, wildT.data());
+        for (SimdLevel level : levels) {
+            const RowKernels kernels = KernelsFor(level);
+            ASSERT_EQ(kernels.level, level);
+            std::vector<float> fx(x.size()), fy(x.size()), ft(x.size());
+            kernels.mapRow(geometry, row, first, count, fx.data(), fy.data());
+            ASSERT_TRUE(SameBits(fx, x) && SameBits(fy, y)) << SimdLevelName(level) << " trial " << trial;
+            kernels.patternRow(field, x.data(), y.data(), count, ft.data());
+            ASSERT_TRUE(SameBits(ft, t)) << SimdLevelName(level) << " trial " << trial;
+            kernels.patternRow(field, wildX.data(), wildY.data(), count, ft.data());
+            ASSERT_TRUE(SameBits(ft, wildT)) << SimdLevelName(level) << " trial " << trial;
+        }
+    }
+}
+
+// Selects the kernels' level and the thread count for the module's next renders.
+void UseFastPath(const char* level, int32_t threads) {
+    setenv("TESSELUME_SIMD", level, 1);
+    setenv("TESSELUME_THREADS", std::to_string(threads).c_str(), 1);
+}
+
+TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
+    // Random settings with every glue mode, on odd and even sizes, 8 and 16 bits, grey
+    // and RGB, with and without transparency, masks and selected rectangles: the
+    // reference (scalar, one thread) against every level with 1, 2 and 3 threads.
+    Renderer renderer;
+    std::mt19937 random(1717);
+    for (int32_t trial = 0; trial < 62; ++trial) {
+        Settings s = RandomSettings(random);
+        s.glue = 1 + trial;
+        const int32_t width = 1 + int32_t(random() % 70), height = 1 + int32_t(random() % 50);
+        const int32_t planes = trial % 3 == 0 ? 1 : 3, depth = trial % 2 == 0 ? 8 : 16;
+        filterhost::Image source = filterhost::Image::Make(width, height, planes, trial % 5 == 0, depth, 0);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                for (int32_t p = 0; p < source.Planes(); ++p) source.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
+        std::vector<uint8_t> mask;
+        std::optional<Rect> area;
+        if (trial % 4 == 1) {
+            for (int32_t i = 0; i < width * height; ++i) mask.push_back(uint8_t(random() % 3 == 0 ? 0 : random()));
+        } else if (trial % 4 == 2) {
+            const int32_t top = int32_t(random() % uint32_t(height)), left = int32_t(random() % uint32_t(width));
+            area = Rect{int16_t(top), int16_t(left), int16_t(top + 1 + random() % uint32_t(height - top)),
+                        int16_t(left + 1 + random() % uint32_t(width - left))};
+        }
+        filterhost::Image reference = source;
+        UseFastPath("scalar", 1);
+        renderer.Render(reference, s, mask, area);
+        for (SimdLevel level : AvailableSimdLevels())
+            for (int32_t threads = 1; threads <= 3; ++threads) {
+                filterhost::Image image = source;
+                UseFastPath(SimdLevelName(level), threads);
+                renderer.Render(image, s, mask, area);
+                ASSERT_EQ(image.samples, reference.samples)
+                    << "trial " << trial << " " << SimdLevelName(level) << " threads " << threads;
+            }
+    }
+    unsetenv("TESSELUME_SIMD");
+    unsetenv("TESSELUME_THREADS");
+}
+
+TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
+    // Rows asked for out of order restart the ring from the row buffer as the rows
+    // before left it; every row's values and colours must still be the reference's.
+    Settings s = Factory();
+    s.smooth = 1;
+    const int32_t width = 300, height = 40;
+    ImageStore ramp;
+    InitialiseImage(&ramp, nullptr);
+    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    RenderPlan plan;
+    BuildRenderPlan(s, Rect{0, 0, int16_t(height), int16_t(width)}, ImageFormat{}, AvailableSimdLevels().back(), ramp,
+                    plan);
+    std::vector<float> expectedBuffer(width + 4, -1.0f), buffer(width + 4, -1.0f);
+    SmoothState expectedState{expectedBuffer.data(), int32_t(expectedBuffer.size()), -1.0f};
+    SmoothState state{buffer.data(), int32_t(buffer.size()), -1.0f};
+    std::unique_ptr<PatternRowsAhead> ahead = PatternRowsAhead::Start(3, plan);
+    ASSERT_TRUE(ahead);
+    for (int32_t row : {0, 1, 2, 3, 9, 10, 11, 5, 6, 30, 31, 32, 33}) {
+        std::vector<float> values(width);
+        std::vector<PatternColour> colours(width);
+        expectedState.prev = -1.0f;
+        for (int32_t first = 0; first < width; first += kRowChunk) {
+            const int32_t count = std::min(kRowChunk, width - first);
+            PatternValues(plan, row, first, count, values.data() + first);
+            PatternColours(plan, values.data() + first, first, count, expectedState, colours.data() + first);
+        }
+        const PatternOfRow got = ahead->Row(row, width, height, state);
+        for (int32_t x = 0; x < width; ++x) {
+            ASSERT_EQ(std::bit_cast<uint32_t>(got.values[x]), std::bit_cast<uint32_t>(values[std::size_t(x)]));
+            ASSERT_EQ(got.colours[x].red, colours[std::size_t(x)].red) << "row " << row << " column " << x;
+            ASSERT_EQ(got.colours[x].green, colours[std::size_t(x)].green);
+            ASSERT_EQ(got.colours[x].blue, colours[std::size_t(x)].blue);
+        }
+        FollowRowBuffer(plan, got.values, width, state);
+        ASSERT_EQ(std::memcmp(buffer.data(), expectedBuffer.data(), buffer.size() * sizeof(float)), 0) << "row " << row;
+    }
+    ahead.reset();
+    ReleaseImage(&ramp);
+}
+
+}  // namespace
