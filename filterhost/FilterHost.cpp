@@ -156,7 +156,9 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
         for (int32_t x = rect.left; x < rect.right; ++x) {
             // A pixel inside the (reduced) image is copied; outside, the padding rule.
             if (x >= 0 && y >= 0 && x < source.width && y < source.height) {
-                const uint16_t* pixel = &source.At(x, y, 0);
+                const uint16_t* pixel =
+                    &source.samples[(std::size_t(y) * std::size_t(source.width) + std::size_t(x)) *
+                                    std::size_t(source.Planes())];
                 for (int32_t p = lo; p <= hi; ++p) put(pixel[p]);
                 continue;
             }
