@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "PIResources.h"
 #include "Suites.h"
@@ -40,6 +41,41 @@ struct Served {
     std::vector<uint8_t> bytes;
 };
 
+// The image reduced by rate: each pixel the rounded mean of its rate x rate block
+// (blocks at the right and bottom edges may be smaller).
+Image Reduce(const Image& image, int32_t rate) {
+    Image reduced = Image::Make((image.width + rate - 1) / rate, (image.height + rate - 1) / rate, image.colourPlanes,
+                                image.transparency, image.depth, 0);
+    const int32_t planes = image.Planes();
+    std::vector<uint32_t> sums(std::size_t(reduced.width) * std::size_t(planes));
+    for (int32_t ry = 0; ry < reduced.height; ++ry) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int32_t y0 = ry * rate, y1 = std::min(y0 + rate, image.height);
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint16_t* row = &image.samples[std::size_t(y) * std::size_t(image.width) * std::size_t(planes)];
+            for (int32_t x = 0; x < image.width; ++x)
+                for (int32_t p = 0; p < planes; ++p) sums[std::size_t(x / rate * planes + p)] += row[x * planes + p];
+        }
+        for (int32_t rx = 0; rx < reduced.width; ++rx) {
+            const uint32_t count = uint32_t((y1 - y0) * (std::min((rx + 1) * rate, image.width) - rx * rate));
+            for (int32_t p = 0; p < planes; ++p)
+                reduced.At(rx, ry, p) = uint16_t((sums[std::size_t(rx * planes + p)] + count / 2) / count);
+        }
+    }
+    return reduced;
+}
+
+// The value of plane p at pixel (x, y), or the padding rule outside the image.
+int32_t PaddedSample(const Image& image, int32_t x, int32_t y, int32_t plane, int16_t padding, bool& outside) {
+    if (x >= 0 && y >= 0 && x < image.width && y < image.height) return image.At(x, y, plane);
+    if (padding >= 0) return padding;
+    if (padding != plugInWantsEdgeReplication) {
+        outside = true;
+        return 0;
+    }
+    return image.At(std::clamp(x, 0, image.width - 1), std::clamp(y, 0, image.height - 1), plane);
+}
+
 }  // namespace
 
 struct Host::State {
@@ -68,8 +104,19 @@ struct Host::State {
     Job job;
     RunReport report;
     Served in, out, mask;
+    std::map<int32_t, Image> reducedImages, reducedSelections;  // by rate, made when first asked for
+    int16_t selector = -1;         // the selector running now
+    bool continued = false;        // Continue has been called in this run
 
     int32_t BytesPerSample() const { return image->depth / 8; }
+    // The image or the selection at a rate, reduced once per run and kept: a host
+    // holds reduced copies so that a preview's every refresh need not average anew.
+    const Image& AtRate(const Image& full, std::map<int32_t, Image>& cache, int32_t rate) {
+        if (rate == 1) return full;
+        auto found = cache.find(rate);
+        if (found == cache.end()) found = cache.emplace(rate, Reduce(full, rate)).first;
+        return found->second;
+    }
     void ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate, int16_t padding);
     void ServeMask(const Rect& rect, int32_t rate, int16_t padding);
     void Commit();
@@ -80,27 +127,6 @@ namespace {
 Host::State* current = nullptr;  // the callbacks' way back to the running host
 
 int32_t RateOf(Fixed rate) { return std::max(1, int32_t(rate >> 16)); }
-
-// The value of plane p at reduced pixel (x, y): the mean of its rate x rate block,
-// or the padding rule outside the image.
-int32_t ReducedSample(const Image& image, int32_t x, int32_t y, int32_t plane, int32_t rate, int16_t padding,
-                      bool& outside) {
-    const int32_t x0 = x * rate, y0 = y * rate;
-    if (x < 0 || y < 0 || x0 >= image.width || y0 >= image.height) {
-        if (padding >= 0) return padding;
-        if (padding != plugInWantsEdgeReplication) {
-            outside = true;
-            return 0;
-        }
-        const int32_t cx = std::clamp(x0, 0, image.width - 1), cy = std::clamp(y0, 0, image.height - 1);
-        return image.At(cx, cy, plane);
-    }
-    int64_t sum = 0;
-    int32_t count = 0;
-    for (int32_t yy = y0; yy < std::min(y0 + rate, image.height); ++yy)
-        for (int32_t xx = x0; xx < std::min(x0 + rate, image.width); ++xx, ++count) sum += image.At(xx, yy, plane);
-    return int32_t((sum + count / 2) / count);
-}
 
 }  // namespace
 
@@ -114,6 +140,7 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
     if (EmptyRect(rect) || hi < lo) return;
     const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top, planes = hi - lo + 1;
     served.bytes.resize(std::size_t(width) * std::size_t(height) * std::size_t(planes) * std::size_t(BytesPerSample()));
+    const Image& source = AtRate(original, reducedImages, rate);
     bool outside = false;
     std::size_t at = 0;
     const auto put = [&](int32_t v) {
@@ -127,13 +154,15 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
     };
     for (int32_t y = rect.top; y < rect.bottom; ++y)
         for (int32_t x = rect.left; x < rect.right; ++x) {
-            // At rate 1 a pixel inside the image is its own mean: copy it.
-            if (rate == 1 && x >= 0 && y >= 0 && x < original.width && y < original.height) {
-                const uint16_t* pixel = &original.At(x, y, 0);
+            // A pixel inside the (reduced) image is copied; outside, the padding rule.
+            if (x >= 0 && y >= 0 && x < source.width && y < source.height) {
+                const uint16_t* pixel =
+                    &source.samples[(std::size_t(y) * std::size_t(source.width) + std::size_t(x)) *
+                                    std::size_t(source.Planes())];
                 for (int32_t p = lo; p <= hi; ++p) put(pixel[p]);
                 continue;
             }
-            for (int32_t p = lo; p <= hi; ++p) put(ReducedSample(original, x, y, p, rate, padding, outside));
+            for (int32_t p = lo; p <= hi; ++p) put(PaddedSample(source, x, y, p, padding, outside));
         }
     if (outside) served.bytes.clear();
 }
@@ -143,17 +172,20 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
     mask.rate = rate;
     mask.bytes.clear();
     if (EmptyRect(rect) || job.mask.empty()) return;
+    const Image& source = AtRate(selection, reducedSelections, rate);
     bool outside = false;
     for (int32_t y = rect.top; y < rect.bottom; ++y)
         for (int32_t x = rect.left; x < rect.right; ++x)
-            mask.bytes.push_back(uint8_t(ReducedSample(selection, x, y, 0, rate, padding, outside)));
+            mask.bytes.push_back(uint8_t(PaddedSample(source, x, y, 0, padding, outside)));
     if (outside) mask.bytes.clear();
     report.maskRects.push_back(rect);
 }
 
 // Writes the output buffer back into the image through the selection: out = in +
 // (filtered - in) * mask / 255, rounded; protected transparency stays as it was.
-// Reduced output (a preview) is scratch and never committed.
+// Output asked for while Start runs is the dialog's preview, scratch like any
+// reduced output, except the last one: the first rows of the final run, which are
+// committed once Continue runs.
 void Host::State::Commit() {
     Served& o = out;
     if (o.bytes.empty() || o.rate != 1) return;
@@ -194,7 +226,7 @@ OSErr AdvanceState() {
     Host::State& s = *current;
     FilterRecord& r = s.record;
     ++s.report.advanceStateCalls;
-    s.Commit();
+    if (s.selector != filterSelectorStart) s.Commit();
     if (s.report.advanceStateCalls == s.options.advanceStateFailAt) return s.options.advanceStateFailure;
 
     const int32_t inRate = RateOf(r.inputRate), maskRate = RateOf(r.maskRate);
@@ -420,6 +452,9 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     }
     s.report = RunReport{};
     s.in = s.out = s.mask = Served{};
+    s.continued = false;
+    s.reducedImages.clear();
+    s.reducedSelections.clear();
     suites::Buffers() = suites::BufferCounters{0, o.bufferFailAfter, 0};
 
     suites::FillHandleProcs(s.handleProcs, o.handleProcsVersion);
@@ -473,8 +508,11 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
 OSErr Host::Call(int16_t selector) {
     State& s = *state;
     current = &s;
+    s.selector = selector;
+    if (selector == filterSelectorContinue) s.continued = true;
     int16_t result = noErr;
     s.entry(selector, &s.record, &s.data, &result);
+    s.selector = -1;
     s.parameters = s.record.parameters;
     if (selector == filterSelectorPrepare) s.report.bufferSpace = s.record.bufferSpace;
     s.report.selectors.push_back(selector);
@@ -486,7 +524,7 @@ OSErr Host::Call(int16_t selector) {
 
 RunReport Host::End() {
     State& s = *state;
-    s.Commit();
+    if (s.continued) s.Commit();
     s.out = Served{};
     if (Handle recorded = s.descriptorParameters.descriptor) {
         if (!s.report.selectors.empty() && s.report.selectors.back() == filterSelectorFinish)

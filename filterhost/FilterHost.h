@@ -11,6 +11,10 @@
 // plane if any; 8-bit images use 0..255 and 16-bit images the host scale 0..32768.
 // As the protocol's hosts do, the host applies the selection mask when it commits
 // output: out = in + (filtered - in) * mask / 255, and keeps protected transparency.
+// Requests at a rate s > 1 (the dialog's preview) get the image reduced by s in
+// reduced coordinates, each pixel the rounded mean of its s x s block, made once per
+// rate and run; their output, like any output asked for during Start but the last,
+// never reaches the image.
 #pragma once
 
 #include <cstdint>

@@ -183,6 +183,7 @@ void Move(MainDialog& dialog, const ui::Message& message) {
     const int id = dialog.settings->captureControl;
     if (id < 0) {
         HoverMemoryDots(dialog, message.x, message.y);
+        PreviewHover(dialog, message.x, message.y);
         return;
     }
     if (id == controlid::kPreview) {

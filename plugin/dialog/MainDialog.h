@@ -32,13 +32,15 @@ struct WeightTable;
 
 // What the dialog needs of the run that opened it: the host's record (its window),
 // the undo slots and the memory dots' pinned flags (null without a work block), the
-// settings thumbnail and the weights the run's store images sample with.
+// settings thumbnail, the weights the run's store images sample with and the row
+// loop's preview rows.
 struct DialogHost {
     const FilterRecord* filterRecord = nullptr;
     UndoSlots* undo = nullptr;
     ImageStore* thumbnail = nullptr;
     MemoryDotPins* memoryDots = nullptr;
     const WeightTable* weights = nullptr;
+    const PreviewRows* previewRows = nullptr;  // the row loop's preview rows; null renders none
 };
 struct Settings;
 

@@ -93,7 +93,8 @@ void DoStart(RunGlobals& globals) {
         WorkBlock& work = Work(globals);
         TakeUndoSnapshot(work.undo, settings, globals.thumbnail, true);
         const bool confirmed = RunMainDialog(
-            DialogHost{globals.filterRecord, &work.undo, globals.thumbnail, &work.memoryDots, &work.weights}, settings);
+            DialogHost{globals.filterRecord, &work.undo, globals.thumbnail, &work.memoryDots, &work.weights,
+                       &PreviewRowsOfRowLoop()}, settings);
         settings.showDialog = 0;
         if (!confirmed || CurrentResult() != noErr) {
             AbandonStart(globals);

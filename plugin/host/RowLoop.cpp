@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "dialog/Preview.h"
 #include "host/Globals.h"
 #include "host/Scripting.h"
 #include "pattern/Compositing.h"
@@ -140,22 +141,21 @@ void PollAbort(RunGlobals& globals) {
 
 }  // namespace
 
-void RenderBegin(RunGlobals& globals) {
-    FilterRecord& record = *globals.filterRecord;
+// Render start's set-up shared by the final run and the preview: a row buffer for
+// rows of width pixels, the render plan, the smooth history and the row counters.
+// False when the row buffer cannot grow (the result is then set).
+bool StartRows(RunGlobals& globals, int32_t width) {
     Settings& settings = *CurrentSettings();
     WorkBlock& work = Work(globals);
-    settings.previewPanX = settings.previewPanY = 0;
     work.progressCounter = work.progressLast = work.abortCounter = 0;
-    record.filterRect = globals.savedFilterRect;
-    ComputeGeometry(globals);
 
-    const int32_t needed = 4 * ((record.inRect.right - record.inRect.left) + 4);
+    const int32_t needed = 4 * (width + 4);
     if (needed > globals.rowBufferBytes) {
         ReleaseBuffer(globals.rowBuffer);
         globals.rowBufferBytes = 0;
         if (AllocateBuffer(needed, globals.rowBuffer) != noErr) {
             SetResult(userCanceledErr);
-            return;
+            return false;
         }
         globals.rowBufferBytes = needed;
     }
@@ -170,6 +170,15 @@ void RenderBegin(RunGlobals& globals) {
     loop.moreRows = 1;
     loop.currentRow = 0;
     loop.progressTotal = loop.height + 1;
+    return true;
+}
+
+void RenderBegin(RunGlobals& globals) {
+    FilterRecord& record = *globals.filterRecord;
+    CurrentSettings()->previewPanX = CurrentSettings()->previewPanY = 0;
+    record.filterRect = globals.savedFilterRect;
+    ComputeGeometry(globals);
+    if (!StartRows(globals, record.inRect.right - record.inRect.left)) return;
     if (CurrentResult() != noErr) return;
     RequestRow(globals, 0);
     if (HostHasProc(record.advanceState)) SetResult(CallAdvanceState(&record));
@@ -257,6 +266,60 @@ void RenderAllRows(RunGlobals& globals) {
     }
 }
 
+void RenderDeliveredArea(RunGlobals& globals) {
+    const FilterRecord& record = *globals.filterRecord;
+    if (!StartRows(globals, globals.loop.width)) return;
+    if (CurrentResult() == noErr && HostHasProc(record.advanceState) && HostHasProc(record.displayPixels) &&
+        record.inData)
+        RenderAllRows(globals);
+    RenderFinish(globals);
+}
+
+// Asks the host for the visible window at the current scale and pan: input, output
+// and mask at rate s, all planes, in reduced coordinates. The row loop's bounds
+// become the window's, so that the row renderer and the selection weight address it.
+OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width,
+                           int32_t& height) {
+    FilterRecord& record = *globals.filterRecord;
+    const Settings& settings = *CurrentSettings();
+    const Rect& filter = globals.savedFilterRect;
+    const int32_t s = std::max(1, settings.previewScale);
+    const int32_t left = settings.previewPanX / s, top = settings.previewPanY / s;
+    width = std::max(0, std::min(areaWidth, ReducedExtent(filter.right - filter.left, s) - left));
+    height = std::max(0, std::min(areaHeight, ReducedExtent(filter.bottom - filter.top, s) - top));
+
+    Rect window;
+    window.left = int16_t(filter.left / s + left);
+    window.top = int16_t(filter.top / s + top);
+    window.right = int16_t(window.left + width);
+    window.bottom = int16_t(window.top + height);
+    record.inRect = record.outRect = window;
+    record.maskRect = record.haveMask ? window : Rect{window.top, window.left, window.top, window.left};
+    record.inLoPlane = record.outLoPlane = 0;
+    record.inHiPlane = record.outHiPlane = int16_t(record.planes - 1);
+    record.inputRate = record.maskRate = Fixed(s << 16);
+    record.inputPadding = record.outputPadding = record.maskPadding = plugInWantsEdgeReplication;
+
+    RowLoopState& loop = globals.loop;
+    loop.width = width;
+    loop.height = height;
+    loop.firstColumn = loop.firstRow = 0;
+    loop.lastColumn = width - 1;
+    loop.lastRow = height - 1;
+    loop.maskRows[0] = loop.inputRows[0] = 0;
+    loop.maskRows[1] = loop.inputRows[1] = height - 1;
+    if (width == 0 || height == 0) return noErr;
+    return CallAdvanceState(&record);
+}
+
+void RenderPreviewSource(RunGlobals& globals) {
+    const RenderPlan& plan = Work(globals).render.plan;
+    const RowLoopState& loop = globals.loop;
+    const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
+    for (int32_t row = 0; row < loop.height; ++row)
+        CompositeSourceRow(plan, PreviewRowEnds(*globals.filterRecord, row, selection));
+}
+
 void RenderStart(RunGlobals& globals) {
     if (!globals.workBlock.data) return;
     RenderState& render = Work(globals).render;
@@ -307,4 +370,13 @@ void RenderFinish(RunGlobals& globals) {
     RenderState& render = Work(globals).render;
     StopWorkers(render);
     ReleaseImage(&render.ramp);
+}
+
+const PreviewRows& PreviewRowsOfRowLoop() {
+    static const PreviewRows rows{
+        [](int32_t areaWidth, int32_t areaHeight, int32_t& width, int32_t& height) {
+            return RequestPreviewWindow(*CurrentGlobals(), areaWidth, areaHeight, width, height);
+        },
+        [] { RenderDeliveredArea(*CurrentGlobals()); }, [] { RenderPreviewSource(*CurrentGlobals()); }};
+    return rows;
 }

@@ -10,6 +10,7 @@
 
 #include "PIFilter.h"
 
+struct PreviewRows;
 struct RunGlobals;
 struct WorkBlock;
 
@@ -49,6 +50,20 @@ void RenderOneRow(RunGlobals& globals);
 void DoContinue(RunGlobals& globals);
 // Renders every row of an area the host has already delivered whole (the preview).
 void RenderAllRows(RunGlobals& globals);
+// Renders an area the host has just delivered whole, whose bounds are already in
+// the row-loop state (the preview's window): render start's set-up, every row, then
+// render finish. The pan and the reduction in the settings are kept.
+void RenderDeliveredArea(RunGlobals& globals);
+
+// The preview's rows (handed to the dialog as PreviewRows, dialog/Preview.h): asks the host
+// for the visible window at the settings' reduction and pan, at most areaWidth x
+// areaHeight reduced pixels, in reduced coordinates with the mask at the same rate,
+// and makes it the row loop's area; and writes that window's source pixels alone.
+OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaHeight, int32_t& width,
+                           int32_t& height);
+void RenderPreviewSource(RunGlobals& globals);
+// Both, and RenderDeliveredArea, for the current call's globals.
+const PreviewRows& PreviewRowsOfRowLoop();
 
 // The render's lifecycle around the row loop. RenderStart builds the render plan
 // from the current settings, the saved filter rectangle and the host's image format;

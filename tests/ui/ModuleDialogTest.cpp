@@ -1,7 +1,5 @@
 // The module's own dialogs from its resources: the about box, the refusal alerts and
 // dialog placement over the host's window.
-#include <png.h>
-
 #include <cstdlib>
 #include <string>
 
@@ -12,24 +10,9 @@
 #include "dialog/Refusal.h"
 #include "store/HostUtil.h"
 #include "platform/ui/Headless.h"
+#include "support/Screenshot.h"
 
 namespace {
-
-struct Rgba {
-    png_image image{};
-    std::vector<png_byte> pixels;
-    bool Read(const std::string& path) {
-        image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-        image.format = PNG_FORMAT_RGB;
-        pixels.resize(PNG_IMAGE_SIZE(image));
-        return png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
-    }
-    ui::Color At(int x, int y) const {
-        const png_byte* p = &pixels[(std::size_t(y) * image.width + std::size_t(x)) * 3];
-        return ui::Rgb(p[0], p[1], p[2]);
-    }
-};
 
 TEST(AboutBox, EndsAtOnceHeadlessAndShowsItsPictureOnWhite) {
     ui::headless::ClearQueue();
@@ -54,7 +37,7 @@ TEST(AboutBox, EndsAtOnceHeadlessAndShowsItsPictureOnWhite) {
     ASSERT_EQ(picture.Width(), 64);  // the static takes its bitmap's size
     ASSERT_EQ(picture.Height(), 64);
 
-    Rgba shot;
+    Screenshot shot;
     ASSERT_TRUE(shot.Read(path));
     EXPECT_EQ(shot.At(1, 1), ui::Rgb(255, 255, 255));
     EXPECT_EQ(shot.At(picture.left, picture.top), ui::Rgb(255, 255, 255));  // outside the round medallion
