@@ -2,6 +2,7 @@
 #include "platform/Files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -61,5 +62,9 @@ bool TruncateHere(FileHandle file) {
 void CloseFile(FileHandle file) {
     if (file != kNoFile) ::close(file);
 }
+
+bool RenameFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+bool RemoveFile(const char* path) { return ::unlink(path) == 0; }
 
 }  // namespace platform
