@@ -50,7 +50,8 @@ std::string PsdToolsPython() {
 // Reads a PSD with psd-tools and writes, as raw little-endian 16-bit samples, the
 // layer's RGBA and the merged image's red, green and blue planes (as its low-level
 // record holds them), each on the file's own scale (0..255 or 0..65535); prints the
-// layer count, name and size.
+// layer count, name, size and depth, the image resources in order and the ICC
+// profile's length.
 constexpr const char* kDumpScript = R"(
 import sys, numpy as np
 from psd_tools import PSDImage
@@ -66,11 +67,13 @@ with open(sys.argv[2], 'wb') as out:
     kind = {8: '>u1', 16: '>u2', 32: '>f4'}[psd.depth]
     merged = np.stack([np.frombuffer(p, dtype=kind).reshape(psd.height, psd.width) for p in planes], axis=-1)
     out.write((raw(merged) if psd.depth == 32 else merged.astype('<u2').tobytes()))
-print(len(layers), layer.name, layer.size[0], layer.size[1], psd.depth)
+icc = psd.image_resources.get_data(1039)
+print(len(layers), layer.name, layer.size[0], layer.size[1], psd.depth, '/',
+      ' '.join(str(int(key)) for key in psd.image_resources.keys()), '/', len(icc) if icc else 0)
 )";
 
 struct PsdDump {
-    std::string summary;           // "count name width height depth"
+    std::string summary;           // "count name width height depth / resources / icc"
     std::vector<uint16_t> layer;   // width x height x 4
     std::vector<uint16_t> merged;  // width x height x 3
 };
@@ -129,7 +132,9 @@ TEST(PsdWriter, PsdToolsReadsTheLayerAndTheMergedImageOverTheCheckerboard) {
 
         PsdDump dump;
         ASSERT_TRUE(Dump(python, path, kWidth, kHeight, dump));
-        EXPECT_EQ(dump.summary, "1 layer 1 37 21 " + std::to_string(8 * bytes));
+        const std::string resources = bytes == 4 ? "1001 1005 1011 1016 1035 1069 1072 1024 1026"
+                                                 : "1001 1005 1011 1016 1035 1024 1026";
+        EXPECT_EQ(dump.summary, "1 layer 1 37 21 " + std::to_string(8 * bytes) + " / " + resources + " / 0");
         for (int32_t y = 0; y < kHeight; ++y)
             for (int32_t x = 0; x < kWidth; ++x) {
                 const std::size_t at = std::size_t(y * kWidth + x);
@@ -196,6 +201,8 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
         SCOPED_TRACE(depth);
         const fs::path path = TestFolder() / ("module" + std::to_string(depth) + ".psd");
         Export exported(depth, path);
+        // A profile of odd length for the 16-bit document: resource 1039, padded.
+        if (depth == 16) exported.job.iccProfile.assign(301, 0x5A);
         const filterhost::Image before = exported.image;
         ASSERT_EQ(exported.Run(), noErr);
         EXPECT_EQ(exported.image.samples, before.samples) << "the export changed the image";
@@ -206,7 +213,9 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
 
         PsdDump dump;
         ASSERT_TRUE(Dump(python, path, width, height, dump));
-        EXPECT_EQ(dump.summary, "1 layer 1 38 28 " + std::to_string(depth));
+        EXPECT_EQ(dump.summary, "1 layer 1 38 28 " + std::to_string(depth) + " / 1001 1005 1011 1016 1035 " +
+                                    (depth == 16 ? "1039 " : "") + "1028 1058 1024 1026 / " +
+                                    (depth == 16 ? "301" : "0"));
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x) {
                 const std::size_t at = std::size_t(y * width + x);
