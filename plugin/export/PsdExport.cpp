@@ -9,6 +9,7 @@
 #include "export/PsdWriter.h"
 #include "pattern/Compositing.h"
 #include "pattern/RenderPlan.h"
+#include "pattern/RowKernels.h"
 #include "settings/Settings.h"
 #include "store/FileLayer.h"
 #include "store/Glue.h"
@@ -65,13 +66,14 @@ bool RenderLayer(void* context) {
     ImageStore ramp;
     InitialiseImage(&ramp, job.weights);
     CreateImage(&ramp, 256, 1, kKindRGBA8, 0);  // without it smooth reads zeros, as in any render
-    BuildRenderPlan(settings, job.area, ImageFormatOf(*job.record), ramp, *plan);
+    // Every level gives the reference's bytes; the export takes the fastest.
+    BuildRenderPlan(settings, job.area, ImageFormatOf(*job.record), AvailableSimdLevels().back(), ramp, *plan);
 
     bool cancelled = false;
     for (int32_t row = 0; row < height && !cancelled; ++row) {
         layer.watch->progress(layer.watch->context, row, height + 1);
         SmoothState smooth{history, int32_t(historyLength), -1.0f};
-        RenderPlanRow(*plan, row, StoreRowEnds(*layer.image, row), smooth);
+        RenderPlanRow(*plan, row, StoreRowEnds(*layer.image, row), smooth, nullptr);
         cancelled = (row & 7) != 7 && ExportCancelled(*job.record, *layer.watch);
     }
     if (cancelled) layer.watch->cancelling(layer.watch->context);
