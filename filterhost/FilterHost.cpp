@@ -462,7 +462,8 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     suites::FillDescriptorProcs(s.readProcs, s.writeProcs);
     s.descriptorParameters = PIDescriptorParameters{kCurrentDescriptorParametersVersion, job.playInfo,
                                                     plugInDialogOptional, nullptr, &s.writeProcs, &s.readProcs};
-    if (job.play) s.descriptorParameters.descriptor = suites::MakeDescriptorHandle(*job.play);
+    if (job.play || !job.playAliases.empty())
+        s.descriptorParameters.descriptor = suites::MakeDescriptorHandle(job.play.value_or(Descriptor{}), job.playAliases);
     s.platformData.hwnd = o.parentWindow;
 
     FilterRecord& r = s.record;

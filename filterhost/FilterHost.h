@@ -138,6 +138,12 @@ struct DescriptorItem {
 };
 using Descriptor = std::vector<DescriptorItem>;
 
+// An alias item: a file the module is to use (on this platform the path's bytes).
+struct DescriptorAlias {
+    OSType key = 0;
+    std::string path;
+};
+
 // ---- Running a module ----
 
 // What the host offers; every facility can be withheld or bent.
@@ -169,6 +175,7 @@ struct Job {
     std::vector<uint8_t> iccProfile;
     bool showDialog = false;            // call Parameters first
     std::optional<Descriptor> play;     // descriptor handed to the module at Start
+    std::vector<DescriptorAlias> playAliases;  // alias items added to it
     int16_t playInfo = plugInDialogDontDisplay;  // plugInDialogDisplay asks for the dialog
     std::function<void(int32_t done, int32_t total)> onProgress;
     std::function<bool()> shouldAbort;  // polled by abortProc

@@ -1,7 +1,9 @@
 // The handle, buffer and descriptor suites served to modules.
 #include "Suites.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <unordered_set>
 
@@ -80,6 +82,7 @@ int32_t SpaceProc() { return 1 << 30; }
 
 struct ReadToken {
     Descriptor items;
+    std::string paths;             // the alias items' bytes
     std::size_t next = 0;          // the item getKeyProc returns next
     const DescriptorItem* current = nullptr;
     bool allKeysPresent = true;
@@ -98,7 +101,7 @@ constexpr OSErr errAEWrongDataType = -1703;
 PIReadDescriptor OpenRead(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) {
     if (!descriptor) return nullptr;
     auto token = std::make_unique<ReadToken>();
-    token->items = ReadDescriptorHandle(descriptor);
+    token->items = ReadDescriptorHandle(descriptor, &token->paths);
     for (const DescriptorKeyID* key = keys; key && *key; ++key) {
         bool found = false;
         for (const DescriptorItem& item : token->items) found = found || item.key == *key;
@@ -153,6 +156,17 @@ OSErr GetPinnedInteger(PIReadDescriptor token, int32_t min, int32_t max, int32_t
 OSErr GetFloat(PIReadDescriptor, double*) { return errAEWrongDataType; }
 OSErr GetUnitFloat(PIReadDescriptor, OSType*, double*) { return errAEWrongDataType; }
 OSErr GetHandleValue(PIReadDescriptor, Handle*) { return errAEWrongDataType; }
+// An alias is handed over as a new handle holding the path's bytes.
+OSErr GetAlias(PIReadDescriptor token, Handle* value) {
+    const ReadToken* read = AsRead(token);
+    const DescriptorItem* item = read ? read->current : nullptr;
+    if (!item || item->type != typeAlias) return errAEWrongDataType;
+    const std::size_t offset = std::size_t(item->value), length = item->enumValue;
+    if (offset > read->paths.size() || length > read->paths.size() - offset) return errAEWrongDataType;
+    *value = NewHostHandle(int32_t(length));
+    if (length) std::memcpy(HandleData(*value), read->paths.data() + offset, length);
+    return noErr;
+}
 OSErr GetClass(PIReadDescriptor, OSType*) { return errAEWrongDataType; }
 OSErr GetSimpleReference(PIReadDescriptor, void*) { return errAEWrongDataType; }
 OSErr GetObject(PIReadDescriptor, OSType*, PIDescriptorHandle*) { return errAEWrongDataType; }
@@ -168,7 +182,7 @@ PIWriteDescriptor OpenWrite() { return reinterpret_cast<PIWriteDescriptor>(new W
 OSErr CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* descriptor) {
     std::unique_ptr<WriteToken> owned(AsWrite(token));
     if (!owned) return errAEWrongDataType;
-    *descriptor = MakeDescriptorHandle(owned->items);
+    *descriptor = MakeDescriptorHandle(owned->items, {});
     return noErr;
 }
 
@@ -250,7 +264,7 @@ void FillDescriptorProcs(ReadDescriptorProcs& read, WriteDescriptorProcs& write)
                                GetUnitFloat,
                                GetBoolean,
                                GetHandleValue,
-                               GetHandleValue,
+                               GetAlias,
                                GetEnumerated,
                                GetClass,
                                GetSimpleReference,
@@ -280,15 +294,34 @@ void FillDescriptorProcs(ReadDescriptorProcs& read, WriteDescriptorProcs& write)
                                  PutObject};
 }
 
-Handle MakeDescriptorHandle(const Descriptor& descriptor) {
-    Handle handle = NewHostHandle(int32_t(descriptor.size() * kItemBytes));
-    if (!descriptor.empty()) std::memcpy(HandleData(handle), descriptor.data(), descriptor.size() * kItemBytes);
+// The handle holds the item count, the items, then the alias paths' bytes; an alias
+// item's value is its path's offset in those bytes and its enumValue the length.
+Handle MakeDescriptorHandle(const Descriptor& descriptor, const std::vector<DescriptorAlias>& aliases) {
+    Descriptor items = descriptor;
+    std::string paths;
+    for (const DescriptorAlias& alias : aliases) {
+        items.push_back({alias.key, typeAlias, int32_t(paths.size()), 0, OSType(alias.path.size())});
+        paths += alias.path;
+    }
+    const uint32_t count = uint32_t(items.size());
+    Handle handle = NewHostHandle(int32_t(sizeof count + count * kItemBytes + paths.size()));
+    auto* at = reinterpret_cast<uint8_t*>(HandleData(handle));
+    std::memcpy(at, &count, sizeof count);
+    if (count) std::memcpy(at + sizeof count, items.data(), count * kItemBytes);
+    if (!paths.empty()) std::memcpy(at + sizeof count + count * kItemBytes, paths.data(), paths.size());
     return handle;
 }
 
-Descriptor ReadDescriptorHandle(Handle handle) {
-    Descriptor items(std::size_t(HandleSize(handle)) / kItemBytes);
-    if (!items.empty()) std::memcpy(items.data(), HandleData(handle), items.size() * kItemBytes);
+Descriptor ReadDescriptorHandle(Handle handle, std::string* paths) {
+    const auto* at = reinterpret_cast<const uint8_t*>(HandleData(handle));
+    const std::size_t size = std::size_t(HandleSize(handle));
+    uint32_t count = 0;
+    if (size >= sizeof count) std::memcpy(&count, at, sizeof count);
+    count = uint32_t(std::min<std::size_t>(count, (size - std::min(size, sizeof count)) / kItemBytes));
+    Descriptor items(count);
+    if (count) std::memcpy(items.data(), at + sizeof count, count * kItemBytes);
+    const std::size_t text = sizeof count + count * kItemBytes;
+    if (paths && size > text) paths->assign(reinterpret_cast<const char*>(at + text), size - text);
     return items;
 }
 

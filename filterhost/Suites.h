@@ -34,7 +34,9 @@ void FillBufferProcs(BufferProcs& procs, int16_t version, bool withSpaceProc);
 void FillDescriptorProcs(ReadDescriptorProcs& read, WriteDescriptorProcs& write);
 
 // Descriptors travel as handles holding their items.
-Handle MakeDescriptorHandle(const Descriptor& descriptor);
-Descriptor ReadDescriptorHandle(Handle handle);
+// A descriptor handle of the items and the alias items; reading it back gives the
+// items (aliases included) and, when asked, the aliases' path bytes.
+Handle MakeDescriptorHandle(const Descriptor& descriptor, const std::vector<DescriptorAlias>& aliases);
+Descriptor ReadDescriptorHandle(Handle handle, std::string* paths = nullptr);
 
 }  // namespace filterhost::suites

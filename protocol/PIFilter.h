@@ -156,6 +156,7 @@ typedef struct PIOpaqueWriteDescriptor* PIWriteDescriptor;
 #define typeInteger PIFourCC("long")
 #define typeBoolean PIFourCC("bool")
 #define typeEnumerated PIFourCC("enum")
+#define typeAlias PIFourCC("alis") /* on this platform: a file path's bytes, without terminator */
 #define typeFloat PIFourCC("doub")
 
 typedef PIReadDescriptor (*OpenReadDescriptorProc)(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys);

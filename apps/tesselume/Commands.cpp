@@ -1,6 +1,7 @@
 // The commands: parse the command line, load the module, build the image, the
 // descriptor and the job, run, and write the results whole or not at all.
 #include "Commands.h"
+#include "CommandParts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,15 +29,7 @@
 
 namespace tesselume {
 
-namespace {
-
 // ---- Failures ----
-
-struct Failure {
-    int code = kExitOk;
-    std::string message;
-    bool Failed() const { return code != kExitOk; }
-};
 
 Failure Usage(std::string message) { return {kExitUsage, std::move(message)}; }
 Failure Fault(std::string message) { return {kExitFailure, std::move(message)}; }
@@ -45,6 +38,8 @@ int Report(const Failure& failure) {
     if (failure.Failed()) std::fprintf(stderr, "tesselume: %s\n", failure.message.c_str());
     return failure.code;
 }
+
+namespace {
 
 // ---- Help ----
 
@@ -56,6 +51,7 @@ constexpr const char* kMainHelp =
     "Commands:\n"
     "  render   paint the pattern onto a new canvas\n"
     "  apply    run the filter on a PNG, JPEG or TIFF image\n"
+    "  export-psd  write the pattern as a layered PSD document\n"
     "  info     show what the module says about itself: menu, modes, parameters\n"
     "  about    show the module's about box\n"
     "\n"
@@ -114,14 +110,6 @@ constexpr const char* kAboutHelp =
 
 // ---- The command line ----
 
-struct CommandLine {
-    std::string command;
-    std::vector<std::string> inputs;
-    std::map<std::string, std::string> values;                   // options that take one value
-    std::set<std::string> flags;
-    std::vector<std::pair<std::string, std::string>> sources;    // --set, --play and --preset in order
-};
-
 // What a command accepts: options with a value, flags, and whether it takes parameters.
 struct CommandShape {
     const char* name;
@@ -136,6 +124,7 @@ const std::vector<CommandShape>& Commands() {
          {"--grey", "--dialog"}, true},
         {"apply", kApplyHelp, {"--output", "--mask", "--select", "--module", "--record", "--save-preset"},
          {"--dialog"}, true},
+        {"export-psd", kExportPsdHelp, {"--output", "--size", "--depth", "--mask", "--select", "--module"}, {}, true},
         {"info", kInfoHelp, {"--module"}, {}, false},
         {"about", kAboutHelp, {"--module"}, {}, false},
     };
@@ -177,10 +166,14 @@ Failure ParseCommandLine(const CommandShape& shape, int argc, char** argv, Comma
     return {};
 }
 
+}  // namespace
+
 std::string Value(const CommandLine& line, const std::string& name) {
     const auto found = line.values.find(name);
     return found == line.values.end() ? std::string() : found->second;
 }
+
+namespace {
 
 // Splits "a<separator>b..." into integers; false unless exactly count of them.
 bool ParseIntegers(const std::string& text, char separator, std::size_t count, std::vector<int32_t>& numbers) {
@@ -310,6 +303,25 @@ Failure ReadSelection(const CommandLine& line, const filterhost::Image& image, f
     return {};
 }
 
+}  // namespace
+
+Failure PrepareRun(const CommandLine& line, bool canvas, PreparedRun& run) {
+    if (canvas) {
+        if (const Failure failure = MakeCanvas(line, run.file); failure.Failed()) return failure;
+    } else {
+        std::string error;
+        if (!ReadImageFile(line.inputs[0], run.file, error))
+            return Fault("cannot read " + line.inputs[0] + ": " + error);
+    }
+    if (const Failure failure = ReadSelection(line, run.file.image, run.job); failure.Failed()) return failure;
+    if (const Failure failure = LoadModule(line, run.host); failure.Failed()) return failure;
+    run.job.iccProfile = run.file.iccProfile;
+    run.job.shouldAbort = Interrupted;
+    return BuildDescriptor(line, run.host->Terms(), run.descriptor);
+}
+
+namespace {
+
 // ---- Writing ----
 
 Failure WriteWhole(const std::string& path, const std::function<bool(const std::string&, std::string&)>& write) {
@@ -358,32 +370,16 @@ int RunFilter(const CommandLine& line) {
     if (render && !line.inputs.empty()) return Report(Usage("render takes no input file: " + line.inputs[0]));
     if (!render && line.inputs.size() != 1) return Report(Usage("apply takes one input file"));
 
-    ImageFile file;
-    if (render) {
-        if (const Failure failure = MakeCanvas(line, file); failure.Failed()) return Report(failure);
-    } else {
-        std::string error;
-        if (!ReadImageFile(line.inputs[0], file, error))
-            return Report(Fault("cannot read " + line.inputs[0] + ": " + error));
-    }
-
-    filterhost::Job job;
-    if (const Failure failure = ReadSelection(line, file.image, job); failure.Failed()) return Report(failure);
-
-    std::unique_ptr<filterhost::Host> host;
-    if (const Failure failure = LoadModule(line, host); failure.Failed()) return Report(failure);
-    filterhost::Descriptor descriptor;
-    if (const Failure failure = BuildDescriptor(line, host->Terms(), descriptor); failure.Failed())
-        return Report(failure);
+    PreparedRun run;
+    if (const Failure failure = PrepareRun(line, render, run); failure.Failed()) return Report(failure);
+    filterhost::Job& job = run.job;
 
     // Without the dialog the module always gets a descriptor, so an empty one runs the
     // factory settings rather than whatever the last dialog left behind.
     const bool dialog = line.flags.count("--dialog") > 0;
     job.showDialog = dialog;
-    if (!dialog || !descriptor.empty()) job.play = descriptor;
+    if (!dialog || !run.descriptor.empty()) job.play = run.descriptor;
     job.playInfo = dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
-    job.iccProfile = file.iccProfile;
-    job.shouldAbort = Interrupted;
 
     CatchInterrupt();
     std::string error;
@@ -391,7 +387,7 @@ int RunFilter(const CommandLine& line) {
     {
         ProgressBar bar;
         job.onProgress = [&bar](int32_t done, int32_t total) { bar.Show(done, total); };
-        report = host->Run(file.image, job, error);
+        report = run.host->Run(run.file.image, job, error);
         job.onProgress = nullptr;
     }
     if (Interrupted()) return Report({kExitInterrupted, "interrupted; " + output + " not written"});
@@ -402,9 +398,9 @@ int RunFilter(const CommandLine& line) {
                             (error.empty() ? "" : ": " + error)));
 
     Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
-        return WriteImageFile(temp, *format, file, writeError);
+        return WriteImageFile(temp, *format, run.file, writeError);
     });
-    if (!failure.Failed()) failure = WriteRecorded(line, report, host->Terms());
+    if (!failure.Failed()) failure = WriteRecorded(line, report, run.host->Terms());
     return Report(failure);
 }
 
@@ -491,7 +487,7 @@ int RunCommandLine(int argc, char** argv) {
     const auto shape =
         std::find_if(commands.begin(), commands.end(), [&](const CommandShape& s) { return command == s.name; });
     if (shape == commands.end())
-        return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, info and about"));
+        return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, export-psd, info and about"));
 
     CommandLine line;
     if (const Failure failure = ParseCommandLine(*shape, argc, argv, line); failure.Failed()) return Report(failure);
@@ -504,7 +500,7 @@ int RunCommandLine(int argc, char** argv) {
         // Images near the size limit need gigabytes; running out is a failure like any
         // other, and unwinding removes the pending output file.
         try {
-            return RunFilter(line);
+            return line.command == "export-psd" ? RunExportPsd(line) : RunFilter(line);
         } catch (const std::bad_alloc&) {
             return Report(Fault("out of memory"));
         }

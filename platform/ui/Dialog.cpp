@@ -629,6 +629,16 @@ void UpdateWindow(Window* window) {
 
 const Font* DialogFont(Window* window) { return window->font; }
 
+void ProcessInput(Window* window) {
+    if (!window || !Alive(window)) return;
+    InputEvent event;
+    while (!window->ended && TheBackend().PollInput(*window, event)) {
+        HandleInput(*window, event);
+        DeliverPosted(*window);
+    }
+    PaintAndPresent();
+}
+
 void PostMessage(Window* window, const Message& message) { State().posted.emplace_back(window, message); }
 
 void SetTimer(Window* window, int id, std::uint32_t periodMs) {

@@ -154,6 +154,11 @@ constexpr Color kFaceColor = Rgb(0xF0, 0xF0, 0xF0);
 // The dialog's font (the template's), for painting text that matches the controls.
 const Font* DialogFont(Window* window);
 
+// Handles the input waiting for the dialog now, without waiting for more, and
+// repaints: a long job running inside a message calls it so that its window stays
+// responsive (a Cancel button can be pressed). Timers do not fire meanwhile.
+void ProcessInput(Window* window);
+
 // Posted messages are delivered after the current message, in order.
 void PostMessage(Window* window, const Message& message);
 

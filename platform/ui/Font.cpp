@@ -2,6 +2,7 @@
 // grey-level anti-aliasing and cached per font, then blended onto the canvas.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
@@ -54,6 +55,11 @@ std::string MatchFace(const std::string& family, bool bold) {
     // A configuration of our own, not the process's default one, which a host may
     // use too: ours is released when the toolkit is unloaded, the host's is left be.
     static const std::unique_ptr<FcConfig, void (*)(FcConfig*)> config(FcInitLoadConfigAndFonts(), FcConfigDestroy);
+    // Matching fills caches of fontconfig's own (default languages, program name)
+    // that only FcFini frees, which a host may still need. Keeping the library loaded
+    // after a module that brought it in is unloaded keeps them reachable, not lost.
+    static void* const pinned = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    (void)pinned;
     if (!config) return {};
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));

@@ -202,6 +202,24 @@ public:
         }
     }
 
+    // Plays the script's steps up to the next wait; the clock stands still.
+    bool PollInput(Window& active, InputEvent& event) override {
+        if (waiting_ && std::int32_t(waitUntil_ - clock_) <= 0) waiting_ = false;
+        while (!waiting_) {
+            if (!pending_.empty()) {
+                event = pending_.front();
+                pending_.pop_front();
+                return true;
+            }
+            auto& steps = Input().steps;
+            if (steps.empty()) return false;
+            Step step = std::move(steps.front());
+            steps.pop_front();
+            if (Play(active, step, event)) return true;
+        }
+        return false;
+    }
+
     void Inject(Window&, const InputEvent& event) override { pending_.push_back(event); }
     void Capture(bool) override {}
     void ShowCursor(Cursor&) override {}

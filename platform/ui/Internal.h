@@ -102,6 +102,9 @@ public:
     // Waits for input to the active window until the clock reaches deadline (when
     // hasDeadline). False when the deadline came first.
     virtual bool WaitInput(Window& active, std::uint32_t deadline, bool hasDeadline, InputEvent& event) = 0;
+    // Input that is there now, without waiting and without moving the clock. False
+    // when there is none.
+    virtual bool PollInput(Window& active, InputEvent& event) = 0;
     // Feeds a test's input through the backend's own input path.
     virtual void Inject(Window& window, const InputEvent& event) = 0;
     virtual void Capture(bool on) = 0;

@@ -107,6 +107,8 @@ public:
         }
     }
 
+    bool PollInput(Window& active, InputEvent& event) override { return WaitInput(active, Now(), true, event); }
+
     void Inject(Window& window, const InputEvent& event) override {
         SDL_Event sdl{};
         const Uint32 id = Native(window) ? SDL_GetWindowID(Native(window)) : 0;

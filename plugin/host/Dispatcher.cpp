@@ -3,7 +3,9 @@
 
 #include "dialog/AboutBox.h"
 #include "dialog/MainDialog.h"
+#include "dialog/ProgressWindow.h"
 #include "dialog/Refusal.h"
+#include "export/PsdExport.h"
 #include "host/Globals.h"
 #include "host/RowLoop.h"
 #include "host/Scripting.h"
@@ -86,6 +88,16 @@ void DoStart(RunGlobals& globals) {
     }
     ReadScriptParameters(globals);
     if (CurrentResult() != noErr) {
+        AbandonStart(globals);
+        return;
+    }
+    if (globals.exportPath[0]) {
+        // An export step writes its file under the progress window and leaves the
+        // image as it was.
+        const PsdExportJob job{&settings, globals.savedFilterRect, &record, &Work(globals).weights,
+                               globals.exportPath};
+        const OSErr exported = RunExportWithProgress(job);
+        SetResult(exported == kExportCancelled ? OSErr(userCanceledErr) : exported);
         AbandonStart(globals);
         return;
     }

@@ -13,6 +13,7 @@
 #include "store/HostUtil.h"
 #include "store/Resample.h"
 #include "pattern/RenderPlan.h"
+#include "settings/Settings.h"
 #include "store/ImageStore.h"
 #include "settings/StoredState.h"
 
@@ -45,6 +46,7 @@ struct RunGlobals {
     Buffer workBlock;        // kWorkBlockBytes, see WorkBlock
 
     ImageStore* thumbnail;   // the 128 x 128 settings thumbnail
+    char exportPath[kPathCapacity];  // a PSD file the descriptor asks for instead of filtering
 };
 
 // The current render: its plan, the colour ramp the plan reads, in run mode 2 the

@@ -2,6 +2,7 @@
 #include "host/Scripting.h"
 
 #include <array>
+#include <cstring>
 
 #include "host/Globals.h"
 #include "settings/Parameters.h"
@@ -27,6 +28,21 @@ const ParameterInfo* FindParameter(DescriptorKeyID key) {
 void DisposeHostHandle(const FilterRecord& record, PIDescriptorHandle& descriptor) {
     if (descriptor && HandleSuiteUsable(&record)) DisposeHandle(descriptor);
     descriptor = nullptr;
+}
+
+// An export step's file: the alias's bytes as a path; a path that does not fit is
+// refused (left empty) rather than cut short.
+void ReadExportPath(const FilterRecord& record, const ReadDescriptorProcs& procs, PIReadDescriptor token,
+                    char (&path)[kPathCapacity]) {
+    Handle alias = nullptr;
+    if (!procs.getAliasProc || procs.getAliasProc(token, &alias) != noErr || !alias) return;
+    const int32_t size = record.handleProcs ? record.handleProcs->getSizeProc(alias) : 0;
+    if (const Ptr bytes = LockHandle(alias, false); bytes && size > 0 && size < kPathCapacity) {
+        std::memcpy(path, bytes, std::size_t(size));
+        path[size] = '\0';
+    }
+    UnlockHandle(alias);
+    DisposeHostHandle(record, alias);
 }
 
 // Reads the value of the key just returned by getKeyProc into its field, with the
@@ -105,14 +121,17 @@ void ReadScriptParameters(RunGlobals& globals) {
     PIDescriptorParameters& parameters = *record.descriptorParameters;
     const ReadDescriptorProcs& procs = *parameters.readDescriptorProcs;
     Settings& settings = *CurrentSettings();
+    globals.exportPath[0] = '\0';
 
     if (PIReadDescriptor token = procs.openReadDescriptorProc(parameters.descriptor, ScriptKeyArray())) {
         FactoryReset(settings);
         DescriptorKeyID key = 0;
         DescType type = 0;
         int32_t flags = 0;
-        while (procs.getKeyProc(token, &key, &type, &flags))
+        while (procs.getKeyProc(token, &key, &type, &flags)) {
             if (const ParameterInfo* p = FindParameter(key)) ReadValue(procs, token, *p, settings);
+            if (key == kExportPsdKey && type == typeAlias) ReadExportPath(record, procs, token, globals.exportPath);
+        }
         const OSErr closed = procs.closeReadDescriptorProc(token);
         DisposeHostHandle(record, parameters.descriptor);
         if (closed != noErr && closed != errAEParamMissed) SetResult(closed);

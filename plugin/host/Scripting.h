@@ -17,5 +17,11 @@ bool HostWithoutScripting(const FilterRecord& record);
 // A usable suite that opens a read descriptor: the run is being replayed.
 bool HasScriptValues(const FilterRecord& record);
 
+// The key of an export step: an alias naming the PSD file to write instead of
+// filtering the image (the command line's export-psd).
+constexpr DescriptorKeyID kExportPsdKey = PIFourCC("PSDf");
+
+// Reads the parameters into the settings, and an export step's file into
+// globals.exportPath (empty when the descriptor asks for none).
 void ReadScriptParameters(RunGlobals& globals);
 void WriteScriptParameters(RunGlobals& globals);

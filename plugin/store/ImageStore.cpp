@@ -105,7 +105,9 @@ bool CreateImage(ImageStore* image, int32_t width, int32_t height, PixelKind kin
         widths[level] = w;
         heights[level] = h;
         tileCount += TilesAcross(w) * TilesAcross(h);
-        if (w == 1 && h == 1) {
+        // An image whose reduced levels are never built holds level 0 alone: a
+        // full-size export saves a third of its memory that way.
+        if ((w == 1 && h == 1) || pyramidTag == kNoPyramid) {
             topLevel = level;
             break;
         }

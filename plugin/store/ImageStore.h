@@ -73,6 +73,10 @@ struct ImageStore {
     float invScale, scale;               // the kind's scale (255, 32768 or 1) and its inverse
 };
 
+// The pyramidTag of an image whose reduced levels are never built: it holds level 0
+// only (topLevel 0).
+constexpr int32_t kNoPyramid = -1;
+
 // pyramidState values.
 constexpr int32_t kPyramidCreated = 0;
 constexpr int32_t kPyramidStale = 1;      // level 0 written, reduced levels out of date
@@ -92,7 +96,7 @@ struct FloatRGBA {
 // Binds a fresh record to the shared weight table; it holds no tiles.
 void InitialiseImage(ImageStore* image, const WeightTable* weightTable);
 // Releases the previous tiles and allocates width x height of the kind with all its
-// levels; the pixels are not cleared. False (image unchanged) for a null image, a
+// levels (level 0 alone for kNoPyramid); the pixels are not cleared. False (image unchanged) for a null image, a
 // side outside 1..32767 or an unusable kind; false with no tiles when memory runs out.
 bool CreateImage(ImageStore* image, int32_t width, int32_t height, PixelKind kind, int32_t pyramidTag);
 // As CreateImage with the kind from a channel count: 1 gives kind 0, 2 kind 2, else kind 3.

@@ -180,7 +180,7 @@ void buildFrom(ImageStore* image, int first) {
 }
 
 void buildAll(ImageStore* image) {
-    if (!image || image->pyramidTag == -1) return;
+    if (!image || image->pyramidTag == kNoPyramid) return;
     buildFrom(image, 0);
 }
 

@@ -247,6 +247,51 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
     ExpectNoFileStartingWith({"interrupted.png", ".interrupted.png"});
 }
 
+// export-psd writes the document the module exports; the progress window's Cancel,
+// before the job starts or once it runs, leaves no file and no temporary behind.
+TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
+    const std::string psd = StatePath("pattern.psd");
+    RunOk({"export-psd", "-o", psd, "--size", "40x30", "--depth", "16", "--set", "glue=screen"});
+    const std::string bytes = FileContents(psd);
+    ASSERT_GT(bytes.size(), 26u);
+    EXPECT_EQ(bytes.substr(0, 4), "8BPS");
+    EXPECT_EQ(bytes.substr(22, 4), std::string("\x00\x10\x00\x03", 4));  // 16 bits, RGB
+
+    for (const char* script : {"click #4", "wait 1000; click #4"}) {
+        SCOPED_TRACE(script);
+        ::setenv("TESSELUME_UI_SCRIPT", script, 1);
+        const Outcome outcome = RunProgram({"export-psd", "-o", StatePath("cancelled.psd")});
+        ::unsetenv("TESSELUME_UI_SCRIPT");
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_EQ(outcome.err, "tesselume: cancelled; " + StatePath("cancelled.psd") + " not written\n");
+    }
+    ExpectNoFileStartingWith({"cancelled.psd"});
+}
+
+// The dialog's PSD button (117): the save dialog, then the export under the progress
+// window; cancelled there while it runs, nothing is written, and either way the
+// dialog goes on to its OK (3).
+TEST(CommandLine, ThePsdButtonExportsAndTheDialogGoesOn) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
+        const std::string psd = StatePath(cancel ? "button-cancelled.psd" : "button.psd");
+        // The job starts at the window's one-second timer and takes no time on the
+        // headless clock: a click due then lands in the progress window while the job
+        // runs, a click after a further wait in the main dialog once it is over.
+        const std::string script =
+            "click #117; type " + psd + "; key Enter; wait 1000; " + (cancel ? "click #4; " : "") + "wait 10; click #3";
+        ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
+        RunOk({"render", "--dialog", "-o", StatePath("button.png"), "--size", "48x32"});
+        ::unsetenv("TESSELUME_UI_SCRIPT");
+        EXPECT_TRUE(fs::exists(StatePath("button.png")));
+        EXPECT_EQ(fs::exists(psd), !cancel);
+        if (!cancel) {
+            EXPECT_EQ(FileContents(psd).substr(0, 4), "8BPS");
+        }
+    }
+    ExpectNoFileStartingWith({"button-cancelled.psd", "button.psd.part"});
+}
+
 TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
     const std::string image = StatePath("good.png"), o = StatePath("o.png");
     Save(image, clitest::AsymmetricImage(16, 12, 3, true, 8));
@@ -287,7 +332,10 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"render", "-o", o, "--size", "100000x100000"}, 1,
          "the image is larger than the 32767 pixels the filter protocol can address"},
         {{"render", "-o", o, "--colour"}, 2, "unknown option --colour for render (see tesselume render --help)"},
-        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, info and about"},
+        {{"export-psd", "-o", o}, 2, "export-psd writes a .psd file, not " + o},
+        {{"export-psd", image, "-o", StatePath("o.psd"), "--size", "9x9"}, 2,
+         "--size and --depth shape the canvas; they do not apply to " + image},
+        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, export-psd, info and about"},
     };
     for (const auto& [args, exitCode, message] : cases) {
         SCOPED_TRACE(args[0] + " " + args.back());
@@ -302,7 +350,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
 }
 
 TEST(CommandLine, EveryCommandExplainsItself) {
-    for (const char* command : {"render", "apply", "info", "about"}) {
+    for (const char* command : {"render", "apply", "export-psd", "info", "about"}) {
         const Outcome outcome = RunOk({command, "--help"});
         EXPECT_EQ(outcome.out.rfind(std::string("Usage: tesselume ") + command, 0), 0u) << outcome.out;
     }
