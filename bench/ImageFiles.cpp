@@ -36,3 +36,5 @@ BENCHMARK_CAPTURE(WriteFormat, png, tesselume::FileFormat::png, "w.png")->Unit(b
 BENCHMARK_CAPTURE(WriteFormat, tiff, tesselume::FileFormat::tiff, "w.tif")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+BENCHMARK_MAIN();
