@@ -612,6 +612,7 @@ Failure About(filterhost::Host& host) {
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
+    CatchSignals();
     const std::string first = argc > 1 ? argv[1] : "";
     if (first.empty() || first == "--help" || first == "-h" || first == "help") {
         std::fputs(MainHelp().c_str(), first.empty() ? stderr : stdout);
@@ -639,7 +640,6 @@ int RunCommandLine(int argc, char** argv) {
         std::fputs(CommandHelp(*command).c_str(), stdout);
         return kExitOk;
     }
-    CatchSignals();
     if (first == "render" || first == "apply") {
         try {
             return RunFilter(line);
