@@ -337,8 +337,7 @@ Failure CheckCommandLine(const CommandLine& line, Plan& plan) {
     if (std::count(line.inputs.begin(), line.inputs.end(), "-") > (line.inputs.size() > 1 ? 0 : 1))
         return Usage("standard input \"-\" can be the only input");
     if (output == "-" && !plan.format) return Usage("-o - needs --format png, jpg, tif or webp");
-    if (plan.batch && plan.render && output.find("%s") != std::string::npos)
-        return Usage("render writes one file: -o takes no %s");
+    if (plan.batch && plan.render) return Usage("render writes one file: -o is neither a folder nor a %s pattern");
     // What no input can change is refused now rather than after the work.
     if (plan.render) {
         const std::optional<FileFormat> format = plan.format ? plan.format : FormatForPath(output);
@@ -387,7 +386,10 @@ Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& 
         for (const std::string& warning : file.warnings) Warn(input, warning);
         if (plan.depth) ConvertDepth(file, plan.depth);
     }
+    // An input's quality carries over to its own format only: a lossless WebP's 100
+    // would make a needlessly large JPEG.
     if (plan.quality) file.quality = plan.quality;
+    else if (file.format != format) file.quality = 0;
     if (const std::string refusal = FormatRefusal(*format, file.image.depth, file.image.transparency); !refusal.empty())
         return Fault("cannot write " + output + ": " + refusal);
 
@@ -446,6 +448,8 @@ int RunFilter(const CommandLine& line) {
             failure = Fault(input + ": out of memory");
         }
         if (!failure.Failed()) continue;
+        if (plan.inputs.size() > 1 && failure.message.find(input) == std::string::npos)
+            failure.message = input + ": " + failure.message;
         Report(failure);
         if (failure.code == kExitUsage || Interrupted()) return failure.code;
         code = kExitFailure;

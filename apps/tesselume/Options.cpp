@@ -49,8 +49,8 @@ const std::vector<OptionInfo>& OptionTable() {
         {"--format", "", "FORMAT", {"render", "apply"}, "png jpg tif webp",
          "png, jpg, tif or webp: the output format, for -o - or a folder\n(default: OUT's extension)"},
         {"--quality", "", "N", {"render", "apply"}, "",
-         "JPEG and WebP quality, 1 to 100 (default: the input JPEG's, else 92);\n"
-         "4:4:4 colour from 90, lossless WebP at 100"},
+         "JPEG and WebP quality, 1 to 100 (default: the input's when it has the\n"
+         "same format, else 92); 4:4:4 colour from 90, lossless WebP at 100"},
         {"--size", "", "WxH", {"render"}, "", "the canvas size (default 1024x768)"},
         {"--depth", "", "8|16", {"render", "apply"}, "8 16",
          "bits per channel (default: 8 for render, the input's for apply)"},
