@@ -548,8 +548,10 @@ std::vector<std::string> AboutTexts(const filterhost::Host& host) {
     return texts;
 }
 
-// Whether the X display named by DISPLAY answers within a second: a dead server
-// would otherwise leave the dialog toolkit waiting. Empty when it does, else why not.
+// Whether the X display named by DISPLAY answers within a second: a dead server, or
+// an address that takes connections but never answers, would otherwise leave the
+// dialog toolkit waiting. Sends the X connection setup and waits for the first byte
+// of any reply. Empty when the server answers, else why not.
 std::string ProbeDisplay(const std::string& display) {
     const std::size_t colon = display.rfind(':');
     if (colon == std::string::npos) return "no display number";
@@ -561,9 +563,10 @@ std::string ProbeDisplay(const std::string& display) {
         address.sun_family = AF_UNIX;
         std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
         fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            ::close(fd);
-            return {};
+        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            const std::string reason = std::strerror(errno);
+            if (fd >= 0) ::close(fd);
+            return reason;
         }
     } else {
         addrinfo hints{}, *found = nullptr;
@@ -572,23 +575,30 @@ std::string ProbeDisplay(const std::string& display) {
             return "unknown host " + host;
         fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         int result = fd < 0 ? -1 : ::connect(fd, found->ai_addr, found->ai_addrlen);
+        int failure = result == 0 ? 0 : errno;
         ::freeaddrinfo(found);
-        if (result != 0 && errno == EINPROGRESS) {
+        if (result != 0 && failure == EINPROGRESS) {
             pollfd wait{fd, POLLOUT, 0};
-            int soError = ETIMEDOUT;
-            socklen_t length = sizeof soError;
-            if (::poll(&wait, 1, 1000) == 1) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length);
-            errno = soError;
-            result = soError == 0 ? 0 : -1;
+            failure = ETIMEDOUT;
+            socklen_t length = sizeof failure;
+            if (::poll(&wait, 1, 1000) == 1) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length);
         }
-        if (result == 0) {
-            ::close(fd);
-            return {};
+        if (failure != 0) {
+            if (fd >= 0) ::close(fd);
+            return std::strerror(failure);
         }
     }
-    const std::string reason = std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    return reason;
+    // Byte order, protocol 11.0, no authorisation: an X server answers, if only to
+    // refuse, with 0 (failed), 1 (success) or 2 (authenticate) and, for the first two,
+    // its major version 11 in our byte order.
+    static const uint8_t setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    pollfd wait{fd, POLLIN, 0};
+    uint8_t answer[4] = {};
+    const bool answered = ::send(fd, setup, sizeof setup, MSG_NOSIGNAL) == ssize_t(sizeof setup) &&
+                          ::poll(&wait, 1, 1000) == 1 && ::recv(fd, answer, sizeof answer, MSG_WAITALL) == 4;
+    ::close(fd);
+    const bool x = answered && (answer[0] == 2 || (answer[0] <= 1 && answer[2] == 11 && answer[3] == 0));
+    return x ? std::string() : "no X server answers";
 }
 
 // The about box as a dialog where one can be shown, else as text.

@@ -96,19 +96,23 @@ bool PendingFile::Open(const std::string& targetPath, std::string& error) {
     fs::path folder;
     struct stat existing {};
     bool exists = false;
-    if (target == "-") {
+    std::error_code ignored;
+    struct stat link {};
+    // A link is written through: the file it names is the one replaced.
+    if (target != "-" && ::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+        target = fs::weakly_canonical(target, ignored);
+    exists = target != "-" && ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        error = "a folder";
+        return false;
+    }
+    // Standard output, a device or a pipe gets the finished file copied in at Commit.
+    streamed = target == "-" || (exists && !S_ISREG(existing.st_mode));
+    if (streamed) {
         const char* tmp = std::getenv("TMPDIR");
         folder = tmp && *tmp ? tmp : "/tmp";
+        exists = false;
     } else {
-        std::error_code ignored;
-        struct stat link {};
-        // A link is written through: the file it names is the one replaced.
-        if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) target = fs::weakly_canonical(target, ignored);
-        exists = ::stat(target.c_str(), &existing) == 0;
-        if (exists && !S_ISREG(existing.st_mode)) {
-            error = "not a regular file";
-            return false;
-        }
         if (exists && (::access(target.c_str(), W_OK) != 0 || (existing.st_mode & 0222) == 0)) {
             error = "the file is write-protected";
             return false;
@@ -116,7 +120,7 @@ bool PendingFile::Open(const std::string& targetPath, std::string& error) {
         const fs::path path(target);
         folder = path.has_parent_path() ? path.parent_path() : ".";
     }
-    std::string pattern = (folder / ("." + fs::path(target == "-" ? "tesselume-out" : target).filename().string() +
+    std::string pattern = (folder / ("." + fs::path(streamed ? "tesselume-out" : target).filename().string() +
                                       ".XXXXXX")).string();
     if (pattern.size() >= PATH_MAX) {
         error = std::strerror(ENAMETOOLONG);
@@ -156,10 +160,12 @@ bool PendingFile::Open(const std::string& targetPath, std::string& error) {
 
 namespace {
 
-bool CopyToStandardOutput(const std::string& path, std::string& error) {
+bool CopyOut(const std::string& path, const std::string& target, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const int out = target == "-" ? STDOUT_FILENO : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || out < 0) {
         error = std::strerror(errno);
+        if (fd >= 0) ::close(fd);
         return false;
     }
     char buffer[1 << 16];
@@ -172,7 +178,7 @@ bool CopyToStandardOutput(const std::string& path, std::string& error) {
             break;
         }
         for (ssize_t done = 0; ok && done < got;) {
-            const ssize_t put = ::write(STDOUT_FILENO, buffer + done, std::size_t(got - done));
+            const ssize_t put = ::write(out, buffer + done, std::size_t(got - done));
             if (put < 0 && errno == EINTR) continue;
             ok = put > 0;
             done += put > 0 ? put : 0;
@@ -180,14 +186,15 @@ bool CopyToStandardOutput(const std::string& path, std::string& error) {
     }
     if (!ok) error = std::strerror(errno);
     ::close(fd);
+    if (out != STDOUT_FILENO) ::close(out);
     return ok;
 }
 
 }  // namespace
 
 bool PendingFile::Commit(std::string& error) {
-    if (target == "-") {
-        const bool ok = CopyToStandardOutput(tempPath, error);
+    if (streamed) {
+        const bool ok = CopyOut(tempPath, target, error);
         BlockSignals block;
         ::unlink(tempPath.c_str());
         Forget();

@@ -29,8 +29,8 @@ public:
 // Open refuses a target that is not a regular file or that its permission bits keep
 // the user from writing (mode 444 is refused even for root). The new file takes an
 // existing target's mode (and, for root, its owner); a symbolic link is written
-// through, the link itself staying. The target "-" is standard output: the file is
-// written in $TMPDIR and copied out at Commit.
+// through, the link itself staying. The target "-" is standard output; it, a device
+// and a pipe get the file written in $TMPDIR and copied to them at Commit.
 class PendingFile {
 public:
     PendingFile() = default;
@@ -46,6 +46,7 @@ private:
     void Forget();
     std::string target, tempPath;
     int slot = -1;
+    bool streamed = false;
 };
 
 }  // namespace tesselume
