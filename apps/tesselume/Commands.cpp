@@ -209,14 +209,23 @@ Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
     return {};
 }
 
-// --depth on apply: 8-bit samples to the host's 16-bit scale and back, rounding.
+// --depth on apply. Widened, an 8-bit value v is the 16-bit file value v * 257, kept
+// as the original so that pixels the filter leaves alone are written as exactly that;
+// narrowed, the host value is rounded to 0..255.
 void ConvertDepth(ImageFile& file, int32_t depth) {
     filterhost::Image& image = file.image;
     if (image.depth == depth) return;
-    for (uint16_t& v : image.samples)
-        v = depth == 16 ? uint16_t((uint32_t(v) * 32768u + 127u) / 255u) : uint16_t((uint32_t(v) * 255u + 16384u) / 32768u);
-    image.depth = depth;
     file.fileSamples.clear();
+    if (depth == 16) {
+        file.fileSamples.resize(image.samples.size());
+        for (std::size_t i = 0; i < image.samples.size(); ++i) {
+            file.fileSamples[i] = uint16_t(image.samples[i] * 257u);
+            image.samples[i] = ToHostScale(file.fileSamples[i]);
+        }
+    } else {
+        for (uint16_t& v : image.samples) v = uint16_t((uint32_t(v) * 255u + 16384u) / 32768u);
+    }
+    image.depth = depth;
 }
 
 // The selection from --mask: grey values 0..255, 16-bit masks scaled down.

@@ -247,6 +247,26 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
             << error;
     }
 
+    // A TIFF of two pages gives its first, with a warning.
+    const std::string pages = TestPath("pages.tif");
+    TIFF* tif = TIFFOpen(pages.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    for (uint8_t page : {uint8_t(10), uint8_t(200)}) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1u);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        uint8_t row[4] = {page, page, page, page};
+        TIFFWriteScanline(tif, row, 0, 0);
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    ASSERT_TRUE(ReadImageFile(pages, file, error)) << error;
+    EXPECT_EQ(file.image.At(3, 0, 0), 10);
+    ASSERT_EQ(file.warnings.size(), 1u);
+    EXPECT_NE(file.warnings[0].find("2 pages"), std::string::npos);
+
     EXPECT_EQ(FormatForPath("a/b.TIFF"), FileFormat::tiff);
     EXPECT_EQ(FormatForPath("x.jpeg"), FileFormat::jpeg);
     EXPECT_EQ(FormatForPath("x.gif"), std::nullopt);

@@ -118,6 +118,12 @@ TEST(UserFiles, PipesAndBatches) {
     ASSERT_EQ(Shell("cat " + a + " | $T apply - -o - --format png > " + TestPath("piped.png")), 0);
     ASSERT_EQ(Shell("$T apply " + a + " -o " + TestPath("direct.png")), 0);
     EXPECT_EQ(Contents(TestPath("piped.png")), Contents(TestPath("direct.png")));
+    // --depth 16 on apply: the 8-bit values widened exactly outside the selection.
+    ASSERT_EQ(Shell("$T apply " + a + " -o " + TestPath("deep.png") + " --depth 16 --select 0,0,2,2"), 0);
+    clitest::PngContents narrow, deep;
+    ASSERT_TRUE(clitest::ReadWithLibpng(a, narrow) && clitest::ReadWithLibpng(TestPath("deep.png"), deep));
+    EXPECT_EQ(deep.bitDepth, 16);
+    EXPECT_EQ(deep.samples.back(), narrow.samples.back() * 257);
 
     // Five inputs, one broken: four outputs, a message naming the broken one, exit 1.
     fs::create_directory(TestPath("batch"));
