@@ -460,7 +460,7 @@ int RunFilter(const CommandLine& line) {
         if (plan.inputs.size() > 1 && failure.message.find(input) == std::string::npos)
             failure.message = input + ": " + failure.message;
         Report(failure);
-        if (failure.code == kExitUsage || Interrupted()) return failure.code;
+        if (failure.code == kExitUsage || failure.code == kExitCancelled || Interrupted()) return failure.code;
         code = kExitFailure;
     }
     return code;

@@ -20,7 +20,7 @@ namespace {
 
 using clitest::FileOf;
 using clitest::Shape;
-using clitest::StatePath;
+using testsupport::StatePath;
 
 TEST(ImageFiles, SixteenBitScaleRoundTripsEveryHostValue) {
     EXPECT_EQ(ToHostScale(0), 0);
@@ -248,7 +248,7 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     }
 
     // A TIFF of two pages gives its first, with a warning.
-    const std::string pages = TestPath("pages.tif");
+    const std::string pages = StatePath("pages.tif");
     TIFF* tif = TIFFOpen(pages.c_str(), "w");
     ASSERT_NE(tif, nullptr);
     for (uint8_t page : {uint8_t(10), uint8_t(200)}) {
