@@ -49,7 +49,6 @@ struct PreparedRun {
 Failure PrepareRun(const CommandLine& line, bool canvas, PreparedRun& run);
 
 // export-psd (ExportPsd.cpp).
-extern const char* const kExportPsdHelp;
 int RunExportPsd(const CommandLine& line);
 
 }  // namespace tesselume

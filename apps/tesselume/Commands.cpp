@@ -1,11 +1,11 @@
 // The commands: parse the command line, load the module, build the image, the
 // descriptor and the job, run, and write the results whole or not at all.
 #include "Commands.h"
-#include "CommandParts.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,18 +18,23 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include "CommandParts.h"
 #include "DescriptorText.h"
 #include "FilterHost.h"
 #include "ImageFiles.h"
 #include "ParameterNames.h"
 #include "PresetFiles.h"
+#include "OutputFile.h"
+#include "Options.h"
 #include "Progress.h"
-#include "platform/Files.h"
 
 namespace tesselume {
-
-// ---- Failures ----
 
 Failure Usage(std::string message) { return {kExitUsage, std::move(message)}; }
 Failure Fault(std::string message) { return {kExitFailure, std::move(message)}; }
@@ -41,124 +46,42 @@ int Report(const Failure& failure) {
 
 namespace {
 
-// ---- Help ----
-
-constexpr const char* kMainHelp =
-    "Usage: tesselume COMMAND [OPTIONS]\n"
-    "\n"
-    "Runs the Tesselume filter module on image files.\n"
-    "\n"
-    "Commands:\n"
-    "  render   paint the pattern onto a new canvas\n"
-    "  apply    run the filter on a PNG, JPEG or TIFF image\n"
-    "  export-psd  write the pattern as a layered PSD document\n"
-    "  info     show what the module says about itself: menu, modes, parameters\n"
-    "  about    show the module's about box\n"
-    "\n"
-    "\"tesselume COMMAND --help\" lists a command's options.\n";
-
-constexpr const char* kParameterHelp =
-    "\n"
-    "Parameters, applied in the order given (a later value wins):\n"
-    "  --set NAME=VALUE        one parameter by the name \"tesselume info\" lists, e.g.\n"
-    "                          --set zoom=40 --set \"mixer 1=12\" --set glue=screendim\n"
-    "                          --set symmetry=5-fold --set mirror=on\n"
-    "  --play FILE             every parameter from a file written by --record\n"
-    "  --preset FILE.q1r       every parameter from a presets file the filter's dialog\n"
-    "                          or --save-preset saved; values it lacks are the factory's\n"
-    "Without any, the module runs with its factory settings.\n"
-    "  --record FILE           write the parameters the module ran with, as text\n"
-    "  --save-preset FILE.q1r  write them as a presets file (without a thumbnail)\n"
-    "  --dialog                edit the parameters in the filter's dialog first: OK runs,\n"
-    "                          Cancel writes nothing and exits with 3\n"
-    "  --module PATH           the filter module (default: Tesselume.8bf beside this program,\n"
-    "                          else the installed one)\n"
-    "\n"
-    "The output format follows OUT's extension: .png, .jpg/.jpeg or .tif/.tiff.\n"
-    "Ctrl-C stops the run; no output file is written then.\n";
-
-constexpr const char* kRenderHelp =
-    "Usage: tesselume render -o OUT [--size WxH] [--depth 8|16] [--grey] [PARAMETERS]\n"
-    "\n"
-    "Paints the pattern onto a mid-grey canvas and writes it to OUT.\n"
-    "  -o, --output OUT        the image file to write\n"
-    "  --size WxH              the canvas size (default 1024x768)\n"
-    "  --depth 8|16            bits per channel (default 8)\n"
-    "  --grey                  a greyscale canvas instead of RGB\n";
-
-constexpr const char* kApplyHelp =
-    "Usage: tesselume apply IN -o OUT [--mask FILE | --select X,Y,W,H] [PARAMETERS]\n"
-    "\n"
-    "Runs the filter on the image IN (PNG, JPEG or TIFF; 8 or 16 bits; grey or RGB,\n"
-    "with or without alpha) and writes the result to OUT; IN itself is never changed.\n"
-    "An alpha channel is the layer's transparency; an ICC profile is kept.\n"
-    "  -o, --output OUT        the image file to write (may be IN)\n"
-    "  --mask FILE             a grey image of IN's size: its values select (255 fully,\n"
-    "                          0 not at all); the filter runs over its non-zero box\n"
-    "  --select X,Y,W,H        filter this rectangle only\n";
-
-constexpr const char* kInfoHelp =
-    "Usage: tesselume info [--module PATH]\n"
-    "\n"
-    "Prints the module's menu name, category, entry point, image modes, filter cases,\n"
-    "its 36 parameters with their keys, types and ranges, and the two enumerations.\n";
-
-constexpr const char* kAboutHelp =
-    "Usage: tesselume about [--module PATH]\n"
-    "\n"
-    "Shows the module's about box.\n";
-
 // ---- The command line ----
 
-// What a command accepts: options with a value, flags, and whether it takes parameters.
-struct CommandShape {
-    const char* name;
-    const char* help;
-    std::set<std::string> valued, flags;
-    bool parameters;
-};
+bool IsSource(const std::string& name) { return name == "--set" || name == "--play" || name == "--preset"; }
 
-const std::vector<CommandShape>& Commands() {
-    static const std::vector<CommandShape> commands = {
-        {"render", kRenderHelp, {"--output", "--size", "--depth", "--module", "--record", "--save-preset"},
-         {"--grey", "--dialog"}, true},
-        {"apply", kApplyHelp, {"--output", "--mask", "--select", "--module", "--record", "--save-preset"},
-         {"--dialog"}, true},
-        {"export-psd", kExportPsdHelp, {"--output", "--size", "--depth", "--mask", "--select", "--module"}, {}, true},
-        {"info", kInfoHelp, {"--module"}, {}, false},
-        {"about", kAboutHelp, {"--module"}, {}, false},
-    };
-    return commands;
-}
-
-Failure ParseCommandLine(const CommandShape& shape, int argc, char** argv, CommandLine& line) {
-    line.command = shape.name;
+Failure ParseCommandLine(const CommandInfo& command, int argc, char** argv, CommandLine& line) {
+    line.command = command.name;
+    const std::vector<OptionInfo>& options = OptionTable();
     for (int i = 2; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument.size() < 2 || argument[0] != '-') {
-            line.inputs.push_back(argument);
+            line.inputs.push_back(argument);  // "-" is standard input
             continue;
         }
-        std::string name = argument == "-o" ? "--output" : argument == "-h" ? "--help" : argument;
+        std::string name = argument;
         std::optional<std::string> value;
         if (const std::size_t equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool source = shape.parameters && (name == "--set" || name == "--play" || name == "--preset");
-        if (name == "--help" || shape.flags.count(name)) {
+        const auto option = std::find_if(options.begin(), options.end(), [&](const OptionInfo& o) {
+            return (name == o.name || name == o.shortName) && TakesOption(o, line.command);
+        });
+        if (option == options.end())
+            return Usage("unknown option " + name + " for " + line.command + " (see tesselume " + line.command +
+                         " --help)");
+        name = option->name;
+        if (!*option->value) {
             if (value) return Usage(name + " takes no value");
             line.flags.insert(name);
             continue;
         }
-        if (!source && !shape.valued.count(name))
-            return Usage("unknown option " + name + " for " + shape.name + " (see tesselume " + shape.name +
-                         " --help)");
         if (!value) {
             if (i + 1 >= argc) return Usage(name + " needs a value");
             value = argv[++i];
         }
-        if (source)
+        if (IsSource(name))
             line.sources.emplace_back(name, *value);
         else if (!line.values.emplace(name, *value).second)
             return Usage(name + " is given twice");
@@ -166,14 +89,6 @@ Failure ParseCommandLine(const CommandShape& shape, int argc, char** argv, Comma
     return {};
 }
 
-}  // namespace
-
-std::string Value(const CommandLine& line, const std::string& name) {
-    const auto found = line.values.find(name);
-    return found == line.values.end() ? std::string() : found->second;
-}
-
-namespace {
 
 // Splits "a<separator>b..." into integers; false unless exactly count of them.
 bool ParseIntegers(const std::string& text, char separator, std::size_t count, std::vector<int32_t>& numbers) {
@@ -193,9 +108,10 @@ bool ParseIntegers(const std::string& text, char separator, std::size_t count, s
 
 // ---- The module ----
 
-// The module beside this program (the build folder), else the installed one: the
-// program in PREFIX/bin finds it under PREFIX.
+// $TESSELUME_MODULE, else the module beside this program (the build folder), else the
+// installed one: the program in PREFIX/bin finds it under PREFIX.
 std::string DefaultModulePath() {
+    if (const char* chosen = std::getenv("TESSELUME_MODULE"); chosen && *chosen) return chosen;
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return "Tesselume.8bf";
@@ -216,16 +132,21 @@ Failure LoadModule(const CommandLine& line, std::unique_ptr<filterhost::Host>& h
 
 // ---- Parameters ----
 
+// A recording is a few dozen lines; anything much larger is not one.
+constexpr std::uintmax_t kMaxRecordingBytes = 1 << 20;
+
 Failure ReadTextFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Fault("cannot read " + path + ": " + std::strerror(errno));
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    text = contents.str();
+    text.resize(kMaxRecordingBytes + 1);
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(std::size_t(in.gcount()));
+    if (text.size() > kMaxRecordingBytes) return Fault(path + " is larger than a recording can be (1 MB)");
     return {};
 }
 
 // The descriptor the module gets, from --set, --play and --preset in their order.
+// Recorded and preset values pass the same checks as --set's.
 Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& terms,
                         filterhost::Descriptor& descriptor) {
     for (const auto& [option, value] : line.sources) {
@@ -234,16 +155,19 @@ Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& 
             filterhost::DescriptorItem item;
             if (!ParseSetting(terms, value, item, error)) return Usage(error);
             MergeItem(descriptor, item);
-        } else if (option == "--play") {
+            continue;
+        }
+        filterhost::Descriptor read;
+        if (option == "--play") {
             std::string text;
             if (const Failure failure = ReadTextFile(value, text); failure.Failed()) return failure;
-            filterhost::Descriptor played;
-            if (!ParseDescriptor(text, played, error)) return Fault(value + ", " + error);
-            for (const filterhost::DescriptorItem& item : played) MergeItem(descriptor, item);
-        } else if (option == "--preset") {
-            filterhost::Descriptor preset;
-            if (!ReadPresetFile(value, preset, error)) return Fault(error);
-            for (const filterhost::DescriptorItem& item : preset) MergeItem(descriptor, item);
+            if (!ParseDescriptor(text, read, error)) return Fault(value + ", " + error);
+        } else if (!ReadPresetFile(value, read, error)) {
+            return Fault(error);
+        }
+        for (const filterhost::DescriptorItem& item : read) {
+            if (!CheckItem(terms, item, error)) return Fault(value + ": " + error);
+            MergeItem(descriptor, item);
         }
     }
     return {};
@@ -257,14 +181,32 @@ Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
         return Usage("--size takes WIDTHxHEIGHT, e.g. 1024x768");
     if (size[0] < 1 || size[1] < 1) return Usage("--size must be at least 1x1");
     // Refused before the canvas is allocated: a mistyped size would otherwise ask for
-    // more memory than the machine has before the size check in RunFilter is reached.
+    // more memory than the machine has before the size check in the host is reached.
     if (size[0] > kMaxImageSide || size[1] > kMaxImageSide) return Fault(kTooLarge);
-    const std::string depth = line.values.count("--depth") ? Value(line, "--depth") : "8";
-    if (depth != "8" && depth != "16") return Usage("--depth is 8 or 16");
-    const bool deep = depth == "16";
+    if (uint64_t(size[0]) * uint64_t(size[1]) > kMaxPixels) return Fault(kTooManyPixels);
+    const bool deep = Value(line, "--depth") == "16";
     file.image = filterhost::Image::Make(size[0], size[1], line.flags.count("--grey") ? 1 : 3, false, deep ? 16 : 8,
                                          deep ? 16384 : 128);
     return {};
+}
+
+// --depth on apply. Widened, an 8-bit value v is the 16-bit file value v * 257, kept
+// as the original so that pixels the filter leaves alone are written as exactly that;
+// narrowed, the host value is rounded to 0..255.
+void ConvertDepth(ImageFile& file, int32_t depth) {
+    filterhost::Image& image = file.image;
+    if (image.depth == depth) return;
+    file.fileSamples.clear();
+    if (depth == 16) {
+        file.fileSamples.resize(image.samples.size());
+        for (std::size_t i = 0; i < image.samples.size(); ++i) {
+            file.fileSamples[i] = uint16_t(image.samples[i] * 257u);
+            image.samples[i] = ToHostScale(file.fileSamples[i]);
+        }
+    } else {
+        for (uint16_t& v : image.samples) v = uint16_t((uint32_t(v) * 255u + 16384u) / 32768u);
+    }
+    image.depth = depth;
 }
 
 // The selection from --mask: grey values 0..255, 16-bit masks scaled down.
@@ -290,12 +232,10 @@ Failure ReadMask(const std::string& path, const filterhost::Image& image, std::v
 }
 
 Failure ReadSelection(const CommandLine& line, const filterhost::Image& image, filterhost::Job& job) {
-    if (line.values.count("--mask") && line.values.count("--select"))
-        return Usage("give --mask or --select, not both");
     if (line.values.count("--mask")) return ReadMask(Value(line, "--mask"), image, job.mask);
     if (!line.values.count("--select")) return {};
     std::vector<int32_t> r;
-    if (!ParseIntegers(Value(line, "--select"), ',', 4, r)) return Usage("--select takes X,Y,W,H");
+    ParseIntegers(Value(line, "--select"), ',', 4, r);
     if (r[0] < 0 || r[1] < 0 || r[2] < 1 || r[3] < 1 || r[2] > image.width - r[0] || r[3] > image.height - r[1])
         return Usage("--select " + Value(line, "--select") + " does not lie inside the " +
                      std::to_string(image.width) + "x" + std::to_string(image.height) + " image");
@@ -303,33 +243,20 @@ Failure ReadSelection(const CommandLine& line, const filterhost::Image& image, f
     return {};
 }
 
-}  // namespace
-
-Failure PrepareRun(const CommandLine& line, bool canvas, PreparedRun& run) {
-    if (canvas) {
-        if (const Failure failure = MakeCanvas(line, run.file); failure.Failed()) return failure;
-    } else {
-        std::string error;
-        if (!ReadImageFile(line.inputs[0], run.file, error))
-            return Fault("cannot read " + line.inputs[0] + ": " + error);
-    }
-    if (const Failure failure = ReadSelection(line, run.file.image, run.job); failure.Failed()) return failure;
-    if (const Failure failure = LoadModule(line, run.host); failure.Failed()) return failure;
-    run.job.iccProfile = run.file.iccProfile;
-    run.job.shouldAbort = Interrupted;
-    return BuildDescriptor(line, run.host->Terms(), run.descriptor);
-}
-
-namespace {
-
 // ---- Writing ----
 
+Failure Stopped(const std::string& path) {
+    return {InterruptedExitCode(), "interrupted; " + path + " not written"};
+}
+
 Failure WriteWhole(const std::string& path, const std::function<bool(const std::string&, std::string&)>& write) {
-    platform::PendingFile pending;
+    PendingFile pending;
     std::string error;
-    if (!pending.Open(path, error) || !write(pending.TempPath(), error))
+    if (!pending.Open(path, error) || !write(pending.TempPath(), error)) {
+        if (Interrupted()) return Stopped(path);
         return Fault("cannot write " + path + ": " + error);
-    if (Interrupted()) return {kExitInterrupted, "interrupted; " + path + " not written"};
+    }
+    if (Interrupted()) return Stopped(path);
     if (!pending.Commit(error)) return Fault("cannot write " + path + ": " + error);
     return {};
 }
@@ -361,47 +288,188 @@ Failure WriteRecorded(const CommandLine& line, const filterhost::RunReport& repo
 
 // ---- render and apply ----
 
-int RunFilter(const CommandLine& line) {
-    const bool render = line.command == "render";
+// What holds for every image of one call, checked before any work.
+struct Plan {
+    bool render = false;
+    std::vector<std::string> inputs;        // apply: the files; render: none
+    std::optional<FileFormat> format;       // --format
+    int32_t quality = 0, depth = 0;         // 0: not given
+    bool batch = false;                     // OUT is a folder or a %s pattern
+};
+
+Failure CheckCommandLine(const CommandLine& line, Plan& plan) {
+    plan.render = line.command == "render";
+    plan.inputs = line.inputs;
     const std::string output = Value(line, "--output");
-    if (output.empty()) return Report(Usage("-o OUT is required (see tesselume " + line.command + " --help)"));
-    const std::optional<FileFormat> format = FormatForPath(output);
-    if (!format) return Report(Usage("cannot tell the format of " + output + ": use .png, .jpg, .jpeg, .tif or .tiff"));
-    if (render && !line.inputs.empty()) return Report(Usage("render takes no input file: " + line.inputs[0]));
-    if (!render && line.inputs.size() != 1) return Report(Usage("apply takes one input file"));
+    if (output.empty()) return Usage("-o OUT is required (see tesselume " + line.command + " --help)");
+    if (plan.render && !line.inputs.empty()) return Usage("render takes no input file: " + line.inputs[0]);
+    if (!plan.render && line.inputs.empty()) return Usage("apply takes at least one input file");
+    if (line.values.count("--format") && !(plan.format = FormatForName(Value(line, "--format"))))
+        return Usage("--format is png, jpg, tif or webp");
+    if (line.values.count("--quality")) {
+        const std::optional<int32_t> quality = ParseInteger(Value(line, "--quality"));
+        if (!quality || *quality < 1 || *quality > 100) return Usage("--quality takes an integer from 1 to 100");
+        plan.quality = *quality;
+    }
+    if (line.values.count("--depth")) {
+        const std::string depth = Value(line, "--depth");
+        if (depth != "8" && depth != "16") return Usage("--depth is 8 or 16");
+        plan.depth = depth == "16" ? 16 : 8;
+    }
+    if (line.values.count("--mask") && line.values.count("--select")) return Usage("give --mask or --select, not both");
+    std::vector<int32_t> numbers;
+    if (line.values.count("--select") && !ParseIntegers(Value(line, "--select"), ',', 4, numbers))
+        return Usage("--select takes X,Y,W,H");
+    std::error_code ignored;
+    plan.batch = output.find("%s") != std::string::npos || std::filesystem::is_directory(output, ignored);
+    if (line.inputs.size() > 1 && !plan.batch)
+        return Usage("with several inputs, -o is a folder or a name with %s, e.g. -o out/%s.png");
+    if (std::count(line.inputs.begin(), line.inputs.end(), "-") > (line.inputs.size() > 1 ? 0 : 1))
+        return Usage("standard input \"-\" can be the only input");
+    if (output == "-" && !plan.format) return Usage("-o - needs --format png, jpg, tif or webp");
+    if (plan.batch && plan.render) return Usage("render writes one file: -o is neither a folder nor a %s pattern");
+    // What no input can change is refused now rather than after the work.
+    if (plan.render) {
+        const std::optional<FileFormat> format = plan.format ? plan.format : FormatForPath(output);
+        if (!format) return Usage("cannot tell the format of " + output + ": use .png, .jpg, .tif or .webp, or --format");
+        if (const std::string refusal = FormatRefusal(*format, plan.depth ? plan.depth : 8, false); !refusal.empty())
+            return Usage(refusal);
+    } else if (!plan.batch && !plan.format && !FormatForPath(output)) {
+        return Usage("cannot tell the format of " + output + ": use .png, .jpg, .tif or .webp, or --format");
+    } else if (plan.depth && (plan.format || FormatForPath(output))) {
+        const FileFormat format = plan.format ? *plan.format : *FormatForPath(output);
+        if (const std::string refusal = FormatRefusal(format, plan.depth, false); !refusal.empty()) return Usage(refusal);
+    }
+    return {};
+}
 
-    PreparedRun run;
-    if (const Failure failure = PrepareRun(line, render, run); failure.Failed()) return Report(failure);
-    filterhost::Job& job = run.job;
+// Where one input's result goes: OUT itself, OUT/NAME for a folder, or OUT with %s
+// replaced by the input's name without its extension.
+std::string OutputFor(const CommandLine& line, const Plan& plan, const std::string& input) {
+    const std::string output = Value(line, "--output");
+    if (!plan.batch) return output;
+    const std::filesystem::path in(input == "-" ? "stdin" : input);
+    if (const std::size_t at = output.find("%s"); at != std::string::npos)
+        return output.substr(0, at) + in.stem().string() + output.substr(at + 2);
+    std::filesystem::path name = in.filename();
+    if (plan.format) name.replace_extension(FormatExtension(*plan.format));
+    return (std::filesystem::path(output) / name).string();
+}
 
+void Warn(const std::string& what, const std::string& message) {
+    std::fprintf(stderr, "tesselume: warning: %s: %s\n", what.c_str(), message.c_str());
+}
+
+// One image: read or made, filtered, written whole.
+Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& input, filterhost::Host& host,
+                  const filterhost::Descriptor& descriptor) {
+    const std::string output = OutputFor(line, plan, input);
+    const std::optional<FileFormat> format = plan.format ? plan.format : FormatForPath(output);
+    if (!format) return Usage("cannot tell the format of " + output + ": use .png, .jpg, .tif or .webp, or --format");
+
+    ImageFile file;
+    if (plan.render) {
+        if (const Failure failure = MakeCanvas(line, file); failure.Failed()) return failure;
+    } else {
+        std::string error;
+        if (!ReadImageFile(input, file, error)) return Fault("cannot read " + input + ": " + error);
+        for (const std::string& warning : file.warnings) Warn(input, warning);
+        if (plan.depth) ConvertDepth(file, plan.depth);
+    }
+    // An input's quality carries over to its own format only: a lossless WebP's 100
+    // would make a needlessly large JPEG.
+    if (plan.quality) file.quality = plan.quality;
+    else if (file.format != format) file.quality = 0;
+    if (const std::string refusal = FormatRefusal(*format, file.image.depth, file.image.transparency); !refusal.empty())
+        return Fault("cannot write " + output + ": " + refusal);
+
+    filterhost::Job job;
+    if (const Failure failure = ReadSelection(line, file.image, job); failure.Failed()) return failure;
     // Without the dialog the module always gets a descriptor, so an empty one runs the
     // factory settings rather than whatever the last dialog left behind.
     const bool dialog = line.flags.count("--dialog") > 0;
     job.showDialog = dialog;
-    if (!dialog || !run.descriptor.empty()) job.play = run.descriptor;
+    if (!dialog || !descriptor.empty()) job.play = descriptor;
     job.playInfo = dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
+    job.iccProfile = file.iccProfile;
+    job.protectTransparency = file.image.transparency && !line.flags.count("--edit-transparency");
+    job.shouldAbort = Interrupted;
 
-    CatchInterrupt();
     std::string error;
     filterhost::RunReport report;
     {
+        DeferSignals defer;  // the module stops through abortProc and cleans up
         ProgressBar bar;
         job.onProgress = [&bar](int32_t done, int32_t total) { bar.Show(done, total); };
-        report = run.host->Run(run.file.image, job, error);
+        report = host.Run(file.image, job, error);
         job.onProgress = nullptr;
     }
-    if (Interrupted()) return Report({kExitInterrupted, "interrupted; " + output + " not written"});
-    if (report.result == userCanceledErr)
-        return Report({kExitCancelled, "cancelled in the dialog; " + output + " not written"});
+    if (Interrupted()) return Stopped(output);
+    if (report.result == userCanceledErr) return {kExitCancelled, "cancelled in the dialog; " + output + " not written"};
     if (report.result != noErr)
-        return Report(Fault("the module failed (result " + std::to_string(report.result) + ")" +
-                            (error.empty() ? "" : ": " + error)));
+        return Fault("the module failed (result " + std::to_string(report.result) + ")" +
+                     (error.empty() ? "" : ": " + error));
 
-    Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
-        return WriteImageFile(temp, *format, run.file, writeError);
+    const Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
+        return WriteImageFile(temp, *format, file, writeError, Interrupted);
     });
-    if (!failure.Failed()) failure = WriteRecorded(line, report, run.host->Terms());
-    return Report(failure);
+    if (failure.Failed()) return failure;
+    return WriteRecorded(line, report, host.Terms());
+}
+
+}  // namespace
+
+std::string Value(const CommandLine& line, const std::string& name) {
+    const auto found = line.values.find(name);
+    return found == line.values.end() ? std::string() : found->second;
+}
+
+Failure PrepareRun(const CommandLine& line, bool canvas, PreparedRun& run) {
+    if (canvas) {
+        if (const Failure failure = MakeCanvas(line, run.file); failure.Failed()) return failure;
+    } else {
+        std::string error;
+        if (!ReadImageFile(line.inputs[0], run.file, error))
+            return Fault("cannot read " + line.inputs[0] + ": " + error);
+        for (const std::string& warning : run.file.warnings) Warn(line.inputs[0], warning);
+    }
+    if (const Failure failure = ReadSelection(line, run.file.image, run.job); failure.Failed()) return failure;
+    if (const Failure failure = LoadModule(line, run.host); failure.Failed()) return failure;
+    run.job.iccProfile = run.file.iccProfile;
+    run.job.shouldAbort = Interrupted;
+    return BuildDescriptor(line, run.host->Terms(), run.descriptor);
+}
+
+namespace {
+
+int RunFilter(const CommandLine& line) {
+    Plan plan;
+    if (const Failure failure = CheckCommandLine(line, plan); failure.Failed()) return Report(failure);
+    std::unique_ptr<filterhost::Host> host;
+    if (const Failure failure = LoadModule(line, host); failure.Failed()) return Report(failure);
+    filterhost::Descriptor descriptor;
+    if (const Failure failure = BuildDescriptor(line, host->Terms(), descriptor); failure.Failed())
+        return Report(failure);
+
+    if (plan.render) return Report(FilterOne(line, plan, "", *host, descriptor));
+    int code = kExitOk;
+    for (const std::string& input : plan.inputs) {
+        Failure failure;
+        // Images near the size limit need gigabytes; running out fails this image
+        // only, and unwinding removes its pending output file.
+        try {
+            failure = FilterOne(line, plan, input, *host, descriptor);
+        } catch (const std::bad_alloc&) {
+            failure = Fault(input + ": out of memory");
+        }
+        if (!failure.Failed()) continue;
+        if (plan.inputs.size() > 1 && failure.message.find(input) == std::string::npos)
+            failure.message = input + ": " + failure.message;
+        Report(failure);
+        if (failure.code == kExitUsage || failure.code == kExitCancelled || Interrupted()) return failure.code;
+        code = kExitFailure;
+    }
+    return code;
 }
 
 // ---- info and about ----
@@ -454,18 +522,18 @@ int Info(const filterhost::Host& host) {
     }
     std::printf("\n%s: %s (suite %s, event \"%s\")\n", terms.suiteName.c_str(), terms.suiteDescription.c_str(),
                 CodeText(terms.suiteId).c_str(), terms.eventDescription.c_str());
-    std::printf("\nParameters (%zu)\n  %-18s %-5s %-5s %s\n", terms.parameters.size(), "name", "key", "type", "range");
+    std::printf("\nParameters (%zu)\n  %-18s %-5s %-5s %-14s %s\n", terms.parameters.size(), "name", "key", "type",
+                "range", "factory");
     for (const filterhost::TermParameter& parameter : terms.parameters) {
         std::string range = "values below";
-        if (parameter.type == typeInteger || parameter.type == typeBoolean) {
-            const ParameterInfo* entry = ParameterEntry(parameter.key);
+        const ParameterInfo* entry = ParameterEntry(parameter.key);
+        if (parameter.type == typeInteger || parameter.type == typeBoolean)
             range = !entry                                  ? "any integer"
                     : entry->kind == ParamKind::boolean ? "on or off"
                                                         : std::to_string(entry->minimum) + " to " +
                                                               std::to_string(entry->maximum);
-        }
-        std::printf("  %-18s %-5s %-5s %s\n", parameter.name.c_str(), CodeText(parameter.key).c_str(),
-                    CodeText(parameter.type).c_str(), range.c_str());
+        std::printf("  %-18s %-5s %-5s %-14s %s\n", parameter.name.c_str(), CodeText(parameter.key).c_str(),
+                    CodeText(parameter.type).c_str(), range.c_str(), entry ? FactoryText(terms, *entry).c_str() : "");
     }
     for (const filterhost::TermEnumeration& enumeration : terms.enumerations) {
         std::printf("\nEnumeration %s (%zu values)\n", CodeText(enumeration.type).c_str(), enumeration.values.size());
@@ -475,44 +543,146 @@ int Info(const filterhost::Host& host) {
     return kExitOk;
 }
 
+// ---- about ----
+
+// The texts of the module's about box, from its dialog resource: the lines
+// 'static ID X Y W H "TEXT"' that are neither pictures nor hidden.
+std::vector<std::string> AboutTexts(const filterhost::Host& host) {
+    std::vector<std::string> texts;
+    for (const filterhost::Resource& resource : host.Resources()) {
+        if (resource.name != "ABOUTBOX") continue;
+        std::istringstream in(std::string(resource.bytes.begin(), resource.bytes.end()));
+        for (std::string line; std::getline(in, line);) {
+            const std::size_t open = line.find('"'), close = line.rfind('"');
+            if (!line.starts_with("static ") || open == close || close == std::string::npos) continue;
+            const std::string rest = line.substr(close + 1);
+            if (rest.find("bitmap") != std::string::npos || rest.find("hidden") != std::string::npos) continue;
+            texts.push_back(line.substr(open + 1, close - open - 1));
+        }
+    }
+    return texts;
+}
+
+// Whether the X display named by DISPLAY answers within a second: a dead server, or
+// an address that takes connections but never answers, would otherwise leave the
+// dialog toolkit waiting. Sends the X connection setup and waits for the first byte
+// of any reply. Empty when the server answers, else why not.
+std::string ProbeDisplay(const std::string& display) {
+    const std::size_t colon = display.rfind(':');
+    if (colon == std::string::npos) return "no display number";
+    const std::string host = display.substr(0, colon);
+    const int number = std::atoi(display.c_str() + colon + 1);
+    int fd = -1;
+    if (host.empty() || host == "unix") {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            const std::string reason = std::strerror(errno);
+            if (fd >= 0) ::close(fd);
+            return reason;
+        }
+    } else {
+        addrinfo hints{}, *found = nullptr;
+        hints.ai_socktype = SOCK_STREAM;
+        if (::getaddrinfo(host.c_str(), std::to_string(6000 + number).c_str(), &hints, &found) != 0 || !found)
+            return "unknown host " + host;
+        fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        int result = fd < 0 ? -1 : ::connect(fd, found->ai_addr, found->ai_addrlen);
+        int failure = result == 0 ? 0 : errno;
+        ::freeaddrinfo(found);
+        if (result != 0 && failure == EINPROGRESS) {
+            pollfd wait{fd, POLLOUT, 0};
+            failure = ETIMEDOUT;
+            socklen_t length = sizeof failure;
+            if (::poll(&wait, 1, 1000) == 1) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length);
+        }
+        if (failure != 0) {
+            if (fd >= 0) ::close(fd);
+            return std::strerror(failure);
+        }
+    }
+    // Byte order, protocol 11.0, no authorisation: an X server answers, if only to
+    // refuse, with 0 (failed), 1 (success) or 2 (authenticate) and, for the first two,
+    // its major version 11 in our byte order.
+    static const uint8_t setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    pollfd wait{fd, POLLIN, 0};
+    uint8_t answer[4] = {};
+    const bool answered = ::send(fd, setup, sizeof setup, MSG_NOSIGNAL) == ssize_t(sizeof setup) &&
+                          ::poll(&wait, 1, 1000) == 1 && ::recv(fd, answer, sizeof answer, MSG_WAITALL) == 4;
+    ::close(fd);
+    const bool x = answered && (answer[0] == 2 || (answer[0] <= 1 && answer[2] == 11 && answer[3] == 0));
+    return x ? std::string() : "no X server answers";
+}
+
+// The about box as a dialog where one can be shown, else as text.
+Failure About(filterhost::Host& host) {
+    const char* choice = std::getenv("TESSELUME_UI");
+    const char* display = std::getenv("DISPLAY");
+    const bool haveDisplay = display && *display;
+    const bool dialog = choice ? std::string(choice) == "sdl" && haveDisplay : haveDisplay;
+    if (dialog) {
+        if (const std::string fault = ProbeDisplay(display); !fault.empty())
+            return Fault(std::string("cannot open the display ") + display + ": " + fault);
+        const OSErr result = host.About();
+        if (result != noErr) return Fault("the about box failed (result " + std::to_string(result) + ")");
+        return {};
+    }
+    std::string name = host.Properties().name;
+    while (name.ends_with(".")) name.pop_back();  // the menu name ends in "..."
+    std::printf("%s %s\n", name.c_str(), TESSELUME_VERSION);
+    for (const std::string& text : AboutTexts(host)) std::printf("%s\n", text.c_str());
+    std::printf("\nThe command line reads and writes images with libpng, libjpeg, libtiff, libwebp,\n"
+                "libdeflate and Exiv2.\n");
+    return {};
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
-    const std::string command = argc > 1 ? argv[1] : "";
-    if (command.empty() || command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kMainHelp, command.empty() ? stderr : stdout);
-        return command.empty() ? kExitUsage : kExitOk;
+    CatchSignals();
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first.empty() || first == "--help" || first == "-h" || first == "help") {
+        std::fputs(MainHelp().c_str(), first.empty() ? stderr : stdout);
+        return first.empty() ? kExitUsage : kExitOk;
     }
-    const auto& commands = Commands();
-    const auto shape =
-        std::find_if(commands.begin(), commands.end(), [&](const CommandShape& s) { return command == s.name; });
-    if (shape == commands.end())
-        return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, export-psd, info and about"));
-
-    CommandLine line;
-    if (const Failure failure = ParseCommandLine(*shape, argc, argv, line); failure.Failed()) return Report(failure);
-    if (line.flags.count("--help")) {
-        std::fputs(shape->help, stdout);
-        if (shape->parameters) std::fputs(kParameterHelp, stdout);
+    if (first == "--version") {
+        std::printf("tesselume %s\n", TESSELUME_VERSION);
         return kExitOk;
     }
-    if (shape->parameters) {
-        // Images near the size limit need gigabytes; running out is a failure like any
-        // other, and unwinding removes the pending output file.
+    // For scripts/make-docs: the manual page and completion come from the option table.
+    if (first == "--man-page" || first == "--bash-completion") {
+        std::fputs((first == "--man-page" ? ManualPage() : BashCompletion()).c_str(), stdout);
+        return kExitOk;
+    }
+    const CommandInfo* command = FindCommand(first);
+    if (!command) {
+        std::string names;
+        for (const CommandInfo& c : CommandTable()) names += (names.empty() ? "" : ", ") + std::string(c.name);
+        return Report(Usage("unknown command \"" + first + "\"; the commands are " + names));
+    }
+
+    CommandLine line;
+    if (const Failure failure = ParseCommandLine(*command, argc, argv, line); failure.Failed()) return Report(failure);
+    if (line.flags.count("--help")) {
+        std::fputs(CommandHelp(*command).c_str(), stdout);
+        return kExitOk;
+    }
+    if (first == "export-psd") return RunExportPsd(line);
+    if (first == "render" || first == "apply") {
         try {
-            return line.command == "export-psd" ? RunExportPsd(line) : RunFilter(line);
+            return RunFilter(line);
         } catch (const std::bad_alloc&) {
             return Report(Fault("out of memory"));
         }
     }
-    if (!line.inputs.empty()) return Report(Usage(command + " takes no file: " + line.inputs[0]));
+    if (!line.inputs.empty()) return Report(Usage(first + " takes no file: " + line.inputs[0]));
 
     std::unique_ptr<filterhost::Host> host;
     if (const Failure failure = LoadModule(line, host); failure.Failed()) return Report(failure);
-    if (command == "info") return Info(*host);
-    const OSErr result = host->About();
-    if (result != noErr) return Report(Fault("the about box failed (result " + std::to_string(result) + ")"));
-    return kExitOk;
+    if (first == "info") return Info(*host);
+    return Report(About(*host));
 }
 
 }  // namespace tesselume

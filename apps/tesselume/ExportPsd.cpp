@@ -5,21 +5,9 @@
 #include <string>
 
 #include "CommandParts.h"
-#include "Progress.h"
+#include "OutputFile.h"
 
 namespace tesselume {
-
-const char* const kExportPsdHelp =
-    "Usage: tesselume export-psd [IN] -o OUT.psd [--size WxH] [--depth 8|16]\n"
-    "                            [--mask FILE | --select X,Y,W,H] [PARAMETERS]\n"
-    "\n"
-    "Writes the pattern as a layered PSD document, as the dialog's PSD button does:\n"
-    "one transparent layer \"layer 1\" and the merged image over a checkerboard, the\n"
-    "size of the filtered area (the selection's box), 8 or 16 bits as the image is.\n"
-    "Without IN, the canvas of \"render\" (--size, --depth). The image is not changed.\n"
-    "  -o, --output OUT.psd    the document to write\n"
-    "  --mask FILE, --select X,Y,W,H   the area, as for apply\n"
-    "(--record, --save-preset and --dialog do not apply here.)\n";
 
 namespace {
 
@@ -53,9 +41,12 @@ int RunExportPsd(const CommandLine& line) {
     job.playAliases = {{kExportPsdKey, std::filesystem::absolute(output, ignored).string()}};
     job.playInfo = plugInDialogDontDisplay;
 
-    CatchInterrupt();
     std::string error;
-    const filterhost::RunReport report = run.host->Run(run.file.image, job, error);
+    filterhost::RunReport report;
+    {
+        DeferSignals defer;  // the module stops through abortProc and removes its file
+        report = run.host->Run(run.file.image, job, error);
+    }
     switch (report.result) {
     case noErr: return kExitOk;
     case userCanceledErr:

@@ -1,24 +1,35 @@
-// PNG (libpng), JPEG (libjpeg) and TIFF (libtiff) reading and writing for the
-// command line.
+// PNG (libpng), JPEG (libjpeg), TIFF (libtiff) and WebP (libwebp) reading and
+// writing for the command line. Readers work on bytes in memory; writers go row by
+// row from the host image, so no second copy of the image is made on either side.
 #include "ImageFiles.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <thread>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <jpeglib.h>
+#include <jerror.h>
+#include <libdeflate.h>
 #include <png.h>
 #include <tiffio.h>
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include "Metadata.h"
 
 namespace tesselume {
 
@@ -28,31 +39,81 @@ uint16_t FromHostScale(uint16_t hostValue) {
     return uint16_t((uint32_t(std::min<uint16_t>(hostValue, 32768)) * 65535u + 16384u) / 32768u);
 }
 
-std::optional<FileFormat> FormatForPath(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    if (extension == ".png") return FileFormat::png;
-    if (extension == ".jpg" || extension == ".jpeg") return FileFormat::jpeg;
-    if (extension == ".tif" || extension == ".tiff") return FileFormat::tiff;
+std::optional<FileFormat> FormatForName(const std::string& name) {
+    std::string n = name;
+    std::transform(n.begin(), n.end(), n.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (n == "png") return FileFormat::png;
+    if (n == "jpg" || n == "jpeg") return FileFormat::jpeg;
+    if (n == "tif" || n == "tiff") return FileFormat::tiff;
+    if (n == "webp") return FileFormat::webp;
     return std::nullopt;
+}
+
+std::optional<FileFormat> FormatForPath(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    if (extension.size() < 2) return std::nullopt;
+    return FormatForName(extension.substr(1));
+}
+
+const char* FormatExtension(FileFormat format) {
+    switch (format) {
+        case FileFormat::png: return ".png";
+        case FileFormat::jpeg: return ".jpg";
+        case FileFormat::tiff: return ".tif";
+        case FileFormat::webp: return ".webp";
+    }
+    return "";
+}
+
+std::string FormatRefusal(FileFormat format, int32_t depth, bool transparency) {
+    if (format == FileFormat::jpeg && depth != 8) return "JPEG holds 8 bits per channel only; write PNG or TIFF, or use --depth 8";
+    if (format == FileFormat::webp && depth != 8) return "WebP holds 8 bits per channel only; write PNG or TIFF, or use --depth 8";
+    if (format == FileFormat::jpeg && transparency) return "JPEG holds no transparency; write PNG, TIFF or WebP";
+    return {};
 }
 
 namespace {
 
-// Shapes the image and sizes its samples; the readers then fill them on the file's scale.
-// False, with nothing allocated, for a side the filter protocol cannot address.
+// ---- Shared by the readers ----
+
+// Shapes the image and sizes its samples; the readers then fill them on the file's
+// scale. Refuses, with nothing allocated, an image the protocol cannot address, one
+// over kMaxPixels, and one larger than bytes of data could hold at maxExpansion
+// decoded bytes per stored byte (0: no such bound for the format).
 bool ShapeImage(filterhost::Image& image, uint32_t width, uint32_t height, int32_t colourPlanes, bool alpha,
-                int32_t depth) {
-    if (width > uint32_t(kMaxImageSide) || height > uint32_t(kMaxImageSide)) return false;
+                int32_t depth, std::size_t bytes, uint64_t maxExpansion, std::string& error) {
+    if (width == 0 || height == 0) {
+        error = "the image has no pixels";
+        return false;
+    }
+    if (width > uint32_t(kMaxImageSide) || height > uint32_t(kMaxImageSide)) {
+        error = kTooLarge;
+        return false;
+    }
+    const uint64_t pixels = uint64_t(width) * height;
+    if (pixels > kMaxPixels) {
+        error = kTooManyPixels;
+        return false;
+    }
+    const int32_t planes = colourPlanes + (alpha ? 1 : 0);
+    const uint64_t decoded = pixels * uint64_t(planes) * uint64_t(depth / 8);
+    // A little slack covers headers of tiny images.
+    if (maxExpansion != 0 && decoded > (uint64_t(bytes) + 1024) * maxExpansion) {
+        error = "the file is too short for the " + std::to_string(width) + "x" + std::to_string(height) +
+                " image its header states";
+        return false;
+    }
     image.width = int32_t(width);
     image.height = int32_t(height);
     image.colourPlanes = colourPlanes;
     image.transparency = alpha;
     image.depth = depth;
-    image.samples.assign(std::size_t(width) * height * std::size_t(image.Planes()), 0);
+    image.samples.assign(std::size_t(pixels) * std::size_t(planes), 0);
     return true;
 }
+
+// Deflate turns one byte into at most 1032 (a run of 258 in under two bits).
+constexpr uint64_t kDeflateExpansion = 1032;
 
 // Moves a 16-bit image's file samples to the host scale, keeping the originals.
 void FileToHostScale(ImageFile& file) {
@@ -61,20 +122,29 @@ void FileToHostScale(ImageFile& file) {
     for (uint16_t& sample : file.image.samples) sample = ToHostScale(sample);
 }
 
-// The samples to write, on the file's scale.
-std::vector<uint16_t> FileScaleSamples(const ImageFile& file) {
-    const std::vector<uint16_t>& samples = file.image.samples;
-    std::vector<uint16_t> out(samples.size());
-    if (file.image.depth != 16) {
-        for (std::size_t i = 0; i < samples.size(); ++i) out[i] = std::min<uint16_t>(samples[i], 255);
-        return out;
+// ---- Shared by the writers: one row on the file's scale ----
+
+void FileRow8(const ImageFile& file, int32_t y, uint8_t* out) {
+    const std::size_t count = std::size_t(file.image.width) * std::size_t(file.image.Planes());
+    const uint16_t* in = file.image.samples.data() + std::size_t(y) * count;
+    for (std::size_t i = 0; i < count; ++i) out[i] = uint8_t(std::min<uint16_t>(in[i], 255));
+}
+
+void FileRow16(const ImageFile& file, int32_t y, uint16_t* out) {
+    const std::size_t count = std::size_t(file.image.width) * std::size_t(file.image.Planes());
+    const std::size_t start = std::size_t(y) * count;
+    const uint16_t* in = file.image.samples.data() + start;
+    const bool haveOriginals = file.fileSamples.size() == file.image.samples.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool unchanged = haveOriginals && ToHostScale(file.fileSamples[start + i]) == in[i];
+        out[i] = unchanged ? file.fileSamples[start + i] : FromHostScale(in[i]);
     }
-    const bool haveOriginals = file.fileSamples.size() == samples.size();
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const bool unchanged = haveOriginals && ToHostScale(file.fileSamples[i]) == samples[i];
-        out[i] = unchanged ? file.fileSamples[i] : FromHostScale(samples[i]);
-    }
-    return out;
+}
+
+bool Stopped(const std::function<bool()>& stop, std::string& error) {
+    if (!stop || !stop()) return false;
+    error = "interrupted";
+    return true;
 }
 
 struct FileCloser {
@@ -82,7 +152,15 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
+constexpr double kInchesPerMetre = 39.3700787;
+
 // ---- PNG ----
+
+struct PngInput {
+    const uint8_t* data;
+    std::size_t size, at;
+    std::string* error;
+};
 
 void PngError(png_structp png, png_const_charp message) {
     *static_cast<std::string*>(png_get_error_ptr(png)) = message;
@@ -91,31 +169,33 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp, png_const_charp) {}
 
-// Rows of one image as the codecs see them: bytes, 16-bit samples big-endian for PNG.
-struct RowBuffer {
-    std::vector<uint8_t> bytes;
-    std::vector<uint8_t*> rows;
-    void Size(std::size_t height, std::size_t rowBytes) {
-        bytes.assign(height * rowBytes, 0);
-        rows.resize(height);
-        for (std::size_t y = 0; y < height; ++y) rows[y] = bytes.data() + y * rowBytes;
-    }
-};
+void PngRead(png_structp png, png_bytep out, png_size_t count) {
+    auto* in = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (count > in->size - in->at) png_error(png, "the PNG data ends early");
+    std::memcpy(out, in->data + in->at, count);
+    in->at += count;
+}
+
+// Text chunks Exiv2 carries as metadata; the rest travel as text.
+bool MetadataText(const std::string& key) {
+    return key.starts_with("Raw profile type") || key == "XML:com.adobe.xmp";
+}
 
 // Holds no local that changes after setjmp; everything lives behind the pointers.
-bool ReadPngInto(png_structp png, png_infop info, FILE* fp, ImageFile* file, RowBuffer* buffer) {
+bool ReadPngInto(png_structp png, png_infop info, PngInput* input, ImageFile* file, std::vector<uint8_t>* rows) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, fp);
+    png_set_read_fn(png, input, PngRead);
     png_read_info(png, info);
     png_set_expand(png);
-    png_set_interlace_handling(png);
+    const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
     const int colourType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     if (!ShapeImage(file->image, png_get_image_width(png, info), png_get_image_height(png, info),
-                    (colourType & PNG_COLOR_MASK_COLOR) ? 3 : 1, (colourType & PNG_COLOR_MASK_ALPHA) != 0, depth))
-        png_error(png, kTooLarge);
+                    (colourType & PNG_COLOR_MASK_COLOR) ? 3 : 1, (colourType & PNG_COLOR_MASK_ALPHA) != 0, depth,
+                    input->size, kDeflateExpansion, *input->error))
+        png_longjmp(png, 1);
 
     png_charp name = nullptr;
     int compression = 0;
@@ -123,20 +203,43 @@ bool ReadPngInto(png_structp png, png_infop info, FILE* fp, ImageFile* file, Row
     png_uint_32 profileLength = 0;
     if (png_get_iCCP(png, info, &name, &compression, &profile, &profileLength) && profile)
         file->iccProfile.assign(profile, profile + profileLength);
+    png_uint_32 xPerUnit = 0, yPerUnit = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &xPerUnit, &yPerUnit, &unit) && unit == PNG_RESOLUTION_METER) {
+        file->resolution[0] = xPerUnit / kInchesPerMetre;
+        file->resolution[1] = yPerUnit / kInchesPerMetre;
+    }
 
-    buffer->Size(std::size_t(file->image.height), png_get_rowbytes(png, info));
-    png_read_image(png, buffer->rows.data());
-
-    const std::size_t count = file->image.samples.size();
-    const uint8_t* bytes = buffer->bytes.data();
-    if (depth == 16)
-        for (std::size_t i = 0; i < count; ++i) file->image.samples[i] = uint16_t(bytes[2 * i] << 8 | bytes[2 * i + 1]);
-    else
-        for (std::size_t i = 0; i < count; ++i) file->image.samples[i] = bytes[i];
+    // Row by row, except that interlaced images need the whole picture at once.
+    const std::size_t rowBytes = png_get_rowbytes(png, info);
+    const std::size_t height = std::size_t(file->image.height);
+    rows->assign(passes > 1 ? rowBytes * height : rowBytes, 0);
+    if (passes > 1) {
+        std::vector<png_bytep> pointers(height);
+        for (std::size_t y = 0; y < height; ++y) pointers[y] = rows->data() + y * rowBytes;
+        png_read_image(png, pointers.data());
+    }
+    const std::size_t count = std::size_t(file->image.width) * std::size_t(file->image.Planes());
+    for (std::size_t y = 0; y < height; ++y) {
+        const uint8_t* bytes = rows->data() + (passes > 1 ? y * rowBytes : 0);
+        if (passes == 1) png_read_row(png, rows->data(), nullptr);
+        uint16_t* out = file->image.samples.data() + y * count;
+        if (depth == 16)
+            for (std::size_t i = 0; i < count; ++i) out[i] = uint16_t(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+        else
+            for (std::size_t i = 0; i < count; ++i) out[i] = bytes[i];
+    }
+    png_read_end(png, info);
+    png_textp texts = nullptr;
+    const int textCount = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < textCount; ++i)
+        if (!MetadataText(texts[i].key))
+            file->texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].text_length ? texts[i].text_length
+                                                                                             : texts[i].itxt_length));
     return true;
 }
 
-bool ReadPng(FILE* fp, ImageFile& file, std::string& error) {
+bool ReadPng(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -144,16 +247,23 @@ bool ReadPng(FILE* fp, ImageFile& file, std::string& error) {
         error = "out of memory";
         return false;
     }
-    RowBuffer buffer;
-    const bool ok = ReadPngInto(png, info, fp, &file, &buffer);
+    PngInput input{data, size, 0, &error};
+    std::vector<uint8_t> rows;
+    const bool ok = ReadPngInto(png, info, &input, &file, &rows);
     png_destroy_read_struct(&png, &info, nullptr);
     return ok;
 }
 
-bool WritePngFrom(png_structp png, png_infop info, FILE* fp, const ImageFile* file, RowBuffer* buffer) {
+// zlib level 4 with the Up filter on every row, as fast image writers choose: on a
+// 4096 x 4096 render 3.8 times faster than level 6 with adaptive filters (0.57 s
+// against 2.18 s), the file 8% larger.
+bool WritePngFrom(png_structp png, png_infop info, FILE* fp, const ImageFile* file, std::vector<uint8_t>* row,
+                  const std::function<bool()>* stop) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, fp);
     png_set_benign_errors(png, 1);
+    png_set_compression_level(png, 4);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     const filterhost::Image& image = file->image;
     const int colourType = (image.colourPlanes == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY) |
                            (image.transparency ? PNG_COLOR_MASK_ALPHA : 0);
@@ -162,26 +272,42 @@ bool WritePngFrom(png_structp png, png_infop info, FILE* fp, const ImageFile* fi
     if (!file->iccProfile.empty())
         png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, file->iccProfile.data(),
                      png_uint_32(file->iccProfile.size()));
+    if (file->resolution[0] > 0 && file->resolution[1] > 0)
+        png_set_pHYs(png, info, png_uint_32(std::lround(file->resolution[0] * kInchesPerMetre)),
+                     png_uint_32(std::lround(file->resolution[1] * kInchesPerMetre)), PNG_RESOLUTION_METER);
+    std::vector<png_text> texts;
+    for (const auto& [key, text] : file->texts) {
+        png_text t{};
+        t.compression = text.size() > 1024 ? PNG_TEXT_COMPRESSION_zTXt : PNG_TEXT_COMPRESSION_NONE;
+        t.key = const_cast<char*>(key.c_str());
+        t.text = const_cast<char*>(text.c_str());
+        t.text_length = text.size();
+        texts.push_back(t);
+    }
+    if (!texts.empty()) png_set_text(png, info, texts.data(), int(texts.size()));
     png_write_info(png, info);
-    png_write_image(png, buffer->rows.data());
+    const std::size_t count = std::size_t(image.width) * std::size_t(image.Planes());
+    std::vector<uint16_t> deep(image.depth == 16 ? count : 0);
+    for (int32_t y = 0; y < image.height; ++y) {
+        if (stop && *stop && (*stop)()) png_error(png, "interrupted");
+        if (image.depth == 16) {
+            FileRow16(*file, y, deep.data());
+            for (std::size_t i = 0; i < count; ++i) {
+                (*row)[2 * i] = uint8_t(deep[i] >> 8);
+                (*row)[2 * i + 1] = uint8_t(deep[i]);
+            }
+        } else {
+            FileRow8(*file, y, row->data());
+        }
+        png_write_row(png, row->data());
+    }
     png_write_end(png, nullptr);
     return true;
 }
 
-bool WritePng(FILE* fp, const ImageFile& file, std::string& error) {
-    const std::vector<uint16_t> samples = FileScaleSamples(file);
-    const std::size_t bytesPerSample = file.image.depth == 16 ? 2 : 1;
-    RowBuffer buffer;
-    buffer.Size(std::size_t(file.image.height),
-                std::size_t(file.image.width) * std::size_t(file.image.Planes()) * bytesPerSample);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (bytesPerSample == 2) {
-            buffer.bytes[2 * i] = uint8_t(samples[i] >> 8);
-            buffer.bytes[2 * i + 1] = uint8_t(samples[i]);
-        } else {
-            buffer.bytes[i] = uint8_t(samples[i]);
-        }
-    }
+bool WritePng(FILE* fp, const ImageFile& file, std::string& error, const std::function<bool()>& stop) {
+    std::vector<uint8_t> row(std::size_t(file.image.width) * std::size_t(file.image.Planes()) *
+                             (file.image.depth == 16 ? 2 : 1));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -189,7 +315,7 @@ bool WritePng(FILE* fp, const ImageFile& file, std::string& error) {
         error = "out of memory";
         return false;
     }
-    const bool ok = WritePngFrom(png, info, fp, &file, &buffer);
+    const bool ok = WritePngFrom(png, info, fp, &file, &row, &stop);
     png_destroy_write_struct(&png, &info);
     return ok;
 }
@@ -200,6 +326,7 @@ struct JpegErrors {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
     std::string* message;
+    bool truncated = false, damaged = false;
 };
 
 void JpegErrorExit(j_common_ptr info) {
@@ -210,22 +337,50 @@ void JpegErrorExit(j_common_ptr info) {
     std::longjmp(errors->jump, 1);
 }
 
-// Recoverable warnings (extraneous bytes, a short last scan) are not worth failing a run over.
-void JpegQuiet(j_common_ptr) {}
+// Warnings (data ending early, corrupt entropy data) still give a picture; they are
+// noted and reported, not fatal.
+void JpegNote(j_common_ptr info, int level) {
+    if (level >= 0) return;
+    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+    if (info->err->msg_code == JWRN_JPEG_EOF)
+        errors->truncated = true;
+    else
+        errors->damaged = true;
+}
 
 JpegErrors* InstallJpegErrors(JpegErrors& errors, std::string& error) {
     jpeg_std_error(&errors.manager);
     errors.manager.error_exit = JpegErrorExit;
-    errors.manager.output_message = JpegQuiet;
+    errors.manager.emit_message = JpegNote;
     errors.message = &error;
     return &errors;
 }
 
-bool ReadJpegInto(jpeg_decompress_struct* info, JpegErrors* errors, FILE* fp, ImageFile* file,
-                  std::vector<uint8_t>* row) {
+// The quality a JPEG was saved at, from its luminance table against the standard one
+// that libjpeg's quality scaling starts from; 0 when it has no such table.
+int32_t EstimateJpegQuality(const jpeg_decompress_struct* info) {
+    static const uint16_t standard[64] = {16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40,
+                                          26, 24, 22, 22, 24, 49, 35, 37, 29, 40, 58, 51, 61, 60, 57, 51,
+                                          56, 55, 64, 72, 92, 78, 64, 68, 87, 69, 55, 56, 80, 109, 81, 87,
+                                          95, 98, 103, 104, 103, 62, 77, 113, 121, 112, 100, 120, 92, 101, 103, 99};
+    const JQUANT_TBL* table = info->quant_tbl_ptrs[0];
+    if (!table) return 0;
+    // Both tables are in zigzag order as stored; the sums make the order irrelevant.
+    double sum = 0, standardSum = 0;
+    for (int i = 0; i < 64; ++i) {
+        sum += table->quantval[i];
+        standardSum += standard[i];
+    }
+    const double scale = 100.0 * sum / standardSum;
+    const double quality = scale <= 100 ? (200 - scale) / 2 : 5000 / scale;
+    return int32_t(std::clamp(std::lround(quality), 1L, 100L));
+}
+
+bool ReadJpegInto(jpeg_decompress_struct* info, JpegErrors* errors, const uint8_t* data, std::size_t size,
+                  ImageFile* file, std::vector<uint8_t>* row) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(info);
-    jpeg_stdio_src(info, fp);
+    jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(info, TRUE);
     if (info->num_components == 1) {
@@ -236,19 +391,27 @@ bool ReadJpegInto(jpeg_decompress_struct* info, JpegErrors* errors, FILE* fp, Im
         *errors->message = "CMYK JPEG images are not supported";
         return false;
     }
+    file->quality = EstimateJpegQuality(info);
+    if (info->saw_JFIF_marker && info->X_density > 0 && info->Y_density > 0 &&
+        (info->density_unit == 1 || info->density_unit == 2)) {
+        const double perInch = info->density_unit == 2 ? 2.54 : 1.0;
+        file->resolution[0] = info->X_density * perInch;
+        file->resolution[1] = info->Y_density * perInch;
+    }
     JOCTET* profile = nullptr;
     unsigned int profileLength = 0;
     if (jpeg_read_icc_profile(info, &profile, &profileLength)) {
         file->iccProfile.assign(profile, profile + profileLength);
         std::free(profile);
     }
-    jpeg_start_decompress(info);
-    const int32_t planes = info->output_components;
-    if (!ShapeImage(file->image, info->output_width, info->output_height, planes, false, 8)) {
-        *errors->message = kTooLarge;
+    // JPEG has no useful bound on its compression (a progressive scan codes any
+    // number of empty blocks in one symbol); only kMaxPixels limits it. The check
+    // comes before jpeg_start_decompress, which allocates for the whole image.
+    if (!ShapeImage(file->image, info->image_width, info->image_height, info->num_components == 1 ? 1 : 3, false, 8,
+                    size, 0, *errors->message))
         return false;
-    }
-    row->resize(std::size_t(info->output_width) * std::size_t(planes));
+    jpeg_start_decompress(info);
+    row->resize(std::size_t(info->output_width) * std::size_t(info->output_components));
     while (info->output_scanline < info->output_height) {
         const std::size_t y = info->output_scanline;
         JSAMPROW rowPointer = row->data();
@@ -259,18 +422,20 @@ bool ReadJpegInto(jpeg_decompress_struct* info, JpegErrors* errors, FILE* fp, Im
     return true;
 }
 
-bool ReadJpeg(FILE* fp, ImageFile& file, std::string& error) {
+bool ReadJpeg(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error) {
     jpeg_decompress_struct info{};
     JpegErrors errors{};
     info.err = &InstallJpegErrors(errors, error)->manager;
     std::vector<uint8_t> row;
-    const bool ok = ReadJpegInto(&info, &errors, fp, &file, &row);
+    const bool ok = ReadJpegInto(&info, &errors, data, size, &file, &row);
     jpeg_destroy_decompress(&info);
+    if (ok && errors.truncated) file.warnings.push_back("the JPEG data ends early; the missing part is grey");
+    else if (ok && errors.damaged) file.warnings.push_back("the JPEG data is damaged; parts of the picture may be wrong");
     return ok;
 }
 
 bool WriteJpegFrom(jpeg_compress_struct* info, JpegErrors* errors, FILE* fp, const ImageFile* file,
-                   const std::vector<uint16_t>* samples, std::vector<uint8_t>* row) {
+                   std::vector<uint8_t>* row, const std::function<bool()>* stop) {
     if (setjmp(errors->jump)) return false;
     const filterhost::Image& image = file->image;
     jpeg_create_compress(info);
@@ -280,14 +445,27 @@ bool WriteJpegFrom(jpeg_compress_struct* info, JpegErrors* errors, FILE* fp, con
     info->input_components = image.colourPlanes;
     info->in_color_space = image.colourPlanes == 3 ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(info);
-    jpeg_set_quality(info, 95, TRUE);
+    const int32_t quality = file->quality > 0 ? file->quality : kDefaultQuality;
+    jpeg_set_quality(info, quality, TRUE);
+    // Full-resolution colour at high quality: halving the colour resolution would
+    // cost more than the quality asked for keeps.
+    if (quality >= 90 && image.colourPlanes == 3)
+        for (int c = 0; c < 3; ++c) info->comp_info[c].h_samp_factor = info->comp_info[c].v_samp_factor = 1;
+    if (file->resolution[0] > 0 && file->resolution[1] > 0) {
+        info->write_JFIF_header = TRUE;
+        info->density_unit = 1;
+        info->X_density = UINT16(std::clamp(std::lround(file->resolution[0]), 1L, 65535L));
+        info->Y_density = UINT16(std::clamp(std::lround(file->resolution[1]), 1L, 65535L));
+    }
     jpeg_start_compress(info, TRUE);
     if (!file->iccProfile.empty())
         jpeg_write_icc_profile(info, file->iccProfile.data(), unsigned(file->iccProfile.size()));
-    row->resize(std::size_t(image.width) * std::size_t(image.colourPlanes));
     while (info->next_scanline < info->image_height) {
-        const std::size_t start = std::size_t(info->next_scanline) * row->size();
-        for (std::size_t i = 0; i < row->size(); ++i) (*row)[i] = uint8_t((*samples)[start + i]);
+        if (*stop && (*stop)()) {
+            *errors->message = "interrupted";
+            return false;
+        }
+        FileRow8(*file, int32_t(info->next_scanline), row->data());
         JSAMPROW rowPointer = row->data();
         jpeg_write_scanlines(info, &rowPointer, 1);
     }
@@ -295,28 +473,19 @@ bool WriteJpegFrom(jpeg_compress_struct* info, JpegErrors* errors, FILE* fp, con
     return true;
 }
 
-bool WriteJpeg(FILE* fp, const ImageFile& file, std::string& error) {
-    if (file.image.depth != 8) {
-        error = "JPEG holds 8 bits per channel only; write PNG or TIFF for 16 bits";
-        return false;
-    }
-    if (file.image.transparency) {
-        error = "JPEG holds no transparency; write PNG or TIFF";
-        return false;
-    }
-    const std::vector<uint16_t> samples = FileScaleSamples(file);
+bool WriteJpeg(FILE* fp, const ImageFile& file, std::string& error, const std::function<bool()>& stop) {
     jpeg_compress_struct info{};
     JpegErrors errors{};
     info.err = &InstallJpegErrors(errors, error)->manager;
-    std::vector<uint8_t> row;
-    const bool ok = WriteJpegFrom(&info, &errors, fp, &file, &samples, &row);
+    std::vector<uint8_t> row(std::size_t(file.image.width) * std::size_t(file.image.colourPlanes));
+    const bool ok = WriteJpegFrom(&info, &errors, fp, &file, &row, &stop);
     jpeg_destroy_compress(&info);
     return ok;
 }
 
 // ---- TIFF ----
 
-// libtiff reports through process-wide handlers; the program is single-threaded.
+// libtiff reports through process-wide handlers; images are read and written on one thread.
 std::string tiffMessage;
 
 void TiffError(const char*, const char* format, va_list arguments) {
@@ -338,9 +507,55 @@ struct TiffCloser {
 };
 using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 
-bool ReadTiff(const std::string& path, ImageFile& file, std::string& error) {
+// libtiff reading from memory.
+struct TiffInput {
+    const uint8_t* data;
+    toff_t size, at;
+};
+
+tsize_t TiffRead(thandle_t handle, tdata_t out, tsize_t count) {
+    auto* in = static_cast<TiffInput*>(handle);
+    const toff_t n = std::min<toff_t>(toff_t(count), in->at < in->size ? in->size - in->at : 0);
+    std::memcpy(out, in->data + in->at, n);
+    in->at += n;
+    return tsize_t(n);
+}
+tsize_t TiffNoWrite(thandle_t, tdata_t, tsize_t) { return -1; }
+toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
+    auto* in = static_cast<TiffInput*>(handle);
+    const toff_t base = whence == SEEK_CUR ? in->at : whence == SEEK_END ? in->size : 0;
+    in->at = base + offset;
+    return in->at;
+}
+int TiffClose(thandle_t) { return 0; }
+toff_t TiffSize(thandle_t handle) { return static_cast<TiffInput*>(handle)->size; }
+int TiffMap(thandle_t handle, tdata_t* base, toff_t* size) {
+    auto* in = static_cast<TiffInput*>(handle);
+    *base = const_cast<uint8_t*>(in->data);
+    *size = in->size;
+    return 1;
+}
+void TiffUnmap(thandle_t, tdata_t, toff_t) {}
+
+// Decoded bytes per stored byte at most, for a TIFF compression scheme: LZW's longest
+// code gives 4096 bytes for 12 bits, PackBits 128 for 2 bytes. Schemes not listed
+// (JPEG and the like) are bounded by kMaxPixels only.
+uint64_t TiffExpansion(uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE: return 1;
+        case COMPRESSION_PACKBITS: return 64;
+        case COMPRESSION_LZW: return 2731;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE: return kDeflateExpansion;
+        default: return 0;
+    }
+}
+
+bool ReadTiff(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error) {
     InstallTiffHandlers();
-    TiffPtr tif(TIFFOpen(path.c_str(), "r"));
+    TiffInput input{data, size, 0};
+    TiffPtr tif(TIFFClientOpen("image", "r", &input, TiffRead, TiffNoWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
+                               TiffUnmap));
     if (!tif) {
         error = tiffMessage.empty() ? "not a readable TIFF file" : tiffMessage;
         return false;
@@ -370,7 +585,8 @@ bool ReadTiff(const std::string& path, ImageFile& file, std::string& error) {
     int32_t colourPlanes = 0;
     if (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) colourPlanes = 1;
     if (photometric == PHOTOMETRIC_RGB) colourPlanes = 3;
-    if (colourPlanes == 0 || samplesPerPixel < colourPlanes) {
+    // Grey or RGB, perhaps alpha, and a few further samples at most (which are dropped).
+    if (colourPlanes == 0 || samplesPerPixel < colourPlanes || samplesPerPixel > colourPlanes + 4) {
         error = "only grey and RGB TIFF images are supported";
         return false;
     }
@@ -389,12 +605,19 @@ bool ReadTiff(const std::string& path, ImageFile& file, std::string& error) {
     void* profile = nullptr;
     if (TIFFGetField(tif.get(), TIFFTAG_ICCPROFILE, &profileLength, &profile) && profile)
         file.iccProfile.assign(static_cast<uint8_t*>(profile), static_cast<uint8_t*>(profile) + profileLength);
+    float xResolution = 0, yResolution = 0;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (unit != RESUNIT_NONE && TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &xResolution) &&
+        TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &yResolution) && xResolution > 0 && yResolution > 0) {
+        const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+        file.resolution[0] = xResolution * perInch;
+        file.resolution[1] = yResolution * perInch;
+    }
 
     filterhost::Image& image = file.image;
-    if (!ShapeImage(image, width, height, colourPlanes, alpha, bits)) {
-        error = kTooLarge;
+    if (!ShapeImage(image, width, height, colourPlanes, alpha, bits, size, TiffExpansion(compression), error))
         return false;
-    }
     const int32_t planes = image.Planes();
     std::vector<uint8_t> line(std::size_t(TIFFScanlineSize64(tif.get())));
     const uint16_t readPasses = planar == PLANARCONFIG_CONTIG ? 1 : uint16_t(planes);
@@ -433,10 +656,38 @@ bool ReadTiff(const std::string& path, ImageFile& file, std::string& error) {
                     image.At(x, y, p) = uint16_t(std::min<uint32_t>(maximum, (c * maximum + a / 2) / a));
                 }
             }
+    const tdir_t pages = TIFFNumberOfDirectories(tif.get());
+    if (pages > 1) file.warnings.push_back("the TIFF has " + std::to_string(pages) + " pages; only the first is used");
     return true;
 }
 
-bool WriteTiff(const std::string& path, const ImageFile& file, std::string& error) {
+// A strip of rows as the TIFF holds it: horizontal differences (the predictor), then
+// deflate. Strips are compressed by libdeflate on every core, then written in order.
+struct TiffStrip {
+    std::vector<uint8_t> raw, packed;
+    std::size_t packedSize = 0;
+};
+
+void PredictRows(const ImageFile& file, int32_t firstRow, int32_t rows, std::vector<uint8_t>& raw) {
+    const filterhost::Image& image = file.image;
+    const std::size_t planes = std::size_t(image.Planes());
+    const std::size_t count = std::size_t(image.width) * planes;
+    const std::size_t rowBytes = count * (image.depth == 16 ? 2 : 1);
+    raw.resize(rowBytes * std::size_t(rows));
+    for (int32_t r = 0; r < rows; ++r) {
+        uint8_t* out = raw.data() + std::size_t(r) * rowBytes;
+        if (image.depth == 16) {
+            uint16_t* samples = reinterpret_cast<uint16_t*>(out);
+            FileRow16(file, firstRow + r, samples);
+            for (std::size_t i = count; i-- > planes;) samples[i] = uint16_t(samples[i] - samples[i - planes]);
+        } else {
+            FileRow8(file, firstRow + r, out);
+            for (std::size_t i = count; i-- > planes;) out[i] = uint8_t(out[i] - out[i - planes]);
+        }
+    }
+}
+
+bool WriteTiff(const std::string& path, const ImageFile& file, std::string& error, const std::function<bool()>& stop) {
     InstallTiffHandlers();
     TiffPtr tif(TIFFOpen(path.c_str(), "w"));
     if (!tif) {
@@ -445,6 +696,9 @@ bool WriteTiff(const std::string& path, const ImageFile& file, std::string& erro
     }
     const filterhost::Image& image = file.image;
     TIFF* t = tif.get();
+    const std::size_t rowBytes = std::size_t(image.width) * std::size_t(image.Planes()) * (image.depth == 16 ? 2 : 1);
+    // Strips of about 256 KB: large enough to compress well, small enough to spread.
+    const int32_t rowsPerStrip = int32_t(std::clamp<std::size_t>((std::size_t(1) << 18) / rowBytes, 1, std::size_t(image.height)));
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(image.width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(image.height));
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(image.Planes()));
@@ -453,28 +707,54 @@ bool WriteTiff(const std::string& path, const ImageFile& file, std::string& erro
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(rowsPerStrip));
     if (image.transparency) {
         const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
     }
     if (!file.iccProfile.empty())
         TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(file.iccProfile.size()), file.iccProfile.data());
+    if (file.resolution[0] > 0 && file.resolution[1] > 0) {
+        TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(t, TIFFTAG_XRESOLUTION, float(file.resolution[0]));
+        TIFFSetField(t, TIFFTAG_YRESOLUTION, float(file.resolution[1]));
+    }
 
-    const std::vector<uint16_t> samples = FileScaleSamples(file);
-    const std::size_t rowSamples = std::size_t(image.width) * std::size_t(image.Planes());
-    std::vector<uint8_t> line(rowSamples * (image.depth == 16 ? 2 : 1));
-    for (int32_t y = 0; y < image.height; ++y) {
-        const uint16_t* row = samples.data() + std::size_t(y) * rowSamples;
-        if (image.depth == 16)
-            std::memcpy(line.data(), row, line.size());
-        else
-            for (std::size_t i = 0; i < rowSamples; ++i) line[i] = uint8_t(row[i]);
-        if (TIFFWriteScanline(t, line.data(), uint32_t(y), 0) < 0) {
-            error = tiffMessage.empty() ? "cannot write TIFF data" : tiffMessage;
-            return false;
+    const int32_t strips = (image.height + rowsPerStrip - 1) / rowsPerStrip;
+    const int32_t workers = int32_t(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::vector<TiffStrip> batch{std::size_t(workers)};
+    std::vector<libdeflate_compressor*> compressors(static_cast<std::size_t>(workers), nullptr);
+    for (auto& c : compressors) c = libdeflate_alloc_compressor(6);
+    bool ok = true;
+    for (int32_t first = 0; ok && first < strips; first += workers) {
+        if (Stopped(stop, error)) {
+            ok = false;
+            break;
+        }
+        const int32_t count = std::min(workers, strips - first);
+        auto pack = [&](int32_t i) {
+            TiffStrip& s = batch[std::size_t(i)];
+            const int32_t row = (first + i) * rowsPerStrip;
+            PredictRows(file, row, std::min(rowsPerStrip, image.height - row), s.raw);
+            s.packed.resize(libdeflate_zlib_compress_bound(compressors[std::size_t(i)], s.raw.size()));
+            s.packedSize = libdeflate_zlib_compress(compressors[std::size_t(i)], s.raw.data(), s.raw.size(),
+                                                    s.packed.data(), s.packed.size());
+        };
+        std::vector<std::thread> threads;
+        for (int32_t i = 1; i < count; ++i) threads.emplace_back(pack, i);
+        pack(0);
+        for (std::thread& thread : threads) thread.join();
+        for (int32_t i = 0; ok && i < count; ++i) {
+            const TiffStrip& s = batch[std::size_t(i)];
+            if (s.packedSize == 0 || TIFFWriteRawStrip(t, uint32_t(first + i), const_cast<uint8_t*>(s.packed.data()),
+                                                       tmsize_t(s.packedSize)) < 0) {
+                error = tiffMessage.empty() ? "cannot write TIFF data" : tiffMessage;
+                ok = false;
+            }
         }
     }
+    for (auto& c : compressors) libdeflate_free_compressor(c);
+    if (!ok) return false;
     TIFF* closing = tif.release();
     TIFFClose(closing);
     if (!tiffMessage.empty()) {
@@ -484,57 +764,218 @@ bool WriteTiff(const std::string& path, const ImageFile& file, std::string& erro
     return true;
 }
 
-std::optional<FileFormat> SniffFormat(FILE* fp) {
-    uint8_t magic[8] = {};
-    const std::size_t got = std::fread(magic, 1, sizeof magic, fp);
-    std::rewind(fp);
+// ---- WebP ----
+
+bool ReadWebp(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error) {
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK) {
+        error = "not a readable WebP file";
+        return false;
+    }
+    if (!ShapeImage(file.image, uint32_t(features.width), uint32_t(features.height), 3, features.has_alpha != 0, 8,
+                    size, 0, error))
+        return false;
+    const int planes = file.image.Planes();
+    std::vector<uint8_t> pixels(file.image.samples.size());
+    const int stride = features.width * planes;
+    const uint8_t* decoded = features.has_alpha
+                                 ? WebPDecodeRGBAInto(data, size, pixels.data(), pixels.size(), stride)
+                                 : WebPDecodeRGBInto(data, size, pixels.data(), pixels.size(), stride);
+    if (!decoded) {
+        error = "damaged WebP data";
+        return false;
+    }
+    std::copy(pixels.begin(), pixels.end(), file.image.samples.begin());
+    file.quality = features.format == 2 ? 100 : 0;  // lossless stays lossless
+    WebPData whole{data, size};
+    if (WebPDemuxer* demux = WebPDemux(&whole)) {
+        WebPChunkIterator chunk;
+        if (WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) {
+            file.iccProfile.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+            WebPDemuxReleaseChunkIterator(&chunk);
+        }
+        WebPDemuxDelete(demux);
+    }
+    return true;
+}
+
+bool WriteWebp(FILE* fp, const ImageFile& file, std::string& error) {
+    const filterhost::Image& image = file.image;
+    WebPConfig config;
+    WebPPicture picture;
+    const int32_t quality = file.quality > 0 ? file.quality : kDefaultQuality;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) {
+        error = "the WebP library does not match";
+        return false;
+    }
+    config.lossless = quality >= 100;
+    config.quality = float(quality);
+    config.exact = 1;  // keep the colours of transparent pixels
+    picture.use_argb = 1;
+    picture.width = image.width;
+    picture.height = image.height;
+    // WebP wants RGB(A); a grey image goes in as three equal channels.
+    const int planes = image.colourPlanes == 3 ? image.Planes() : 3 + (image.transparency ? 1 : 0);
+    std::vector<uint8_t> pixels(std::size_t(image.width) * std::size_t(image.height) * std::size_t(planes));
+    std::vector<uint8_t> row(std::size_t(image.width) * std::size_t(image.Planes()));
+    for (int32_t y = 0; y < image.height; ++y) {
+        FileRow8(file, y, row.data());
+        uint8_t* out = pixels.data() + std::size_t(y) * std::size_t(image.width) * std::size_t(planes);
+        for (int32_t x = 0; x < image.width; ++x) {
+            const uint8_t* in = row.data() + std::size_t(x) * std::size_t(image.Planes());
+            for (int p = 0; p < planes; ++p)
+                out[std::size_t(x) * std::size_t(planes) + std::size_t(p)] =
+                    image.colourPlanes == 3 ? in[p] : in[p < 3 ? 0 : 1];
+        }
+    }
+    const bool imported = planes == 4 ? WebPPictureImportRGBA(&picture, pixels.data(), image.width * planes)
+                                      : WebPPictureImportRGB(&picture, pixels.data(), image.width * planes);
+    std::vector<uint8_t>().swap(pixels);
+    WebPMemoryWriter memory;
+    WebPMemoryWriterInit(&memory);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &memory;
+    const bool encoded = imported && WebPEncode(&config, &picture);
+    WebPPictureFree(&picture);
+    if (!encoded) {
+        WebPMemoryWriterClear(&memory);
+        error = "the WebP encoder failed";
+        return false;
+    }
+    // The profile goes in through the container.
+    WebPData assembled{memory.mem, memory.size};
+    WebPData withProfile{nullptr, 0};
+    if (!file.iccProfile.empty()) {
+        WebPMux* mux = WebPMuxCreate(&assembled, 0);
+        const WebPData profile{file.iccProfile.data(), file.iccProfile.size()};
+        if (mux && WebPMuxSetChunk(mux, "ICCP", &profile, 0) == WEBP_MUX_OK && WebPMuxAssemble(mux, &withProfile) == WEBP_MUX_OK)
+            assembled = withProfile;
+        WebPMuxDelete(mux);
+    }
+    const bool written = std::fwrite(assembled.bytes, 1, assembled.size, fp) == assembled.size;
+    WebPDataClear(&withProfile);
+    WebPMemoryWriterClear(&memory);
+    if (!written) error = std::strerror(errno);
+    return written;
+}
+
+std::optional<FileFormat> SniffFormat(const uint8_t* magic, std::size_t got) {
     if (got >= 8 && png_sig_cmp(magic, 0, 8) == 0) return FileFormat::png;
     if (got >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return FileFormat::jpeg;
     if (got >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && (magic[2] == 42 || magic[2] == 43) && magic[3] == 0) ||
                      (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && (magic[3] == 42 || magic[3] == 43))))
         return FileFormat::tiff;
+    if (got >= 12 && std::memcmp(magic, "RIFF", 4) == 0 && std::memcmp(magic + 8, "WEBP", 4) == 0)
+        return FileFormat::webp;
     return std::nullopt;
 }
 
+// Standard input is read whole, up to what the largest image could take compressed.
+constexpr std::size_t kMaxInputBytes = std::size_t(4) << 30;
+
 }  // namespace
 
-bool ReadImageFile(const std::string& path, ImageFile& file, std::string& error) {
+bool ReadImage(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error) {
     file = ImageFile{};
-    FilePtr fp(std::fopen(path.c_str(), "rb"));
-    if (!fp) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const std::optional<FileFormat> format = SniffFormat(fp.get());
+    const std::optional<FileFormat> format = SniffFormat(data, size);
     if (!format) {
-        error = "not a PNG, JPEG or TIFF image";
+        error = "not a PNG, JPEG, TIFF or WebP image";
         return false;
     }
     bool ok = false;
     switch (*format) {
-        case FileFormat::png: ok = ReadPng(fp.get(), file, error); break;
-        case FileFormat::jpeg: ok = ReadJpeg(fp.get(), file, error); break;
-        case FileFormat::tiff: ok = ReadTiff(path, file, error); break;
+        case FileFormat::png: ok = ReadPng(data, size, file, error); break;
+        case FileFormat::jpeg: ok = ReadJpeg(data, size, file, error); break;
+        case FileFormat::tiff: ok = ReadTiff(data, size, file, error); break;
+        case FileFormat::webp: ok = ReadWebp(data, size, file, error); break;
     }
     if (!ok) return false;
+    file.format = format;
+    file.metadata = ReadMetadata(data, size);
+    if (file.resolution[0] == 0 && file.metadata)
+        if (double x = 0, y = 0; file.metadata->Resolution(x, y)) {
+            file.resolution[0] = x;
+            file.resolution[1] = y;
+        }
     FileToHostScale(file);
     return true;
 }
 
-bool WriteImageFile(const std::string& path, FileFormat format, const ImageFile& file, std::string& error) {
-    if (format == FileFormat::tiff) return WriteTiff(path, file, error);
-    FilePtr fp(std::fopen(path.c_str(), "wb"));
-    if (!fp) {
+bool ReadImageFile(const std::string& path, ImageFile& file, std::string& error) {
+    const int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    const bool ok = format == FileFormat::png ? WritePng(fp.get(), file, error) : WriteJpeg(fp.get(), file, error);
-    if (!ok) return false;
-    if (std::fclose(fp.release()) != 0) {
-        error = std::strerror(errno);
+    struct stat status {};
+    ::fstat(fd, &status);
+    // A regular file is mapped; a pipe or terminal is read whole.
+    if (S_ISREG(status.st_mode) && status.st_size > 0) {
+        const std::size_t size = std::size_t(status.st_size);
+        void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        ::close(fd);
+        if (mapped == MAP_FAILED) {
+            error = std::strerror(errno);
+            return false;
+        }
+        const bool ok = ReadImage(static_cast<const uint8_t*>(mapped), size, file, error);
+        ::munmap(mapped, size);
+        return ok;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[1 << 16];
+    while (true) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) break;
+        if (bytes.size() + std::size_t(got) > kMaxInputBytes) {
+            error = "the input is larger than 4 GB";
+            ::close(fd);
+            return false;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    ::close(fd);
+    if (bytes.empty()) {
+        error = "the input is empty";
         return false;
     }
-    return true;
+    return ReadImage(bytes.data(), bytes.size(), file, error);
+}
+
+bool WriteImageFile(const std::string& path, FileFormat format, const ImageFile& file, std::string& error,
+                    const std::function<bool()>& stop) {
+    if (const std::string refusal = FormatRefusal(format, file.image.depth, file.image.transparency); !refusal.empty()) {
+        error = refusal;
+        return false;
+    }
+    bool ok = false;
+    if (format == FileFormat::tiff) {
+        ok = WriteTiff(path, file, error, stop);
+    } else {
+        FilePtr fp(std::fopen(path.c_str(), "wb"));
+        if (!fp) {
+            error = std::strerror(errno);
+            return false;
+        }
+        switch (format) {
+            case FileFormat::png: ok = WritePng(fp.get(), file, error, stop); break;
+            case FileFormat::jpeg: ok = WriteJpeg(fp.get(), file, error, stop); break;
+            case FileFormat::webp: ok = WriteWebp(fp.get(), file, error); break;
+            case FileFormat::tiff: break;
+        }
+        if (ok && std::fclose(fp.release()) != 0) {
+            error = std::strerror(errno);
+            ok = false;
+        }
+    }
+    if (ok && file.metadata) ok = WriteMetadata(path, *file.metadata, error);
+    return ok;
 }
 
 }  // namespace tesselume

@@ -16,6 +16,16 @@ std::string Folded(std::string_view text) {
     return folded;
 }
 
+// A code as its four characters, for messages.
+std::string CodeName(OSType code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = char((code >> shift) & 0xFF);
+        text += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+    }
+    return text;
+}
+
 std::string ParameterNamesList(const filterhost::Terminology& terms) {
     std::string list;
     for (const filterhost::TermParameter& parameter : terms.parameters)
@@ -122,6 +132,65 @@ bool ParseSetting(const filterhost::Terminology& terms, std::string_view argumen
         return false;
     }
     return true;
+}
+
+bool CheckItem(const filterhost::Terminology& terms, const filterhost::DescriptorItem& item, std::string& error) {
+    const auto parameter = std::find_if(terms.parameters.begin(), terms.parameters.end(),
+                                        [&](const filterhost::TermParameter& p) { return p.key == item.key; });
+    if (parameter == terms.parameters.end()) {
+        error = "unknown parameter key " + CodeName(item.key);
+        return false;
+    }
+    const ParameterInfo* entry = ParameterEntry(item.key);
+    const bool enumerated = parameter->type != typeInteger && parameter->type != typeBoolean;
+    const OSType expected = enumerated ? typeEnumerated
+                            : (parameter->type == typeBoolean || (entry && entry->kind == ParamKind::boolean))
+                                ? typeBoolean
+                                : typeInteger;
+    if (item.type != expected) {
+        error = parameter->name + " is " + (expected == typeEnumerated ? "one of its named values"
+                                            : expected == typeBoolean  ? "on or off"
+                                                                       : "an integer") +
+                ", not a " + CodeName(item.type);
+        return false;
+    }
+    if (expected == typeBoolean && item.value != 0 && item.value != 1) {
+        error = parameter->name + " is on or off, not " + std::to_string(item.value);
+        return false;
+    }
+    if (expected == typeInteger && entry && (item.value < entry->minimum || item.value > entry->maximum)) {
+        error = parameter->name + " takes an integer from " + std::to_string(entry->minimum) + " to " +
+                std::to_string(entry->maximum) + ", not " + std::to_string(item.value);
+        return false;
+    }
+    if (expected == typeEnumerated) {
+        const auto enumeration = std::find_if(terms.enumerations.begin(), terms.enumerations.end(),
+                                              [&](const filterhost::TermEnumeration& e) { return e.type == parameter->type; });
+        const bool known = item.enumType == parameter->type && enumeration != terms.enumerations.end() &&
+                           std::any_of(enumeration->values.begin(), enumeration->values.end(),
+                                       [&](const filterhost::TermEnumValue& v) { return v.key == item.enumValue; });
+        if (!known) {
+            error = "unknown " + parameter->name + " " + CodeName(item.enumValue);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FactoryText(const filterhost::Terminology& terms, const ParameterInfo& p) {
+    switch (p.kind) {
+        case ParamKind::integer: return std::to_string(p.factory);
+        case ParamKind::boolean: return p.factory ? "on" : "off";
+        case ParamKind::glue:
+        case ParamKind::symmetry: {
+            const OSType code = IndexToCode(p.factory, p.kind == ParamKind::glue ? EnumType::glue : EnumType::symmetry);
+            for (const filterhost::TermEnumeration& enumeration : terms.enumerations)
+                for (const filterhost::TermEnumValue& value : enumeration.values)
+                    if (value.key == code) return value.name;
+            return CodeName(code);
+        }
+    }
+    return {};
 }
 
 void MergeItem(filterhost::Descriptor& descriptor, const filterhost::DescriptorItem& item) {

@@ -28,6 +28,15 @@ const ParameterInfo* ParameterEntry(OSType key);
 bool ParseSetting(const filterhost::Terminology& terms, std::string_view argument, filterhost::DescriptorItem& item,
                   std::string& error);
 
+// Checks an item from a recording or a presets file as --set checks a value: a key
+// the terminology names, its type, and a value within the parameter's range. False
+// with one line naming the fault in error.
+bool CheckItem(const filterhost::Terminology& terms, const filterhost::DescriptorItem& item, std::string& error);
+
+// A parameter's factory value as "tesselume info" shows it: a number, on or off, or
+// the enumeration's name.
+std::string FactoryText(const filterhost::Terminology& terms, const ParameterInfo& p);
+
 // Puts item into descriptor, replacing an item of the same key.
 void MergeItem(filterhost::Descriptor& descriptor, const filterhost::DescriptorItem& item);
 

@@ -1,8 +1,7 @@
-// Interrupt handling and the terminal progress bar.
+// The terminal progress bar.
 #include "Progress.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -10,23 +9,9 @@ namespace tesselume {
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-
-void NoteInterrupt(int) { interrupted = 1; }
-
 constexpr int kBarWidth = 40;
 
 }  // namespace
-
-void CatchInterrupt() {
-    struct sigaction action = {};
-    action.sa_handler = NoteInterrupt;
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C takes the default way out
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-}
-
-bool Interrupted() { return interrupted != 0; }
 
 ProgressBar::ProgressBar() : enabled(::isatty(STDERR_FILENO) == 1) {}
 

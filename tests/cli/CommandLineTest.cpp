@@ -307,7 +307,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"apply", StatePath("missing.png"), "-o", o}, 1,
          "cannot read " + StatePath("missing.png") + ": No such file or directory"},
         {{"apply", StatePath("notes.txt"), "-o", o}, 1,
-         "cannot read " + StatePath("notes.txt") + ": not a PNG, JPEG or TIFF image"},
+         "cannot read " + StatePath("notes.txt") + ": not a PNG, JPEG, TIFF or WebP image"},
         {{"apply", image, "-o", image, "--set", "zoom=500"}, 2, "zoom takes an integer from 0 to 100, not \"500\""},
         {{"apply", image, "-o", image, "--set", "glue=sparkle"}, 2, "unknown glue \"sparkle\"; the values are: normal, "},
         {{"render", "-o", o, "--set", "bogus=1"}, 2, "unknown parameter \"bogus\"; the parameters are: mixer 1, mixer 2, "},
@@ -324,7 +324,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"apply", image, "-o", o, "--select", "10,10,7,2"}, 2, "--select 10,10,7,2 does not lie inside the 16x12 image"},
         {{"apply", image, "-o", StatePath("o.gif")}, 2, "cannot tell the format of " + StatePath("o.gif")},
         {{"apply", image, "-o", StatePath("o.jpg")}, 1,
-         "cannot write " + StatePath("o.jpg") + ": JPEG holds no transparency; write PNG or TIFF"},
+         "cannot write " + StatePath("o.jpg") + ": JPEG holds no transparency; write PNG, TIFF or WebP"},
         {{"render", "--size", "9x9"}, 2, "-o OUT is required (see tesselume render --help)"},
         {{"render", "-o", o, "--size", "big"}, 2, "--size takes WIDTHxHEIGHT, e.g. 1024x768"},
         {{"render", "-o", o, "--depth", "12"}, 2, "--depth is 8 or 16"},
@@ -335,7 +335,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"export-psd", "-o", o}, 2, "export-psd writes a .psd file, not " + o},
         {{"export-psd", image, "-o", StatePath("o.psd"), "--size", "9x9"}, 2,
          "--size and --depth shape the canvas; they do not apply to " + image},
-        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, export-psd, info and about"},
+        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, export-psd, info, about"},
     };
     for (const auto& [args, exitCode, message] : cases) {
         SCOPED_TRACE(args[0] + " " + args.back());

@@ -11,6 +11,7 @@
 #include <tiffio.h>
 
 #include "ImageFiles.h"
+#include "OutputFile.h"
 #include "TestImages.h"
 #include "platform/Files.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 using clitest::FileOf;
 using clitest::Shape;
-using clitest::StatePath;
+using testsupport::StatePath;
 
 TEST(ImageFiles, SixteenBitScaleRoundTripsEveryHostValue) {
     EXPECT_EQ(ToHostScale(0), 0);
@@ -183,6 +184,7 @@ TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     ASSERT_TRUE(jpeg_read_icc_profile(&info, &profile, &profileLength));
     EXPECT_EQ(std::vector<uint8_t>(profile, profile + profileLength), clitest::TestProfile(true));
     std::free(profile);
+    EXPECT_EQ(info.comp_info[0].h_samp_factor, 1);  // 4:4:4 at the default quality
     jpeg_start_decompress(&info);
     EXPECT_EQ(info.output_components, 3);
     std::vector<uint8_t> row(16 * 3);
@@ -197,11 +199,25 @@ TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     ImageFile file;
     ASSERT_TRUE(ReadImageFile(path, file, error)) << error;
     EXPECT_NEAR(file.image.At(15, 15, 0), 200, 3);
+    EXPECT_EQ(file.quality, kDefaultQuality);
+
+    // The quality read back is the one written, whatever it was; cut short, the file
+    // still reads, with a warning.
+    ImageFile photo = FileOf(clitest::AsymmetricImage(64, 48, 3, false, 8));
+    photo.quality = 71;
+    ASSERT_TRUE(WriteImageFile(path, FileFormat::jpeg, photo, error)) << error;
+    ASSERT_TRUE(ReadImageFile(path, file, error)) << error;
+    EXPECT_EQ(file.quality, 71);
+    EXPECT_TRUE(file.warnings.empty());
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
+    ASSERT_TRUE(ReadImageFile(path, file, error)) << error;
+    ASSERT_EQ(file.warnings.size(), 1u);
+    EXPECT_NE(file.warnings[0].find("ends early"), std::string::npos);
 
     // JPEG holds no 16 bits: refused, nothing degraded (transparency: the command line's runs).
     EXPECT_FALSE(WriteImageFile(StatePath("deep.jpg"), FileFormat::jpeg,
                                 FileOf(clitest::AsymmetricImage(4, 4, 3, false, 16)), error));
-    EXPECT_NE(error.find("16 bits"), std::string::npos);
+    EXPECT_NE(error.find("8 bits per channel only"), std::string::npos);
 }
 
 TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
@@ -218,6 +234,39 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     ASSERT_TRUE(clitest::WriteWithLibpng(wide, 40000, 1, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(40000, 7)));
     EXPECT_FALSE(ReadImageFile(wide, file, error));
     EXPECT_EQ(error, kTooLarge);
+
+    // Headers that claim gigabytes from a few bytes are refused before anything is
+    // allocated: a PNG of 16000 x 16000 RGBA at 16 bits, and a TIFF of 65535 samples
+    // per pixel.
+    const std::vector<uint8_t> png = clitest::PngHeaderOnly(16000, 16000, 16, 6);
+    EXPECT_FALSE(ReadImage(png.data(), png.size(), file, error));
+    EXPECT_NE(error.find("too short"), std::string::npos) << error;
+    for (const uint16_t samples : {uint16_t(4), uint16_t(65535)}) {
+        const std::vector<uint8_t> tiff = clitest::TiffHeaderOnly(30000, 8000, samples);
+        EXPECT_FALSE(ReadImage(tiff.data(), tiff.size(), file, error));
+        EXPECT_TRUE(error.find("too short") != std::string::npos || error.find("only grey and RGB") != std::string::npos)
+            << error;
+    }
+
+    // A TIFF of two pages gives its first, with a warning.
+    const std::string pages = StatePath("pages.tif");
+    TIFF* tif = TIFFOpen(pages.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    for (uint8_t page : {uint8_t(10), uint8_t(200)}) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1u);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        uint8_t row[4] = {page, page, page, page};
+        TIFFWriteScanline(tif, row, 0, 0);
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    ASSERT_TRUE(ReadImageFile(pages, file, error)) << error;
+    EXPECT_EQ(file.image.At(3, 0, 0), 10);
+    ASSERT_EQ(file.warnings.size(), 1u);
+    EXPECT_NE(file.warnings[0].find("2 pages"), std::string::npos);
 
     EXPECT_EQ(FormatForPath("a/b.TIFF"), FileFormat::tiff);
     EXPECT_EQ(FormatForPath("x.jpeg"), FileFormat::jpeg);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "FilterHost.h"
 #include "ImageFiles.h"
@@ -26,7 +27,10 @@ using testsupport::FileContents;
 using testsupport::StatePath;
 
 inline tesselume::ImageFile FileOf(const filterhost::Image& image, std::vector<uint8_t> profile = {}) {
-    return tesselume::ImageFile{image, std::move(profile), {}};
+    tesselume::ImageFile file;
+    file.image = image;
+    file.iccProfile = std::move(profile);
+    return file;
 }
 
 // Width, height, colour planes, transparency and depth, to compare in one check.
@@ -144,6 +148,47 @@ inline bool WriteWithLibpng(const std::string& path, uint32_t width, uint32_t he
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(fp) == 0;
+}
+
+// A PNG signature and IHDR, then an IDAT of a few bytes: all header, no image.
+inline std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType) {
+    std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&](const char* type, std::vector<uint8_t> data) {
+        const uint32_t length = uint32_t(data.size());
+        for (int s = 24; s >= 0; s -= 8) bytes.push_back(uint8_t(length >> s));
+        std::vector<uint8_t> body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        const uint32_t crc = uint32_t(crc32(0, body.data(), uInt(body.size())));
+        for (int s = 24; s >= 0; s -= 8) bytes.push_back(uint8_t(crc >> s));
+    };
+    std::vector<uint8_t> header;
+    for (uint32_t v : {width, height})
+        for (int s = 24; s >= 0; s -= 8) header.push_back(uint8_t(v >> s));
+    header.insert(header.end(), {depth, colourType, 0, 0, 0});
+    chunk("IHDR", header);
+    chunk("IDAT", {0x78, 0x9C, 0x03, 0x00});
+    chunk("IEND", {});
+    return bytes;
+}
+
+// A little-endian TIFF of one uncompressed strip that is not there.
+inline std::vector<uint8_t> TiffHeaderOnly(uint32_t width, uint32_t height, uint16_t samples) {
+    std::vector<uint8_t> bytes = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const uint16_t tags[][2] = {{256, 4}, {257, 4}, {258, 3}, {259, 3}, {262, 3}, {273, 4}, {277, 3}, {278, 4}, {279, 4}};
+    const uint32_t values[] = {width, height, 8, 1, 2, 200, samples, height, 100};
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) bytes.push_back(uint8_t(v >> (8 * i)));
+    };
+    put(9, 2);
+    for (int i = 0; i < 9; ++i) {
+        put(tags[i][0], 2);
+        put(tags[i][1], 2);
+        put(1, 4);
+        put(values[i], 4);
+    }
+    put(0, 4);
+    return bytes;
 }
 
 }  // namespace clitest

@@ -193,7 +193,9 @@ TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
     };
     apply(root + "/rgb8.png", root + "/cli-rgb8.png", {});
     apply(root + "/rgb16.png", root + "/cli-rgb16.png", {});
-    apply(root + "/grey8a.png", root + "/cli-grey8a.png", {});
+    // GIMP's layer without locked alpha is the protocol's editable transparency; the
+    // command line protects it unless told.
+    apply(root + "/grey8a.png", root + "/cli-grey8a.png", {"--edit-transparency"});
     apply(root + "/rgb8.png", root + "/cli-select.png", {"--select", "10,5,30,20"});
     const std::vector<uint16_t> gimpRgb8 = Samples(root + "/gimp-rgb8.png");
     EXPECT_NE(gimpRgb8, rgb.samples);
