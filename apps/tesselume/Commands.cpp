@@ -2,6 +2,9 @@
 // descriptor and the job, run, and write the results whole or not at all.
 #include "Commands.h"
 
+#include <spawn.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -24,7 +27,9 @@
 #include "ParameterNames.h"
 #include "PresetFiles.h"
 #include "Progress.h"
+#include "export/HtmlPages.h"
 #include "platform/Files.h"
+#include "store/FileLayer.h"
 
 namespace tesselume {
 
@@ -58,6 +63,7 @@ constexpr const char* kMainHelp =
     "  apply    run the filter on a PNG, JPEG or TIFF image\n"
     "  info     show what the module says about itself: menu, modes, parameters\n"
     "  about    show the module's about box\n"
+    "  catalogue  write an HTML page of a folder's presets\n"
     "\n"
     "\"tesselume COMMAND --help\" lists a command's options.\n";
 
@@ -107,6 +113,14 @@ constexpr const char* kInfoHelp =
     "Prints the module's menu name, category, entry point, image modes, filter cases,\n"
     "its 36 parameters with their keys, types and ranges, and the two enumerations.\n";
 
+constexpr const char* kCatalogueHelp =
+    "Usage: tesselume catalogue PRESETS-FOLDER -o PAGE.html [--open]\n"
+    "\n"
+    "Writes an HTML page showing every .q1r presets file of the folder as a framed\n"
+    "thumbnail with its name. The thumbnails (JPEG) and the frame pieces (GIF) go into\n"
+    "a folder \"web_images\" beside the page. --open shows the page in the default\n"
+    "program (xdg-open) when it is written.\n";
+
 constexpr const char* kAboutHelp =
     "Usage: tesselume about [--module PATH]\n"
     "\n"
@@ -122,12 +136,35 @@ struct CommandLine {
     std::vector<std::pair<std::string, std::string>> sources;    // --set, --play and --preset in order
 };
 
+// The presets page of a folder, written by the module's own page code.
+int Catalogue(const CommandLine& line) {
+    if (line.inputs.size() != 1) return Report(Usage("catalogue takes one presets folder (see tesselume catalogue --help)"));
+    const auto output = line.values.find("--output");
+    const std::string page = output == line.values.end() ? "" : output->second;
+    if (page.empty()) return Report(Usage("catalogue needs -o PAGE.html"));
+    int presets = 0;
+    const OSErr result = WritePresetsPage(line.inputs[0].c_str(), page.c_str(), presets);
+    if (result == kOpenErr) return Report(Fault("cannot write " + page));
+    if (result == readErr) return Report(Fault("cannot list the folder " + line.inputs[0]));
+    if (result != noErr) return Report(Fault("writing " + page + " failed"));
+    std::printf("%s: %d presets\n", page.c_str(), presets);
+    if (line.flags.count("--open")) {
+        // xdg-open runs on without us; the page is already complete.
+        pid_t child = 0;
+        char* const arguments[] = {const_cast<char*>("xdg-open"), const_cast<char*>(page.c_str()), nullptr};
+        if (posix_spawnp(&child, "xdg-open", nullptr, nullptr, arguments, environ) != 0)
+            return Report(Fault("cannot start xdg-open"));
+    }
+    return kExitOk;
+}
+
 // What a command accepts: options with a value, flags, and whether it takes parameters.
 struct CommandShape {
     const char* name;
     const char* help;
     std::set<std::string> valued, flags;
     bool parameters;
+    int (*run)(const CommandLine& line) = nullptr;  // a command that needs no module
 };
 
 const std::vector<CommandShape>& Commands() {
@@ -138,6 +175,7 @@ const std::vector<CommandShape>& Commands() {
          {"--dialog"}, true},
         {"info", kInfoHelp, {"--module"}, {}, false},
         {"about", kAboutHelp, {"--module"}, {}, false},
+        {"catalogue", kCatalogueHelp, {"--output"}, {"--open"}, false, Catalogue},
     };
     return commands;
 }
@@ -491,7 +529,7 @@ int RunCommandLine(int argc, char** argv) {
     const auto shape =
         std::find_if(commands.begin(), commands.end(), [&](const CommandShape& s) { return command == s.name; });
     if (shape == commands.end())
-        return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, info and about"));
+        return Report(Usage("unknown command \"" + command + "\"; the commands are render, apply, info, about and catalogue"));
 
     CommandLine line;
     if (const Failure failure = ParseCommandLine(*shape, argc, argv, line); failure.Failed()) return Report(failure);
@@ -509,6 +547,7 @@ int RunCommandLine(int argc, char** argv) {
             return Report(Fault("out of memory"));
         }
     }
+    if (shape->run) return shape->run(line);
     if (!line.inputs.empty()) return Report(Usage(command + " takes no file: " + line.inputs[0]));
 
     std::unique_ptr<filterhost::Host> host;
