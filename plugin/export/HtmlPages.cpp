@@ -295,7 +295,8 @@ OSErr WritePresetsPage(const char* folder, const char* pagePath, int& presetCoun
     ImageStore thumbnail;
     InitialiseImage(&thumbnail, nullptr);
     for (fs::directory_iterator end; entries != end; entries.increment(fault)) {
-        if (entries->is_directory(fault) || !IsPresetName(entries->path().filename())) continue;
+        std::error_code unreadable;  // a broken link is no folder: its cell shows no picture
+        if (entries->is_directory(unreadable) || !IsPresetName(entries->path().filename())) continue;
         const std::string name = entries->path().stem().string();
         const std::string pictureName = PictureFileName(name);
         bool thumbnailRead = false;
@@ -307,7 +308,6 @@ OSErr WritePresetsPage(const char* folder, const char* pagePath, int& presetCoun
         AddImageCell(page, name, pictureName, kPresetCellSide, kPresetCellSide);
         if (thumbnailRead) WritePagePicture(page, thumbnail, pictureName);
         ++presetCount;
-        if (fault) break;
     }
     ReleaseImage(&thumbnail);
     return EndPage(page);
