@@ -287,7 +287,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"render", "-o", o, "--size", "100000x100000"}, 1,
          "the image is larger than the 32767 pixels the filter protocol can address"},
         {{"render", "-o", o, "--colour"}, 2, "unknown option --colour for render (see tesselume render --help)"},
-        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, info and about"},
+        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, info, about and catalogue"},
     };
     for (const auto& [args, exitCode, message] : cases) {
         SCOPED_TRACE(args[0] + " " + args.back());
