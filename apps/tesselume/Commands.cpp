@@ -2,6 +2,9 @@
 // descriptor and the job, run, and write the results whole or not at all.
 #include "Commands.h"
 
+#include <spawn.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -33,6 +36,8 @@
 #include "OutputFile.h"
 #include "Options.h"
 #include "Progress.h"
+#include "export/HtmlPages.h"
+#include "store/FileLayer.h"
 
 namespace tesselume {
 
@@ -49,6 +54,28 @@ namespace {
 // ---- The command line ----
 
 bool IsSource(const std::string& name) { return name == "--set" || name == "--play" || name == "--preset"; }
+
+// The presets page of a folder, written by the module's own page code.
+int Catalogue(const CommandLine& line) {
+    if (line.inputs.size() != 1) return Report(Usage("catalogue takes one presets folder (see tesselume catalogue --help)"));
+    const auto output = line.values.find("--output");
+    const std::string page = output == line.values.end() ? "" : output->second;
+    if (page.empty()) return Report(Usage("catalogue needs -o PAGE.html"));
+    int presets = 0;
+    const OSErr result = WritePresetsPage(line.inputs[0].c_str(), page.c_str(), presets);
+    if (result == kOpenErr) return Report(Fault("cannot write " + page));
+    if (result == readErr) return Report(Fault("cannot list the folder " + line.inputs[0]));
+    if (result != noErr) return Report(Fault("writing " + page + " failed"));
+    std::printf("%s: %d presets\n", page.c_str(), presets);
+    if (line.flags.count("--open")) {
+        // xdg-open runs on without us; the page is already complete.
+        pid_t child = 0;
+        char* const arguments[] = {const_cast<char*>("xdg-open"), const_cast<char*>(page.c_str()), nullptr};
+        if (posix_spawnp(&child, "xdg-open", nullptr, nullptr, arguments, environ) != 0)
+            return Report(Fault("cannot start xdg-open"));
+    }
+    return kExitOk;
+}
 
 Failure ParseCommandLine(const CommandInfo& command, int argc, char** argv, CommandLine& line) {
     line.command = command.name;
@@ -670,6 +697,7 @@ int RunCommandLine(int argc, char** argv) {
         return kExitOk;
     }
     if (first == "export-psd") return RunExportPsd(line);
+    if (first == "catalogue") return Catalogue(line);
     if (first == "render" || first == "apply") {
         try {
             return RunFilter(line);

@@ -37,6 +37,10 @@ const std::vector<CommandInfo>& CommandTable() {
          "one transparent layer \"layer 1\" and the merged image over a checkerboard, the\n"
          "size of the filtered area (the selection's box), 8 or 16 bits as the image is.\n"
          "Without IN, the canvas of \"render\" (--size, --depth). The image is not changed.\n"},
+        {"catalogue", "PRESETS-FOLDER -o PAGE.html [--open]", "write an HTML page of a folder's presets",
+         "Writes an HTML page showing every .q1r presets file of the folder as a framed\n"
+         "thumbnail with its name. The thumbnails (JPEG) and the frame pieces (GIF) go into\n"
+         "a folder \"web_images\" beside the page.\n"},
         {"info", "[--module PATH]", "show what the module says about itself: menu, modes, parameters",
          "Prints the module's menu name, category, entry point, image modes, filter cases,\n"
          "its 36 parameters with their keys, types, ranges and factory values, and the two\n"
@@ -49,7 +53,7 @@ const std::vector<CommandInfo>& CommandTable() {
 
 const std::vector<OptionInfo>& OptionTable() {
     static const std::vector<OptionInfo> options = {
-        {"--output", "-o", "OUT", {"render", "apply", "export-psd"}, "file",
+        {"--output", "-o", "OUT", {"render", "apply", "export-psd", "catalogue"}, "file",
          "the image file to write (may be IN); \"-\" for standard output"},
         {"--format", "", "FORMAT", {"render", "apply"}, "png jpg tif webp",
          "png, jpg, tif or webp: the output format, for -o - or a folder\n(default: OUT's extension)"},
@@ -83,7 +87,8 @@ const std::vector<OptionInfo>& OptionTable() {
         {"--module", "", "PATH", {"render", "apply", "info", "about", "export-psd"}, "file",
          "the filter module (default: $TESSELUME_MODULE, else Tesselume.8bf beside\n"
          "this program, else the installed one)"},
-        {"--help", "-h", "", {"render", "apply", "info", "about", "export-psd"}, "", "show this help"},
+        {"--open", "", "", {"catalogue"}, "", "show the page in the desktop's default program (xdg-open)"},
+        {"--help", "-h", "", {"render", "apply", "info", "about", "export-psd", "catalogue"}, "", "show this help"},
     };
     return options;
 }

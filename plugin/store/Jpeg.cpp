@@ -161,7 +161,8 @@ std::size_t WorkingBytes(int32_t width, int32_t height, const JpegMetadata& meta
     return bytes;
 }
 
-// The host's ICC profile, when it offers one.
+}  // namespace
+
 JpegMetadata HostIccProfile() {
     JpegMetadata metadata;
     FilterRecord* record = Current().filterRecord;
@@ -170,6 +171,8 @@ JpegMetadata HostIccProfile() {
     if (metadata.iccData) metadata.iccSize = record->iCCprofileSize;
     return metadata;
 }
+
+namespace {
 
 // Everything between creating the compressor and finishing it; a libjpeg error
 // jumps out of here back to EncodeJpeg.

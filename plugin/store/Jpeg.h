@@ -40,6 +40,9 @@ struct JpegMetadata {
     const MetadataBlock* iptc = nullptr;  // built with its header
 };
 
+// The host's ICC profile, when the current run's host offers one; none otherwise.
+JpegMetadata HostIccProfile();
+
 // Compresses rect of level 0 (each side raised to at least 16, pixels beyond the
 // store repeating its edge) into buffer at quality 0..99 (clamped). Returns 0 with
 // size set, kJpegNoTiles, or kJpegCodecError (also when the buffer is too small).

@@ -335,7 +335,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"export-psd", "-o", o}, 2, "export-psd writes a .psd file, not " + o},
         {{"export-psd", image, "-o", StatePath("o.psd"), "--size", "9x9"}, 2,
          "--size and --depth shape the canvas; they do not apply to " + image},
-        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, export-psd, info, about"},
+        {{"paint"}, 2, "unknown command \"paint\"; the commands are render, apply, export-psd, catalogue, info, about"},
     };
     for (const auto& [args, exitCode, message] : cases) {
         SCOPED_TRACE(args[0] + " " + args.back());
@@ -350,7 +350,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
 }
 
 TEST(CommandLine, EveryCommandExplainsItself) {
-    for (const char* command : {"render", "apply", "export-psd", "info", "about"}) {
+    for (const char* command : {"render", "apply", "export-psd", "catalogue", "info", "about"}) {
         const Outcome outcome = RunOk({command, "--help"});
         EXPECT_EQ(outcome.out.rfind(std::string("Usage: tesselume ") + command, 0), 0u) << outcome.out;
     }
@@ -359,6 +359,21 @@ TEST(CommandLine, EveryCommandExplainsItself) {
     for (const char* expected : {"Tesselume...", "Quillborne", "PluginMain", "48-bit RGB", "Parameters (36)",
                                  "zoom               0033  long  0 to 100", "GL62  screendim", "SY04  5-fold"})
         EXPECT_NE(info.out.find(expected), std::string::npos) << expected;
+}
+
+TEST(CommandLine, CatalogueWritesAPresetsPage) {
+    const std::string folder = StatePath("presets"), page = StatePath("out/page.html");
+    fs::create_directories(folder);
+    fs::create_directories(StatePath("out"));
+    RunOk({"render", "--size", "8x8", "-o", StatePath("x.png"), "--save-preset", folder + "/<i>x&y.q1r"});
+    EXPECT_EQ(RunOk({"catalogue", folder, "-o", page}).out, page + ": 1 presets\n");
+    const std::string html = FileContents(page);
+    EXPECT_NE(html.find("<title>Tesselume presets</title>"), std::string::npos);
+    EXPECT_NE(html.find(">&lt;i&gt;x&amp;y</font>"), std::string::npos) << html;
+    EXPECT_TRUE(fs::exists(StatePath("out/web_images/bottom.gif")));
+    EXPECT_EQ(RunProgram({"catalogue", folder}).exitCode, 2);
+    EXPECT_EQ(RunProgram({"catalogue", StatePath("absent"), "-o", page}).exitCode, 1);
+    EXPECT_EQ(RunProgram({"catalogue", folder, "-o", StatePath("absent/page.html")}).exitCode, 1);
 }
 
 }  // namespace

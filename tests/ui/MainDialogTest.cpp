@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -236,6 +237,17 @@ TEST(MainDialog, SaveThenLoadRestoresEveryParameterAndWritesAThumbnail) {
     // A pattern, not a blank square.
     const auto [low, high] = std::minmax_element(jpeg.pixels.begin(), jpeg.pixels.end());
     EXPECT_GT(int(*high) - int(*low), 64);
+}
+
+TEST(MainDialog, PresetsPageButtonWritesThePageOfTheChosenFolder) {
+    const std::string folder = StatePath("page presets"), page = StatePath("dialog page.html");
+    std::filesystem::create_directories(folder);
+    // Save a preset (with its thumbnail), then make a page of its folder; Cancel.
+    Script script("click #6; key Ctrl+A; type " + folder + "/mine.q1r; key Enter; click #150; key Ctrl+A; type " +
+                  folder + "/mine.q1r; key Enter; key Ctrl+A; type " + page + "; key Enter; click #2");
+    EXPECT_EQ(RunProgram({"render", "--size", "64x64", "-o", StatePath("unused.png"), "--dialog"}).exitCode, 3);
+    EXPECT_NE(FileContents(page).find("Tesselume presets from page presets<br>"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(StatePath("web_images/mine.jpg")));
 }
 
 }  // namespace

@@ -1,0 +1,158 @@
+// The catalogue pages, read back by real readers: Chromium's parser for the page,
+// tidy for its HTML, ImageMagick for the JPEG pictures and GIF frame pieces.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "export/GifPieces.h"
+#include "export/HtmlPages.h"
+#include "settings/PresetsFile.h"
+#include "settings/Settings.h"
+#include "store/FileLayer.h"
+#include "store/ImageStore.h"
+#include "support/StateFiles.h"
+
+namespace fs = std::filesystem;
+using testsupport::FileContents;
+using testsupport::StatePath;
+
+namespace {
+
+bool HaveTool(const char* name) {
+    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a shell command and returns its standard output.
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::size_t Count(const std::string& text, const std::string& piece) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// A presets folder: names that are markup, UTF-8 and plain, a preset without a
+// thumbnail, and entries that are no presets.
+std::string MakePresetsFolder() {
+    const std::string folder = StatePath("Mine & <yours>");
+    fs::create_directories(folder + "/sub.q1r");
+    std::ofstream(folder + "/notes.txt") << "not a preset";
+    ImageStore thumbnail{};
+    InitialiseImage(&thumbnail, nullptr);
+    CreateImage(&thumbnail, 128, 128, kKindRGBA8, 0);
+    for (int32_t y = 0; y < 128; ++y)
+        for (int32_t x = 0; x < 128; ++x) setRGBA(x, y, &thumbnail, 0, 2 * x, 2 * y, 128, 255);
+    Settings settings{};
+    for (const char* name : {"a<b>&\"c\"", "A&B", "Cr\xC3\xA8me", "one", "two", "three"})
+        EXPECT_EQ(SaveSettingsFile(settings, &thumbnail, (folder + "/" + name + ".q1r").c_str()), noErr);
+    EXPECT_EQ(SaveSettingsFile(settings, nullptr, (folder + "/bare.q1r").c_str()), noErr);
+    ReleaseImage(&thumbnail);
+    return folder;
+}
+
+}  // namespace
+
+TEST(CataloguePage, TextFilters) {
+    EXPECT_EQ(PageText("a<b>&\"c\" {~}"), "a&lt;b&gt;&amp;&quot;c&quot; &#123;&#126;&#125;");
+    // UTF-8 shows as its characters; a lone byte as ISO 8859-1.
+    EXPECT_EQ(PageText("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE9 \xC2\xA0"), "Gr&uuml;&szlig;e &#8364; &eacute; &nbsp;");
+    EXPECT_EQ(LinkText("A&B c-1"), "A%26B%20c%2d1");
+    EXPECT_EQ(PictureFileName("a/b\\c:d\x01" "\x8E\xC3\x8F"), "a_b_c_d _c_");
+}
+
+TEST(CataloguePage, MemoryDotsPageCells) {
+    int32_t width = 0, height = 0;
+    DotPictureSize(1000, 500, width, height);
+    EXPECT_EQ(width, 300);
+    EXPECT_EQ(height, 150);
+    DotPictureSize(5, 4000, width, height);
+    EXPECT_EQ(width, 1);
+    EXPECT_EQ(height, 300);
+
+    const std::string path = StatePath("dots.html");
+    PageBuilder page;
+    ASSERT_EQ(StartPage(page, path.c_str(), PageKind::memoryDots, {}), noErr);
+    ASSERT_EQ(EndPage(page), noErr);
+    const std::string empty = FileContents(path);
+    EXPECT_NE(empty.find("<title>Tesselume memory dots</title>"), std::string::npos);
+    EXPECT_NE(empty.find("align=\"center\"></table><br>\r\n</body></html>"), std::string::npos) << empty;
+
+    ASSERT_EQ(StartPage(page, path.c_str(), PageKind::memoryDots, {}), noErr);
+    AddImageCell(page, "dot 3", "dot 3", 300, 150);
+    ASSERT_EQ(EndPage(page), noErr);
+    const std::string one = FileContents(path);
+    EXPECT_NE(one.find("<table id=\"Table_01\" width=\"306\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
+                       "height=\"157\">"),
+              std::string::npos);
+    EXPECT_NE(one.find("src=\"web_images/dot%203.jpg\" alt=\"dot 3.jpg\" width=\"300\" height=\"150\""),
+              std::string::npos);
+    EXPECT_EQ(Count(one, "Hoefler Text"), 3u);  // four columns: one picture, three empty cells
+}
+
+TEST(CataloguePage, SevenPresetsReadByChromiumTidyAndImageMagick) {
+    const std::string folder = MakePresetsFolder();
+    const std::string page = StatePath("page.html");
+    int presets = 0;
+    ASSERT_EQ(WritePresetsPage(folder.c_str(), page.c_str(), presets), noErr);
+    EXPECT_EQ(presets, 7);
+    const std::string html = FileContents(page);
+    EXPECT_EQ(Count(html, "\r\n"), Count(html, "\n"));  // CRLF line ends only
+    EXPECT_NE(html.find("presets from Mine &amp; &lt;yours&gt;<br>"), std::string::npos);
+    EXPECT_NE(html.find("src=\"web_images/A%26B.jpg\" alt=\"A&amp;B.jpg\" width=\"88\" height=\"88\""),
+              std::string::npos);
+    const std::string images = StatePath("web_images/");
+    EXPECT_TRUE(fs::exists(images + "A&B.jpg"));
+    EXPECT_TRUE(fs::exists(images + "a<b>&\"c\".jpg"));
+    EXPECT_FALSE(fs::exists(images + "bare.jpg"));  // its cell stays, without a picture
+
+    if (!HaveTool("identify")) {
+        GTEST_SKIP() << "ImageMagick's identify is not installed";
+    }
+    const std::string picture = images + PictureFileName("Cr\xC3\xA8me") + ".jpg";
+    EXPECT_EQ(Output("identify -format '%m %wx%h' " + Quoted(picture)), "JPEG 128x128");
+    for (const FramePiece& piece : kFramePieces)
+        EXPECT_EQ(Output("identify -format '%m %wx%h' " + Quoted(images + piece.fileName)),
+                  "GIF " + std::to_string(piece.width) + "x" + std::to_string(piece.height))
+            << piece.fileName;
+
+    if (HaveTool("tidy")) {
+        const std::string report = Output("tidy -errors -q " + Quoted(page) + " 2>&1");
+        EXPECT_EQ(report.find("Error:"), std::string::npos) << report;
+    } else {
+        std::printf("tidy is not installed: the page's HTML is not checked\n");
+    }
+    if (!HaveTool("chromium")) GTEST_SKIP() << "chromium is not installed";
+    const std::string dom = Output(
+        "chromium --headless --no-sandbox --disable-gpu --disable-background-networking "
+        "--disable-component-update --disable-sync --no-first-run --user-data-dir=" +
+        Quoted(StatePath("chromium")) + " --dump-dom " + Quoted("file://" + page) + " 2>/dev/null");
+    ASSERT_NE(dom.find("</html>"), std::string::npos) << dom;
+    // Two rows of five cells (the second filled with three empty ones), each
+    // followed by a spacer row, and no markup from the names.
+    EXPECT_EQ(Count(dom, "<font size=\"3\""), 7u);
+    EXPECT_EQ(Count(dom, "Hoefler Text"), 3u);
+    EXPECT_EQ(Count(dom, "<p>&nbsp;</p>"), 10u);
+    EXPECT_NE(dom.find(">a&lt;b&gt;&amp;\"c\"</font>"), std::string::npos);
+    EXPECT_NE(dom.find(">Cr\xC3\xA8me</font>"), std::string::npos);
+    EXPECT_EQ(Count(dom, "<b>"), 4u);  // the heading and the empty cells only
+}
