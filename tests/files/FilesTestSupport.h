@@ -32,6 +32,7 @@ inline void FillTestPattern(ImageStore& image, int grey = -1) {
             setRGBA(x, y, &image, 0, p.red, p.green, p.blue, p.alpha);
         }
 }
+inline void FillThumbnail(ImageStore& image, int grey) { FillTestPattern(image, grey); }
 
 // The largest channel difference between the image and the test pattern.
 inline int ThumbnailError(const ImageStore& image) {

@@ -60,7 +60,7 @@ TEST(PresetsFile, FactorySettingsAreWrittenExactlyWithAThumbnailLibjpegDecodes) 
 
     // Thumbnail-only reading leaves the settings; a full read restores everything.
     Settings settings = Distinct();
-    FillTestPattern(run.thumbnail, 0);
+    FillThumbnail(run.thumbnail, 0);
     bool thumbnailRead = false;
     EXPECT_EQ(Load(path, settings, &run.thumbnail, thumbnailRead, PresetsRead::thumbnailOnly), noErr);
     EXPECT_TRUE(thumbnailRead);
@@ -89,7 +89,7 @@ TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
 
     Settings settings = Factory();
     settings.smooth = 77;
-    FillTestPattern(run.thumbnail, 0);
+    FillThumbnail(run.thumbnail, 0);
     bool thumbnailRead = false;
     EXPECT_EQ(Load(path, settings, &run.thumbnail, thumbnailRead), noErr);
     EXPECT_TRUE(thumbnailRead);
@@ -124,7 +124,7 @@ TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
     for (std::size_t length : lengths) {
         WriteAll(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)));
         Settings settings = Distinct();
-        FillTestPattern(run.thumbnail, 7);
+        FillThumbnail(run.thumbnail, 7);
         bool thumbnailRead = true;
         EXPECT_EQ(Load(cut, settings, &run.thumbnail, thumbnailRead), readErr) << length;
         EXPECT_FALSE(thumbnailRead);
@@ -159,7 +159,7 @@ TEST(PresetsFile, OversizedAndCorruptedThumbnailsLoadWithoutHarm) {
     const auto load = [&](const std::vector<uint8_t>& file) {
         WriteAll(damaged, file);
         Settings settings = Distinct();
-        FillTestPattern(run.thumbnail, 3);
+        FillThumbnail(run.thumbnail, 3);
         bool thumbnailRead = false;
         Load(damaged, settings, &run.thumbnail, thumbnailRead);
         EXPECT_EQ(Values(settings), Values(Factory()));

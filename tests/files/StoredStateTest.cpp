@@ -30,7 +30,7 @@ TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
     std::strcpy(settings.settingsFileName, "second.q1r");
     TakeUndoSnapshot(run.undo, settings, &run.thumbnail, false);
     settings.zoom = 30;
-    FillTestPattern(run.thumbnail, 0);
+    FillThumbnail(run.thumbnail, 0);
 
     RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);  // with its file: the thumbnail returns too
     EXPECT_EQ(settings.zoom, 10);
