@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -71,9 +72,7 @@ const uint8_t* Node(const uint8_t* table, int i, int j, int k) { return table + 
 
 void ExpectNode(const uint8_t* table, int i, int j, int k, int a, int b, int c) {
     const uint8_t* n = Node(table, i, j, k);
-    EXPECT_EQ(n[0], a) << i << "," << j << "," << k;
-    EXPECT_EQ(n[1], b) << i << "," << j << "," << k;
-    EXPECT_EQ(n[2], c) << i << "," << j << "," << k;
+    EXPECT_EQ((std::array<int, 3>{n[0], n[1], n[2]}), (std::array<int, 3>{a, b, c})) << i << "," << j << "," << k;
 }
 
 }  // namespace

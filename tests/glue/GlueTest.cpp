@@ -57,27 +57,6 @@ Rgb3 AsRgb(const GlueColour& c) { return {c.r, c.g, c.b}; }
 
 }  // namespace
 
-TEST(Glue, PerChannelModesStayInRangeForEveryPairOnThe8BitPath) {
-    // Each channel gets every (p, d) pair once over the loops, from differently
-    // ordered inputs, so a mode that mixes up channels also shows up as a mismatch.
-    std::vector<GlueColour> p(256), d(256), out(256);
-    for (int32_t mode = 2; mode <= kGlueModeCount; ++mode) {
-        if (kWholeColourModes.count(mode)) continue;
-        for (int32_t dv = 0; dv < 256; ++dv) {
-            for (int32_t i = 0; i < 256; ++i) {
-                p[size_t(i)] = {i, 255 - i, i ^ 0x5a};
-                d[size_t(i)] = {dv, 255 - dv, dv ^ 0xa5};
-            }
-            GlueRow(mode, GluePath::bits8, p.data(), d.data(), out.data(), 256, kPingPong.table);
-            ASSERT_TRUE(InRange(out, 255)) << GlueModeName(mode) << " d " << dv;
-            for (int32_t i = 0; i < 256; i += 37) {
-                ASSERT_EQ(out[size_t(i)].g, Channel(mode, GluePath::bits8, 255 - i, 255 - dv)) << mode;
-                ASSERT_EQ(out[size_t(i)].b, Channel(mode, GluePath::bits8, i ^ 0x5a, dv ^ 0xa5)) << mode;
-            }
-        }
-    }
-}
-
 TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
     // Fixed seed; 2.5 million pairs per path, a third of them through the slower
     // whole-colour modes.
@@ -95,6 +74,14 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
                 }
                 GlueRow(mode, path, p.data(), d.data(), out.data(), kRow, kPingPong.table);
                 ASSERT_TRUE(InRange(out, full)) << GlueModeName(mode) << " path " << int(path);
+                // On the 8-bit path a per-channel mode gives each channel what it gives
+                // that channel's values fed through all three: no channel is mixed up
+                // with another.
+                if (path == GluePath::bits8 && !kWholeColourModes.count(mode) && mode >= 2 && mode <= kGlueModeCount)
+                    for (int32_t i = 0; i < kRow; i += 7) {
+                        ASSERT_EQ(out[size_t(i)].g, Channel(mode, path, p[size_t(i)].g, d[size_t(i)].g)) << mode;
+                        ASSERT_EQ(out[size_t(i)].b, Channel(mode, path, p[size_t(i)].b, d[size_t(i)].b)) << mode;
+                    }
                 // In place over the pattern gives the same row.
                 GlueRow(mode, path, p.data(), d.data(), p.data(), kRow, kPingPong.table);
                 for (int32_t i = 0; i < kRow; ++i) ASSERT_EQ(AsRgb(p[size_t(i)]), AsRgb(out[size_t(i)]));

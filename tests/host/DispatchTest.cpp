@@ -6,19 +6,17 @@
 
 using filterhost::Host;
 
-TEST(Dispatch, AboutTouchesNothing) {
+TEST(Dispatch, AboutFullRunAndBadSelectors) {
     auto host = LoadModule();
     ASSERT_TRUE(host);
+    // About touches nothing.
     const int32_t handlesBefore = Host::LiveHandles();
     EXPECT_EQ(host->About(), noErr);
     EXPECT_EQ(host->DataSlot(), 0);
     EXPECT_EQ(Host::LiveHandles(), handlesBefore);
     EXPECT_EQ(host->Record().parameters, nullptr);
-}
 
-TEST(Dispatch, FullRunCallsEverySelectorAndReleasesEverything) {
-    auto host = LoadModule();
-    ASSERT_TRUE(host);
+    // A full run calls every selector and gives back everything it took.
     auto image = RampImage(40, 30, 3, 8);
     filterhost::Job job;
     job.showDialog = true;
@@ -42,13 +40,8 @@ TEST(Dispatch, FullRunCallsEverySelectorAndReleasesEverything) {
     const intptr_t globals = host->DataSlot();
     EXPECT_EQ(host->Run(image, {}, error).result, noErr);
     EXPECT_EQ(host->DataSlot(), globals);
-}
 
-TEST(Dispatch, BadSelectorsAreRefusedAndStillUnlock) {
-    auto host = LoadModule();
-    ASSERT_TRUE(host);
-    auto image = RampImage(8, 8, 1, 8);
-    std::string error;
+    // Unknown selectors are refused and still unlock what the call locked.
     ASSERT_TRUE(host->Begin(image, {}, error)) << error;
     for (int16_t selector : {int16_t(6), int16_t(-1), int16_t(200)}) {
         EXPECT_EQ(host->Call(selector), filterBadParameters) << selector;
@@ -107,6 +100,12 @@ TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
     const auto report = spaceless->Run(image, {}, error);
     EXPECT_EQ(report.result, noErr);
     EXPECT_EQ(report.bufferAllocations, 0);
+    // Nor is one of an older version.
+    filterhost::HostOptions oldBuffers;
+    oldBuffers.bufferProcsVersion = 1;
+    const auto old = LoadModule(oldBuffers)->Run(image, {}, error);
+    EXPECT_EQ(old.result, noErr);
+    EXPECT_EQ(old.bufferAllocations, 0);
 }
 
 TEST(Dispatch, AllocationFailureAtStartEndsWithOne) {

@@ -18,30 +18,24 @@ filterhost::RunReport RunOn(filterhost::Image& image, filterhost::Job job = {},
 
 }  // namespace
 
-TEST(RowLoop, OneRowSelectionRendersOneRow) {
-    auto image = RampImage(20, 10, 3, 8);
-    filterhost::Job job;
-    job.filterRect = Rect{4, 2, 5, 18};
-    std::vector<std::pair<int32_t, int32_t>> progress;
-    job.onProgress = [&](int32_t done, int32_t total) { progress.emplace_back(done, total); };
-    const auto report = RunOn(image, job);
-    EXPECT_EQ(report.result, noErr);
-    EXPECT_EQ(report.advanceStateCalls, 1);
-    EXPECT_EQ(progress, (std::vector<std::pair<int32_t, int32_t>>{{0, 2}}));
-}
-
 TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRow) {
     auto image = RampImage(8, 100, 1, 8);
     filterhost::Job job;
-    std::vector<int32_t> reported;
-    job.onProgress = [&](int32_t done, int32_t total) {
-        reported.push_back(done);
-        EXPECT_EQ(total, 101);
-    };
+    std::vector<std::pair<int32_t, int32_t>> reported;
+    job.onProgress = [&](int32_t done, int32_t total) { reported.emplace_back(done, total); };
     job.shouldAbort = [] { return false; };
-    const auto report = RunOn(image, job);
-    EXPECT_EQ(reported, (std::vector<int32_t>{0, 32, 64, 96}));
+    auto report = RunOn(image, job);
+    using Steps = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_EQ(reported, (Steps{{0, 101}, {32, 101}, {64, 101}, {96, 101}}));
     EXPECT_EQ(report.abortCalls, 3);  // rows 32, 64 and 96
+
+    // A one-row selection renders one row.
+    reported.clear();
+    job.filterRect = Rect{4, 2, 5, 7};
+    report = RunOn(image, job);
+    EXPECT_EQ(report.result, noErr);
+    EXPECT_EQ(report.advanceStateCalls, 1);
+    EXPECT_EQ(reported, (Steps{{0, 2}}));
 }
 
 TEST(RowLoop, MaskWindowsFollowTheRowAndStayInsideTheSelection) {

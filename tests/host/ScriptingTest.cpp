@@ -56,8 +56,10 @@ TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
     }
 }
 
-TEST(Scripting, MissingKeysTakeFactoryValues) {
-    const Descriptor recorded = *Replay(Descriptor{{PIFourCC("0033"), typeInteger, 12, 0, 0}}).recorded;
+TEST(Scripting, MissingKeysUnknownCodesAndHostsWithoutScripting) {
+    // Missing keys take the factory values.
+    const Descriptor zoomOnly{{PIFourCC("0033"), typeInteger, 12, 0, 0}};
+    const Descriptor recorded = *Replay(zoomOnly).recorded;
     for (const ParameterInfo& p : kParameters) {
         const DescriptorItem* item = Item(recorded, p.key);
         ASSERT_TRUE(item) << p.name;
@@ -65,34 +67,20 @@ TEST(Scripting, MissingKeysTakeFactoryValues) {
         else if (p.kind == ParamKind::symmetry) EXPECT_EQ(item->enumValue, PIFourCC("SY02"));
         else EXPECT_EQ(item->value, p.key == PIFourCC("0033") ? 12 : p.factory) << p.name;
     }
-}
-
-TEST(Scripting, EnumerationCodesMapToModes) {
-    const auto GlueAfter = [](OSType code) {
-        const Descriptor recorded =
-            *Replay(Descriptor{{PIFourCC("GLUE"), typeEnumerated, 0, kGlueType, code}}).recorded;
-        return Item(recorded, PIFourCC("GLUE"))->enumValue;
-    };
-    EXPECT_EQ(GlueAfter(PIFourCC("GL60")), PIFourCC("GL60"));
-    EXPECT_EQ(GlueAfter(PIFourCC("GL61")), PIFourCC("GL61"));
-    EXPECT_EQ(GlueAfter(PIFourCC("GL62")), PIFourCC("GL62"));
-    EXPECT_EQ(GlueAfter(PIFourCC("GL99")), PIFourCC("<NO>"));  // unknown code: glue 0
-    EXPECT_EQ(GlueAfter(PIFourCC("SY01")), PIFourCC("<NO>"));
-}
-
-TEST(Scripting, HostsWithoutScriptingAreNotReadButStillRecorded) {
-    const Descriptor recorded =
-        *Replay(Descriptor{{PIFourCC("0033"), typeInteger, 12, 0, 0}}, PIFourCC("PSP9")).recorded;
-    EXPECT_EQ(Item(recorded, PIFourCC("0033"))->value, 55);
-}
-
-TEST(Scripting, NoDescriptorSuiteNoRecording) {
+    // Glue codes map to modes; an unknown code is glue 0.
+    for (const char* code : {"GL60", "GL61", "GL99", "SY01"}) {
+        const Descriptor glue{{PIFourCC("GLUE"), typeEnumerated, 0, kGlueType, PIFourCC(code)}};
+        const OSType want = code[3] == '9' || code[0] == 'S' ? PIFourCC("<NO>") : PIFourCC(code);
+        EXPECT_EQ(Item(*Replay(glue).recorded, PIFourCC("GLUE"))->enumValue, want) << code;
+    }
+    // A host without scripting is not read, but the run is still recorded.
+    EXPECT_EQ(Item(*Replay(zoomOnly, PIFourCC("PSP9")).recorded, PIFourCC("0033"))->value, 55);
+    // Without a descriptor suite nothing is recorded.
     filterhost::HostOptions options;
     options.descriptorSuite = false;
-    auto host = LoadModule(options);
     auto image = RampImage(6, 4, 3, 8);
     std::string error;
-    const auto report = host->Run(image, {}, error);
+    const auto report = LoadModule(options)->Run(image, {}, error);
     EXPECT_EQ(report.result, noErr);
     EXPECT_FALSE(report.recorded.has_value());
 }

@@ -19,8 +19,7 @@ std::vector<std::pair<int32_t, int32_t>> Levels(const ImageStore& image) {
 }
 
 TEST(ImageStore, LevelGeometryOfOddSizes) {
-    ScopedImage wide;
-    ASSERT_TRUE(CreateImage(wide.get(), 600, 5, kKindRGBA8, 0));
+    ScopedImage wide(600, 5, kKindRGBA8);
     const std::vector<std::pair<int32_t, int32_t>> expected = {{600, 5}, {300, 4}, {150, 2}, {76, 1},
                                                                {38, 1},  {20, 1},  {10, 1},  {6, 1},
                                                                {4, 1},   {2, 1},   {1, 1}};
@@ -32,8 +31,7 @@ TEST(ImageStore, LevelGeometryOfOddSizes) {
     EXPECT_EQ(wide->firstTile[1], 2);
     EXPECT_EQ(wide->tileCount, 12);  // two tiles at level 0, one for each level after it
 
-    ScopedImage line;
-    ASSERT_TRUE(CreateImage(line.get(), 1025, 1, kKindGrey8, 0));
+    ScopedImage line(1025, 1, kKindGrey8);
     EXPECT_EQ(line->tilesPerRow[0], 3);
     EXPECT_EQ(line->tiles[2].width, 1);
     EXPECT_EQ(line->levelWidth[1], 514);
@@ -41,17 +39,14 @@ TEST(ImageStore, LevelGeometryOfOddSizes) {
     EXPECT_EQ(TilePixelCount(line.get(), 3), 512);
     EXPECT_EQ(TileRect(line.get(), 2).left, 1024);
 
-    ScopedImage one, two;
-    ASSERT_TRUE(CreateImage(one.get(), 1, 1, kKindRGBA16, 0));
+    ScopedImage one(1, 1, kKindRGBA16), two(2, 1, kKindRGBAFloat);
     EXPECT_EQ(one->topLevel, 0);
     EXPECT_EQ(one->tileCount, 1);
-    ASSERT_TRUE(CreateImage(two.get(), 2, 1, kKindRGBAFloat, 0));
     EXPECT_EQ(two->topLevel, 1);
     EXPECT_EQ(two->levelWidth[1], 1);
 
     // A tall image tiles along rows: 3 x 1100 has three tile rows, 3 -> 2 -> 1 across.
-    ScopedImage tall;
-    ASSERT_TRUE(CreateImage(tall.get(), 3, 1100, kKindSigned3, 0));
+    ScopedImage tall(3, 1100, kKindSigned3);
     EXPECT_EQ(tall->levelWidth[1], 2);
     EXPECT_EQ(tall->levelHeight[1], 550);
     EXPECT_EQ(tall->tiles[2].height, 1100 - 1024);
@@ -61,8 +56,7 @@ TEST(ImageStore, LevelGeometryOfOddSizes) {
 
 TEST(ImageStore, CreationRefusesBadArguments) {
     EXPECT_FALSE(CreateImage(nullptr, 4, 4, kKindRGBA8, 0));
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 7, 3, kKindRGBA8, 0));
+    ScopedImage image(7, 3, kKindRGBA8);
     setRGBA(2, 1, image.get(), 0, 9, 8, 7, 6);
     EXPECT_FALSE(CreateImage(image.get(), 0, 4, kKindRGBA8, 0));
     for (int32_t kind : {6, 8, 10}) EXPECT_FALSE(CreateImage(image.get(), 4, 4, PixelKind(kind), 0)) << kind;
@@ -78,8 +72,7 @@ TEST(ImageStore, CreationRefusesBadArguments) {
 }
 
 TEST(ImageStore, AccessorsClampReadsAndIgnoreOutsideWrites) {
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 530, 6, kKindRGBA8, 0));
+    ScopedImage image(530, 6, kKindRGBA8);
     // Distinct values per pixel, across the seam between the two tiles.
     for (int32_t y = 0; y < 6; ++y)
         for (int32_t x = 0; x < 530; ++x) setRGBA(x, y, image.get(), 0, x & 255, y, (x >> 8), 200);
@@ -109,8 +102,7 @@ TEST(ImageStore, AccessorsClampReadsAndIgnoreOutsideWrites) {
 }
 
 TEST(ImageStore, KindAccessorsStayInsideThePixel) {
-    ScopedImage grey;
-    ASSERT_TRUE(CreateImage(grey.get(), 3, 2, kKindGrey8, 0));
+    ScopedImage grey(3, 2, kKindGrey8);
     SetByte(1, 0, grey.get(), 0, 77);
     SetByte(2, 0, grey.get(), 0, 99);
     // Wider accessors on a one-byte kind neither read nor write.
@@ -125,13 +117,11 @@ TEST(ImageStore, KindAccessorsStayInsideThePixel) {
     EXPECT_FLOAT_EQ(g.red, 77.0f / 255.0f);
     EXPECT_FLOAT_EQ(g.alpha, 1.0f);
 
-    ScopedImage deep;
-    ASSERT_TRUE(CreateImage(deep.get(), 4, 4, kKindRGBA16, 0));
+    ScopedImage deep(4, 4, kKindRGBA16);
     setRGBAFloat(3, 2, deep.get(), 0, {1.0f, 0.5f, 0.25f, 0.0f});
     EXPECT_EQ(PixelAt(deep.get(), 3, 2), (Px{32768, 16384, 8192, 0}));
 
-    ScopedImage floats;
-    ASSERT_TRUE(CreateImage(floats.get(), 4, 4, kKindRGBAFloat, 0));
+    ScopedImage floats(4, 4, kKindRGBAFloat);
     setRGBAFloat(1, 1, floats.get(), 0, {2.5f, -1.0f, 0.125f, 1.0f});
     EXPECT_EQ(getRGBAFloat(1, 1, floats.get(), 0).green, -1.0f);
     int32_t bits;
@@ -139,15 +129,13 @@ TEST(ImageStore, KindAccessorsStayInsideThePixel) {
     std::memcpy(&bits, &eighth, 4);
     EXPECT_EQ(PixelAt(floats.get(), 1, 1)[2], bits);  // getRGBA gives the float's bit pattern
 
-    ScopedImage signed3;
-    ASSERT_TRUE(CreateImage(signed3.get(), 2, 2, kKindSigned3, 0));
+    ScopedImage signed3(2, 2, kKindSigned3);
     setRGBA(1, 1, signed3.get(), 0, -300, 40000 - 65536, 7, 99);
     IntRGBA p{0, 0, 0, 1234};
     getRGBA(1, 1, signed3.get(), 0, p);
     EXPECT_EQ(AsPx(p), (Px{-300, 40000 - 65536, 7, 1234}));  // kind 7 leaves alpha alone
 
-    ScopedImage single;
-    ASSERT_TRUE(CreateImage(single.get(), 2, 2, kKindFloat, 0));
+    ScopedImage single(2, 2, kKindFloat);
     SetFloat(0, 1, single.get(), 0, 0.75f);
     const FloatRGBA s = getRGBAFloat(0, 1, single.get(), 0);
     EXPECT_EQ(s.blue, 0.75f);
@@ -162,16 +150,14 @@ TEST(ImageStore, ConversionsAndFootprintLevel) {
     EXPECT_EQ(ToByteSqrt(-4.0f), 0);
     EXPECT_EQ(ToByteSqrt(1e9f), 255);
 
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 600, 5, kKindRGBA8, 0));
+    ScopedImage image(600, 5, kKindRGBA8);
     EXPECT_EQ(levelForFootprint(1.0f, 0.5f, 0.2f, 1.0f, image.get()), 0.0f);
     EXPECT_NEAR(levelForFootprint(8.0f, 2.0f, 8.0f, 1.0f, image.get()), 3.0f, 0.01f);
     EXPECT_EQ(levelForFootprint(1e6f, 0.0f, 1e6f, 0.0f, image.get()), 10.0f);
 }
 
 TEST(ImageStore, BilinearAndTrilinear) {
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 4, 2, kKindRGBA8, 0));
+    ScopedImage image(4, 2, kKindRGBA8);
     // Red rises by 40 per column, green by 100 per row; level 1 is a different constant.
     for (int32_t y = 0; y < 2; ++y)
         for (int32_t x = 0; x < 4; ++x) setRGBA(x, y, image.get(), 0, 40 * x, 100 * y, 7, 255);
@@ -213,8 +199,7 @@ TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
     {
         // Enough host buffers: everything comes from the host and goes back to it.
         FakeBufferHost host(100);
-        ScopedImage image;
-        ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0));
+        ScopedImage image(1100, 600, kKindRGBA16);
         EXPECT_EQ(host.Outstanding(), 19u);
         EXPECT_TRUE(host.Owns(image->tiles[5].handle));
         ReleaseImage(image.get());
@@ -224,8 +209,7 @@ TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
         // The host runs dry part-way and the heap serves the rest; release returns each
         // block to where it came from (the sanitizer build checks the heap side).
         FakeBufferHost host(3);
-        ScopedImage image;
-        ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kKindRGBA8, 0));
+        ScopedImage image(1100, 600, kKindRGBA8);
         EXPECT_EQ(image->tiles[3].handle, nullptr);
         ReleaseImage(image.get());
         EXPECT_EQ(host.Outstanding(), 0u);
@@ -282,8 +266,7 @@ TEST(ImageStore, ImportImageReadsTheFilterRectangleRowByRow) {
     FakeRowHost host(9, 6, 4, 8);
     for (std::size_t i = 0; i < host.image.size(); ++i) host.image[i] = uint8_t(i * 7 + 3);
     host.record.filterRect = {1, 2, 5, 9};  // 7 x 4 from (2, 1)
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 7, 4, kKindRGBA8, 0));
+    ScopedImage image(7, 4, kKindRGBA8);
     ASSERT_EQ(ImportImage(image.get(), &host.record), noErr);
     EXPECT_EQ(host.calls, 4);
     for (int32_t y = 0; y < 4; ++y)
@@ -303,8 +286,7 @@ TEST(ImageStore, ImportImageReadsTheFilterRectangleRowByRow) {
         std::memcpy(grey.image.data() + 2 * i, &v, 2);
     }
     grey.record.filterRect = {0, 0, 2, 3};
-    ScopedImage deep;
-    ASSERT_TRUE(CreateImage(deep.get(), 3, 2, kKindRGBA8, 0));
+    ScopedImage deep(3, 2, kKindRGBA8);
     EXPECT_EQ(ImportImage(deep.get(), &grey.record), filterBadParameters);
     ASSERT_TRUE(CreateImage(deep.get(), 3, 2, kKindRGBA16, 0));
     ASSERT_EQ(ImportImage(deep.get(), &grey.record), noErr);
@@ -316,8 +298,7 @@ TEST(ImageStore, ImportImageReadsTheFilterRectangleRowByRow) {
     failing.failOnCall = 2;
     int16_t result = 0;
     Current().result = &result;
-    ScopedImage small;
-    ASSERT_TRUE(CreateImage(small.get(), 4, 4, kKindRGBA8, 0));
+    ScopedImage small(4, 4, kKindRGBA8);
     EXPECT_EQ(ImportImage(small.get(), &failing.record), -42);
     EXPECT_EQ(result, -42);
     EXPECT_EQ(failing.calls, 3);
@@ -333,14 +314,12 @@ TEST(ImageStore, ImportMaskWithAndWithoutFrame) {
     for (std::size_t i = 0; i < host.mask.size(); ++i) host.mask[i] = uint8_t(10 + i);
     host.record.filterRect = {1, 1, 4, 5};  // 4 x 3 from (1, 1)
     host.record.haveMask = true;
-    ScopedImage mask;
-    ASSERT_TRUE(CreateImage(mask.get(), 4, 3, kKindGrey8, 0));
+    ScopedImage mask(4, 3, kKindGrey8);
     ASSERT_EQ(ImportMask(mask.get(), &host.record, false), noErr);
     EXPECT_EQ(GetByte(0, 0, mask.get(), 0), 10 + 7);
     EXPECT_EQ(GetByte(3, 2, mask.get(), 0), 10 + 3 * 6 + 4);
 
-    ScopedImage framed;
-    ASSERT_TRUE(CreateImage(framed.get(), 6, 5, kKindGrey8, 0));
+    ScopedImage framed(6, 5, kKindGrey8);
     ASSERT_EQ(ImportMask(framed.get(), &host.record, true), noErr);
     EXPECT_EQ(GetByte(1, 1, framed.get(), 0), 10 + 7);
     EXPECT_EQ(GetByte(4, 3, framed.get(), 0), 10 + 3 * 6 + 4);
@@ -355,8 +334,7 @@ TEST(ImageStore, ImportMaskWithAndWithoutFrame) {
 }
 
 TEST(ImageStore, EdgeAlphaAndFill) {
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 5, 4, kKindRGBA8, 0));
+    ScopedImage image(5, 4, kKindRGBA8);
     // A single bright pixel: alpha is the luma Laplacian, capped at 255.
     FillLevelZero(
         image.get(),
@@ -368,8 +346,7 @@ TEST(ImageStore, EdgeAlphaAndFill) {
     EXPECT_EQ(PixelAt(image.get(), 3, 1)[3], 39);
     EXPECT_EQ(PixelAt(image.get(), 4, 3)[3], 0);
     // The level gain doubles per level and the cap holds.
-    ScopedImage gained;
-    ASSERT_TRUE(CreateImage(gained.get(), 8, 8, kKindRGBA8, 0));
+    ScopedImage gained(8, 8, kKindRGBA8);
     FillLevelZero(
         gained.get(), [](int32_t x, int32_t, void*) { return x < 4 ? IntRGBA{0, 0, 0, 0} : IntRGBA{255, 255, 255, 0}; },
         nullptr, true);

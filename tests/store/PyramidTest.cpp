@@ -1,6 +1,7 @@
 // The level pyramid: constant images, the impulse response, tile seams against a
 // plain reference, the kind-7 box and the drivers' state.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 
@@ -49,8 +50,7 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
     };
     for (const Case& c : cases) {
         for (auto [w, h] : {std::pair{531, 515}, std::pair{600, 5}, std::pair{3, 1100}}) {
-            ScopedImage image;
-            ASSERT_TRUE(CreateImage(image.get(), w, h, c.kind, 0));
+            ScopedImage image(w, h, c.kind);
             FillLevelZero(
                 image.get(), [](int32_t, int32_t, void* value) { return *static_cast<IntRGBA*>(value); },
                 const_cast<IntRGBA*>(&c.value), true);
@@ -63,10 +63,7 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
         }
     }
     // The single-channel kinds.
-    ScopedImage grey, deep, single;
-    ASSERT_TRUE(CreateImage(grey.get(), 37, 21, kKindGrey8, 0));
-    ASSERT_TRUE(CreateImage(deep.get(), 37, 21, kKindGrey16, 0));
-    ASSERT_TRUE(CreateImage(single.get(), 37, 21, kKindFloat, 0));
+    ScopedImage grey(37, 21, kKindGrey8), deep(37, 21, kKindGrey16), single(37, 21, kKindFloat);
     for (int32_t y = 0; y < 21; ++y)
         for (int32_t x = 0; x < 37; ++x) {
             SetByte(x, y, grey.get(), 0, 255);
@@ -84,8 +81,7 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
 }
 
 TEST(Pyramid, SingleImpulseGivesTheFilterWeights) {
-    ScopedImage grey;
-    ASSERT_TRUE(CreateImage(grey.get(), 40, 23, kKindGrey8, 0));
+    ScopedImage grey(40, 23, kKindGrey8);
     for (int32_t y = 0; y < 23; ++y)
         for (int32_t x = 0; x < 40; ++x) SetByte(x, y, grey.get(), 0, 0);
     SetByte(10, 10, grey.get(), 0, 255);
@@ -101,8 +97,7 @@ TEST(Pyramid, SingleImpulseGivesTheFilterWeights) {
 TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
     std::mt19937 random(7);
     for (PixelKind kind : {kKindRGBA8, kKindRGBA16}) {
-        ScopedImage image;
-        ASSERT_TRUE(CreateImage(image.get(), 1030, 1027, kind, 0));
+        ScopedImage image(1030, 1027, kind);
         const int32_t top = kind == kKindRGBA8 ? 255 : 32768;
         for (int32_t y = 0; y < 1027; ++y)
             for (int32_t x = 0; x < 1030; ++x)
@@ -123,9 +118,15 @@ TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
     }
 }
 
+// The three signed channels of a kind-7 pixel.
+std::array<int32_t, 3> Signed(ImageStore* image, int32_t x, int32_t y, int level) {
+    int16_t rgb[3];
+    GetRGB16(x, y, image, level, rgb);
+    return {rgb[0], rgb[1], rgb[2]};
+}
+
 TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
-    ScopedImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 4, 3, kKindSigned3, 0));
+    ScopedImage image(4, 3, kKindSigned3);
     for (int32_t y = 0; y < 3; ++y)
         for (int32_t x = 0; x < 4; ++x) {
             if (x < 2)
@@ -135,42 +136,27 @@ TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
         }
     buildAllBoxed(image.get());
     EXPECT_EQ(image->pyramidState, kPyramidBuilt);
-    int16_t rgb[3];
-    GetRGB16(0, 0, image.get(), 1, rgb);
-    EXPECT_EQ(rgb[0], 200);
-    EXPECT_EQ(rgb[1], 200);
-    EXPECT_EQ(rgb[2], 100);
-    GetRGB16(1, 0, image.get(), 1, rgb);
-    EXPECT_EQ(rgb[0], -32767);
-    EXPECT_EQ(rgb[1], 32767);
-    EXPECT_EQ(rgb[2], -7);
+    EXPECT_EQ(Signed(image.get(), 0, 0, 1), (std::array<int32_t, 3>{200, 200, 100}));
+    EXPECT_EQ(Signed(image.get(), 1, 0, 1), (std::array<int32_t, 3>{-32767, 32767, -7}));
     // The bottom row repeats the last source row: (3 + 3 + 3 + 3) / 4.
-    GetRGB16(1, 1, image.get(), 1, rgb);
-    EXPECT_EQ(rgb[2], 3);
+    EXPECT_EQ(Signed(image.get(), 1, 1, 1)[2], 3);
     // Signed division truncates towards zero: (-7 - 7 + 3 + 3) / 4 = -2.
-    ScopedImage odd;
-    ASSERT_TRUE(CreateImage(odd.get(), 2, 2, kKindSigned3, 0));
+    ScopedImage odd(2, 2, kKindSigned3);
     setRGBA(0, 0, odd.get(), 0, -1, 0, -7, 0);
     setRGBA(1, 0, odd.get(), 0, 0, 0, -7, 0);
     setRGBA(0, 1, odd.get(), 0, 0, 0, 3, 0);
     setRGBA(1, 1, odd.get(), 0, 0, 0, 3, 0);
     buildAllBoxed(odd.get());
-    GetRGB16(0, 0, odd.get(), 1, rgb);
-    EXPECT_EQ(rgb[0], 0);
-    EXPECT_EQ(rgb[2], -2);
-
+    EXPECT_EQ(Signed(odd.get(), 0, 0, 1), (std::array<int32_t, 3>{0, 0, -2}));
 }
 
 TEST(Pyramid, DriversAndRectangleUpdates) {
-    ScopedImage tiny;
-    ASSERT_TRUE(CreateImage(tiny.get(), 1, 1, kKindRGBA8, 0));
+    ScopedImage tiny(1, 1, kKindRGBA8);
     buildAll(tiny.get());
     EXPECT_EQ(tiny->pyramidState, kPyramidBuilt);
 
     auto gradient = [](int32_t x, int32_t y, void*) { return IntRGBA{x & 255, y & 255, (x * y) & 255, 255}; };
-    ScopedImage image, fresh;
-    ASSERT_TRUE(CreateImage(image.get(), 300, 200, kKindRGBA8, 0));
-    ASSERT_TRUE(CreateImage(fresh.get(), 300, 200, kKindRGBA8, 0));
+    ScopedImage image(300, 200, kKindRGBA8), fresh(300, 200, kKindRGBA8);
     FillLevelZero(image.get(), gradient, nullptr, true);
 
     // Never built when pyramidTag has all bits set.

@@ -26,6 +26,7 @@ const WeightTable& Table() {
 // An initialised image record bound to the shared weight table.
 struct SampledImage : ScopedImage {
     SampledImage() { image.weightTable = &Table(); }
+    SampledImage(int32_t width, int32_t height, PixelKind kind) : SampledImage() { Create(width, height, kind); }
 };
 
 TEST(Resample, WeightPhasesSumToTheirScales) {
@@ -50,11 +51,8 @@ TEST(Resample, WeightPhasesSumToTheirScales) {
 }
 
 TEST(Resample, ConstantImagesSampleToTheirValueEverywhere) {
-    SampledImage packed, deep, floats, grey;
-    ASSERT_TRUE(CreateImage(packed.get(), 530, 7, kKindRGBA8, 0));
-    ASSERT_TRUE(CreateImage(deep.get(), 530, 7, kKindRGBA16, 0));
-    ASSERT_TRUE(CreateImage(floats.get(), 530, 7, kKindRGBAFloat, 0));
-    ASSERT_TRUE(CreateImage(grey.get(), 530, 7, kKindGrey8, 0));
+    SampledImage packed(530, 7, kKindRGBA8), deep(530, 7, kKindRGBA16), floats(530, 7, kKindRGBAFloat),
+        grey(530, 7, kKindGrey8);
     for (int32_t y = 0; y < 7; ++y)
         for (int32_t x = 0; x < 530; ++x) {
             setRGBA(x, y, packed.get(), 0, 200, 7, 255, 0);
@@ -113,8 +111,7 @@ FloatRGBA ClampedReference(const ImageStore* image, float x, float y) {
 TEST(Resample, TilePathEqualsClampedReadsAcrossSeams) {
     std::mt19937 random(11);
     for (PixelKind kind : {kKindRGBA8, kKindRGBA16}) {
-        SampledImage image;
-        ASSERT_TRUE(CreateImage(image.get(), 1100, 600, kind, 0));
+        SampledImage image(1100, 600, kind);
         const uint32_t top = kind == kKindRGBA8 ? 256 : 32769;
         for (int32_t y = 0; y < 600; ++y)
             for (int32_t x = 0; x < 1100; ++x)
@@ -135,8 +132,7 @@ TEST(Resample, TilePathEqualsClampedReadsAcrossSeams) {
 }
 
 TEST(Resample, TrilinearReadsOneLevelWhenTIsZero) {
-    SampledImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 64, 32, kKindRGBA8, 0));
+    SampledImage image(64, 32, kKindRGBA8);
     FillLevelZero(
         image.get(), [](int32_t x, int32_t y, void*) { return IntRGBA{4 * x, 8 * y, 100, 255}; }, nullptr, true);
     // Level 1 overwritten with something else: t = 0 must not see it.
@@ -147,8 +143,7 @@ TEST(Resample, TrilinearReadsOneLevelWhenTIsZero) {
     EXPECT_NEAR(one.blue, 100.0f, 1e-3f);
     EXPECT_NEAR(sampleTrilinear(image.get(), 0, 0.5f, 0.3f, 0.6f).blue, 50.0f, 1e-3f);
     // Kinds without a trilinear form give zeros.
-    SampledImage single;
-    ASSERT_TRUE(CreateImage(single.get(), 4, 4, kKindFloat, 0));
+    SampledImage single(4, 4, kKindFloat);
     EXPECT_EQ(sampleTrilinear(single.get(), 0, 0.0f, 0.5f, 0.5f).red, 0.0f);
 }
 
@@ -163,12 +158,9 @@ void FillLevels(ImageStore* image) {
 }
 
 TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
-    SampledImage source;
-    ASSERT_TRUE(CreateImage(source.get(), 512, 512, kKindRGBA8, 0));
+    SampledImage source(512, 512, kKindRGBA8);
     FillLevels(source.get());
-    SampledImage half, quarter;
-    ASSERT_TRUE(CreateImage(half.get(), 256, 256, kKindRGBA8, 0));
-    ASSERT_TRUE(CreateImage(quarter.get(), 128, 96, kKindRGBA8, 0));
+    SampledImage half(256, 256, kKindRGBA8), quarter(128, 96, kKindRGBA8);
     copyOrResize(source.get(), half.get());  // level 0.5: half way between 0 and 1
     // Each channel within 1 of the level mix.
     const auto near = [](Px got, Px want) {
@@ -182,8 +174,7 @@ TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
     EXPECT_TRUE(near(PixelAt(quarter.get(), 127, 95), {50, 40, 90, 255}));
     // An explicit bias of 0 and a destination rectangle: 512 -> 256 reads level 1 alone,
     // and only the rectangle is written.
-    SampledImage canvas;
-    ASSERT_TRUE(CreateImage(canvas.get(), 300, 260, kKindRGBA8, 0));
+    SampledImage canvas(300, 260, kKindRGBA8);
     FillLevelZero(canvas.get(), [](int32_t, int32_t, void*) { return IntRGBA{1, 2, 3, 4}; }, nullptr, false);
     resize(source.get(), canvas.get(), LevelRect(source.get(), 0), Rect{2, 40, 258, 296}, 0.0f);
     EXPECT_TRUE(near(PixelAt(canvas.get(), 40, 2), {100, 30, 60, 255}));
@@ -193,8 +184,7 @@ TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
 
 TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
     // An asymmetric source: red in the left third, blue in the bottom half of the rest.
-    SampledImage source, small;
-    ASSERT_TRUE(CreateImage(source.get(), 300, 200, kKindRGBA8, 0));
+    SampledImage source(300, 200, kKindRGBA8), small(60, 40, kKindRGBA8);
     FillLevelZero(
         source.get(),
         [](int32_t x, int32_t y, void*) {
@@ -202,7 +192,6 @@ TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
             return y >= 100 ? IntRGBA{0, 0, 255, 255} : IntRGBA{0, 255, 0, 255};
         },
         nullptr, true);
-    ASSERT_TRUE(CreateImage(small.get(), 60, 40, kKindRGBA8, 0));
     copyOrResize(source.get(), small.get());
     EXPECT_GT(PixelAt(small.get(), 5, 35)[0], 240);
     EXPECT_GT(PixelAt(small.get(), 50, 5)[1], 240);
@@ -211,9 +200,7 @@ TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
 
 TEST(Resample, CopiesBetweenEqualSizes) {
     std::mt19937 random(3);
-    SampledImage source, copy, other;
-    ASSERT_TRUE(CreateImage(source.get(), 70, 45, kKindRGBA8, 0));
-    ASSERT_TRUE(CreateImage(copy.get(), 70, 45, kKindRGBA8, 0));
+    SampledImage source(70, 45, kKindRGBA8), copy(70, 45, kKindRGBA8), other(70, 45, kKindRGBA16);
     FillLevelZero(
         source.get(),
         [](int32_t, int32_t, void* r) {
@@ -230,13 +217,11 @@ TEST(Resample, CopiesBetweenEqualSizes) {
                     << level << " " << x << "," << y;
 
     // Different kinds: nothing is copied.
-    ASSERT_TRUE(CreateImage(other.get(), 70, 45, kKindRGBA16, 0));
     setRGBA(3, 3, other.get(), 0, 7, 7, 7, 7);
     copyLevel(source.get(), other.get(), 0, 0);
     EXPECT_EQ(PixelAt(other.get(), 3, 3)[0], 7);
     // Level to level: only the overlap is written.
-    SampledImage wide;
-    ASSERT_TRUE(CreateImage(wide.get(), 100, 10, kKindRGBA8, 0));
+    SampledImage wide(100, 10, kKindRGBA8);
     FillLevelZero(wide.get(), [](int32_t, int32_t, void*) { return IntRGBA{9, 9, 9, 9}; }, nullptr, false);
     copyLevel(source.get(), wide.get(), 1, 0);  // 36 x 24 onto 100 x 10
     EXPECT_EQ(GetLong(35, 9, wide.get(), 0), GetLong(35, 9, source.get(), 1));
@@ -244,8 +229,7 @@ TEST(Resample, CopiesBetweenEqualSizes) {
 }
 
 TEST(Resample, EdgeMapModes) {
-    SampledImage image;
-    ASSERT_TRUE(CreateImage(image.get(), 16, 16, kKindRGBA8, 0));  // topLevel 4
+    SampledImage image(16, 16, kKindRGBA8);  // topLevel 4
     EXPECT_FALSE(edgeMap(0.3f, 0.99f, 1.0f, 1, image.get()).outside);
     EXPECT_TRUE(edgeMap(0.3f, 1.0f, 1.0f, 1, image.get()).outside);  // v = 1 is outside
     const EdgePoint blurred = edgeMap(1.25f, 0.5f, 1.0f, 2, image.get());

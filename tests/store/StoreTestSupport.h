@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <set>
 
+#include <gtest/gtest.h>
+
 #include "PIFilter.h"
 #include "store/HostUtil.h"
 #include "store/ImageStore.h"
@@ -54,10 +56,15 @@ private:
     FilterRecord* previous = nullptr;
 };
 
-// An initialised image record released at scope exit.
+// An initialised image record released at scope exit; given a size and kind it is
+// created at once, and a failed creation fails the test.
 struct ScopedImage {
     ImageStore image;
     ScopedImage() { InitialiseImage(&image, nullptr); }
+    ScopedImage(int32_t width, int32_t height, PixelKind kind) : ScopedImage() { Create(width, height, kind); }
+    void Create(int32_t width, int32_t height, PixelKind kind) {
+        EXPECT_TRUE(CreateImage(&image, width, height, kind, 0)) << width << " x " << height << " kind " << kind;
+    }
     ~ScopedImage() { ReleaseImage(&image); }
     ImageStore* operator->() { return &image; }
     ImageStore* get() { return &image; }

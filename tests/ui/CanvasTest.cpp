@@ -43,12 +43,6 @@ struct Surface {
     }
 };
 
-const ui::Font& Arial() {
-    const ui::Font* font = ui::GetFont("Arial", 8);
-    EXPECT_NE(font, nullptr);
-    return *font;
-}
-
 TEST(Canvas, FillsAndLinesStayInsideTheClip) {
     Surface s(20, 10);
     const ui::Canvas clipped = s.canvas.Clipped({5, 2, 15, 8});
@@ -100,7 +94,9 @@ TEST(Canvas, BitmapsAreClippedAndBlendedByAlpha) {
 }
 
 TEST(Canvas, TextIsAlignedAndClippedToItsRectangle) {
-    const ui::Font& font = Arial();
+    const ui::Font* arial = ui::GetFont("Arial", 8);
+    ASSERT_NE(arial, nullptr);
+    const ui::Font& font = *arial;
     EXPECT_GE(ui::LineHeight(font), 11);
     EXPECT_LE(ui::LineHeight(font), 16);
     const std::string text = "Tesselume";

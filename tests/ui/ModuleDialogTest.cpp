@@ -14,7 +14,12 @@
 
 namespace {
 
-TEST(AboutBox, EndsAtOnceHeadlessAndShowsItsPictureOnWhite) {
+TEST(AboutBox, EndsAtOnceHeadlessShowsItsPictureOnWhiteOverTheHostWindow) {
+    PIWindowGeometry host{VRect{100, 200, 700, 1000}, 1920, 1080};
+    PlatformData platform{&host};
+    FilterRecord record{};
+    record.platformData = &platform;
+    Current().filterRecord = &record;
     ui::headless::ClearQueue();
     ShowAboutBox();  // no script: ends by itself
     EXPECT_FALSE(AboutBoxOpen());
@@ -22,20 +27,31 @@ TEST(AboutBox, EndsAtOnceHeadlessAndShowsItsPictureOnWhite) {
     const std::string path = std::string(std::getenv("TESSELUME_STATE_DIR")) + "/about.png";
     ui::Rect picture, button;
     bool openInside = false;
+    ui::Position placed;
+    WindowPlacement expected{};
     std::string buttonText;
     ui::headless::QueueCall([&](ui::Window* window) {
         openInside = AboutBoxOpen();
         picture = ui::ControlRect(window, 100);
         button = ui::ControlRect(window, 5);
         buttonText = ui::ControlText(window, 5);
+        placed = ui::WindowPosition(window);
+        const ui::Size outer = ui::OuterSize(window);
+        expected = CenterDialogRect(&host, outer.width, outer.height, ui::HasSystemMenu(window));
     });
     ASSERT_TRUE(ui::headless::QueueScript("screenshot " + path + "; click #5"));
     ShowAboutBox();
+    Current().filterRecord = nullptr;
     EXPECT_TRUE(openInside);
     EXPECT_FALSE(AboutBoxOpen());
     EXPECT_EQ(buttonText, "OK");
     ASSERT_EQ(picture.Width(), 64);  // the static takes its bitmap's size
     ASSERT_EQ(picture.Height(), 64);
+    // Placed by the centring rule with its real outer size, over the host's window.
+    EXPECT_EQ(placed.x, expected.x);
+    EXPECT_EQ(placed.y, expected.y);
+    EXPECT_GT(placed.x, 200);
+    EXPECT_GT(placed.y, 100);
 
     Screenshot shot;
     ASSERT_TRUE(shot.Read(path));
@@ -68,30 +84,6 @@ TEST(Refusal, ShowsTheTextAndPictureAndEndsOnItsButton) {
     ui::headless::QueueCall([&](ui::Window* window) { text = ui::ControlText(window, 101); });
     ShowRefusal("REFUSAL1");  // ends by itself when the script is used up
     EXPECT_EQ(text, "The filter cannot run.");
-}
-
-TEST(CenterDialog, PlacesTheDialogOverTheHostWindow) {
-    PIWindowGeometry host{VRect{100, 200, 700, 1000}, 1920, 1080};
-    PlatformData platform{&host};
-    FilterRecord record{};
-    record.platformData = &platform;
-    Current().filterRecord = &record;
-    ui::Position placed;
-    WindowPlacement expected{};
-    ui::headless::ClearQueue();
-    ui::headless::QueueCall([&](ui::Window* window) {
-        placed = ui::WindowPosition(window);
-        const ui::Size outer = ui::OuterSize(window);
-        expected = CenterDialogRect(&host, outer.width, outer.height, ui::HasSystemMenu(window));
-    });
-    ShowAboutBox();
-    // The placement rule's own numbers are the host utilities' tests; here, that the
-    // dialog uses it with its real outer size and over the host's window.
-    EXPECT_EQ(placed.x, expected.x);
-    EXPECT_EQ(placed.y, expected.y);
-    EXPECT_GT(placed.x, 200);
-    EXPECT_GT(placed.y, 100);
-    Current().filterRecord = nullptr;
 }
 
 }  // namespace
