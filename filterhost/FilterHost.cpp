@@ -107,6 +107,7 @@ struct Host::State {
     std::map<int32_t, Image> reducedImages, reducedSelections;  // by rate, made when first asked for
     int16_t selector = -1;         // the selector running now
     bool continued = false;        // Continue has been called in this run
+    Handle played = nullptr;       // the descriptor handed to the module to play, ours until it disposes it
 
     int32_t BytesPerSample() const { return image->depth / 8; }
     // The image or the selection at a rate, reduced once per run and kept: a host
@@ -464,6 +465,7 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
                                                     plugInDialogOptional, nullptr, &s.writeProcs, &s.readProcs};
     if (job.play || !job.playAliases.empty())
         s.descriptorParameters.descriptor = suites::MakeDescriptorHandle(job.play.value_or(Descriptor{}), job.playAliases);
+    s.played = s.descriptorParameters.descriptor;
     s.platformData.hwnd = o.parentWindow;
 
     FilterRecord& r = s.record;
@@ -527,12 +529,18 @@ RunReport Host::End() {
     State& s = *state;
     if (s.continued) s.Commit();
     s.out = Served{};
-    if (Handle recorded = s.descriptorParameters.descriptor) {
+    const Handle recorded = s.descriptorParameters.descriptor;
+    if (recorded) {
         if (!s.report.selectors.empty() && s.report.selectors.back() == filterSelectorFinish)
             s.report.recorded = suites::ReadDescriptorHandle(recorded);
         suites::DisposeHostHandle(recorded);
         s.descriptorParameters.descriptor = nullptr;
     }
+    // Without our handle suite the module cannot dispose the played descriptor; it
+    // drops its reference instead, and the handle comes back to us.
+    if (s.played && s.played != recorded && !s.options.handleProcsVersion && suites::OwnsHandle(s.played))
+        suites::DisposeHostHandle(s.played);
+    s.played = nullptr;
     if (s.record.iCCprofileData) suites::DisposeHostHandle(s.record.iCCprofileData);
     s.record.iCCprofileData = nullptr;
     s.report.bufferAllocations = suites::Buffers().allocations;

@@ -88,6 +88,9 @@ struct Resource {
 
 // Reads the resource directory from a module file's ".pirsrc" section.
 bool ReadResources(const std::string& modulePath, std::vector<Resource>& resources, std::string& error);
+// The same over a module file's bytes already in memory; modulePath only names it in errors.
+bool ReadResourceBytes(const std::vector<uint8_t>& file, const std::string& modulePath,
+                       std::vector<Resource>& resources, std::string& error);
 bool ParsePropertyList(const std::vector<uint8_t>& bytes, PropertyList& list, std::string& error);
 bool ParseTerminology(const std::vector<uint8_t>& bytes, Terminology& terms, std::string& error);
 

@@ -80,11 +80,32 @@ std::string CodeText(OSType code) {
     return s;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// Modules are a few megabytes; a larger file is refused before anything is read.
+constexpr std::size_t kModuleFileLimit = std::size_t(256) << 20;
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        error = "cannot read the module " + path;
+        return false;
+    }
+    const std::streamoff length = in.tellg();
+    if (length < 0 || uint64_t(length) > kModuleFileLimit) {
+        error = path + " is too large to be a filter module";
+        return false;
+    }
+    bytes.resize(std::size_t(length));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) {
+        error = "cannot read the module " + path;
+        return false;
+    }
     return true;
+}
+
+// True when [offset, offset + size) lies inside a file of fileSize bytes, without overflow.
+bool Inside(uint64_t offset, uint64_t size, std::size_t fileSize) {
+    return offset <= fileSize && size <= fileSize - offset;
 }
 
 // The bytes of the ELF section with the given name, or false.
@@ -93,14 +114,16 @@ bool FindSection(const std::vector<uint8_t>& file, const char* name, std::size_t
     Elf64_Ehdr header;
     std::memcpy(&header, file.data(), sizeof header);
     if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(Elf64_Shdr)) return false;
-    const auto SectionAt = [&](std::size_t index, Elf64_Shdr& section) {
-        const std::size_t at = header.e_shoff + index * sizeof(Elf64_Shdr);
-        if (at + sizeof(Elf64_Shdr) > file.size()) return false;
-        std::memcpy(&section, file.data() + at, sizeof section);
-        return section.sh_type == SHT_NOBITS || section.sh_offset + section.sh_size <= file.size();
+    const auto SectionAt = [&](uint64_t index, Elf64_Shdr& section) {
+        // e_shoff and the index both come from the file: check before multiplying or adding.
+        if (index >= file.size() / sizeof(Elf64_Shdr)) return false;
+        if (!Inside(header.e_shoff, (index + 1) * sizeof(Elf64_Shdr), file.size())) return false;
+        std::memcpy(&section, file.data() + header.e_shoff + index * sizeof(Elf64_Shdr), sizeof section);
+        return section.sh_type == SHT_NOBITS || Inside(section.sh_offset, section.sh_size, file.size());
     };
+    // The name table must hold bytes in the file; a "no data" table has none to read.
     Elf64_Shdr names;
-    if (!SectionAt(header.e_shstrndx, names)) return false;
+    if (!SectionAt(header.e_shstrndx, names) || names.sh_type == SHT_NOBITS) return false;
     for (std::size_t i = 0; i < header.e_shnum; ++i) {
         Elf64_Shdr section;
         if (!SectionAt(i, section) || section.sh_name >= names.sh_size) continue;
@@ -118,10 +141,12 @@ bool FindSection(const std::vector<uint8_t>& file, const char* name, std::size_t
 
 bool ReadResources(const std::string& modulePath, std::vector<Resource>& resources, std::string& error) {
     std::vector<uint8_t> file;
-    if (!ReadFile(modulePath, file)) {
-        error = "cannot read the module " + modulePath;
-        return false;
-    }
+    if (!ReadFile(modulePath, file, error)) return false;
+    return ReadResourceBytes(file, modulePath, resources, error);
+}
+
+bool ReadResourceBytes(const std::vector<uint8_t>& file, const std::string& modulePath,
+                       std::vector<Resource>& resources, std::string& error) {
     std::size_t offset = 0, size = 0;
     if (!FindSection(file, kPIResourceSection, offset, size)) {
         error = modulePath + " is not a filter module: it has no resource section";

@@ -86,6 +86,13 @@ PendingFile::~PendingFile() {
 }
 
 bool PendingFile::Open(const std::string& targetPath, std::string& error) {
+    // A link in the target's place is refused rather than replaced or followed: the
+    // file someone planted it to reach stays untouched.
+    struct stat existing;
+    if (targetPath.empty() || (::lstat(targetPath.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode))) {
+        error = std::strerror(targetPath.empty() ? ENOENT : ELOOP);
+        return false;
+    }
     target = targetPath;
     const std::filesystem::path path(targetPath);
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";

@@ -40,7 +40,8 @@ FileHandle LockExclusively(const char* path);
 // A file that appears whole or not at all: written under a temporary name in the
 // target's folder and renamed over the target by Commit. A reader that opened the
 // old file keeps reading the old bytes, and of two writers the later rename wins
-// whole. Removed when not committed.
+// whole. Removed when not committed. Open refuses an empty path and a target that is
+// a symbolic link.
 class PendingFile {
 public:
     PendingFile() = default;

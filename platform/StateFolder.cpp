@@ -22,13 +22,14 @@ bool MakeFolders(const std::string& path) {
     return true;
 }
 
-// A usable folder is a real directory (not a link) owned by us and closed to others.
+// A usable folder is a real directory (not a link) owned by us that nobody else can
+// write to. Anything else is refused as it is: changing a folder the user named is
+// not ours to do.
 bool Usable(const std::string& path) {
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0) return false;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) return false;
-    if ((info.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) return false;
-    return true;
+    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0 &&
+           ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string FolderPath() {

@@ -1,7 +1,7 @@
 // The filter's private state folder, standing in for the home platform's temporary
 // folder: $TESSELUME_STATE_DIR if set, else $XDG_STATE_HOME/tesselume/, else
 // ~/.local/state/tesselume/. Created with mode 0700; a folder that is a symbolic
-// link or belongs to another user is refused.
+// link, belongs to another user, is writable by others or not by us is refused.
 #pragma once
 
 #include <cstddef>

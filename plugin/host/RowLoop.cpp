@@ -326,8 +326,11 @@ void RenderStart(RunGlobals& globals) {
     StopWorkers(render);
     ReleaseImage(&render.ramp);
     InitialiseImage(&render.ramp, &Work(globals).weights);
-    // Without a ramp smooth reads zeros; the render itself still runs.
-    CreateImage(&render.ramp, 256, 1, kKindRGBA8, 0);
+    // Without its ramp the render would come out black: out of memory is an error.
+    if (!CreateImage(&render.ramp, 256, 1, kKindRGBA8, 0)) {
+        SetResult(memFullErr);
+        return;
+    }
     BuildRenderPlan(*CurrentSettings(), globals.savedFilterRect, ImageFormatOf(*globals.filterRecord),
                     SimdLevelFromEnvironment(), render.ramp, render.plan);
     render.ahead = PatternRowsAhead::Start(ThreadCountFromEnvironment(), render.plan).release();

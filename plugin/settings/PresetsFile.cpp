@@ -2,7 +2,9 @@
 #include "settings/PresetsFile.h"
 
 #include <algorithm>
+#include <string>
 
+#include "platform/Files.h"
 #include "store/Jpeg.h"
 #include "store/FileLayer.h"
 #include "settings/Parameters.h"
@@ -106,11 +108,17 @@ OSErr WritePresets(platform::FileHandle file, const Settings& settings, const Im
 }  // namespace
 
 OSErr SaveSettingsFile(const Settings& settings, const ImageStore* thumbnail, const char* path) {
-    platform::FileHandle file;
-    OSErr result = OpenFileForWriting(path, file);
+    // Written whole or not at all: a full disk or another run reading the same file
+    // meanwhile sees the old file or the new one, never a cut one.
+    platform::PendingFile pending;
+    std::string error;
+    platform::FileHandle file = platform::kNoFile;
+    if (!path || !pending.Open(path, error)) return kOpenErr;
+    OSErr result = OpenFileForWriting(pending.TempPath().c_str(), file);
     if (result != noErr) return result;
     result = WritePresets(file, settings, thumbnail);
     CloseFile(file);
+    if (result == noErr && !pending.Commit(error)) result = writErr;
     return result;
 }
 

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr char kCachedSettingsName[] = "Tesselume cached settings C";
-constexpr char kMemoryDotMapName[] = "Tesselume memdot map 3";
 constexpr char kMemoryDotMapLockName[] = "Tesselume memdot map 3 lock";
 constexpr std::int32_t kMapVersion = 190;
 
@@ -21,17 +19,6 @@ bool UndoPath(int slot, char (&path)[kPathCapacity]) {
     char name[32];
     std::snprintf(name, sizeof name, "Tesselume undo %d", slot);
     return TempFilePath(name, path);
-}
-
-// Writes a presets file whole or not at all, so that another run of the filter
-// reading the same state file meanwhile sees the old file or the new one.
-OSErr SaveStateFile(const Settings& settings, const ImageStore* thumbnail, const char* path) {
-    platform::PendingFile pending;
-    std::string error;
-    if (!path[0] || !pending.Open(path, error)) return kOpenErr;
-    OSErr result = SaveSettingsFile(settings, thumbnail, pending.TempPath().c_str());
-    if (result == noErr && !pending.Commit(error)) result = writErr;
-    return result;
 }
 
 // Reads a presets file all or nothing: a file that cannot be read to its end (cut
@@ -83,7 +70,7 @@ void ApplySnapshot(const SettingsSnapshot& snapshot, Settings& settings) {
 OSErr SaveCachedSettings(const Settings& settings, const ImageStore* thumbnail) {
     char path[kPathCapacity];
     TempFilePath(kCachedSettingsName, path);
-    return SaveStateFile(settings, thumbnail, path);
+    return SaveSettingsFile(settings, thumbnail, path);
 }
 
 OSErr LoadCachedSettings(Settings& settings, ImageStore* thumbnail) {
@@ -137,7 +124,7 @@ bool MemoryDotPath(int n, char (&path)[kPathCapacity]) {
 OSErr SaveMemoryDot(const Settings& settings, const ImageStore* thumbnail, int n) {
     char path[kPathCapacity];
     if (!MemoryDotPath(n, path)) return kOpenErr;
-    return SaveStateFile(settings, thumbnail, path);
+    return SaveSettingsFile(settings, thumbnail, path);
 }
 
 OSErr LoadMemoryDot(Settings& settings, ImageStore* thumbnail, int n) {
@@ -178,7 +165,7 @@ void TakeUndoSnapshot(UndoSlots& undo, const Settings& settings, const ImageStor
     char path[kPathCapacity];
     // A slot claims its file only when the file was written, so that a stale file
     // of an earlier run is never taken for this snapshot.
-    if (withFile && UndoPath(undo.last, path)) slot.hasFile = SaveStateFile(settings, thumbnail, path) == noErr;
+    if (withFile && UndoPath(undo.last, path)) slot.hasFile = SaveSettingsFile(settings, thumbnail, path) == noErr;
     slot.valid = 1;
 }
 

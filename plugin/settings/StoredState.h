@@ -47,6 +47,9 @@ struct MemoryDotPins {
 // false. An empty path never opens, so the state is then simply not kept; there is
 // deliberately no shared fallback folder where others could read or plant it.
 bool TempFilePath(const char* name, char (&path)[kPathCapacity]);
+// The names of the cached settings and the memory dot map in the state folder.
+inline constexpr char kCachedSettingsName[] = "Tesselume cached settings C";
+inline constexpr char kMemoryDotMapName[] = "Tesselume memdot map 3";
 
 void CaptureSnapshot(const Settings& settings, SettingsSnapshot& snapshot);
 void ApplySnapshot(const SettingsSnapshot& snapshot, Settings& settings);
