@@ -2,6 +2,7 @@
 // (all settings files but the map) read from the state folder.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "FuzzFile.h"
 #include "settings/Settings.h"
@@ -10,9 +11,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static const bool ready = [] {
-        char folder[] = "/tmp/tesselume-fuzz-state-XXXXXX";
-        if (!::mkdtemp(folder)) std::abort();
-        ::setenv("TESSELUME_STATE_DIR", folder, 1);
+        const char* tmp = std::getenv("TMPDIR");
+        std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/tesselume-fuzz-state-XXXXXX";
+        if (!::mkdtemp(folder.data())) std::abort();
+        ::setenv("TESSELUME_STATE_DIR", folder.c_str(), 1);
         return true;
     }();
     (void)ready;
