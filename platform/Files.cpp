@@ -120,8 +120,4 @@ bool PendingFile::Commit(std::string& error) {
     return true;
 }
 
-bool RenameFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
-
-bool RemoveFile(const char* path) { return ::unlink(path) == 0; }
-
 }  // namespace platform

@@ -26,11 +26,6 @@ bool WriteBytes(FileHandle file, const void* data, std::size_t size);
 // Cuts the file at its current position.
 bool TruncateHere(FileHandle file);
 void CloseFile(FileHandle file);
-// Puts a finished file in place of `to` in one step (both in the same folder).
-bool RenameFile(const char* from, const char* to);
-// Removes a file; false when it could not be removed (an absent file included).
-bool RemoveFile(const char* path);
-
 // Takes an exclusive lock on the file at path (created when absent) for a short
 // piece of work shared by processes, such as a read-change-write of a small file.
 // Waits at most about a second for another holder; kNoFile when refused. Closing

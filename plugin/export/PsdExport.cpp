@@ -108,9 +108,10 @@ int32_t PsdBytesPerChannel(const FilterRecord& record) {
 
 OSErr ExportPsd(const PsdExportJob& job, const ExportWatch& watch) {
     const FilterRecord& record = *job.record;
-    char temp[kPathCapacity];
-    if (!job.path || !*job.path || std::snprintf(temp, sizeof temp, "%s.part", job.path) >= int(sizeof temp))
-        return kOpenErr;
+    // The document appears whole or not at all; a cancel or a failure leaves no file.
+    platform::PendingFile pending;
+    std::string error;
+    if (!job.path || !pending.Open(job.path, error)) return kOpenErr;
     const int32_t bytesPerChannel = PsdBytesPerChannel(record);
 
     IptcBlock iptc{};
@@ -133,10 +134,9 @@ OSErr ExportPsd(const PsdExportJob& job, const ExportWatch& watch) {
                                    &iptc.block,
                                    &exif};
         LayerRender layer{&job, &watch, &image};
-        result = WriteDocument(temp, document, layer);
+        result = WriteDocument(pending.TempPath().c_str(), document, layer);
         if (profile) UnlockHandle(record.iCCprofileData);
-        if (result == noErr && !platform::RenameFile(temp, job.path)) result = kOpenErr;
-        if (result != noErr) platform::RemoveFile(temp);
+        if (result == noErr && !pending.Commit(error)) result = kOpenErr;
     }
     ReleaseImage(&image);
     ReleaseMetadataBlock(iptc.block);

@@ -265,7 +265,7 @@ TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
         EXPECT_EQ(outcome.exitCode, 1);
         EXPECT_EQ(outcome.err, "tesselume: cancelled; " + StatePath("cancelled.psd") + " not written\n");
     }
-    ExpectNoFileStartingWith({"cancelled.psd"});
+    ExpectNoFileStartingWith({"cancelled.psd", ".cancelled.psd"});
 }
 
 // The dialog's PSD button (117): the save dialog, then the export under the progress
@@ -289,7 +289,7 @@ TEST(CommandLine, ThePsdButtonExportsAndTheDialogGoesOn) {
             EXPECT_EQ(FileContents(psd).substr(0, 4), "8BPS");
         }
     }
-    ExpectNoFileStartingWith({"button-cancelled.psd", "button.psd.part"});
+    ExpectNoFileStartingWith({"button-cancelled.psd", ".button-cancelled.psd", ".button.psd"});
 }
 
 TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
