@@ -16,6 +16,7 @@
 
 #include "settings/StoredState.h"
 #include "store/ImageStore.h"
+#include "support/StateFiles.h"
 
 // A red "F" on a blue-green ramp: no symmetry for a flip to hide behind.
 inline IntRGBA TestPixel(int32_t x, int32_t y) {
@@ -63,11 +64,7 @@ struct TestRun {
     TestRun& operator=(const TestRun&) = delete;
 };
 
-inline std::string StatePath(const char* name) {
-    char path[kPathCapacity];
-    TempFilePath(name, path);
-    return path;
-}
+using testsupport::StatePath;
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -10,17 +10,15 @@
 #include "files/FilesTestSupport.h"
 #include "platform/Clock.h"
 #include "store/FileLayer.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
 
-struct ScopedStore {
-    ImageStore image{};
-    ScopedStore(int32_t width, int32_t height, PixelKind kind = kKindRGBA8) {
-        InitialiseImage(&image, nullptr);
-        CreateImage(&image, width, height, kind, 0);
+// An image holding the test pattern.
+struct ScopedStore : ScopedImage {
+    ScopedStore(int32_t width, int32_t height, PixelKind kind = kKindRGBA8) : ScopedImage(width, height, kind) {
         FillTestPattern(image);
     }
-    ~ScopedStore() { ReleaseImage(&image); }
 };
 
 LibjpegImage EncodeAndRead(const ImageStore& image, int quality, const JpegMetadata& metadata = {}) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "FilterHost.h"
 #include "PresetFiles.h"
+#include "host/HostTestSupport.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
 
@@ -39,22 +39,19 @@ inline int32_t SourceSample(int32_t x, int32_t y, int32_t p, int32_t depth) {
     return (x * 7 + y * 13 + p * 61) % (depth == 16 ? 32768 : 255);
 }
 
-// An image whose samples differ from pixel to pixel and channel to channel.
-inline filterhost::Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth) {
-    filterhost::Image image = filterhost::Image::Make(width, height, colourPlanes, false, depth, 0);
+// An image of those samples, its alpha plane included when it has one.
+inline filterhost::Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth,
+                                bool transparency = false) {
+    filterhost::Image image = filterhost::Image::Make(width, height, colourPlanes, transparency, depth, 0);
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
-            for (int32_t p = 0; p < colourPlanes; ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
+            for (int32_t p = 0; p < image.Planes(); ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
     return image;
 }
 
 class Renderer {
 public:
-    Renderer() {
-        std::string error;
-        host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
-        EXPECT_TRUE(host) << error;
-    }
+    Renderer() : host(LoadModule()) {}
     // Renders over the whole image, or over `area` (rows top..bottom, columns left..right).
     void Render(filterhost::Image& image, const Settings& s, std::vector<uint8_t> mask = {},
                 std::optional<Rect> area = std::nullopt) {

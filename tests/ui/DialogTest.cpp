@@ -24,7 +24,6 @@ const char kTemplate[] =
 
 // What a dialog procedure heard, in order.
 struct Heard {
-    int code = 0;
     std::vector<ui::Message> messages;
     bool captureOnPress = false;
     std::vector<std::pair<int, std::uint32_t>> timers;  // id, tick
@@ -94,9 +93,8 @@ intptr_t Recorder(ui::Window* window, const ui::Message& message) {
 // Runs the test dialog with whatever steps are queued.
 intptr_t Open(Heard& heard) {
     const std::string text = kTemplate;
-    heard.code = int(ui::RunDialog({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, nullptr, Recorder,
-                                   reinterpret_cast<intptr_t>(&heard)));
-    return heard.code;
+    return ui::RunDialog({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, nullptr, Recorder,
+                         reinterpret_cast<intptr_t>(&heard));
 }
 
 intptr_t RunScripted(Heard& heard, const std::string& script) {

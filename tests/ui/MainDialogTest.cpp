@@ -1,6 +1,5 @@
 // The main dialog through the real module, headless and scripted: the tesselume
 // program with --dialog, and filterhost driving the module directly.
-#include <png.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,11 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "FilterHost.h"
 #include "dialog/ControlTable.h"
 #include "files/FilesTestSupport.h"
+#include "host/HostTestSupport.h"
 #include "platform/ui/Template.h"
 #include "support/RunProgram.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -45,28 +45,14 @@ std::map<std::string, std::string> Recorded(const std::string& path) {
     return values;
 }
 
-struct Png {
-    png_image image{};
-    std::vector<png_byte> rgb;
-    explicit Png(const std::string& path) {
-        image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_file(&image, path.c_str())) return;
-        image.format = PNG_FORMAT_RGB;
-        rgb.resize(PNG_IMAGE_SIZE(image));
-        if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
-    }
-    int Luma(int x, int y) const {
-        const png_byte* p = &rgb[(std::size_t(y) * image.width + std::size_t(x)) * 3];
-        return (p[0] * 3 + p[1] * 6 + p[2]) / 10;
-    }
-};
-
 // The first column of a slider's knob: the first dark pixel along its middle row
 // (the track is light, the knob's rim dark).
-int KnobLeft(const Png& shot, int id) {
+int KnobLeft(const Screenshot& shot, int id) {
     const ui::Rect r = ControlLayout(id);
-    for (int x = r.left; x < r.right; ++x)
-        if (shot.Luma(x, r.top + 5) < 100) return x;
+    for (int x = r.left; x < r.right; ++x) {
+        const png_byte* p = shot.Pixel(x, r.top + 5);
+        if (p[0] * 3 + p[1] * 6 + p[2] < 1000) return x;
+    }
     return -1;
 }
 
@@ -77,9 +63,7 @@ std::string Input() {
 }
 
 TEST(MainDialog, TemplateAndControlTableAgree) {
-    std::string error;
-    auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
-    ASSERT_TRUE(host) << error;
+    auto host = LoadModule();
     const filterhost::Resource* dialog = nullptr;
     for (const filterhost::Resource& resource : host->Resources())
         if (resource.name == "DISSOLVESANSPARAM") dialog = &resource;
@@ -113,14 +97,16 @@ TEST(MainDialog, TemplateAndControlTableAgree) {
     EXPECT_EQ(LabelText(1), "-undef string-");
 }
 
-TEST(MainDialog, TypedNumberRendersTheSameBytesAsSet) {
+TEST(MainDialog, TypedNumberAndNextGlueRenderTheSameBytesAsSet) {
     const std::string in = Input(), typed = StatePath("typed.png"), set = StatePath("set.png");
     {
-        Script script("click #20; key Ctrl+A; type 42; click #3");
-        RunOk({"apply", in, "-o", typed, "--dialog", "--record", StatePath("typed.txt")});
+        // Next glue wraps from the last mode to the first.
+        Script script("click #80; click #20; key Ctrl+A; type 42; click #3");
+        RunOk({"apply", in, "-o", typed, "--set", "glue=GL62", "--dialog", "--record", StatePath("typed.txt")});
     }
     RunOk({"apply", in, "-o", set, "--set", "mixer 1=42", "--record", StatePath("set.txt")});
     EXPECT_EQ(Recorded(StatePath("typed.txt"))["0001"], "42");
+    EXPECT_EQ(Recorded(StatePath("typed.txt"))["GLUE"], "GL01");
     EXPECT_EQ(FileContents(StatePath("typed.txt")), FileContents(StatePath("set.txt")));
     EXPECT_EQ(FileContents(typed), FileContents(set));
 }
@@ -140,20 +126,13 @@ TEST(MainDialog, SlidersAndNumberFieldsHoldToTheirRanges) {
 
     // The knob starts 1 pixel inside the track at the minimum, and 14 pixels short of
     // its right end at the maximum.
-    const Png png(shot);
-    ASSERT_FALSE(png.rgb.empty());
+    Screenshot png;
+    ASSERT_TRUE(png.Read(shot));
     ASSERT_EQ(png.image.width, 834u);
     ASSERT_EQ(png.image.height, 740u);
     EXPECT_NEAR(KnobLeft(png, 17), ControlLayout(17).left + 1, 1);
     EXPECT_NEAR(KnobLeft(png, 15), ControlLayout(15).right - 14, 1);
     EXPECT_NEAR(KnobLeft(png, 22), ControlLayout(22).right - 14, 1);  // follows the typed 250 at once
-}
-
-TEST(MainDialog, NextGlueWrapsFromTheLastModeToTheFirst) {
-    Script script("click #80; click #3");
-    RunOk({"apply", Input(), "-o", StatePath("out.png"), "--set", "glue=GL62", "--dialog", "--record",
-           StatePath("steps.txt")});
-    EXPECT_EQ(Recorded(StatePath("steps.txt"))["GLUE"], "GL01");
 }
 
 TEST(MainDialog, LogoOpensTheAboutBoxOnRelease) {
@@ -164,30 +143,26 @@ TEST(MainDialog, LogoOpensTheAboutBoxOnRelease) {
     EXPECT_EQ(outcome.exitCode, 3);
     EXPECT_NE(outcome.err.find("cancelled"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(StatePath("out.png")));
-    EXPECT_LT(Png(about).image.width, 834u);
-    EXPECT_EQ(Png(main).image.width, 834u);
+    Screenshot aboutShot, mainShot;
+    ASSERT_TRUE(aboutShot.Read(about) && mainShot.Read(main));
+    EXPECT_LT(aboutShot.image.width, 834u);
+    EXPECT_EQ(mainShot.image.width, 834u);
 }
 
 TEST(MainDialog, CancelLeavesTheImageAndTheParametersAsTheyWere) {
     // Many changes, then Cancel; the steps after it play into the next run's dialog.
     Script script("drag #15 #3; click #20; key Ctrl+A; type 7; wait 1500; click #80; click #56; drag #72 #2;"
                   "click #2; click #3");
-    filterhost::Image image = filterhost::Image::Make(48, 32, 3, false, 8, 0);
-    for (std::size_t i = 0; i < image.samples.size(); ++i) image.samples[i] = uint16_t(i * 7 % 251);
+    filterhost::Image image = RampImage(48, 32, 3, 8);
     const filterhost::Image before = image;
     // What the filter renders with its factory settings, before any dialog ran.
     std::string error;
     filterhost::Image expected = before;
-    {
-        auto fresh = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
-        ASSERT_TRUE(fresh) << error;
-        filterhost::Job factory;
-        factory.play = filterhost::Descriptor{};
-        ASSERT_EQ(fresh->Run(expected, factory, error).result, noErr) << error;
-    }
+    filterhost::Job factory;
+    factory.play = filterhost::Descriptor{};
+    ASSERT_EQ(LoadModule()->Run(expected, factory, error).result, noErr) << error;
 
-    auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
-    ASSERT_TRUE(host) << error;
+    auto host = LoadModule();
     filterhost::Job dialog;
     dialog.showDialog = true;
     dialog.playInfo = plugInDialogDisplay;

@@ -58,10 +58,6 @@ TEST(AboutBox, EndsAtOnceHeadlessShowsItsPictureOnWhiteOverTheHostWindow) {
     EXPECT_EQ(shot.At(1, 1), ui::Rgb(255, 255, 255));
     EXPECT_EQ(shot.At(picture.left, picture.top), ui::Rgb(255, 255, 255));  // outside the round medallion
     EXPECT_NE(shot.At(picture.left + 32, picture.top + 32), ui::Rgb(255, 255, 255));
-    // The product picture is mirror-symmetric, which the screenshot must keep.
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 32; ++x)
-            ASSERT_EQ(shot.At(picture.left + x, picture.top + y), shot.At(picture.left + 63 - x, picture.top + y));
     EXPECT_NE(shot.At(button.left, button.top + button.Height() / 2), ui::Rgb(255, 255, 255));
 }
 

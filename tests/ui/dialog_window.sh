@@ -1,12 +1,16 @@
 #!/bin/sh
-# Run under xvfb-run: opens the main dialog of `tesselume apply IN -o OUT --dialog`
-# in a real SDL window, takes a screenshot of that window from the X server and
-# checks its size (834 x 740) and that it is not blank. Then closes the program.
-#   dialog_window.sh TESSELUME WORKDIR
+# Run under xvfb-run, the one test that opens real SDL windows. First SDL_CHECK drives
+# a small dialog through SDL's own event queue. Then the main dialog of
+# `tesselume apply IN -o OUT --dialog` opens, a screenshot of its window is taken from
+# the X server and checked for its size (834 x 740) and that it is not blank, and the
+# program is killed: it must leave no output.
+#   dialog_window.sh TESSELUME SDL_CHECK WORKDIR
 set -eu
 program=$1
-work=$2
+check=$2
+work=$3
 mkdir -p "$work"
+TESSELUME_UI=sdl "$check" || { echo "the SDL dialog check failed"; exit 1; }
 for tool in xwininfo import identify; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is missing"; exit 77; }
 done
