@@ -14,8 +14,11 @@ StoreRender::StoreRender(const Settings& settings, const Rect& area, ImageFormat
     for (int32_t t = image.firstTile[0]; t <= image.lastTile[0]; ++t)
         std::memset(image.tiles[t].pixels, 0,
                     std::size_t(TilePixelCount(&image, t)) * std::size_t(image.bytesPerPixel));
-    Settings cycling = settings;
-    cycling.redCycles = cycling.greenCycles = cycling.blueCycles = settings.density;
+    // Every pixel of the area, whatever part of it the dialog's preview shows.
+    Settings full = settings;
+    full.previewScale = 1;
+    full.previewPanX = full.previewPanY = 0;
+    full.redCycles = full.greenCycles = full.blueCycles = settings.density;
 
     InitialiseImage(&ramp, weights);
     historyLength = image.fullWidth + 2;
@@ -26,7 +29,7 @@ StoreRender::StoreRender(const Settings& settings, const Rect& area, ImageFormat
     std::fill(history, history + historyLength, -1.0f);
     CreateImage(&ramp, 256, 1, kKindRGBA8, 0);  // without it smooth reads zeros, as in any render
     // Every level gives the reference's bytes; the export takes the fastest.
-    BuildRenderPlan(cycling, area, format, AvailableSimdLevels().back(), ramp, *plan);
+    BuildRenderPlan(full, area, format, AvailableSimdLevels().back(), ramp, *plan);
 }
 
 StoreRender::~StoreRender() {

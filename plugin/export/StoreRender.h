@@ -4,8 +4,9 @@
 // memory-dots page each dot at its picture's size.
 //
 // The image starts transparent black, so the glue modes lay the pattern onto
-// nothing; the colour waves cycle with the density and smooth starts fresh, as
-// render start and the row loop do.
+// nothing; every pixel of the area is rendered (not the preview's reduced window),
+// the colour waves cycle with the density and smooth starts fresh, as render start
+// and the row loop do.
 #pragma once
 
 #include <cstdint>

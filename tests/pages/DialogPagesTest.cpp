@@ -85,6 +85,7 @@ LibjpegImage Thumbnail(const std::string& path) {
 
 TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
     // Dot 1 takes the settings the dialog opens with; dots 2 and 3 two loaded presets.
+    // The area is larger than the preview, which shows it reduced.
     Settings first = Factory(), second = Factory();
     first.zoom = 30;
     first.symmetry = 4;
@@ -97,7 +98,7 @@ TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
     EXPECT_EQ(RunDialog("click #8; key Ctrl+A; type " + p1 + "; key Enter; click #122; click #8; key Ctrl+A; type " +
                             p2 + "; key Enter; click #123; rclick #119; key Ctrl+A; type " + page +
                             "; key Enter; click #2",
-                        "60x30"),
+                        "1000x500"),
               3);
 
     const std::string html = FileContents(page);
