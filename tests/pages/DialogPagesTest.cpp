@@ -147,6 +147,8 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     SavePreset(b, folder + "/b q5q.q1r");
     SavePreset(a, folder + "/plain.q1r");
     SavePreset(b, folder + "/ro q9q.q1r");
+    SavePreset(a, folder + "/c q9q.q1r");  // its done name is taken
+    SavePreset(b, folder + "/c q9q.q5q");
     ::chmod((folder + "/ro q9q.q1r").c_str(), 0444);
     const std::string whole = FileContents(folder + "/plain.q1r");
     std::ofstream(folder + "/short q5q.q1r", std::ios::binary) << whole.substr(0, 40);
@@ -169,10 +171,13 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
         EXPECT_EQ(t.height, 128);
     }
     EXPECT_GT(MeanDifference(thumbnails[0].pixels, thumbnails[1].pixels), 10.0);
-    for (const auto& [path, settings] : {std::pair{doneA, a}, std::pair{doneB, b}}) {
+    for (const auto& [path, settings] : {std::pair{doneA, a}, std::pair{doneB, b},
+                                         std::pair{folder + "/c q9q.q1r", a}, std::pair{folder + "/c q9q.q5q", b}}) {
         Settings read = Factory();
         bool thumbnailRead = false;
-        EXPECT_EQ(LoadSettingsFile(read, nullptr, path.c_str(), PresetsRead::everything, thumbnailRead), noErr);
+        EXPECT_EQ(LoadSettingsFile(read, nullptr, path.c_str(), PresetsRead::everything, thumbnailRead), noErr)
+            << path;
+        EXPECT_TRUE(Thumbnail(path).ok) << path;
         EXPECT_EQ(read.zoom, settings.zoom);
         EXPECT_EQ(read.symmetry, settings.symmetry);
         EXPECT_EQ(read.weave, settings.weave);
