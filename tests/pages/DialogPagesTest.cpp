@@ -95,8 +95,13 @@ TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
               3);
 
     const std::string html = FileContents(page);
-    EXPECT_NE(html.find("<title>Tesselume memory dots</title>"), std::string::npos);
     EXPECT_EQ(Count(html, "<font  size=\"3\""), 3u);
+    EXPECT_EQ(Count(html, "Hoefler Text"), 1u);  // four columns: the row ends with an empty cell
+    EXPECT_EQ(Count(html, "<table id=\"Table_01\" width=\"306\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
+                          "height=\"157\">"),
+              3u);
+    EXPECT_NE(html.find("src=\"web_images/dot%202.jpg\" alt=\"dot 2.jpg\" width=\"300\" height=\"150\""),
+              std::string::npos);
     std::vector<uint8_t> pictures[3];
     for (int n = 1; n <= 3; ++n) {
         const std::string name = "dot " + std::to_string(n);
