@@ -104,7 +104,10 @@ bool ExportClick(MainDialog& dialog, int id) {
     }
     const bool extraDot = id == controlid::kExtraDot && dialog.dots.pins;
     const bool dotsPage = extraDot && dialog.rightButton && dialog.host.filterRecord;
-    const bool batch = extraDot && dialog.ctrl;
+    // The batch saves each preset with a new thumbnail: without a thumbnail image it
+    // would strip them.
+    const ImageStore* thumbnail = dialog.host.thumbnail;
+    const bool batch = extraDot && dialog.ctrl && thumbnail && thumbnail->tileCount > 0;
     if (id != controlid::kPresetsPage && !dotsPage && !batch) return false;
     dialog.exportBusy = true;
     bool refresh = false;
