@@ -67,6 +67,15 @@ void CloseFile(FileHandle file) {
     if (file != kNoFile) ::close(file);
 }
 
+bool MoveWithoutReplacing(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace rename: a second link, then the first goes.
+    if (::link(from, to) != 0) return false;
+    ::unlink(from);
+    return true;
+}
+
 FileHandle LockExclusively(const char* path) {
     const int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return kNoFile;

@@ -32,6 +32,10 @@ void CloseFile(FileHandle file);
 // the handle releases the lock.
 FileHandle LockExclusively(const char* path);
 
+// Gives a file another name in the same file system; never replaces a file that
+// already has the new name. False, the file left as it was, otherwise.
+bool MoveWithoutReplacing(const char* from, const char* to);
+
 // A file that appears whole or not at all: written under a temporary name in the
 // target's folder and renamed over the target by Commit. A reader that opened the
 // old file keeps reading the old bytes, and of two writers the later rename wins

@@ -43,7 +43,8 @@ bool MemoryDotClick(MainDialog& dialog, int id) {
 }
 
 bool MemoryDotWantsSnapshot(const MainDialog& dialog, int id) {
-    if (id == controlid::kExtraDot) return dialog.dots.shown >= 0;
+    // The extra dot's right and Ctrl clicks start exports, which leave the settings alone.
+    if (id == controlid::kExtraDot) return dialog.dots.shown >= 0 && !dialog.rightButton && !dialog.ctrl;
     if (id < controlid::kFirstDot || id > controlid::kLastDot) return false;
     return dialog.dots.state[DotIndex(id)] != DotState::empty && !dialog.ctrl;
 }

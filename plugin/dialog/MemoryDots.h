@@ -16,7 +16,7 @@ void ReleaseMemoryDots(MainDialog& dialog);
 // nothing. True when the preview must be refreshed.
 bool MemoryDotClick(MainDialog& dialog, int id);
 // True when the click just handled asks for an undo snapshot with its file: a dot
-// that now holds settings, clicked without Ctrl, or the extra dot while it shows one.
+// that now holds settings, clicked without Ctrl, or a plain click on the extra dot while it shows one.
 bool MemoryDotWantsSnapshot(const MainDialog& dialog, int id);
 // Mouse moves without capture.
 void HoverMemoryDots(MainDialog& dialog, int x, int y);

@@ -1,15 +1,12 @@
 // The PSD export job: metadata, the store image, the render, the temporary file.
 #include "export/PsdExport.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "export/PsdWriter.h"
-#include "pattern/Compositing.h"
+#include "export/StoreRender.h"
 #include "pattern/RenderPlan.h"
-#include "pattern/RowKernels.h"
 #include "settings/Settings.h"
 #include "store/FileLayer.h"
 #include "store/Glue.h"
@@ -33,52 +30,28 @@ void FillKeywords(KeywordList& keywords, const Settings& settings, int32_t bytes
     if (settings.glue != 1) AddKeyword(keywords, std::string(GlueModeName(settings.glue)).c_str());
 }
 
-// Level 0 starts transparent black: the glue modes read the image as their source.
-void ClearImage(ImageStore& image) {
-    for (int32_t t = image.firstTile[0]; t <= image.lastTile[0]; ++t)
-        std::memset(image.tiles[t].pixels, 0,
-                    std::size_t(TilePixelCount(&image, t)) * std::size_t(image.bytesPerPixel));
-}
-
 struct LayerRender {
     const PsdExportJob* job;
     const ExportWatch* watch;
     ImageStore* image;
 };
 
-// The full-size render: every row of the area through the plan into the image, as
-// render start and the row loop would (the colour waves' cycles from density, the
-// smooth history at -1), with progress before each row and a look for a cancel on
-// seven rows of every eight. False when cancelled.
+// The full-size render: every row of the area into the image, with progress before
+// each row and a look for a cancel on seven rows of every eight. False when
+// cancelled.
 bool RenderLayer(void* context) {
     const auto& layer = *static_cast<LayerRender*>(context);
     const PsdExportJob& job = *layer.job;
-    const int32_t width = layer.image->fullWidth, height = layer.image->fullHeight;
-    Settings settings = *job.settings;
-    settings.redCycles = settings.greenCycles = settings.blueCycles = settings.density;
-
-    Buffer block;
-    const std::size_t historyLength = std::size_t(width) + 2;
-    if (AllocateBuffer(int32_t(sizeof(RenderPlan) + historyLength * sizeof(float)), block) != noErr) return false;
-    auto* plan = static_cast<RenderPlan*>(block.data);
-    auto* history = reinterpret_cast<float*>(static_cast<uint8_t*>(block.data) + sizeof(RenderPlan));
-    std::fill(history, history + historyLength, -1.0f);
-    ImageStore ramp;
-    InitialiseImage(&ramp, job.weights);
-    CreateImage(&ramp, 256, 1, kKindRGBA8, 0);  // without it smooth reads zeros, as in any render
-    // Every level gives the reference's bytes; the export takes the fastest.
-    BuildRenderPlan(settings, job.area, ImageFormatOf(*job.record), AvailableSimdLevels().back(), ramp, *plan);
-
+    StoreRender render(*job.settings, job.area, ImageFormatOf(*job.record), job.weights, *layer.image);
+    if (!render.Ready()) return false;
+    const int32_t height = render.Height();
     bool cancelled = false;
     for (int32_t row = 0; row < height && !cancelled; ++row) {
         layer.watch->progress(layer.watch->context, row, height + 1);
-        SmoothState smooth{history, int32_t(historyLength), -1.0f};
-        RenderPlanRow(*plan, row, StoreRowEnds(*layer.image, row), smooth, nullptr);
+        render.Row(row);
         cancelled = (row & 7) != 7 && ExportCancelled(*job.record, *layer.watch);
     }
     if (cancelled) layer.watch->cancelling(layer.watch->context);
-    ReleaseImage(&ramp);
-    ReleaseBuffer(block);
     return !cancelled;
 }
 
@@ -125,7 +98,6 @@ OSErr ExportPsd(const PsdExportJob& job, const ExportWatch& watch) {
     OSErr result = kExportNoStore;
     if (CreateImage(&image, job.area.right - job.area.left, job.area.bottom - job.area.top,
                     PsdStoreKind(bytesPerChannel), kNoPyramid)) {
-        ClearImage(image);
         const bool profile = record.iCCprofileData && record.iCCprofileSize > 0;
         const PsdDocument document{&image,
                                    bytesPerChannel,

@@ -115,7 +115,7 @@ OSErr LoadMemoryDotMap(MemoryDotPins& pins) {
 
 bool MemoryDotPath(int n, char (&path)[kPathCapacity]) {
     path[0] = '\0';
-    if (n < 0 || n >= kMemoryDotCount) return false;
+    if (n < 0 || n > kScratchDot) return false;
     char name[64];
     std::snprintf(name, sizeof name, "%s memory dot %d%s", "Tesselume", n, ".q1r");
     return TempFilePath(name, path);

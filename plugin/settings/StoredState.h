@@ -17,6 +17,9 @@
 struct ImageStore;
 
 constexpr int kMemoryDotCount = 25;
+// A dot file no dot shows: it keeps the dialog's settings while a batch of presets
+// passes through them.
+constexpr int kScratchDot = kMemoryDotCount;
 
 // What an undo snapshot (and the dialog's copy for Cancel) keeps of the settings.
 struct SettingsSnapshot {
@@ -65,7 +68,7 @@ OSErr SaveMemoryDotMap(MemoryDotPins& pins);
 // Reads all 25 flags or, from a short or missing map, none.
 OSErr LoadMemoryDotMap(MemoryDotPins& pins);
 
-// Dot n (0..24) as a presets file; kOpenErr for any other n.
+// Dot n (0..24, or the scratch dot) as a presets file; kOpenErr for any other n.
 OSErr SaveMemoryDot(const Settings& settings, const ImageStore* thumbnail, int n);
 OSErr LoadMemoryDot(Settings& settings, ImageStore* thumbnail, int n);
 // Whether dot n's file exists and reads to its end.
@@ -74,7 +77,7 @@ bool MemoryDotReadable(int n);
 // fills it with the thumbnail of the presets file at path. False, and the image
 // released, when the file holds none.
 bool LoadMemoryDotThumbnail(const char* path, ImageStore* image, int32_t size);
-// The path of dot n's file; false for n outside 0..24.
+// The path of dot n's file; false for n outside 0..24 and the scratch dot.
 bool MemoryDotPath(int n, char (&path)[kPathCapacity]);
 
 // Invalidates both undo slots and names slot 0 the last written, as each Start does.

@@ -66,7 +66,7 @@ TEST(StoredState, MemoryDotMapRoundTripsAndAShortMapChangesNothing) {
     for (int value : kept.pinned) EXPECT_EQ(value, 7);
 
     TestRun run;
-    EXPECT_EQ(SaveMemoryDot(Settings{}, &run.thumbnail, 25), kOpenErr);
+    EXPECT_EQ(SaveMemoryDot(Settings{}, &run.thumbnail, kScratchDot + 1), kOpenErr);
     char path[kPathCapacity];
     ASSERT_TRUE(MemoryDotPath(24, path));
     EXPECT_EQ(std::string(path), StatePath("Tesselume memory dot 24.q1r"));
