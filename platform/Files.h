@@ -36,24 +36,57 @@ FileHandle LockExclusively(const char* path);
 // already has the new name. False, the file left as it was, otherwise.
 bool MoveWithoutReplacing(const char* from, const char* to);
 
-// A file that appears whole or not at all: written under a temporary name in the
-// target's folder and renamed over the target by Commit. A reader that opened the
-// old file keeps reading the old bytes, and of two writers the later rename wins
-// whole. Removed when not committed. Open refuses an empty path and a target that is
-// a symbolic link.
+// A file that appears whole or not at all: written under a temporary name beside its
+// target and renamed over it by Commit. A reader that opened the old file keeps
+// reading the old bytes, and of two writers the later rename wins whole. Not
+// committed, the temporary is removed by the destructor, or, for files made with
+// removeOnSignal, by RemovePendingFiles from a signal handler that ends the program.
+// The options say what differs between the module's own files and the command line's
+// outputs.
+struct PendingFileOptions {
+    // A symbolic link in the target's place is written through (the file it names is
+    // replaced, the link stays). Off, it is refused, and the file it reaches stays untouched.
+    bool writeThroughLinks = false;
+    // The new file takes an existing target's mode (and, for root, its owner), and a
+    // target its permission bits keep from being written is refused (mode 444 even for
+    // root). Off, the new file gets the mode any new file would get.
+    bool keepTargetMode = false;
+    // Standard output ("-"), a device or a pipe is accepted as the target: the file is
+    // written in $TMPDIR and copied to it at Commit.
+    bool streamSpecialTargets = false;
+    // The temporary lies in a private folder of its own, so that whatever its writer
+    // puts beside it (a temporary of its own) is removed with it.
+    bool inOwnFolder = false;
+    // Listed for RemovePendingFiles.
+    bool removeOnSignal = false;
+};
+
 class PendingFile {
 public:
-    PendingFile() = default;
+    explicit PendingFile(PendingFileOptions options = {}) : options(options) {}
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
     ~PendingFile();
 
+    // Makes the temporary file. Refuses an empty path and a folder; error says why.
     bool Open(const std::string& target, std::string& error);
     const std::string& TempPath() const { return tempPath; }
+    // Puts the temporary in the target's place; after it the object holds nothing.
     bool Commit(std::string& error);
 
 private:
-    std::string target, tempPath;
+    void Discard();
+
+    PendingFileOptions options;
+    std::string target, tempPath, folder;  // folder: the own folder, when there is one
+    unsigned mode = 0;                     // given to the file at Commit
+    int ownerUid = -1, ownerGid = -1;      // kept at Commit when root replaces a file
+    int slot = -1;                         // in the list RemovePendingFiles reads
+    bool streamed = false;
 };
+
+// Removes the temporaries of every uncommitted PendingFile made with removeOnSignal.
+// Only async-signal-safe calls: for a signal handler about to end the program.
+void RemovePendingFiles();
 
 }  // namespace platform

@@ -277,7 +277,7 @@ Failure Stopped(const std::string& path) {
 }
 
 Failure WriteWhole(const std::string& path, const std::function<bool(const std::string&, std::string&)>& write) {
-    PendingFile pending;
+    platform::PendingFile pending(kOutputFile);
     std::string error;
     if (!pending.Open(path, error) || !write(pending.TempPath(), error)) {
         if (Interrupted()) return Stopped(path);

@@ -1,11 +1,17 @@
 // export-psd: the module's own PSD export, asked for through the descriptor with
 // the file as an alias, so that no one needs to be at the dialog.
+//
+// The module completes a cancelled document from what it had rendered; the program
+// gives all or nothing. So the module writes into a temporary of the program's, in a
+// private folder that goes, with any temporary of the module's inside it, when the
+// export does not succeed or a signal ends the program.
 #include <cctype>
 #include <filesystem>
 #include <string>
 
 #include "CommandParts.h"
 #include "OutputFile.h"
+#include "settings/Settings.h"
 
 namespace tesselume {
 
@@ -37,22 +43,33 @@ int RunExportPsd(const CommandLine& line) {
     filterhost::Job& job = run.job;
     // Always a descriptor: no parameters means the factory settings, as for render.
     job.play = run.descriptor;
-    std::error_code ignored;
-    job.playAliases = {{kExportPsdKey, std::filesystem::absolute(output, ignored).string()}};
     job.playInfo = plugInDialogDontDisplay;
 
+    platform::PendingFileOptions options = kOutputFile;
+    options.inOwnFolder = true;
+    platform::PendingFile pending(options);
     std::string error;
+    if (!pending.Open(output, error)) return Report(Fault("cannot write " + output + ": " + error));
+    std::error_code ignored;
+    const std::string temp = std::filesystem::absolute(pending.TempPath(), ignored).string();
+    // The module takes a path of fewer than kPathCapacity bytes and ignores a longer one.
+    if (temp.size() >= std::size_t(kPathCapacity))
+        return Report(Fault("the path " + output + " is too long for the module; not written"));
+    job.playAliases = {{kExportPsdKey, temp}};
+
     filterhost::RunReport report;
     {
-        DeferSignals defer;  // the module stops through abortProc and removes its file
+        DeferSignals defer;  // the module stops through abortProc
         report = run.host->Run(run.file.image, job, error);
     }
+    if (Interrupted()) return Report({InterruptedExitCode(), "interrupted; " + output + " not written"});
     switch (report.result) {
-    case noErr: return kExitOk;
-    case userCanceledErr:
-        if (Interrupted()) return Report({kExitInterrupted, "interrupted; " + output + " not written"});
-        return Report(Fault("cancelled; " + output + " not written"));
+    case noErr:
+        if (!pending.Commit(error)) return Report(Fault("cannot write " + output + ": " + error));
+        return kExitOk;
+    case userCanceledErr: return Report(Fault("cancelled; " + output + " not written"));
     case 99: return Report(Fault("cannot write " + output));
+    case writErr: return Report(Fault("cannot write " + output + ": a write failed (is the disk full?)"));
     case -99: return Report(Fault("not enough memory for the export; " + output + " not written"));
     default:
         return Report(Fault("the export failed (result " + std::to_string(report.result) + ")" +

@@ -7,7 +7,7 @@
 // ends the program at once with 128 + the signal's number.
 #pragma once
 
-#include <string>
+#include "platform/Files.h"
 
 namespace tesselume {
 
@@ -23,30 +23,14 @@ public:
     DeferSignals& operator=(const DeferSignals&) = delete;
 };
 
-// A file written under a temporary name beside its target and renamed over it by
-// Commit; removed when not committed, by the destructor or by a signal.
-//
-// Open refuses a target that is not a regular file or that its permission bits keep
-// the user from writing (mode 444 is refused even for root). The new file takes an
-// existing target's mode (and, for root, its owner); a symbolic link is written
-// through, the link itself staying. The target "-" is standard output; it, a device
-// and a pipe get the file written in $TMPDIR and copied to them at Commit.
-class PendingFile {
-public:
-    PendingFile() = default;
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile();
-
-    bool Open(const std::string& target, std::string& error);
-    const std::string& TempPath() const { return tempPath; }
-    bool Commit(std::string& error);
-
-private:
-    void Forget();
-    std::string target, tempPath;
-    int slot = -1;
-    bool streamed = false;
-};
+// How the program's outputs are written: a symbolic link is written through, the
+// link itself staying; an existing file keeps its mode (and, for root, its owner),
+// and one its permission bits protect is refused; "-" is standard output, and it, a
+// device or a pipe gets the file copied in at Commit; a signal removes the temporary.
+constexpr platform::PendingFileOptions kOutputFile{.writeThroughLinks = true,
+                                                   .keepTargetMode = true,
+                                                   .streamSpecialTargets = true,
+                                                   .inOwnFolder = false,
+                                                   .removeOnSignal = true};
 
 }  // namespace tesselume

@@ -143,5 +143,7 @@ OSErr ExportPsdFromDialog(PsdExportJob job, Settings& settings, ui::Window* dial
     job.path = path.c_str();
     const OSErr result = RunExportWithProgress(job);
     settings.exportKind = kind;
+    // A cancel has its document in place; any other failure left none, and says so.
+    if (result != noErr && result != kExportCancelled) RunModuleDialog("PSDFAILED", NoticeProc, 0);
     return result;
 }

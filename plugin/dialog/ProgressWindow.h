@@ -20,6 +20,7 @@ OSErr RunExportWithProgress(const PsdExportJob& job);
 // The "PSD" button of the main dialog: asks for a file name ("Save a PSD file",
 // offering "Tesselume result.psd" in the folder the settings keep), remembers the
 // folder, and exports the job (its path aside) under the progress window.
-// kExportCancelled when the file dialog was cancelled. The dialog stays as it was,
-// whatever the outcome.
+// kExportCancelled when the file dialog was cancelled. An export that put no file in
+// place, other than by a cancel, is reported in the alert "PSDFAILED". The dialog
+// stays as it was, whatever the outcome.
 OSErr ExportPsdFromDialog(PsdExportJob job, Settings& settings, ui::Window* dialog);

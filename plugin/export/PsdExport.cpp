@@ -30,38 +30,36 @@ void FillKeywords(KeywordList& keywords, const Settings& settings, int32_t bytes
     if (settings.glue != 1) AddKeyword(keywords, std::string(GlueModeName(settings.glue)).c_str());
 }
 
+// The render of the layer, set up before anything is written, and whether the user
+// cancelled it.
 struct LayerRender {
     const PsdExportJob* job;
     const ExportWatch* watch;
-    ImageStore* image;
+    StoreRender* render;
+    bool cancelled;
 };
 
 // The full-size render: every row of the area into the image, with progress before
-// each row and a look for a cancel on seven rows of every eight. False when
-// cancelled.
-bool RenderLayer(void* context) {
-    const auto& layer = *static_cast<LayerRender*>(context);
-    const PsdExportJob& job = *layer.job;
-    StoreRender render(*job.settings, job.area, ImageFormatOf(*job.record), job.weights, *layer.image);
-    if (!render.Ready()) return false;
-    const int32_t height = render.Height();
-    bool cancelled = false;
-    for (int32_t row = 0; row < height && !cancelled; ++row) {
+// each row and a look for a cancel on seven rows of every eight. A cancel stops it
+// with the rows done so far in the image and the rest transparent.
+void RenderLayer(void* context) {
+    auto& layer = *static_cast<LayerRender*>(context);
+    const int32_t height = layer.render->Height();
+    for (int32_t row = 0; row < height && !layer.cancelled; ++row) {
         layer.watch->progress(layer.watch->context, row, height + 1);
-        render.Row(row);
-        cancelled = (row & 7) != 7 && ExportCancelled(*job.record, *layer.watch);
+        layer.render->Row(row);
+        layer.cancelled = (row & 7) != 7 && ExportCancelled(*layer.job->record, *layer.watch);
     }
-    if (cancelled) layer.watch->cancelling(layer.watch->context);
-    return !cancelled;
+    if (layer.cancelled) layer.watch->cancelling(layer.watch->context);
 }
 
 OSErr WriteDocument(const char* temp, const PsdDocument& document, LayerRender& layer) {
     platform::FileHandle file;
     if (OpenFileForWriting(temp, file) != noErr) return kOpenErr;
-    OSErr result = WritePsd(file, document, RenderLayer, &layer);
+    const OSErr result = WritePsd(file, document, RenderLayer, &layer);
     CloseFile(file);
-    // A cancel that comes after the last row still keeps the file from its place.
-    if (result == userCanceledErr || ExportCancelled(*layer.job->record, *layer.watch)) result = kExportCancelled;
+    // A cancel that comes after the last row counts too; the document is whole then.
+    if (!layer.cancelled) layer.cancelled = ExportCancelled(*layer.job->record, *layer.watch);
     return result;
 }
 
@@ -81,7 +79,6 @@ int32_t PsdBytesPerChannel(const FilterRecord& record) {
 
 OSErr ExportPsd(const PsdExportJob& job, const ExportWatch& watch) {
     const FilterRecord& record = *job.record;
-    // The document appears whole or not at all; a cancel or a failure leaves no file.
     platform::PendingFile pending;
     std::string error;
     if (!job.path || !pending.Open(job.path, error)) return kOpenErr;
@@ -98,17 +95,23 @@ OSErr ExportPsd(const PsdExportJob& job, const ExportWatch& watch) {
     OSErr result = kExportNoStore;
     if (CreateImage(&image, job.area.right - job.area.left, job.area.bottom - job.area.top,
                     PsdStoreKind(bytesPerChannel), kNoPyramid)) {
-        const bool profile = record.iCCprofileData && record.iCCprofileSize > 0;
-        const PsdDocument document{&image,
-                                   bytesPerChannel,
-                                   profile ? LockHandle(record.iCCprofileData, false) : nullptr,
-                                   profile ? record.iCCprofileSize : 0,
-                                   &iptc.block,
-                                   &exif};
-        LayerRender layer{&job, &watch, &image};
-        result = WriteDocument(pending.TempPath().c_str(), document, layer);
-        if (profile) UnlockHandle(record.iCCprofileData);
-        if (result == noErr && !pending.Commit(error)) result = kOpenErr;
+        StoreRender render(*job.settings, job.area, ImageFormatOf(record), job.weights, image);
+        if (render.Ready()) {
+            const bool profile = record.iCCprofileData && record.iCCprofileSize > 0;
+            const PsdDocument document{&image,
+                                       bytesPerChannel,
+                                       profile ? LockHandle(record.iCCprofileData, false) : nullptr,
+                                       profile ? record.iCCprofileSize : 0,
+                                       &iptc.block,
+                                       &exif};
+            LayerRender layer{&job, &watch, &render, false};
+            result = WriteDocument(pending.TempPath().c_str(), document, layer);
+            if (profile) UnlockHandle(record.iCCprofileData);
+            // A cancelled document is complete too and takes its place; one with a
+            // failed write does not, and the file of that name stays as it was.
+            if (result == noErr && !pending.Commit(error)) result = kOpenErr;
+            if (result == noErr && layer.cancelled) result = kExportCancelled;
+        }
     }
     ReleaseImage(&image);
     ReleaseMetadataBlock(iptc.block);

@@ -3,9 +3,12 @@
 // sink, and writes it as a layered PSD document.
 //
 // The document is written under a temporary name beside the chosen one and put in
-// its place only when it is complete, so a cancelled or failed export leaves no file
-// behind (and an existing file of that name untouched). The job reads the settings
-// and the host's record and changes neither.
+// its place when it is complete. A cancel stops the render, not the document: the
+// layer holds the rows rendered until then and the rest stays transparent, and that
+// document takes its place as well. A document in which a write failed never does:
+// the writing goes on to the end, then the temporary is removed and a file of that
+// name stays as it was. The job reads the settings and the host's record and changes
+// neither.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +47,7 @@ bool ExportCancelled(const FilterRecord& record, const ExportWatch& watch);
 // 32-bit ones, else 1.
 int32_t PsdBytesPerChannel(const FilterRecord& record);
 
-// Exports. noErr when the file is in place; kExportCancelled, kExportNoStore,
-// kOpenErr (the file cannot be written there) or writErr.
+// Exports. noErr when the file is in place; kExportCancelled when the user cancelled
+// (the completed document is in place); kExportNoStore, kOpenErr (the file cannot be
+// written there) or writErr, with nothing put in place.
 OSErr ExportPsd(const PsdExportJob& job, const ExportWatch& watch);

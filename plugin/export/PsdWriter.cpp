@@ -274,7 +274,7 @@ OSErr WritePsd(platform::FileHandle file, const PsdDocument& doc, PsdLayerRender
     out.U16(kLayerCount);
     WriteLayerRecord(out, doc, channelBytes);
     out.Flush();
-    if (render && !render(context)) return userCanceledErr;
+    if (render) render(context);
     WriteLayerChannels(out, doc);
     if (bpc == 1) out.U32(0);
     else out.Zeros((4 - layerInfo % 4) % 4);

@@ -24,15 +24,15 @@ struct PsdDocument {
     const MetadataBlock* exif;     // built without the "Exif" prefix, or null
 };
 
-// Fills the document's image just before its channels are written; false when the
-// user cancelled.
-using PsdLayerRenderer = bool (*)(void* context);
+// Fills the document's image just before its channels are written. The channels
+// take what the image holds when it returns: all of the layer, or, after a cancel,
+// the rows rendered until then.
+using PsdLayerRenderer = void (*)(void* context);
 
 // The store kind that holds samples of a document of that many bytes per channel.
 PixelKind PsdStoreKind(int32_t bytesPerChannel);
 
 // Writes the whole document from the file's current position and cuts the file
-// there. Returns noErr, writErr when a write failed (writing goes on after it),
-// userCanceledErr when the renderer reported a cancel (the file is then incomplete),
-// or filterBadParameters for a kind or size the format cannot hold.
+// there. Returns noErr, writErr when a write failed (writing goes on after it), or
+// filterBadParameters for a kind or size the format cannot hold.
 OSErr WritePsd(platform::FileHandle file, const PsdDocument& document, PsdLayerRenderer render, void* context);

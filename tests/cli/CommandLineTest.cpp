@@ -11,6 +11,7 @@
 #include <pty.h>
 #include <sstream>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -268,28 +269,72 @@ TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
     ExpectNoFileStartingWith({"cancelled.psd", ".cancelled.psd"});
 }
 
+// Ctrl-C once while export-psd runs: the module completes its document, the program
+// removes it. Twice: the second ends the program at once, and the private folder the
+// module writes in goes with its contents. Either way nothing is left.
+TEST(CommandLine, InterruptedExportPsdLeavesNothing) {
+    const std::string psd = StatePath("stopped.psd");
+    for (const int signals : {1, 2}) {
+        SCOPED_TRACE(signals);
+        const char* argv[] = {TESSELUME_PROGRAM, "export-psd", "-o", psd.c_str(), "--size", "2000x2000", nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, TESSELUME_PROGRAM, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+        // The module's own temporary in the program's folder shows that the export runs.
+        bool running = false;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!running && std::chrono::steady_clock::now() < giveUp) {
+            std::error_code ignored;
+            for (const fs::directory_entry& folder : fs::directory_iterator(StatePath(""), ignored))
+                if (folder.path().filename().string().starts_with(".stopped.psd."))
+                    for (const fs::directory_entry& entry : fs::directory_iterator(folder.path(), ignored))
+                        running |= entry.path().filename().string().starts_with(".stopped.psd.");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(running);
+        for (int i = 0; i < signals; ++i) {
+            kill(pid, SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 130);
+        ExpectNoFileStartingWith({"stopped.psd", ".stopped.psd"});
+    }
+}
+
 // The dialog's PSD button (117): the save dialog, then the export under the progress
-// window; cancelled there while it runs, nothing is written, and either way the
+// window; cancelled there while it runs, the document is completed from the rows
+// rendered; a name that cannot be written (a pipe) brings the alert. Every way the
 // dialog goes on to its OK (3).
 TEST(CommandLine, ThePsdButtonExportsAndTheDialogGoesOn) {
-    for (const bool cancel : {false, true}) {
-        SCOPED_TRACE(cancel);
-        const std::string psd = StatePath(cancel ? "button-cancelled.psd" : "button.psd");
+    const std::string pipe = StatePath("button-pipe.psd"), alert = StatePath("button-alert.png");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& psd : {StatePath("button.psd"), StatePath("button-cancelled.psd"), pipe}) {
+        SCOPED_TRACE(psd);
         // The job starts at the window's one-second timer and takes no time on the
         // headless clock: a click due then lands in the progress window while the job
-        // runs, a click after a further wait in the main dialog once it is over.
-        const std::string script =
-            "click #117; type " + psd + "; key Enter; wait 1000; " + (cancel ? "click #4; " : "") + "wait 10; click #3";
+        // runs, a click after a further wait in the main dialog once it is over. The
+        // alert comes at once when the file cannot be opened.
+        const std::string then = psd == pipe ? "screenshot " + alert + "; click #1; "
+                                 : psd.ends_with("cancelled.psd") ? "click #4; "
+                                                                   : "";
+        const std::string script = "click #117; type " + psd + "; key Enter; wait 1000; " + then + "wait 10; click #3";
         ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
         RunOk({"render", "--dialog", "-o", StatePath("button.png"), "--size", "48x32"});
         ::unsetenv("TESSELUME_UI_SCRIPT");
         EXPECT_TRUE(fs::exists(StatePath("button.png")));
-        EXPECT_EQ(fs::exists(psd), !cancel);
-        if (!cancel) {
+        if (psd != pipe) {
             EXPECT_EQ(FileContents(psd).substr(0, 4), "8BPS");
         }
     }
-    ExpectNoFileStartingWith({"button-cancelled.psd", ".button-cancelled.psd", ".button.psd"});
+    // The window on top was the alert, far smaller than the main dialog.
+    const std::string png = FileContents(alert);
+    ASSERT_GT(png.size(), 24u);
+    const int width = (uint8_t(png[16]) << 24) | (uint8_t(png[17]) << 16) | (uint8_t(png[18]) << 8) | uint8_t(png[19]);
+    EXPECT_LT(width, 500);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    ExpectNoFileStartingWith({".button-cancelled.psd", ".button.psd", ".button-pipe.psd"});
 }
 
 TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {

@@ -11,7 +11,6 @@
 #include <tiffio.h>
 
 #include "ImageFiles.h"
-#include "OutputFile.h"
 #include "TestImages.h"
 #include "platform/Files.h"
 
@@ -290,6 +289,22 @@ TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
             }
         }
         EXPECT_EQ(clitest::FileContents(target), commit ? "new" : "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    }
+    // In a folder of its own, what a writer puts beside the temporary goes with it,
+    // whether the file is abandoned, removed as a signal would, or committed.
+    for (const int ending : {0, 1, 2}) {
+        {
+            platform::PendingFile pending({.inOwnFolder = true, .removeOnSignal = true});
+            ASSERT_TRUE(pending.Open(target, error)) << error;
+            std::ofstream(pending.TempPath()) << "own";
+            std::ofstream(pending.TempPath() + ".beside") << "x";
+            if (ending == 1) platform::RemovePendingFiles();
+            if (ending == 2) {
+                ASSERT_TRUE(pending.Commit(error)) << error;
+            }
+        }
+        EXPECT_EQ(clitest::FileContents(target), ending == 2 ? "own" : "new");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
     platform::PendingFile nowhere;

@@ -1,6 +1,6 @@
 // The PSD export read back by independent readers: psd-tools for the layer, its
 // alpha and the merged image; ImageMagick and GIMP for opening the file. Cancelling
-// at any point leaves neither the file nor its temporary behind.
+// at any point still gives a whole document; a failed write gives none.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 #include <vector>
+#include <sys/mount.h>
 
 #include "FilterHost.h"
 #include "PresetFiles.h"
@@ -254,34 +255,76 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
     EXPECT_EQ(Contents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
 }
 
-// The host's abort at the first look, half-way, or only after the last row: no file,
-// no temporary, and a file already there is left as it was.
-TEST(PsdExport, CancelLeavesNoFileBehind) {
+// The host's abort at the first look, half-way, or only after the last row: the run
+// ends cancelled, and a whole document readers open takes the place of the file there,
+// its layer holding the rows rendered before the cancel as the filter paints them
+// and transparency below.
+TEST(PsdExport, CancelCompletesTheDocumentFromTheRowsRendered) {
+    const std::string python = PsdToolsPython();
+    if (python.empty()) GTEST_SKIP() << "psd-tools (python3-psd-tools) is not installed";
+    const int32_t width = kArea.right - kArea.left, height = kArea.bottom - kArea.top;
     const fs::path path = TestFolder() / "cancel.psd";
     int32_t looks = 0;
     {
         Export counted(8, path);
         counted.job.shouldAbort = [&] { return ++looks, false; };
         ASSERT_EQ(counted.Run(), noErr);
-        ASSERT_TRUE(fs::exists(path));
-        fs::remove(path);
     }
     ASSERT_GT(looks, 3);
-    std::ofstream(TestFolder() / "kept.psd") << "before";
+    Export filtered(8, path);
+    filtered.job.playAliases.clear();
+    ASSERT_EQ(filtered.Run(), noErr);
+
+    int32_t before = 0;
     for (const int32_t at : {1, looks / 2, looks}) {
         SCOPED_TRACE(at);
-        for (const fs::path& target : {path, TestFolder() / "kept.psd"}) {
-            Export cancelled(8, target);
-            int32_t seen = 0;
-            cancelled.job.shouldAbort = [&] { return ++seen >= at; };
-            EXPECT_EQ(cancelled.Run(), userCanceledErr);
-        }
-        EXPECT_FALSE(fs::exists(path));
-        EXPECT_EQ(Contents(TestFolder() / "kept.psd"), "before");
+        std::ofstream(path) << "before";
+        Export cancelled(8, path);
+        int32_t seen = 0;
+        cancelled.job.shouldAbort = [&] { return ++seen >= at; };
+        EXPECT_EQ(cancelled.Run(), userCanceledErr);
+        PsdDump dump;
+        ASSERT_TRUE(Dump(python, path, width, height, dump));
+        EXPECT_TRUE(dump.summary.starts_with("1 layer 1 38 28 8 /")) << dump.summary;
+        int32_t rendered = 0;
+        while (rendered < height && dump.layer[std::size_t(rendered * width) * 4 + 3] == 255) ++rendered;
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                for (int32_t c = 0; c < 4; ++c) {
+                    const int32_t painted = c == 3 ? 255 : filtered.image.At(x + kArea.left, y + kArea.top, c);
+                    ASSERT_EQ(dump.layer[std::size_t(y * width + x) * 4 + std::size_t(c)], y < rendered ? painted : 0)
+                        << x << "," << y << "," << c;
+                }
+        // The first look follows the first row; the last one the whole render.
+        EXPECT_EQ(rendered, at == 1 ? 1 : at == looks ? height : rendered);
+        EXPECT_GT(rendered, before);
+        before = rendered;
     }
     // Nothing is left under a temporary name (".cancel.psd.XXXXXX" beside the target).
     for (const fs::directory_entry& entry : fs::directory_iterator(TestFolder()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+}
+
+// A full disk: the run reports the failed write, and the file of that name stays as
+// it was, with no temporary beside it.
+TEST(PsdExport, AFailedWriteKeepsTheFileThere) {
+    const fs::path mount = TestFolder() / "small";
+    fs::create_directory(mount);
+    if (::mount("tmpfs", mount.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): full-disk test skipped";
+    const fs::path path = mount / "full.psd";
+    std::ofstream(path) << "before";
+    {
+        std::ofstream filler(mount / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) filler.flush();
+    }
+    Export exported(8, path);
+    EXPECT_EQ(exported.Run(), writErr);
+    EXPECT_EQ(Contents(path), "before");
+    for (const fs::directory_entry& entry : fs::directory_iterator(mount))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+    ::umount(mount.c_str());
 }
 
 }  // namespace
