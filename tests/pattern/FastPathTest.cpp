@@ -71,6 +71,44 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
     }
 }
 
+TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
+    // Values with no neighbour, close neighbours (level 0), far ones (blurred levels up
+    // to the top) and values outside 0..1, against SmoothColour through the store.
+    std::mt19937 random(36);
+    Settings s = RandomSettings(random);
+    ImageStore ramp;
+    InitialiseImage(&ramp, nullptr);
+    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    RenderPlan plan;
+    BuildRenderPlan(s, Rect{0, 0, 8, 8}, ImageFormat{}, SimdLevel::scalar, ramp, plan);
+    const int32_t count = 1000;
+    std::vector<float> t(count), prev(count), above(count);
+    std::vector<PatternColour> expected(count);
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t kind = i / 50 % 4;
+        auto value = [&] { return std::uniform_real_distribution<float>(kind == 3 ? -3.0f : 0.0f, kind == 3 ? 4.0f : 1.0f)(random); };
+        t[i] = value();
+        const float step = kind == 1 ? 0.003f : 1.0f;
+        prev[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
+        above[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
+        float p = prev[i], a = above[i];
+        const IntRGBA colour = SmoothColour(ramp, t[i], p, a);
+        expected[i] = PatternColour{colour.red, colour.green, colour.blue};
+    }
+    for (SimdLevel level : AvailableSimdLevels()) {
+        if (level == SimdLevel::scalar) continue;
+        std::vector<PatternColour> got(count);
+        for (int32_t first = 0; first < count; first += 37)
+            KernelsFor(level).smoothRow(plan.rampLevels, &t[first], &prev[first], &above[first],
+                                        std::min(37, count - first), &got[first]);
+        for (int32_t i = 0; i < count; ++i)
+            ASSERT_TRUE(got[i].red == expected[i].red && got[i].green == expected[i].green &&
+                        got[i].blue == expected[i].blue)
+                << SimdLevelName(level) << " pixel " << i << " t " << t[i];
+    }
+    ReleaseImage(&ramp);
+}
+
 // Selects the kernels' level and the thread count for the module's next renders.
 void UseFastPath(const char* level, int32_t threads) {
     setenv("TESSELUME_SIMD", level, 1);
