@@ -331,14 +331,18 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
     GlueColour pattern[kRowChunk] = {}, source[kRowChunk] = {};
     int32_t alpha[kRowChunk];
     const bool fromStore = ends.kind == SinkKind::store;
+    // Normal glue writes the pattern as it is: only the preview reads the source then,
+    // for its transparency.
+    const bool normal = plan.glue < 2 || plan.glue > kGlueModeCount;
+    const bool readSource = !normal || ends.kind == SinkKind::preview;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = Clamp(firstColumn + i, 0, last);
-        if (fromStore) {
+        if (readSource && fromStore) {
             IntRGBA stored{0, 0, 0, 0};
             getRGBA(x, ends.y, ends.image, 0, stored);
             source[i] = GlueColour{stored.red, stored.green, stored.blue};
             alpha[i] = stored.alpha;
-        } else {
+        } else if (readSource) {
             source[i] = ReadSource(plan, ends, x, alpha[i]);
         }
         GlueColour p{plan.channel[colours[i].red & 255], plan.channel[colours[i].green & 255],
@@ -349,7 +353,12 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         p.b = p.b < plan.maximum ? p.b : plan.maximum;
         pattern[i] = p;
     }
-    GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
+    // A row of colours is 3 * count samples in a row (GlueColour is three int32_t).
+    static_assert(sizeof(GlueColour) == 3 * sizeof(int32_t));
+    if (!normal && !(plan.kernels.glueSamples &&
+                     plan.kernels.glueSamples(plan.glue, plan.gluePath, &pattern[0].r, &source[0].r, &pattern[0].r,
+                                              3 * count)))
+        GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
     switch (ends.kind) {
     case SinkKind::host:
         for (int32_t i = 0; i < count; ++i) WriteHost(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i]);

@@ -15,6 +15,7 @@
 #include <array>
 #include <bit>
 
+#include "store/GlueChannel.h"
 #include "store/PixelMath.h"
 #include "store/PixelMathSimd-inl.h"
 #include "pattern/RowKernels.h"
@@ -257,6 +258,82 @@ void SmoothRowSimd(const RampLevels& ramp, const float* t, const float* prev, co
     OverRow<3, 0>(count, {t, prev, above}, {}, kernel);
 }
 
+// The per-channel integer glue modes on lanes, with GlueChannel.h's formulas step for
+// step. Each sample depends only on the two samples of its channel, so a row of
+// colours is taken as one flat array of samples.
+using DS = hn::ScalableTag<int32_t>;
+using VS = hn::Vec<DS>;
+
+template <class Formula>
+HWY_INLINE void OverSamples(const int32_t* p, const int32_t* d, int32_t* out, int32_t samples, const Formula& f) {
+    const DS ds;
+    const int32_t lanes = int32_t(hn::Lanes(ds));
+    int32_t i = 0;
+    for (; i + lanes <= samples; i += lanes) hn::StoreU(f(hn::LoadU(ds, p + i), hn::LoadU(ds, d + i)), ds, out + i);
+    if (i == samples) return;
+    HWY_ALIGN int32_t a[kMaxLanes] = {}, b[kMaxLanes] = {};
+    for (int32_t j = 0; j < samples - i; ++j) a[j] = p[i + j], b[j] = d[i + j];
+    hn::Store(f(hn::Load(ds, a), hn::Load(ds, b)), ds, a);
+    for (int32_t j = 0; j < samples - i; ++j) out[i + j] = a[j];
+}
+
+template <class P>
+HWY_INLINE bool GlueOnPath(int32_t mode, const int32_t* p, const int32_t* d, int32_t* out, int32_t samples) {
+    const DS ds;
+    const VS full = hn::Set(ds, P::full), half = hn::Set(ds, P::half), unit = hn::Set(ds, P::unit);
+    const VS zero = hn::Zero(ds);
+    const auto product = [](VS v) { return hn::ShiftRight<P::product>(v); };
+    const auto hardLight = [&](VS x, VS y) {
+        return hn::IfThenElse(x < half, hn::ShiftRight<P::hardLight>(x * y),
+                              full - hn::ShiftRight<P::hardLight>((full - x) * (full - y)));
+    };
+    const auto pinLight = [&](VS x, VS y) {
+        return hn::IfThenElse(y < half, hn::Min(x, y + y), hn::Max(x, (y + y) - full));
+    };
+    const auto run = [&](const auto& f) {
+        OverSamples(p, d, out, samples, f);
+        return true;
+    };
+    switch (mode) {
+    case 3: return run([&](VS a, VS b) { return hn::Min(full, a + product(a * b)); });
+    case 4: return run([&](VS a, VS b) { return product((full - b) * a + (full - a) * b); });
+    case 5: return run([&](VS a, VS b) { return hn::Max(a, b); });
+    case 6: return run([&](VS a, VS b) { return hn::Min(a, b); });
+    case 7: return run([&](VS a, VS b) { return hn::Min(full, a + b); });
+    case 8: return run([&](VS a, VS b) { return hn::Max(zero, a - b); });
+    case 9: return run([&](VS a, VS b) { return product(a * b); });
+    case 10: return run([&](VS a, VS b) { return a + product((full - a) * b); });
+    case 11: return run([&](VS a, VS b) { return hardLight(a, b); });
+    case 12: return run([&](VS a, VS b) { return hardLight(b, a); });
+    case 14: return run([&](VS a, VS b) { return product((full - b) * a + (unit - a) * b); });
+    case 17:
+        return run([&](VS a, VS b) {
+            // The 8-bit path centres on 256 below the middle and 255 above.
+            const VS v = b + (a + a);
+            const VS low = v - hn::Set(ds, P::wide ? P::full : 256), high = v - hn::Set(ds, P::full);
+            return hn::IfThenElse(a < half, hn::Max(zero, low), hn::Min(full, high));
+        });
+    case 18: return run([&](VS a, VS b) { return pinLight(b, a); });
+    case 19: return run([&](VS a, VS b) { return pinLight(a, b); });
+    case 21: return run([&](VS a, VS b) { return hn::Min(full, hn::Max(zero, (a + a) - b)); });
+    case 24: return run([&](VS a, VS b) { return full - hn::Abs((a + b) - full); });
+    case 26: return run([&](VS a, VS b) { return hn::Abs(a - b); });
+    case 32: return run([&](VS a, VS b) { return product(a * a + (unit - a) * b); });
+    case 33: return run([&](VS a, VS b) { return product(((a - b) + unit) * b); });
+    case 36: return run([&](VS a, VS b) { return hn::And(a, b); });
+    case 37: return run([&](VS a, VS b) { return hn::Min(full, hn::Or(a, b)); });
+    case 38: return run([&](VS a, VS b) { return hn::Min(full, hn::Xor(a, b)); });
+    case 52: return run([&](VS a, VS b) { return hn::IfThenElseZero(a + b > full, full); });
+    default: return false;
+    }
+}
+
+bool GlueSamplesSimd(int32_t mode, GluePath path, const int32_t* p, const int32_t* d, int32_t* out,
+                     int32_t samples) {
+    return path == GluePath::bits8 ? GlueOnPath<GlueModes::Path8>(mode, p, d, out, samples)
+                                   : GlueOnPath<GlueModes::Path16>(mode, p, d, out, samples);
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace tesselume
 HWY_AFTER_NAMESPACE();
@@ -296,20 +373,20 @@ RowKernels KernelsFor(SimdLevel level) {
         case SimdLevel::scalar: break;
 #if HWY_TARGETS & HWY_SSE4
         case SimdLevel::sse4: return {level, tesselume::N_SSE4::MapRowSimd, tesselume::N_SSE4::PatternRowSimd,
-                                      tesselume::N_SSE4::SmoothRowSimd};
+                                      tesselume::N_SSE4::SmoothRowSimd, tesselume::N_SSE4::GlueSamplesSimd};
 #endif
 #if HWY_TARGETS & HWY_AVX2
         case SimdLevel::avx2: return {level, tesselume::N_AVX2::MapRowSimd, tesselume::N_AVX2::PatternRowSimd,
-                                      tesselume::N_AVX2::SmoothRowSimd};
+                                      tesselume::N_AVX2::SmoothRowSimd, tesselume::N_AVX2::GlueSamplesSimd};
 #endif
 #if HWY_TARGETS & HWY_AVX3
         case SimdLevel::avx512: return {level, tesselume::N_AVX3::MapRowSimd, tesselume::N_AVX3::PatternRowSimd,
-                                      tesselume::N_AVX3::SmoothRowSimd};
+                                      tesselume::N_AVX3::SmoothRowSimd, tesselume::N_AVX3::GlueSamplesSimd};
 #endif
         default: break;
         }
     }
-    return {SimdLevel::scalar, MapRow, PatternRow, nullptr};
+    return {SimdLevel::scalar, MapRow, PatternRow, nullptr, nullptr};
 }
 
 const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }

@@ -13,6 +13,7 @@
 #include "pattern/ColourWaves.h"
 #include "pattern/Geometry.h"
 #include "pattern/PatternField.h"
+#include "store/Glue.h"
 
 enum class SimdLevel : uint8_t { scalar, sse4, avx2, avx512 };
 
@@ -27,6 +28,11 @@ struct RowKernels {
     // reads the ramp through the store's sampler pixel by pixel.
     void (*smoothRow)(const RampLevels& ramp, const float* t, const float* prev, const float* above, int32_t count,
                       PatternColour* colours);
+    // The per-channel integer glue modes over samples (colour rows as flat arrays of
+    // red, green, blue): out = mode(p, d) sample by sample, as GlueRow gives it. False,
+    // with nothing written, for the modes it does not hold. Null at the scalar level.
+    bool (*glueSamples)(int32_t mode, GluePath path, const int32_t* p, const int32_t* d, int32_t* out,
+                        int32_t samples);
 };
 
 // The levels this machine runs, the scalar reference first and the fastest last.

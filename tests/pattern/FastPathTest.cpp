@@ -14,6 +14,7 @@
 #include "pattern/RowKernels.h"
 #include "pattern/RowsAhead.h"
 #include "settings/Parameters.h"
+#include "store/Glue.h"
 
 namespace {
 
@@ -107,6 +108,38 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
                 << SimdLevelName(level) << " pixel " << i << " t " << t[i];
     }
     ReleaseImage(&ramp);
+}
+
+TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
+    // Every mode the lanes hold, on both paths, over random colours with the extremes
+    // 0, the middle and full scale, against the scalar GlueRow.
+    std::mt19937 random(52);
+    int32_t pingPong[256];
+    BuildPingPongTable(pingPong);
+    for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
+        const int32_t full = path == GluePath::bits8 ? 255 : 32768;
+        const int32_t count = 101;
+        std::vector<GlueColour> p(count), d(count), expected(count);
+        auto sample = [&] {
+            const int32_t pick = int32_t(random() % 8);
+            return pick == 0 ? 0 : pick == 1 ? full : pick == 2 ? full / 2 : int32_t(random() % uint32_t(full + 1));
+        };
+        for (int32_t i = 0; i < count; ++i) p[i] = {sample(), sample(), sample()}, d[i] = {sample(), sample(), sample()};
+        int32_t held = 0;
+        for (int32_t mode = 1; mode <= kGlueModeCount; ++mode) {
+            GlueRow(mode, path, p.data(), d.data(), expected.data(), count, pingPong);
+            for (SimdLevel level : AvailableSimdLevels()) {
+                if (level == SimdLevel::scalar) continue;
+                std::vector<GlueColour> got(count, GlueColour{-1, -1, -1});
+                if (!KernelsFor(level).glueSamples(mode, path, &p[0].r, &d[0].r, &got[0].r, 3 * count)) continue;
+                held += level == AvailableSimdLevels().back();
+                for (int32_t i = 0; i < count; ++i)
+                    ASSERT_TRUE(got[i].r == expected[i].r && got[i].g == expected[i].g && got[i].b == expected[i].b)
+                        << "mode " << mode << " " << SimdLevelName(level) << " pixel " << i;
+            }
+        }
+        EXPECT_GE(held, 20);  // the common integer modes run on lanes
+    }
 }
 
 // Selects the kernels' level and the thread count for the module's next renders.
