@@ -163,10 +163,7 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
         const int32_t height = wide ? 1 + int32_t(random() % 6) : 1 + int32_t(random() % 50);
         if (wide) s.smooth = 1;
         const int32_t planes = trial % 3 == 0 ? 1 : 3, depth = trial % 2 == 0 ? 8 : 16;
-        filterhost::Image source = filterhost::Image::Make(width, height, planes, trial % 5 == 0, depth, 0);
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                for (int32_t p = 0; p < source.Planes(); ++p) source.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
+        const filterhost::Image source = Source(width, height, planes, depth, trial % 5 == 0);
         std::vector<uint8_t> mask;
         std::optional<Rect> area;
         if (trial % 4 == 1) {
