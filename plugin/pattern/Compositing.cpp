@@ -333,7 +333,7 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
     const bool fromStore = ends.kind == SinkKind::store;
     // Normal glue writes the pattern as it is: only the preview reads the source then,
     // for its transparency.
-    const bool normal = plan.glue < 2 || plan.glue > kGlueModeCount;
+    const bool normal = GlueIsNormal(plan.glue);
     const bool readSource = !normal || ends.kind == SinkKind::preview;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = Clamp(firstColumn + i, 0, last);
