@@ -90,8 +90,8 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
     for (int32_t i = 0; i < count; ++i) {
         const int32_t kind = i / 50 % 4;
         auto value = [&] { return std::uniform_real_distribution<float>(kind == 3 ? -3.0f : 0.0f, kind == 3 ? 4.0f : 1.0f)(random); };
-        const float specials[] = {std::bit_cast<float>(0x7fc00000u), INFINITY, -INFINITY, 1e30f};
-        t[i] = i % 97 == 0 ? specials[i / 97 % 4] : value();
+        const float extremes[] = {std::bit_cast<float>(0x7fc00000u), INFINITY, -INFINITY, 1e30f};
+        t[i] = i % 97 == 0 ? extremes[i / 97 % 4] : value();
         const float step = kind == 1 ? 0.003f : 1.0f;
         prev[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
         above[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
