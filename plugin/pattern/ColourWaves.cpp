@@ -68,19 +68,6 @@ RampRead SmoothRead(float t, float prev, float above, int32_t topLevel) {
     return {level, !(t >= -1.0f) ? -1.0f : (t > 2.0f ? 2.0f : t)};
 }
 
-// bilinear on level `level` of the copied ramp at vertical position -0.5: both rows
-// of taps are row 0, so the vertical blend adds exactly 0.
-IntRGBA RowBilinear(const RampLevels& ramp, int32_t level, float fx) {
-    fx = std::fmin(std::fmax(fx, -1.0f), ramp.maxXf[level] + 1.0f);
-    const float floorX = std::floor(fx);
-    const int32_t x0 = int32_t(floorX);
-    const float a = fx - floorX;
-    const uint8_t* left = ramp.rgb[level][std::clamp(x0, 0, ramp.maxX[level])];
-    const uint8_t* right = ramp.rgb[level][std::clamp(x0 + 1, 0, ramp.maxX[level])];
-    auto mix = [a](int32_t pa, int32_t pb) { return int32_t(float(pa) + float(pb - pa) * a); };
-    return {mix(left[0], right[0]), mix(left[1], right[1]), mix(left[2], right[2]), 0};
-}
-
 }  // namespace
 
 void CopyRampLevels(const ImageStore& ramp, RampLevels& levels) {
@@ -92,9 +79,7 @@ void CopyRampLevels(const ImageStore& ramp, RampLevels& levels) {
         for (int32_t x = 0; x <= levels.maxX[level]; ++x) {
             IntRGBA value{0, 0, 0, 0};
             getRGBA(x, 0, &ramp, level, value);
-            levels.rgb[level][x][0] = uint8_t(value.red);
-            levels.rgb[level][x][1] = uint8_t(value.green);
-            levels.rgb[level][x][2] = uint8_t(value.blue);
+            levels.colours[level * 256 + x] = (value.red & 255) | (value.green & 255) << 8 | (value.blue & 255) << 16;
         }
     }
 }
@@ -107,20 +92,4 @@ IntRGBA SmoothColour(const ImageStore& ramp, float t, float& prev, float& above)
     above = prev;
     prev = t;
     return colour;
-}
-
-IntRGBA SmoothColour(const RampLevels& ramp, float t, float& prev, float& above) {
-    const RampRead read = SmoothRead(t, prev, above, ramp.topLevel < 0 ? 0 : ramp.topLevel);
-    above = prev;
-    prev = t;
-    if (ramp.topLevel < 0) return {0, 0, 0, 0};
-    const int32_t whole = int32_t(read.level);
-    const float fraction = read.level - float(whole);
-    const int32_t lower = std::clamp(whole, 0, std::max(ramp.topLevel - 1, 0));
-    IntRGBA colour = RowBilinear(ramp, lower, float(ramp.sampleWidth[lower]) * read.u - 0.5f);
-    if (fraction == 0.0f) return colour;
-    const int32_t upper = std::min(lower + 1, ramp.topLevel);
-    const IntRGBA next = RowBilinear(ramp, upper, float(ramp.sampleWidth[upper]) * read.u - 0.5f);
-    auto blend = [fraction](int32_t a, int32_t b) { return int32_t(float(a) + float(b - a) * fraction); };
-    return {blend(colour.red, next.red), blend(colour.green, next.green), blend(colour.blue, next.blue), 0};
 }

@@ -37,15 +37,24 @@ inline int32_t ColourIndex(float t) {
     return int32_t(scaled) & 255;
 }
 
+// The pattern colour of one pixel: the colour tables' (or the smooth ramp's) red,
+// green and blue, 0..255.
+struct PatternColour {
+    int32_t red, green, blue;
+};
+
 // The ramp's levels copied into plain arrays, so that the fast path's smooth lookup
-// reads them without the store's tile addressing. A 256-pixel ramp has 9 levels.
+// (RowKernels.h) reads them without the store's tile addressing. A 256-pixel ramp
+// has 9 levels.
 constexpr int32_t kRampLevels = 9;
 struct RampLevels {
     int32_t topLevel;  // -1: the ramp holds no pixels
     int32_t sampleWidth[kRampLevels];
     float maxXf[kRampLevels];
     int32_t maxX[kRampLevels];
-    uint8_t rgb[kRampLevels][256][3];
+    // Entry x of level l at [l * 256 + x]: red | green << 8 | blue << 16, so that one
+    // 32-bit gather reads a whole colour.
+    int32_t colours[kRampLevels * 256];
 };
 
 void CopyRampLevels(const ImageStore& ramp, RampLevels& levels);
@@ -55,7 +64,3 @@ void CopyRampLevels(const ImageStore& ramp, RampLevels& levels);
 // ramp at the level log2(0.7071 * 255 * largest difference) and moves the history
 // on: above becomes prev, prev becomes t.
 IntRGBA SmoothColour(const ImageStore& ramp, float t, float& prev, float& above);
-// The same from the copied levels, with the store's trilinear arithmetic: the ramp is
-// one row high, so every vertical tap reads row 0 and only the horizontal blend and
-// the blend between levels remain. Same colours, a quarter of the work.
-IntRGBA SmoothColour(const RampLevels& ramp, float t, float& prev, float& above);

@@ -212,24 +212,37 @@ void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int
 
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,
                     PatternColour* colours) {
-    for (int32_t i = 0; i < count; ++i) {
-        int32_t red, green, blue;
-        if (plan.smooth) {
+    if (!plan.smooth) {
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t index = ColourIndex(t[i]);
+            colours[i] = PatternColour{plan.tables.red[index], plan.tables.green[index], plan.tables.blue[index]};
+        }
+        return;
+    }
+    if (!plan.kernels.smoothRow) {
+        // The scalar reference reads the ramp through the store's sampler.
+        for (int32_t i = 0; i < count; ++i) {
             const int32_t column = firstColumn + i;
             const bool held = column < state.historyLength;
             float above = held ? state.history[column] : -1.0f;
-            // The scalar reference reads the ramp through the store's sampler.
-            const IntRGBA colour = plan.kernels.level == SimdLevel::scalar
-                                       ? SmoothColour(*plan.ramp, t[i], state.prev, above)
-                                       : SmoothColour(plan.rampLevels, t[i], state.prev, above);
+            const IntRGBA colour = SmoothColour(*plan.ramp, t[i], state.prev, above);
             if (held) state.history[column] = above;
-            red = colour.red, green = colour.green, blue = colour.blue;
-        } else {
-            const int32_t index = ColourIndex(t[i]);
-            red = plan.tables.red[index], green = plan.tables.green[index], blue = plan.tables.blue[index];
+            colours[i] = PatternColour{colour.red, colour.green, colour.blue};
         }
-        colours[i] = PatternColour{red, green, blue};
+        return;
     }
+    // The neighbours of every pixel are known before any colour is, so the row buffer
+    // moves on first and the colours are taken in one pass.
+    float prev[kRowChunk], above[kRowChunk];
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t column = firstColumn + i;
+        prev[i] = i == 0 ? state.prev : t[i - 1];
+        const bool held = column < state.historyLength;
+        above[i] = held ? state.history[column] : -1.0f;
+        if (held) state.history[column] = prev[i];
+    }
+    if (count > 0) state.prev = t[count - 1];
+    plan.kernels.smoothRow(plan.rampLevels, t, prev, above, count, colours);
 }
 
 void FollowRowBuffer(const RenderPlan& plan, const float* values, int32_t rowLength, SmoothState& state) {
@@ -318,14 +331,18 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
     GlueColour pattern[kRowChunk] = {}, source[kRowChunk] = {};
     int32_t alpha[kRowChunk];
     const bool fromStore = ends.kind == SinkKind::store;
+    // Normal glue writes the pattern as it is: only the preview reads the source then,
+    // for its transparency.
+    const bool normal = GlueIsNormal(plan.glue);
+    const bool readSource = !normal || ends.kind == SinkKind::preview;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = Clamp(firstColumn + i, 0, last);
-        if (fromStore) {
+        if (readSource && fromStore) {
             IntRGBA stored{0, 0, 0, 0};
             getRGBA(x, ends.y, ends.image, 0, stored);
             source[i] = GlueColour{stored.red, stored.green, stored.blue};
             alpha[i] = stored.alpha;
-        } else {
+        } else if (readSource) {
             source[i] = ReadSource(plan, ends, x, alpha[i]);
         }
         GlueColour p{plan.channel[colours[i].red & 255], plan.channel[colours[i].green & 255],
@@ -336,7 +353,12 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         p.b = p.b < plan.maximum ? p.b : plan.maximum;
         pattern[i] = p;
     }
-    GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
+    // A row of colours is 3 * count samples in a row (GlueColour is three int32_t).
+    static_assert(sizeof(GlueColour) == 3 * sizeof(int32_t));
+    if (!normal && !(plan.kernels.glueSamples &&
+                     plan.kernels.glueSamples(plan.glue, plan.gluePath, &pattern[0].r, &source[0].r, &pattern[0].r,
+                                              3 * count)))
+        GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
     switch (ends.kind) {
     case SinkKind::host:
         for (int32_t i = 0; i < count; ++i) WriteHost(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i]);

@@ -39,12 +39,6 @@ struct ImageFormat {
 // 16; anything else is the float class. Transparency: filter cases 4 and 5.
 ImageFormat ImageFormatOf(const FilterRecord& record);
 
-// The pattern colour of one pixel: the colour tables' (or the smooth ramp's) red,
-// green and blue, 0..255.
-struct PatternColour {
-    int32_t red, green, blue;
-};
-
 struct RenderPlan {
     ImageFormat format;
     GeometryConstants geometry;

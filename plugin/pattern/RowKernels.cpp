@@ -15,6 +15,7 @@
 #include <array>
 #include <bit>
 
+#include "store/GlueChannel.h"
 #include "store/PixelMath.h"
 #include "store/PixelMathSimd-inl.h"
 #include "pattern/RowKernels.h"
@@ -157,6 +158,182 @@ void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int
     OverRow<2, 1>(count, {x, y}, {t}, kernel);
 }
 
+using VI32 = hn::Vec<DI32>;
+
+// The horizontal blend of one ramp level per lane at position u: the two entries
+// around it, mixed by the position's fraction, channel by channel. The level's
+// constants come per lane, or once for the call when every lane reads one level.
+struct RampBlend {
+    VI32 red, green, blue;
+};
+
+struct LevelConstants {
+    VI32 level, sampleWidth, maxX;
+    VF maxXf;
+};
+
+HWY_INLINE LevelConstants ConstantsOfLevels(const RampLevels& ramp, VI32 level) {
+    const DI32 di;
+    return {level, hn::GatherIndex(di, ramp.sampleWidth, level), hn::GatherIndex(di, ramp.maxX, level),
+            hn::GatherIndex(DF(), ramp.maxXf, level)};
+}
+
+HWY_INLINE LevelConstants ConstantsOfLevel(const RampLevels& ramp, int32_t level) {
+    const DI32 di;
+    return {hn::Set(di, level), hn::Set(di, ramp.sampleWidth[level]), hn::Set(di, ramp.maxX[level]),
+            hn::Set(DF(), ramp.maxXf[level])};
+}
+
+HWY_INLINE RampBlend BlendOnLevel(const RampLevels& ramp, const LevelConstants& c, VF u) {
+    const DF df;
+    const DI32 di;
+    VF fx = hn::ConvertTo(df, c.sampleWidth) * u - hn::Set(df, 0.5f);
+    fx = hn::Min(hn::Max(fx, hn::Set(df, -1.0f)), c.maxXf + hn::Set(df, 1.0f));
+    const VF floorX = hn::Floor(fx);
+    const VI32 x0 = hn::ConvertTo(di, floorX);
+    const VF a = fx - floorX;
+    const VI32 zero = hn::Zero(di);
+    const VI32 base = hn::ShiftLeft<8>(c.level);
+    const VI32 left = hn::GatherIndex(di, ramp.colours, base + hn::Min(hn::Max(x0, zero), c.maxX));
+    const VI32 right =
+        hn::GatherIndex(di, ramp.colours, base + hn::Min(hn::Max(x0 + hn::Set(di, 1), zero), c.maxX));
+    const auto mix = [&](int shift) {
+        const VI32 mask = hn::Set(di, 255);
+        const VI32 pa = hn::And(hn::ShiftRightSame(left, shift), mask);
+        const VI32 pb = hn::And(hn::ShiftRightSame(right, shift), mask);
+        return hn::ConvertTo(di, hn::ConvertTo(df, pa) + hn::ConvertTo(df, pb - pa) * a);
+    };
+    return {mix(0), mix(8), mix(16)};
+}
+
+// SmoothColour on lanes, with the copied levels' arithmetic (SmoothRead, then the
+// blends of the two levels around it).
+void SmoothRowSimd(const RampLevels& ramp, const float* t, const float* prev, const float* above, int32_t count,
+                   PatternColour* colours) {
+    if (ramp.topLevel < 0) {
+        for (int32_t i = 0; i < count; ++i) colours[i] = PatternColour{0, 0, 0};
+        return;
+    }
+    const DF df;
+    const DI32 di;
+    const int32_t lanes = int32_t(hn::Lanes(df));
+    HWY_ALIGN int32_t red[kMaxLanes], green[kMaxLanes], blue[kMaxLanes];
+    const VF none = hn::Set(df, -1.0f), scale = hn::Set(df, 255.0f);
+    const VF topLevel = hn::Set(df, float(ramp.topLevel));
+    const VI32 lowestTop = hn::Set(di, ramp.topLevel - 1 > 0 ? ramp.topLevel - 1 : 0);
+    const auto kernel = [&](int32_t i, const std::array<VF, 3>& in, std::array<VF, 0>&) {
+        const VF value = in[0];
+        const VF fromLeft = hn::IfThenElseZero(in[1] != none, hn::Abs(value - in[1]) * scale);
+        const VF fromAbove = hn::IfThenElseZero(in[2] != none, hn::Abs(value - in[2]) * scale);
+        const VF difference = hn::IfThenElse(fromLeft > fromAbove, fromLeft, fromAbove);
+        const VF footprint = Narrow(Widen(difference) * SetD(0.707106781186548));
+        const auto blurred = footprint > hn::Set(df, 1.0f);
+        const VF u = hn::IfThenElse(value >= none, hn::IfThenElse(value > hn::Set(df, 2.0f), hn::Set(df, 2.0f), value),
+                                    none);
+        RampBlend colour;
+        if (hn::AllFalse(df, blurred)) {
+            // Neighbours closer than a ramp entry (most pixels of a large render): level
+            // 0 in every lane, fraction 0.
+            colour = BlendOnLevel(ramp, ConstantsOfLevel(ramp, 0), u);
+        } else {
+            VF level = Narrow(Widen(Log(footprint)) / SetD(0.693147180559945));
+            level = hn::IfThenElseZero(blurred, hn::IfThenElse(level > topLevel, topLevel, level));
+            const VI32 whole = hn::ConvertTo(di, level);
+            const VF fraction = level - hn::ConvertTo(df, whole);
+            const VI32 lower = hn::Min(hn::Max(whole, hn::Zero(di)), lowestTop);
+            const VI32 upper = hn::Min(lower + hn::Set(di, 1), hn::Set(di, ramp.topLevel));
+            const RampBlend low = BlendOnLevel(ramp, ConstantsOfLevels(ramp, lower), u);
+            const RampBlend high = BlendOnLevel(ramp, ConstantsOfLevels(ramp, upper), u);
+            // A zero fraction blends to the lower level's colour exactly.
+            const auto blend = [&](VI32 a, VI32 b) {
+                return hn::ConvertTo(di, hn::ConvertTo(df, a) + hn::ConvertTo(df, b - a) * fraction);
+            };
+            colour = {blend(low.red, high.red), blend(low.green, high.green), blend(low.blue, high.blue)};
+        }
+        hn::Store(colour.red, di, red);
+        hn::Store(colour.green, di, green);
+        hn::Store(colour.blue, di, blue);
+        for (int32_t j = 0; j < lanes && i + j < count; ++j) colours[i + j] = PatternColour{red[j], green[j], blue[j]};
+    };
+    OverRow<3, 0>(count, {t, prev, above}, {}, kernel);
+}
+
+// The per-channel integer glue modes on lanes, with GlueChannel.h's formulas step for
+// step. Each sample depends only on the two samples of its channel, so a row of
+// colours is taken as one flat array of samples.
+using DS = hn::ScalableTag<int32_t>;
+using VS = hn::Vec<DS>;
+
+template <class Formula>
+HWY_INLINE void OverSamples(const int32_t* p, const int32_t* d, int32_t* out, int32_t samples, const Formula& f) {
+    const DS ds;
+    const int32_t lanes = int32_t(hn::Lanes(ds));
+    int32_t i = 0;
+    for (; i + lanes <= samples; i += lanes) hn::StoreU(f(hn::LoadU(ds, p + i), hn::LoadU(ds, d + i)), ds, out + i);
+    if (i == samples) return;
+    HWY_ALIGN int32_t a[kMaxLanes] = {}, b[kMaxLanes] = {};
+    for (int32_t j = 0; j < samples - i; ++j) a[j] = p[i + j], b[j] = d[i + j];
+    hn::Store(f(hn::Load(ds, a), hn::Load(ds, b)), ds, a);
+    for (int32_t j = 0; j < samples - i; ++j) out[i + j] = a[j];
+}
+
+template <class P>
+HWY_INLINE bool GlueOnPath(int32_t mode, const int32_t* p, const int32_t* d, int32_t* out, int32_t samples) {
+    const DS ds;
+    const VS full = hn::Set(ds, P::full), half = hn::Set(ds, P::half), unit = hn::Set(ds, P::unit);
+    const VS zero = hn::Zero(ds);
+    const auto product = [](VS v) { return hn::ShiftRight<P::product>(v); };
+    const auto hardLight = [&](VS x, VS y) {
+        return hn::IfThenElse(x < half, hn::ShiftRight<P::hardLight>(x * y),
+                              full - hn::ShiftRight<P::hardLight>((full - x) * (full - y)));
+    };
+    const auto pinLight = [&](VS x, VS y) {
+        return hn::IfThenElse(y < half, hn::Min(x, y + y), hn::Max(x, (y + y) - full));
+    };
+    const auto run = [&](const auto& f) {
+        OverSamples(p, d, out, samples, f);
+        return true;
+    };
+    switch (mode) {
+    case 3: return run([&](VS a, VS b) { return hn::Min(full, a + product(a * b)); });
+    case 4: return run([&](VS a, VS b) { return product((full - b) * a + (full - a) * b); });
+    case 5: return run([&](VS a, VS b) { return hn::Max(a, b); });
+    case 6: return run([&](VS a, VS b) { return hn::Min(a, b); });
+    case 7: return run([&](VS a, VS b) { return hn::Min(full, a + b); });
+    case 8: return run([&](VS a, VS b) { return hn::Max(zero, a - b); });
+    case 9: return run([&](VS a, VS b) { return product(a * b); });
+    case 10: return run([&](VS a, VS b) { return a + product((full - a) * b); });
+    case 11: return run([&](VS a, VS b) { return hardLight(a, b); });
+    case 12: return run([&](VS a, VS b) { return hardLight(b, a); });
+    case 14: return run([&](VS a, VS b) { return product((full - b) * a + (unit - a) * b); });
+    case 17:
+        return run([&](VS a, VS b) {
+            // The 8-bit path centres on 256 below the middle and 255 above.
+            const VS v = b + (a + a);
+            const VS low = v - hn::Set(ds, P::wide ? P::full : 256), high = v - hn::Set(ds, P::full);
+            return hn::IfThenElse(a < half, hn::Max(zero, low), hn::Min(full, high));
+        });
+    case 18: return run([&](VS a, VS b) { return pinLight(b, a); });
+    case 19: return run([&](VS a, VS b) { return pinLight(a, b); });
+    case 21: return run([&](VS a, VS b) { return hn::Min(full, hn::Max(zero, (a + a) - b)); });
+    case 24: return run([&](VS a, VS b) { return full - hn::Abs((a + b) - full); });
+    case 26: return run([&](VS a, VS b) { return hn::Abs(a - b); });
+    case 32: return run([&](VS a, VS b) { return product(a * a + (unit - a) * b); });
+    case 33: return run([&](VS a, VS b) { return product(((a - b) + unit) * b); });
+    case 36: return run([&](VS a, VS b) { return hn::And(a, b); });
+    case 37: return run([&](VS a, VS b) { return hn::Min(full, hn::Or(a, b)); });
+    case 38: return run([&](VS a, VS b) { return hn::Min(full, hn::Xor(a, b)); });
+    case 52: return run([&](VS a, VS b) { return hn::IfThenElseZero(a + b > full, full); });
+    default: return false;
+    }
+}
+
+bool GlueSamplesSimd(int32_t mode, GluePath path, const int32_t* p, const int32_t* d, int32_t* out,
+                     int32_t samples) {
+    return path == GluePath::bits8 ? GlueOnPath<GlueModes::Path8>(mode, p, d, out, samples)
+                                   : GlueOnPath<GlueModes::Path16>(mode, p, d, out, samples);
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace tesselume
 HWY_AFTER_NAMESPACE();
@@ -195,18 +372,21 @@ RowKernels KernelsFor(SimdLevel level) {
         switch (level) {
         case SimdLevel::scalar: break;
 #if HWY_TARGETS & HWY_SSE4
-        case SimdLevel::sse4: return {level, tesselume::N_SSE4::MapRowSimd, tesselume::N_SSE4::PatternRowSimd};
+        case SimdLevel::sse4: return {level, tesselume::N_SSE4::MapRowSimd, tesselume::N_SSE4::PatternRowSimd,
+                                      tesselume::N_SSE4::SmoothRowSimd, tesselume::N_SSE4::GlueSamplesSimd};
 #endif
 #if HWY_TARGETS & HWY_AVX2
-        case SimdLevel::avx2: return {level, tesselume::N_AVX2::MapRowSimd, tesselume::N_AVX2::PatternRowSimd};
+        case SimdLevel::avx2: return {level, tesselume::N_AVX2::MapRowSimd, tesselume::N_AVX2::PatternRowSimd,
+                                      tesselume::N_AVX2::SmoothRowSimd, tesselume::N_AVX2::GlueSamplesSimd};
 #endif
 #if HWY_TARGETS & HWY_AVX3
-        case SimdLevel::avx512: return {level, tesselume::N_AVX3::MapRowSimd, tesselume::N_AVX3::PatternRowSimd};
+        case SimdLevel::avx512: return {level, tesselume::N_AVX3::MapRowSimd, tesselume::N_AVX3::PatternRowSimd,
+                                      tesselume::N_AVX3::SmoothRowSimd, tesselume::N_AVX3::GlueSamplesSimd};
 #endif
         default: break;
         }
     }
-    return {SimdLevel::scalar, MapRow, PatternRow};
+    return {SimdLevel::scalar, MapRow, PatternRow, nullptr, nullptr};
 }
 
 const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }

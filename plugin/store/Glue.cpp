@@ -147,7 +147,7 @@ void BuildPingPongTable(int32_t table[256]) {
 
 void GlueRow(int32_t mode, GluePath path, const GlueColour* p, const GlueColour* d, GlueColour* out, int32_t count,
              const int32_t pingPong[256]) {
-    const size_t index = mode >= 2 && mode <= kGlueModeCount ? size_t(mode) : 1;
+    const size_t index = GlueIsNormal(mode) ? 1 : size_t(mode);
     const auto& kernels = path == GluePath::bits8 ? GlueModes::kKernels8 : GlueModes::kKernels16;
     kernels[index](p, d, out, count, pingPong);
 }

@@ -108,6 +108,9 @@ constexpr std::string_view GlueTermName(int32_t mode) {
 }
 constexpr bool GlueModeInTerminology(int32_t mode) { return !GlueTermName(mode).empty(); }
 
+// Mode 1 ("normal") and every number outside 2..62 give the pattern colour itself.
+constexpr bool GlueIsNormal(int32_t mode) { return mode < 2 || mode > kGlueModeCount; }
+
 // Fills the ping-pong table mode 2 reads on the 8-bit path: 2v below 128, 511 - 2v
 // from 128 (0, 2, ..., 254, 255, 253, ..., 1).
 void BuildPingPongTable(int32_t table[256]);

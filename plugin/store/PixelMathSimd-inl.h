@@ -108,8 +108,9 @@ HWY_INLINE VF Atan(VF x) {
     const VD a = hn::Abs(Widen(x));
     const auto outer = a > SetD(2.4142135623730950);
     const auto middle = a > SetD(0.41421356237309503);
-    const VD w = hn::IfThenElse(outer, SetD(-1.0) / a,
-                                hn::IfThenElse(middle, (a - SetD(1.0)) / (a + SetD(1.0)), a));
+    // -1 / a and (a - 1) / (a + 1) as one division of selected operands.
+    const VD quotient = hn::IfThenElse(outer, SetD(-1.0), a - SetD(1.0)) / hn::IfThenElse(outer, a, a + SetD(1.0));
+    const VD w = hn::IfThenElse(middle, quotient, a);
     const VD base = hn::IfThenElse(outer, SetD(1.5707963267948966),
                                    hn::IfThenElseZero(middle, SetD(0.78539816339744831)));
     constexpr double kTerms[16] = {1.0,        -1.0 / 3.0,  1.0 / 5.0,  -1.0 / 7.0,  1.0 / 9.0,  -1.0 / 11.0,
