@@ -202,38 +202,28 @@ Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& 
 
 // ---- Images ----
 
-Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
+// The canvas of --size, --depth and --grey: its shape and its mid-grey value.
+Failure CanvasShape(const CommandLine& line, filterhost::ImageShape& shape, uint16_t& fill) {
     std::vector<int32_t> size = {1024, 768};
     if (line.values.count("--size") && !ParseIntegers(Value(line, "--size"), 'x', 2, size))
         return Usage("--size takes WIDTHxHEIGHT, e.g. 1024x768");
     if (size[0] < 1 || size[1] < 1) return Usage("--size must be at least 1x1");
-    // Refused before the canvas is allocated: a mistyped size would otherwise ask for
+    // Refused before the canvas is made: a mistyped size would otherwise ask for
     // more memory than the machine has before the size check in the host is reached.
     if (size[0] > kMaxImageSide || size[1] > kMaxImageSide) return Fault(kTooLarge);
     if (uint64_t(size[0]) * uint64_t(size[1]) > kMaxPixels) return Fault(kTooManyPixels);
     const bool deep = Value(line, "--depth") == "16";
-    file.image = filterhost::Image::Make(size[0], size[1], line.flags.count("--grey") ? 1 : 3, false, deep ? 16 : 8,
-                                         deep ? 16384 : 128);
+    shape = filterhost::ImageShape{size[0], size[1], line.flags.count("--grey") ? 1 : 3, false, deep ? 16 : 8};
+    fill = deep ? 16384 : 128;
     return {};
 }
 
-// --depth on apply. Widened, an 8-bit value v is the 16-bit file value v * 257, kept
-// as the original so that pixels the filter leaves alone are written as exactly that;
-// narrowed, the host value is rounded to 0..255.
-void ConvertDepth(ImageFile& file, int32_t depth) {
-    filterhost::Image& image = file.image;
-    if (image.depth == depth) return;
-    file.fileSamples.clear();
-    if (depth == 16) {
-        file.fileSamples.resize(image.samples.size());
-        for (std::size_t i = 0; i < image.samples.size(); ++i) {
-            file.fileSamples[i] = uint16_t(image.samples[i] * 257u);
-            image.samples[i] = ToHostScale(file.fileSamples[i]);
-        }
-    } else {
-        for (uint16_t& v : image.samples) v = uint16_t((uint32_t(v) * 255u + 16384u) / 32768u);
-    }
-    image.depth = depth;
+Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
+    filterhost::ImageShape shape;
+    uint16_t fill = 0;
+    if (const Failure failure = CanvasShape(line, shape, fill); failure.Failed()) return failure;
+    file.image = filterhost::Image::Make(shape.width, shape.height, shape.colourPlanes, false, shape.depth, fill);
+    return {};
 }
 
 // The selection from --mask: grey values 0..255, 16-bit masks scaled down.
@@ -394,14 +384,28 @@ Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& 
     const std::optional<FileFormat> format = plan.format ? plan.format : FormatForPath(output);
     if (!format) return Usage("cannot tell the format of " + output + ": use .png, .jpg, .tif or .webp, or --format");
 
+    // The image streams from its file through the filter into the output: only the
+    // rows the module works on are held (all of them while a dialog is open).
     ImageFile file;
+    InputBytes bytes;
+    std::unique_ptr<ImageReader> reader;
+    int32_t fileDepth = 8;
+    uint16_t fill = 0;
+    std::string error;
     if (plan.render) {
-        if (const Failure failure = MakeCanvas(line, file); failure.Failed()) return failure;
+        filterhost::ImageShape shape;
+        if (const Failure failure = CanvasShape(line, shape, fill); failure.Failed()) return failure;
+        file.image.width = shape.width;
+        file.image.height = shape.height;
+        file.image.colourPlanes = shape.colourPlanes;
+        file.image.depth = fileDepth = shape.depth;
     } else {
-        std::string error;
-        if (!ReadImageFile(input, file, error)) return Fault("cannot read " + input + ": " + error);
+        if (!bytes.Open(input, error) || !(reader = OpenImage(bytes.Data(), bytes.Size(), file, error)))
+            return Fault("cannot read " + input + ": " + error);
         for (const std::string& warning : file.warnings) Warn(input, warning);
-        if (plan.depth) ConvertDepth(file, plan.depth);
+        file.warnings.clear();
+        fileDepth = file.image.depth;
+        if (plan.depth) file.image.depth = plan.depth;
     }
     // An input's quality carries over to its own format only: a lossless WebP's 100
     // would make a needlessly large JPEG.
@@ -422,25 +426,32 @@ Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& 
     job.protectTransparency = file.image.transparency && !line.flags.count("--edit-transparency");
     job.shouldAbort = Interrupted;
 
-    std::string error;
+    platform::PendingFile pending(kOutputFile);
+    if (!pending.Open(output, error)) return Fault("cannot write " + output + ": " + error);
+    std::unique_ptr<ImageWriter> writer = CreateImage(pending.TempPath(), *format, file, error);
+    if (!writer) return Fault("cannot write " + output + ": " + error);
+    FileRows rows(reader.get(), fileDepth, fill, file.image.Shape(), *writer);
     filterhost::RunReport report;
     {
         DeferSignals defer;  // the module stops through abortProc and cleans up
         ProgressBar bar;
         job.onProgress = [&bar](int32_t done, int32_t total) { bar.Show(done, total); };
-        report = host.Run(file.image, job, error);
+        report = host.Run(file.image.Shape(), rows, rows, job, error);
         job.onProgress = nullptr;
     }
     if (Interrupted()) return Stopped(output);
     if (report.result == userCanceledErr) return {kExitCancelled, "cancelled in the dialog; " + output + " not written"};
+    if (!rows.ReadFault().empty()) return Fault("cannot read " + input + ": " + rows.ReadFault());
+    if (!rows.WriteFault().empty()) return Fault("cannot write " + output + ": " + rows.WriteFault());
     if (report.result != noErr)
         return Fault("the module failed (result " + std::to_string(report.result) + ")" +
                      (error.empty() ? "" : ": " + error));
-
-    const Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
-        return WriteImageFile(temp, *format, file, writeError, Interrupted);
-    });
-    if (failure.Failed()) return failure;
+    if (reader && !reader->Finish(file, error)) return Fault("cannot read " + input + ": " + error);
+    for (const std::string& warning : file.warnings) Warn(input, warning);
+    if (!writer->Finish(file, error)) return Fault("cannot write " + output + ": " + error);
+    writer.reset();
+    if (Interrupted()) return Stopped(output);
+    if (!pending.Commit(error)) return Fault("cannot write " + output + ": " + error);
     return WriteRecorded(line, report, host.Terms());
 }
 
