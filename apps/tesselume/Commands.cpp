@@ -227,22 +227,32 @@ Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
 }
 
 // The selection from --mask: grey values 0..255, 16-bit masks scaled down.
+// Read row by row into the mask itself: a mask the size of a large image is held
+// once, at one byte a pixel.
 Failure ReadMask(const std::string& path, const filterhost::Image& image, std::vector<uint8_t>& mask) {
     ImageFile maskFile;
+    InputBytes bytes;
+    std::unique_ptr<ImageReader> reader;
     std::string error;
-    if (!ReadImageFile(path, maskFile, error)) return Fault("cannot read the mask " + path + ": " + error);
+    if (!bytes.Open(path, error) || !(reader = OpenImage(bytes.Data(), bytes.Size(), maskFile, error)))
+        return Fault("cannot read the mask " + path + ": " + error);
     const filterhost::Image& m = maskFile.image;
     if (m.colourPlanes != 1) return Fault("the mask " + path + " is not a grey image");
     if (m.width != image.width || m.height != image.height)
         return Fault("the mask " + path + " is " + std::to_string(m.width) + "x" + std::to_string(m.height) +
                      " but the image is " + std::to_string(image.width) + "x" + std::to_string(image.height));
-    mask.resize(std::size_t(m.width) * std::size_t(m.height));
-    for (int32_t y = 0; y < m.height; ++y)
-        for (int32_t x = 0; x < m.width; ++x) {
-            const uint32_t v = m.At(x, y, 0);
-            mask[std::size_t(y) * std::size_t(m.width) + std::size_t(x)] =
-                uint8_t(m.depth == 16 ? (v * 255 + 16384) / 32768 : v);
-        }
+    const std::size_t planes = std::size_t(m.Planes()), width = std::size_t(m.width);
+    mask.resize(width * std::size_t(m.height));
+    std::vector<uint8_t> row(m.Shape().RowBytes());
+    const auto* deep = reinterpret_cast<const uint16_t*>(row.data());
+    for (int32_t y = 0; y < m.height; ++y) {
+        if (!reader->ReadRow(row.data(), error)) return Fault("cannot read the mask " + path + ": " + error);
+        uint8_t* out = mask.data() + std::size_t(y) * width;
+        for (std::size_t x = 0; x < width; ++x)
+            out[x] = m.depth == 16 ? uint8_t((uint32_t(ToHostScale(deep[x * planes])) * 255 + 16384) / 32768)
+                                   : row[x * planes];
+    }
+    if (!reader->Finish(maskFile, error)) return Fault("cannot read the mask " + path + ": " + error);
     if (std::all_of(mask.begin(), mask.end(), [](uint8_t v) { return v == 0; }))
         return Fault("the mask " + path + " selects nothing");
     return {};

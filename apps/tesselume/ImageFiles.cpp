@@ -1238,7 +1238,8 @@ bool FileRows::ReadRow(int32_t, uint8_t* row, std::string& error) {
 bool FileRows::WriteRow(int32_t, const uint8_t* row, std::string& error) {
     if (shape.depth == 8) return Written(writer.WriteRow(row, error), error);
     const auto* deep = reinterpret_cast<const uint16_t*>(row);
-    std::vector<uint16_t> out(count);
+    std::vector<uint16_t>& out = deepRow;
+    out.resize(count);
     const std::vector<uint16_t>* original = originals.empty() ? nullptr : &originals.front();
     for (std::size_t i = 0; i < count; ++i) {
         const bool unchanged = original && ToHostScale((*original)[i]) == deep[i];

@@ -149,6 +149,7 @@ private:
     ImageWriter& writer;
     std::size_t count;                              // samples in a row
     std::vector<uint8_t> fileRow;
+    std::vector<uint16_t> deepRow;                  // a 16-bit row on the file's scale
     std::deque<std::vector<uint16_t>> originals;    // 16-bit runs: file samples of rows read, not yet written
     std::string readFault, writeFault;
 };
