@@ -302,7 +302,14 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
                     SetRowSample(served.bytes.data(), at++, BytesPerSample(),
                                  PaddedSample(sourceWidth, sourceHeight, sample, x, y, p, padding, outside));
     };
-    if (rate == 1) {
+    // All planes of rows inside the image, as a plain run asks: the held rows' bytes.
+    const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= shape.height && rect.right <= shape.width;
+    if (rate == 1 && inside && lo == 0 && hi == shape.Planes() - 1) {
+        const std::size_t pixelBytes = std::size_t(planes) * std::size_t(BytesPerSample());
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            std::memcpy(served.bytes.data() + std::size_t(y - rect.top) * std::size_t(width) * pixelBytes,
+                        Original(y) + std::size_t(rect.left) * pixelBytes, std::size_t(width) * pixelBytes);
+    } else if (rate == 1) {
         serve(shape.width, shape.height, [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); });
     } else {
         const Image& reduced = ReducedImage(rate);
@@ -346,12 +353,22 @@ void Host::State::Commit() {
     if (o.bytes.empty() || o.rate != 1) return;
     const int32_t planes = shape.Planes(), bytes = BytesPerSample();
     const int32_t transparencyPlane = shape.transparency ? shape.colourPlanes : -1;
+    // Output taken whole, as a plain run without a selection gives it: copied as it is.
+    const bool whole = (job.mask.empty() || !job.blendSelection) && !(shape.transparency && job.protectTransparency) &&
+                       o.loPlane == 0 && o.hiPlane == planes - 1 && o.rect.left >= 0 && o.rect.right <= shape.width;
+    const std::size_t width = std::size_t(o.rect.right - o.rect.left), pixelBytes = std::size_t(planes * bytes);
     std::size_t at = 0;
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y) {
         const bool rowInside = y >= 0 && y < shape.height;
         HeldRow* row = rowInside ? &held[std::size_t(y - released)] : nullptr;
         if (row && row->filtered.empty()) row->filtered = row->original;
         if (rowInside) lastWritten = std::max(lastWritten, y);
+        if (row && whole) {
+            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes, o.bytes.data() + at * std::size_t(bytes),
+                        width * pixelBytes);
+            at += width * std::size_t(planes);
+            continue;
+        }
         for (int32_t x = o.rect.left; x < o.rect.right; ++x) {
             const bool inside = rowInside && x >= 0 && x < shape.width;
             const int32_t m = !inside || job.mask.empty() || !job.blendSelection
