@@ -564,8 +564,11 @@ OSErr Host::About() {
     return result;
 }
 
-bool Host::Begin(const ImageShape& image, RowSource& source, RowSink& sink, const Job& job, std::string& error) {
+bool Host::Begin(const ImageShape& image, RowSource& source, RowSink& sink, Job given, std::string& error) {
     State& s = *state;
+    // The job is kept for the run, moved rather than copied: its mask may be large.
+    s.job = std::move(given);
+    const Job& job = s.job;
     const HostOptions& o = s.options;
     if (image.width <= 0 || image.height <= 0 || image.width > 30000 || image.height > 30000) {
         error = "the image must be between 1 and 30000 pixels on each side";
@@ -625,7 +628,6 @@ bool Host::Begin(const ImageShape& image, RowSource& source, RowSink& sink, cons
     s.lastWritten = -1;
     s.faultCode = noErr;
     s.fault.clear();
-    s.job = job;
     s.report = RunReport{};
     s.in = s.out = s.mask = Served{};
     s.continued = false;
@@ -683,9 +685,9 @@ bool Host::Begin(const ImageShape& image, RowSource& source, RowSink& sink, cons
     return true;
 }
 
-bool Host::Begin(Image& image, const Job& job, std::string& error) {
+bool Host::Begin(Image& image, Job job, std::string& error) {
     state->imageRows = std::make_unique<ImageRows>(image);
-    return Begin(image.Shape(), *state->imageRows, *state->imageRows, job, error);
+    return Begin(image.Shape(), *state->imageRows, *state->imageRows, std::move(job), error);
 }
 
 OSErr Host::Call(int16_t selector) {
@@ -733,29 +735,31 @@ RunReport Host::End() {
     s.report.buffersOutstanding = suites::Buffers().outstanding;
     s.source = nullptr;
     s.sink = nullptr;
+    s.job = Job{};  // its mask and its callbacks end with the run
     return s.report;
 }
 
-RunReport Host::Run(const ImageShape& shape, RowSource& source, RowSink& sink, const Job& job, std::string& error) {
-    if (!Begin(shape, source, sink, job, error)) {
+RunReport Host::Run(const ImageShape& shape, RowSource& source, RowSink& sink, Job job, std::string& error) {
+    if (!Begin(shape, source, sink, std::move(job), error)) {
         RunReport refused;
         refused.result = filterBadMode;
         return refused;
     }
-    return RunSelectors(job, error);
+    return RunSelectors(error);
 }
 
-RunReport Host::Run(Image& image, const Job& job, std::string& error) {
-    if (!Begin(image, job, error)) {
+RunReport Host::Run(Image& image, Job job, std::string& error) {
+    if (!Begin(image, std::move(job), error)) {
         RunReport refused;
         refused.result = filterBadMode;
         return refused;
     }
-    return RunSelectors(job, error);
+    return RunSelectors(error);
 }
 
-RunReport Host::RunSelectors(const Job& job, std::string& error) {
+RunReport Host::RunSelectors(std::string& error) {
     FilterRecord& r = state->record;
+    const Job& job = state->job;
     const auto Empty = [&r] { return EmptyRect(r.inRect) && EmptyRect(r.outRect) && EmptyRect(r.maskRect); };
     bool ok = !job.showDialog || Call(filterSelectorParameters) == noErr;
     ok = ok && Call(filterSelectorPrepare) == noErr;

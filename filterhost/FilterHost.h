@@ -260,16 +260,16 @@ public:
     // the rows up to the last one the module wrote. Refuses (result filterBadMode,
     // message in error) an image mode the module does not accept; a source, sink or
     // request fault leaves its message in error.
-    RunReport Run(const ImageShape& shape, RowSource& source, RowSink& sink, const Job& job, std::string& error);
+    RunReport Run(const ImageShape& shape, RowSource& source, RowSink& sink, Job job, std::string& error);
     // The same over an image in memory, changed in place.
-    RunReport Run(Image& image, const Job& job, std::string& error);
+    RunReport Run(Image& image, Job job, std::string& error);
 
     // Low-level steps for tests; Run() is built from them. Begin checks the job and
     // sets up the record over the image (false, with a message, when it cannot run);
     // Call runs one selector; End commits the last output, passes the rows on and
     // fills the report. Source, sink and image must outlive End.
-    bool Begin(const ImageShape& shape, RowSource& source, RowSink& sink, const Job& job, std::string& error);
-    bool Begin(Image& image, const Job& job, std::string& error);
+    bool Begin(const ImageShape& shape, RowSource& source, RowSink& sink, Job job, std::string& error);
+    bool Begin(Image& image, Job job, std::string& error);
     FilterRecord& Record();
     OSErr Call(int16_t selector);
     RunReport End();
@@ -283,7 +283,7 @@ public:
 
 private:
     Host();
-    RunReport RunSelectors(const Job& job, std::string& error);
+    RunReport RunSelectors(std::string& error);
     std::unique_ptr<State> state;
 };
 

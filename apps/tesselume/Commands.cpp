@@ -446,8 +446,7 @@ Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& 
         DeferSignals defer;  // the module stops through abortProc and cleans up
         ProgressBar bar;
         job.onProgress = [&bar](int32_t done, int32_t total) { bar.Show(done, total); };
-        report = host.Run(file.image.Shape(), rows, rows, job, error);
-        job.onProgress = nullptr;
+        report = host.Run(file.image.Shape(), rows, rows, std::move(job), error);
     }
     if (Interrupted()) return Stopped(output);
     if (report.result == userCanceledErr) return {kExitCancelled, "cancelled in the dialog; " + output + " not written"};
