@@ -1,8 +1,8 @@
 // filterhost: the host side of the filter protocol, as a library.
 //
 // It reads a module's property list and terminology from the file without running
-// any of its code, loads it, builds a FilterRecord over an in-memory image and
-// drives the selectors, serving advanceState, displayPixels, progress, abort and
+// any of its code, loads it, builds a FilterRecord over an image and drives the
+// selectors, serving advanceState, displayPixels, progress, abort and
 // the handle, buffer and descriptor suites. It is strict: a module whose property
 // list does not fit is refused with a message, and every facility can be withheld
 // so that a module's fallbacks can be exercised.
@@ -11,10 +11,13 @@
 // plane if any; 8-bit images use 0..255 and 16-bit images the host scale 0..32768.
 // A run takes the image's rows from a source and hands the finished rows to a sink,
 // each once and from the top, holding only the rows the module may still ask for:
-// those of its current request and one request's height above it. A module asks
-// for one row after another in a plain run; what it asks for before Continue (the
-// dialog's preview, reduced images) is held until Continue moves past it, so a
-// dialog run holds the whole image. Held rows keep the image's own depth.
+// those of its current request and one request's height above it; without a dialog
+// nothing above the filter rectangle is held. A module asks for one row after
+// another in a plain run; what it asks for before Continue (the dialog's preview,
+// reduced images) is held until Continue moves past it, so a dialog run holds the
+// whole image. Held rows keep the image's own depth. A request for a row already
+// handed on fails (filterBadParameters); so do a source and a sink that fail
+// (readErr, writErr), with their message.
 // As the protocol's hosts do, the host applies the selection mask when it commits
 // output: out = in + (filtered - in) * mask / 255, and keeps protected transparency.
 // Requests at a rate s > 1 (the dialog's preview) get the image reduced by s in
