@@ -203,7 +203,8 @@ bool Host::State::Release(int32_t below) {
         HeldRow& row = held.front();
         const std::vector<uint8_t>& bytes = row.filtered.empty() ? row.original : row.filtered;
         std::string error;
-        if (!sink->WriteRow(released, bytes.data(), error)) return Fail(writErr, "cannot write row " + std::to_string(released) + ": " + error);
+        if (!sink->WriteRow(released, bytes.data(), error))
+            return Fail(writErr, "cannot write row " + std::to_string(released) + ": " + error);
         held.pop_front();
     }
     return true;
@@ -249,7 +250,8 @@ OSErr Host::State::Hold(const Rect& inRect, const Rect& outRect, int32_t rate) {
         keepAbove = std::max(keepAbove, bottom - top);
     }
     if (top < released) {
-        Fail(filterBadParameters, "the module asked again for row " + std::to_string(top) + ", which was already written");
+        Fail(filterBadParameters,
+             "the module asked again for row " + std::to_string(top) + ", which was already written");
         return faultCode;
     }
     const bool dialog = job.showDialog || job.playInfo == plugInDialogDisplay;
@@ -263,11 +265,10 @@ OSErr Host::State::Hold(const Rect& inRect, const Rect& outRect, int32_t rate) {
 
 const Image& Host::State::ReducedImage(int32_t rate) {
     auto found = reducedImages.find(rate);
-    if (found == reducedImages.end())
-        found = reducedImages
-                    .emplace(rate, Reduce(shape, [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); },
-                                          rate))
-                    .first;
+    if (found == reducedImages.end()) {
+        const auto at = [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); };
+        found = reducedImages.emplace(rate, Reduce(shape, at, rate)).first;
+    }
     return found->second;
 }
 
@@ -364,8 +365,8 @@ void Host::State::Commit() {
         if (row && row->filtered.empty()) row->filtered = row->original;
         if (rowInside) lastWritten = std::max(lastWritten, y);
         if (row && whole) {
-            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes, o.bytes.data() + at * std::size_t(bytes),
-                        width * pixelBytes);
+            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes,
+                        o.bytes.data() + at * std::size_t(bytes), width * pixelBytes);
             at += width * std::size_t(planes);
             continue;
         }

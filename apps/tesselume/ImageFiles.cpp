@@ -758,7 +758,8 @@ public:
         shape = file.image.Shape();
         line.resize(std::size_t(TIFFScanlineSize64(t)));
         const tdir_t pages = TIFFNumberOfDirectories(t);
-        if (pages > 1) file.warnings.push_back("the TIFF has " + std::to_string(pages) + " pages; only the first is used");
+        if (pages > 1)
+            file.warnings.push_back("the TIFF has " + std::to_string(pages) + " pages; only the first is used");
         return true;
     }
 
@@ -797,8 +798,8 @@ public:
             if (!associated) continue;
             const uint32_t a = get(pixel + std::size_t(colourPlanes));
             if (a == 0) continue;
-            for (int32_t p = 0; p < colourPlanes; ++p)
-                set(pixel + std::size_t(p), std::min<uint32_t>(maximum, (get(pixel + std::size_t(p)) * maximum + a / 2) / a));
+            for (std::size_t p = pixel; p < pixel + std::size_t(colourPlanes); ++p)
+                set(p, std::min<uint32_t>(maximum, (get(p) * maximum + a / 2) / a));
         }
         return true;
     }
@@ -842,7 +843,8 @@ public:
         TIFF* t = tif.get();
         rowBytes = shape.RowBytes();
         // Strips of about 256 KB: large enough to compress well, small enough to spread.
-        rowsPerStrip = int32_t(std::clamp<std::size_t>((std::size_t(1) << 18) / rowBytes, 1, std::size_t(shape.height)));
+        rowsPerStrip =
+            int32_t(std::clamp<std::size_t>((std::size_t(1) << 18) / rowBytes, 1, std::size_t(shape.height)));
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(shape.width));
         TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(shape.height));
         TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(shape.Planes()));
@@ -1224,7 +1226,8 @@ bool FileRows::ReadRow(int32_t, uint8_t* row, std::string& error) {
     if (shape.depth == 8) {
         if (fileDepth == 8) std::memcpy(row, fileRow.data(), count);
         else
-            for (std::size_t i = 0; i < count; ++i) row[i] = uint8_t((uint32_t(ToHostScale(fileDeep[i])) * 255u + 16384u) / 32768u);
+            for (std::size_t i = 0; i < count; ++i)
+                row[i] = uint8_t((uint32_t(ToHostScale(fileDeep[i])) * 255u + 16384u) / 32768u);
         return true;
     }
     std::vector<uint16_t>& original = originals.emplace_back(count);
