@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <map>
 
 #include "PIResources.h"
@@ -26,12 +27,29 @@ Image Image::Make(int32_t width, int32_t height, int32_t colourPlanes, bool tran
 
 namespace {
 
-int16_t ImageModeOf(const Image& image) {
+int16_t ImageModeOf(const ImageShape& image) {
     if (image.depth == 16) return image.colourPlanes == 1 ? plugInModeGray16 : plugInModeRGB48;
     return image.colourPlanes == 1 ? plugInModeGrayScale : plugInModeRGBColor;
 }
 
 bool EmptyRect(const Rect& r) { return r.bottom <= r.top || r.right <= r.left; }
+
+// Sample i of a row in the image's own depth.
+int32_t RowSample(const uint8_t* row, std::size_t i, int32_t bytesPerSample) {
+    if (bytesPerSample == 1) return row[i];
+    uint16_t w;
+    std::memcpy(&w, row + 2 * i, 2);
+    return w;
+}
+
+void SetRowSample(uint8_t* row, std::size_t i, int32_t bytesPerSample, int32_t value) {
+    if (bytesPerSample == 1) {
+        row[i] = uint8_t(value);
+        return;
+    }
+    const uint16_t w = uint16_t(value);
+    std::memcpy(row + 2 * i, &w, 2);
+}
 
 // A buffer served to the module for one rectangle, with what is needed to commit it.
 struct Served {
@@ -41,39 +59,45 @@ struct Served {
     std::vector<uint8_t> bytes;
 };
 
-// The image reduced by rate: each pixel the rounded mean of its rate x rate block
-// (blocks at the right and bottom edges may be smaller).
-Image Reduce(const Image& image, int32_t rate) {
-    Image reduced = Image::Make((image.width + rate - 1) / rate, (image.height + rate - 1) / rate, image.colourPlanes,
-                                image.transparency, image.depth, 0);
-    const int32_t planes = image.Planes();
-    std::vector<uint32_t> sums(std::size_t(reduced.width) * std::size_t(planes));
-    for (int32_t ry = 0; ry < reduced.height; ++ry) {
-        std::fill(sums.begin(), sums.end(), 0u);
-        const int32_t y0 = ry * rate, y1 = std::min(y0 + rate, image.height);
-        for (int32_t y = y0; y < y1; ++y) {
-            const uint16_t* row = &image.samples[std::size_t(y) * std::size_t(image.width) * std::size_t(planes)];
-            for (int32_t x = 0; x < image.width; ++x)
-                for (int32_t p = 0; p < planes; ++p) sums[std::size_t(x / rate * planes + p)] += row[x * planes + p];
-        }
-        for (int32_t rx = 0; rx < reduced.width; ++rx) {
-            const uint32_t count = uint32_t((y1 - y0) * (std::min((rx + 1) * rate, image.width) - rx * rate));
-            for (int32_t p = 0; p < planes; ++p)
-                reduced.At(rx, ry, p) = uint16_t((sums[std::size_t(rx * planes + p)] + count / 2) / count);
-        }
-    }
-    return reduced;
-}
+// One image row between source and sink: as the source gave it and, once output
+// has been committed to it, as filtered.
+struct HeldRow {
+    std::vector<uint8_t> original, filtered;
+};
 
-// The value of plane p at pixel (x, y), or the padding rule outside the image.
-int32_t PaddedSample(const Image& image, int32_t x, int32_t y, int32_t plane, int16_t padding, bool& outside) {
-    if (x >= 0 && y >= 0 && x < image.width && y < image.height) return image.At(x, y, plane);
+// The rows of an image in memory, read from it and written back into it.
+class ImageRows : public RowSource, public RowSink {
+public:
+    explicit ImageRows(Image& image) : image(image) {}
+    bool ReadRow(int32_t y, uint8_t* row, std::string&) override {
+        const std::size_t count = std::size_t(image.width) * std::size_t(image.Planes());
+        const uint16_t* in = image.samples.data() + std::size_t(y) * count;
+        for (std::size_t i = 0; i < count; ++i) SetRowSample(row, i, image.depth / 8, in[i]);
+        return true;
+    }
+    bool WriteRow(int32_t y, const uint8_t* row, std::string&) override {
+        const std::size_t count = std::size_t(image.width) * std::size_t(image.Planes());
+        uint16_t* out = image.samples.data() + std::size_t(y) * count;
+        for (std::size_t i = 0; i < count; ++i) out[i] = uint16_t(RowSample(row, i, image.depth / 8));
+        return true;
+    }
+
+private:
+    Image& image;
+};
+
+// The value of plane p at pixel (x, y) of a width x height image read through at,
+// or the padding rule outside it.
+template <typename At>
+int32_t PaddedSample(int32_t width, int32_t height, const At& at, int32_t x, int32_t y, int32_t plane,
+                     int16_t padding, bool& outside) {
+    if (x >= 0 && y >= 0 && x < width && y < height) return at(x, y, plane);
     if (padding >= 0) return padding;
     if (padding != plugInWantsEdgeReplication) {
         outside = true;
         return 0;
     }
-    return image.At(std::clamp(x, 0, image.width - 1), std::clamp(y, 0, image.height - 1), plane);
+    return at(std::clamp(x, 0, width - 1), std::clamp(y, 0, height - 1), plane);
 }
 
 }  // namespace
@@ -98,9 +122,18 @@ struct Host::State {
     PlatformData platformData{};
 
     // The current run.
-    Image* image = nullptr;
-    Image original;                // the image as it was before the run
-    Image selection;               // the job's mask as a one-plane image, for reduced reads
+    ImageShape shape;
+    RowSource* source = nullptr;
+    RowSink* sink = nullptr;
+    std::unique_ptr<ImageRows> imageRows;  // source and sink of a run over an image in memory
+    // Rows [released, loaded) are held, row released first; rows above went to the
+    // sink, rows below are still in the source.
+    std::deque<HeldRow> held;
+    int32_t released = 0, loaded = 0;
+    int32_t keepAbove = 1;         // rows held above a request: the tallest request so far
+    int32_t lastWritten = -1;      // the lowest row output has been committed to
+    OSErr faultCode = noErr;       // readErr, writErr or filterBadParameters
+    std::string fault;             // why a source, sink or request failed
     Job job;
     RunReport report;
     Served in, out, mask;
@@ -109,15 +142,25 @@ struct Host::State {
     bool continued = false;        // Continue has been called in this run
     Handle played = nullptr;       // the descriptor handed to the module to play, ours until it disposes it
 
-    int32_t BytesPerSample() const { return image->depth / 8; }
+    int32_t BytesPerSample() const { return shape.depth / 8; }
+    const uint8_t* Original(int32_t y) const { return held[std::size_t(y - released)].original.data(); }
+    int32_t OriginalAt(int32_t x, int32_t y, int32_t p) const {
+        return RowSample(Original(y), std::size_t(x) * std::size_t(shape.Planes()) + std::size_t(p), BytesPerSample());
+    }
+    bool Fail(OSErr code, std::string message) {
+        if (faultCode == noErr) {
+            faultCode = code;
+            fault = std::move(message);
+        }
+        return false;
+    }
+    bool Release(int32_t below);
+    bool Load(int32_t below, int32_t keepFrom);
+    OSErr Hold(const Rect& in, const Rect& out, int32_t rate);
     // The image or the selection at a rate, reduced once per run and kept: a host
     // holds reduced copies so that a preview's every refresh need not average anew.
-    const Image& AtRate(const Image& full, std::map<int32_t, Image>& cache, int32_t rate) {
-        if (rate == 1) return full;
-        auto found = cache.find(rate);
-        if (found == cache.end()) found = cache.emplace(rate, Reduce(full, rate)).first;
-        return found->second;
-    }
+    const Image& ReducedImage(int32_t rate);
+    const Image& ReducedSelection(int32_t rate);
     void ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate, int16_t padding);
     void ServeMask(const Rect& rect, int32_t rate, int16_t padding);
     void Commit();
@@ -129,7 +172,117 @@ Host::State* current = nullptr;  // the callbacks' way back to the running host
 
 int32_t RateOf(Fixed rate) { return std::max(1, int32_t(rate >> 16)); }
 
+// The image reduced by rate: each pixel the rounded mean of its rate x rate block
+// (blocks at the right and bottom edges may be smaller).
+template <typename At>
+Image Reduce(const ImageShape& image, const At& at, int32_t rate) {
+    Image reduced = Image::Make((image.width + rate - 1) / rate, (image.height + rate - 1) / rate, image.colourPlanes,
+                                image.transparency, image.depth, 0);
+    const int32_t planes = image.Planes();
+    std::vector<uint32_t> sums(std::size_t(reduced.width) * std::size_t(planes));
+    for (int32_t ry = 0; ry < reduced.height; ++ry) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int32_t y0 = ry * rate, y1 = std::min(y0 + rate, image.height);
+        for (int32_t y = y0; y < y1; ++y)
+            for (int32_t x = 0; x < image.width; ++x)
+                for (int32_t p = 0; p < planes; ++p) sums[std::size_t(x / rate * planes + p)] += uint32_t(at(x, y, p));
+        for (int32_t rx = 0; rx < reduced.width; ++rx) {
+            const uint32_t count = uint32_t((y1 - y0) * (std::min((rx + 1) * rate, image.width) - rx * rate));
+            for (int32_t p = 0; p < planes; ++p)
+                reduced.At(rx, ry, p) = uint16_t((sums[std::size_t(rx * planes + p)] + count / 2) / count);
+        }
+    }
+    return reduced;
+}
+
 }  // namespace
+
+// Hands rows [released, below) to the sink, filtered where output was committed.
+bool Host::State::Release(int32_t below) {
+    for (; released < std::min(below, loaded); ++released) {
+        HeldRow& row = held.front();
+        const std::vector<uint8_t>& bytes = row.filtered.empty() ? row.original : row.filtered;
+        std::string error;
+        if (!sink->WriteRow(released, bytes.data(), error))
+            return Fail(writErr, "cannot write row " + std::to_string(released) + ": " + error);
+        held.pop_front();
+    }
+    return true;
+}
+
+// Reads rows up to below from the source; rows above keepFrom pass straight on to
+// the sink (they lie above every request to come).
+bool Host::State::Load(int32_t below, int32_t keepFrom) {
+    while (loaded < std::min(below, shape.height)) {
+        HeldRow row;
+        row.original.resize(shape.RowBytes());
+        std::string error;
+        if (!source->ReadRow(loaded, row.original.data(), error))
+            return Fail(readErr, "cannot read row " + std::to_string(loaded) + ": " + error);
+        held.push_back(std::move(row));
+        if (loaded++ < keepFrom) {
+            if (!Release(loaded)) return false;
+            continue;
+        }
+        report.peakHeldRows = std::max(report.peakHeldRows, int32_t(held.size()));
+    }
+    return true;
+}
+
+// Makes the rows of a request present, first handing on the rows no later request
+// can ask for: in the row loop (output asked for during Continue), those more than
+// keepAbove above the request; in a run without a dialog, those more than keepAbove
+// above the filter rectangle. Reduced images need the whole image, which a run
+// holds until its row loop moves on.
+OSErr Host::State::Hold(const Rect& inRect, const Rect& outRect, int32_t rate) {
+    int32_t top = shape.height, bottom = 0;
+    for (const Rect* r : {&inRect, &outRect}) {
+        if (EmptyRect(*r)) continue;
+        // Padding by edge replication reads the nearest row inside the image.
+        top = std::min(top, std::clamp<int32_t>(r->top, 0, shape.height - 1));
+        bottom = std::max(bottom, std::clamp<int32_t>(r->bottom, 1, shape.height));
+    }
+    if (top >= bottom) return noErr;
+    if (rate > 1) {
+        top = 0;
+        bottom = shape.height;
+    } else {
+        keepAbove = std::max(keepAbove, bottom - top);
+    }
+    if (top < released) {
+        Fail(filterBadParameters,
+             "the module asked again for row " + std::to_string(top) + ", which was already written");
+        return faultCode;
+    }
+    const bool dialog = job.showDialog || job.playInfo == plugInDialogDisplay;
+    int32_t keepFrom = dialog ? released : record.filterRect.top - keepAbove;
+    if (selector == filterSelectorContinue && !EmptyRect(outRect) && rate == 1)
+        keepFrom = std::max(keepFrom, top - keepAbove);
+    keepFrom = std::min(keepFrom, top);
+    if (!Release(keepFrom) || !Load(bottom, keepFrom)) return faultCode;
+    return noErr;
+}
+
+const Image& Host::State::ReducedImage(int32_t rate) {
+    auto found = reducedImages.find(rate);
+    if (found == reducedImages.end()) {
+        const auto at = [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); };
+        found = reducedImages.emplace(rate, Reduce(shape, at, rate)).first;
+    }
+    return found->second;
+}
+
+const Image& Host::State::ReducedSelection(int32_t rate) {
+    auto found = reducedSelections.find(rate);
+    if (found == reducedSelections.end()) {
+        const ImageShape selection{shape.width, shape.height, 1, false, 8};
+        const auto at = [this](int32_t x, int32_t y, int32_t) {
+            return int32_t(job.mask[std::size_t(y) * std::size_t(shape.width) + std::size_t(x)]);
+        };
+        found = reducedSelections.emplace(rate, Reduce(selection, at, rate)).first;
+    }
+    return found->second;
+}
 
 void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32_t hi, int32_t rate,
                              int16_t padding) {
@@ -141,30 +294,29 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
     if (EmptyRect(rect) || hi < lo) return;
     const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top, planes = hi - lo + 1;
     served.bytes.resize(std::size_t(width) * std::size_t(height) * std::size_t(planes) * std::size_t(BytesPerSample()));
-    const Image& source = AtRate(original, reducedImages, rate);
     bool outside = false;
     std::size_t at = 0;
-    const auto put = [&](int32_t v) {
-        if (BytesPerSample() == 1) {
-            served.bytes[at++] = uint8_t(v);
-        } else {
-            const uint16_t w = uint16_t(v);
-            std::memcpy(&served.bytes[at], &w, 2);
-            at += 2;
-        }
+    const auto serve = [&](int32_t sourceWidth, int32_t sourceHeight, const auto& sample) {
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            for (int32_t x = rect.left; x < rect.right; ++x)
+                for (int32_t p = lo; p <= hi; ++p)
+                    SetRowSample(served.bytes.data(), at++, BytesPerSample(),
+                                 PaddedSample(sourceWidth, sourceHeight, sample, x, y, p, padding, outside));
     };
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
-        for (int32_t x = rect.left; x < rect.right; ++x) {
-            // A pixel inside the (reduced) image is copied; outside, the padding rule.
-            if (x >= 0 && y >= 0 && x < source.width && y < source.height) {
-                const uint16_t* pixel =
-                    &source.samples[(std::size_t(y) * std::size_t(source.width) + std::size_t(x)) *
-                                    std::size_t(source.Planes())];
-                for (int32_t p = lo; p <= hi; ++p) put(pixel[p]);
-                continue;
-            }
-            for (int32_t p = lo; p <= hi; ++p) put(PaddedSample(source, x, y, p, padding, outside));
-        }
+    // All planes of rows inside the image, as a plain run asks: the held rows' bytes.
+    const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= shape.height && rect.right <= shape.width;
+    if (rate == 1 && inside && lo == 0 && hi == shape.Planes() - 1) {
+        const std::size_t pixelBytes = std::size_t(planes) * std::size_t(BytesPerSample());
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            std::memcpy(served.bytes.data() + std::size_t(y - rect.top) * std::size_t(width) * pixelBytes,
+                        Original(y) + std::size_t(rect.left) * pixelBytes, std::size_t(width) * pixelBytes);
+    } else if (rate == 1) {
+        serve(shape.width, shape.height, [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); });
+    } else {
+        const Image& reduced = ReducedImage(rate);
+        serve(reduced.width, reduced.height,
+              [&reduced](int32_t x, int32_t y, int32_t p) { return int32_t(reduced.At(x, y, p)); });
+    }
     if (outside) served.bytes.clear();
 }
 
@@ -173,16 +325,26 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
     mask.rate = rate;
     mask.bytes.clear();
     if (EmptyRect(rect) || job.mask.empty()) return;
-    const Image& source = AtRate(selection, reducedSelections, rate);
     bool outside = false;
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
-        for (int32_t x = rect.left; x < rect.right; ++x)
-            mask.bytes.push_back(uint8_t(PaddedSample(source, x, y, 0, padding, outside)));
+    const auto serve = [&](int32_t width, int32_t height, const auto& sample) {
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            for (int32_t x = rect.left; x < rect.right; ++x)
+                mask.bytes.push_back(uint8_t(PaddedSample(width, height, sample, x, y, 0, padding, outside)));
+    };
+    if (rate == 1) {
+        serve(shape.width, shape.height, [this](int32_t x, int32_t y, int32_t) {
+            return int32_t(job.mask[std::size_t(y) * std::size_t(shape.width) + std::size_t(x)]);
+        });
+    } else {
+        const Image& reduced = ReducedSelection(rate);
+        serve(reduced.width, reduced.height,
+              [&reduced](int32_t x, int32_t y, int32_t) { return int32_t(reduced.At(x, y, 0)); });
+    }
     if (outside) mask.bytes.clear();
     report.maskRects.push_back(rect);
 }
 
-// Writes the output buffer back into the image through the selection: out = in +
+// Writes the output buffer into the held rows through the selection: out = in +
 // (filtered - in) * mask / 255, rounded; protected transparency stays as it was.
 // Output asked for while Start runs is the dialog's preview, scratch like any
 // reduced output, except the last one: the first rows of the final run, which are
@@ -190,35 +352,42 @@ void Host::State::ServeMask(const Rect& rect, int32_t rate, int16_t padding) {
 void Host::State::Commit() {
     Served& o = out;
     if (o.bytes.empty() || o.rate != 1) return;
-    const int32_t transparencyPlane = image->transparency ? image->colourPlanes : -1;
+    const int32_t planes = shape.Planes(), bytes = BytesPerSample();
+    const int32_t transparencyPlane = shape.transparency ? shape.colourPlanes : -1;
+    // Output taken whole, as a plain run without a selection gives it: copied as it is.
+    const bool whole = (job.mask.empty() || !job.blendSelection) && !(shape.transparency && job.protectTransparency) &&
+                       o.loPlane == 0 && o.hiPlane == planes - 1 && o.rect.left >= 0 && o.rect.right <= shape.width;
+    const std::size_t width = std::size_t(o.rect.right - o.rect.left), pixelBytes = std::size_t(planes * bytes);
     std::size_t at = 0;
-    for (int32_t y = o.rect.top; y < o.rect.bottom; ++y)
+    for (int32_t y = o.rect.top; y < o.rect.bottom; ++y) {
+        const bool rowInside = y >= 0 && y < shape.height;
+        HeldRow* row = rowInside ? &held[std::size_t(y - released)] : nullptr;
+        if (row && row->filtered.empty()) row->filtered = row->original;
+        if (rowInside) lastWritten = std::max(lastWritten, y);
+        if (row && whole) {
+            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes,
+                        o.bytes.data() + at * std::size_t(bytes), width * pixelBytes);
+            at += width * std::size_t(planes);
+            continue;
+        }
         for (int32_t x = o.rect.left; x < o.rect.right; ++x) {
-            const bool inside = x >= 0 && y >= 0 && x < image->width && y < image->height;
+            const bool inside = rowInside && x >= 0 && x < shape.width;
             const int32_t m = !inside || job.mask.empty() || !job.blendSelection
                                   ? 255
-                                  : job.mask[std::size_t(y) * std::size_t(image->width) + std::size_t(x)];
-            for (int32_t p = o.loPlane; p <= o.hiPlane; ++p, at += std::size_t(BytesPerSample())) {
+                                  : job.mask[std::size_t(y) * std::size_t(shape.width) + std::size_t(x)];
+            for (int32_t p = o.loPlane; p <= o.hiPlane; ++p, ++at) {
                 if (!inside || (p == transparencyPlane && job.protectTransparency)) continue;
-                int32_t filtered;
-                if (BytesPerSample() == 1) {
-                    filtered = o.bytes[at];
-                } else {
-                    uint16_t w;
-                    std::memcpy(&w, &o.bytes[at], 2);
-                    filtered = w;
-                }
+                const int32_t filtered = RowSample(o.bytes.data(), at, bytes);
+                const std::size_t i = std::size_t(x) * std::size_t(planes) + std::size_t(p);
                 // A full or empty selection takes one side whole, as the blend would.
-                const int32_t before = original.At(x, y, p);
-                if (m == 255) {
-                    image->At(x, y, p) = uint16_t(filtered);
-                } else if (m == 0) {
-                    image->At(x, y, p) = uint16_t(before);
-                } else {
-                    image->At(x, y, p) = uint16_t((filtered * m + before * (255 - m) + 127) / 255);
-                }
+                const int32_t before = RowSample(row->original.data(), i, bytes);
+                const int32_t value = m == 255 ? filtered
+                                      : m == 0 ? before
+                                               : (filtered * m + before * (255 - m) + 127) / 255;
+                SetRowSample(row->filtered.data(), i, bytes, value);
             }
         }
+    }
 }
 
 namespace {
@@ -234,9 +403,10 @@ OSErr AdvanceState() {
     if ((r.inputRate & 0xFFFF) || (r.maskRate & 0xFFFF)) return filterBadParameters;
     if ((inRate > 1 || maskRate > 1) && s.record.samplingSupport == hostDoesNotSupportSampling)
         return filterBadParameters;
-    const int32_t planes = s.image->Planes();
+    const int32_t planes = s.shape.Planes();
     if (r.inLoPlane < 0 || r.inHiPlane >= planes || r.outLoPlane < 0 || r.outHiPlane >= planes)
         return filterBadParameters;
+    if (const OSErr held = s.Hold(r.inRect, r.outRect, inRate); held != noErr) return held;
 
     s.ServeImage(s.in, r.inRect, r.inLoPlane, r.inHiPlane, inRate, r.inputPadding);
     s.ServeImage(s.out, r.outRect, r.outLoPlane, r.outHiPlane, inRate, r.outputPadding);
@@ -395,11 +565,18 @@ OSErr Host::About() {
     return result;
 }
 
-bool Host::Begin(Image& image, const Job& job, std::string& error) {
+bool Host::Begin(const ImageShape& image, RowSource& source, RowSink& sink, Job given, std::string& error) {
     State& s = *state;
+    // The job is kept for the run, moved rather than copied: its mask may be large.
+    s.job = std::move(given);
+    const Job& job = s.job;
     const HostOptions& o = s.options;
     if (image.width <= 0 || image.height <= 0 || image.width > 30000 || image.height > 30000) {
         error = "the image must be between 1 and 30000 pixels on each side";
+        return false;
+    }
+    if ((image.colourPlanes != 1 && image.colourPlanes != 3) || (image.depth != 8 && image.depth != 16)) {
+        error = "the image must be grey or RGB at 8 or 16 bits per channel";
         return false;
     }
     if (!job.mask.empty() && job.mask.size() != std::size_t(image.width) * std::size_t(image.height)) {
@@ -443,14 +620,15 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
         return false;
     }
 
-    s.image = &image;
-    s.original = image;
-    s.job = job;
-    s.selection = Image{};
-    if (hasMask) {
-        s.selection = Image::Make(image.width, image.height, 1, false, 8, 0);
-        std::copy(job.mask.begin(), job.mask.end(), s.selection.samples.begin());
-    }
+    s.shape = image;
+    s.source = &source;
+    s.sink = &sink;
+    s.held.clear();
+    s.released = s.loaded = 0;
+    s.keepAbove = 1;
+    s.lastWritten = -1;
+    s.faultCode = noErr;
+    s.fault.clear();
     s.report = RunReport{};
     s.in = s.out = s.mask = Served{};
     s.continued = false;
@@ -508,6 +686,11 @@ bool Host::Begin(Image& image, const Job& job, std::string& error) {
     return true;
 }
 
+bool Host::Begin(Image& image, Job job, std::string& error) {
+    state->imageRows = std::make_unique<ImageRows>(image);
+    return Begin(image.Shape(), *state->imageRows, *state->imageRows, std::move(job), error);
+}
+
 OSErr Host::Call(int16_t selector) {
     State& s = *state;
     current = &s;
@@ -529,6 +712,12 @@ RunReport Host::End() {
     State& s = *state;
     if (s.continued) s.Commit();
     s.out = Served{};
+    // A finished run passes every row on; a failed one the rows up to the last the
+    // module wrote, so that an abort keeps what was done (the caller may drop it).
+    const bool passed = s.report.result == noErr ? s.Release(s.loaded) && s.Load(s.shape.height, s.shape.height)
+                                                 : s.Release(s.lastWritten + 1);
+    if (!passed && s.report.result == noErr) s.report.result = s.faultCode;
+    s.held.clear();
     const Handle recorded = s.descriptorParameters.descriptor;
     if (recorded) {
         if (!s.report.selectors.empty() && s.report.selectors.back() == filterSelectorFinish)
@@ -545,27 +734,45 @@ RunReport Host::End() {
     s.record.iCCprofileData = nullptr;
     s.report.bufferAllocations = suites::Buffers().allocations;
     s.report.buffersOutstanding = suites::Buffers().outstanding;
-    s.image = nullptr;
+    s.source = nullptr;
+    s.sink = nullptr;
+    s.job = Job{};  // its mask and its callbacks end with the run
     return s.report;
 }
 
-RunReport Host::Run(Image& image, const Job& job, std::string& error) {
-    if (!Begin(image, job, error)) {
+RunReport Host::Run(const ImageShape& shape, RowSource& source, RowSink& sink, Job job, std::string& error) {
+    if (!Begin(shape, source, sink, std::move(job), error)) {
         RunReport refused;
         refused.result = filterBadMode;
         return refused;
     }
+    return RunSelectors(error);
+}
+
+RunReport Host::Run(Image& image, Job job, std::string& error) {
+    if (!Begin(image, std::move(job), error)) {
+        RunReport refused;
+        refused.result = filterBadMode;
+        return refused;
+    }
+    return RunSelectors(error);
+}
+
+RunReport Host::RunSelectors(std::string& error) {
     FilterRecord& r = state->record;
+    const Job& job = state->job;
     const auto Empty = [&r] { return EmptyRect(r.inRect) && EmptyRect(r.outRect) && EmptyRect(r.maskRect); };
     bool ok = !job.showDialog || Call(filterSelectorParameters) == noErr;
     ok = ok && Call(filterSelectorPrepare) == noErr;
     ok = ok && Call(filterSelectorStart) == noErr;
     // One Continue normally renders everything; a module without advanceState
     // needs one per row. The bound keeps a faulty module from looping forever.
-    for (int32_t calls = 0; ok && !Empty() && calls <= image.height + 2; ++calls)
+    for (int32_t calls = 0; ok && !Empty() && calls <= state->shape.height + 2; ++calls)
         ok = Call(filterSelectorContinue) == noErr;
     if (ok) Call(filterSelectorFinish);
-    return End();
+    RunReport report = End();
+    if (!state->fault.empty()) error = state->fault;
+    return report;
 }
 
 }  // namespace filterhost

@@ -1,14 +1,23 @@
 // filterhost: the host side of the filter protocol, as a library.
 //
 // It reads a module's property list and terminology from the file without running
-// any of its code, loads it, builds a FilterRecord over an in-memory image and
-// drives the selectors, serving advanceState, displayPixels, progress, abort and
+// any of its code, loads it, builds a FilterRecord over an image and drives the
+// selectors, serving advanceState, displayPixels, progress, abort and
 // the handle, buffer and descriptor suites. It is strict: a module whose property
 // list does not fit is refused with a message, and every facility can be withheld
 // so that a module's fallbacks can be exercised.
 //
 // Images: samples are interleaved, colour planes first, then the transparency
 // plane if any; 8-bit images use 0..255 and 16-bit images the host scale 0..32768.
+// A run takes the image's rows from a source and hands the finished rows to a sink,
+// each once and from the top, holding only the rows the module may still ask for:
+// those of its current request and one request's height above it; without a dialog
+// nothing above the filter rectangle is held. A module asks for one row after
+// another in a plain run; what it asks for before Continue (the dialog's preview,
+// reduced images) is held until Continue moves past it, so a dialog run holds the
+// whole image. Held rows keep the image's own depth. A request for a row already
+// handed on fails (filterBadParameters); so do a source and a sink that fail
+// (readErr, writErr), with their message.
 // As the protocol's hosts do, the host applies the selection mask when it commits
 // output: out = in + (filtered - in) * mask / 255, and keeps protected transparency.
 // Requests at a rate s > 1 (the dialog's preview) get the image reduced by s in
@@ -17,6 +26,7 @@
 // never reaches the image.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -109,6 +119,36 @@ bool AcceptsImageMode(const PropertyList& list, int16_t imageMode, bool readEnab
 
 // ---- Images ----
 
+// An image's shape, and its rows as a run moves them: interleaved samples in the
+// image's own depth, one byte each at 8 bits, a native uint16_t at 16 bits.
+struct ImageShape {
+    int32_t width = 0, height = 0;
+    int32_t colourPlanes = 3;   // 1 grey, 3 RGB
+    bool transparency = false;  // one more plane after the colour planes
+    int32_t depth = 8;          // 8 or 16
+
+    int32_t Planes() const { return colourPlanes + (transparency ? 1 : 0); }
+    std::size_t RowBytes() const {
+        return std::size_t(width) * std::size_t(Planes()) * std::size_t(depth / 8);
+    }
+};
+
+// Gives the rows a run starts from, each once, row 0 first. False, with a message,
+// when a row cannot be read; the run then fails with readErr.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    virtual bool ReadRow(int32_t y, uint8_t* row, std::string& error) = 0;
+};
+
+// Takes the rows a run leaves, each once, row 0 first. False, with a message, when a
+// row cannot be written; the run then fails with writErr.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    virtual bool WriteRow(int32_t y, const uint8_t* row, std::string& error) = 0;
+};
+
 struct Image {
     int32_t width = 0, height = 0;
     int32_t colourPlanes = 3;   // 1 grey, 3 RGB
@@ -117,6 +157,7 @@ struct Image {
     std::vector<uint16_t> samples;
 
     int32_t Planes() const { return colourPlanes + (transparency ? 1 : 0); }
+    ImageShape Shape() const { return ImageShape{width, height, colourPlanes, transparency, depth}; }
     uint16_t& At(int32_t x, int32_t y, int32_t plane) {
         return samples[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * std::size_t(Planes()) +
                        std::size_t(plane)];
@@ -198,6 +239,7 @@ struct RunReport {
     int32_t bufferSpace = 0;                    // what the module asked for at Prepare
     int32_t bufferAllocations = 0;              // host buffers handed out
     int32_t buffersOutstanding = 0;             // host buffers not freed at the end
+    int32_t peakHeldRows = 0;                   // most image rows the host held at once
 };
 
 class Host {
@@ -216,14 +258,21 @@ public:
 
     // Shows the module's about box (selector About).
     OSErr About();
-    // Runs the filter over image, changing it in place. Refuses (result
-    // filterBadMode, message in error) an image mode the module does not accept.
-    RunReport Run(Image& image, const Job& job, std::string& error);
+    // Runs the filter over the image of shape that source gives, handing the result
+    // to sink: every row goes to the sink once a run has succeeded; after a failure,
+    // the rows up to the last one the module wrote. Refuses (result filterBadMode,
+    // message in error) an image mode the module does not accept; a source, sink or
+    // request fault leaves its message in error.
+    RunReport Run(const ImageShape& shape, RowSource& source, RowSink& sink, Job job, std::string& error);
+    // The same over an image in memory, changed in place.
+    RunReport Run(Image& image, Job job, std::string& error);
 
     // Low-level steps for tests; Run() is built from them. Begin checks the job and
-    // sets up the record over image (false, with a message, when it cannot run);
-    // Call runs one selector; End commits the last output and fills the report.
-    bool Begin(Image& image, const Job& job, std::string& error);
+    // sets up the record over the image (false, with a message, when it cannot run);
+    // Call runs one selector; End commits the last output, passes the rows on and
+    // fills the report. Source, sink and image must outlive End.
+    bool Begin(const ImageShape& shape, RowSource& source, RowSink& sink, Job job, std::string& error);
+    bool Begin(Image& image, Job job, std::string& error);
     FilterRecord& Record();
     OSErr Call(int16_t selector);
     RunReport End();
@@ -237,6 +286,7 @@ public:
 
 private:
     Host();
+    RunReport RunSelectors(std::string& error);
     std::unique_ptr<State> state;
 };
 

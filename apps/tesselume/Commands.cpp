@@ -202,57 +202,57 @@ Failure BuildDescriptor(const CommandLine& line, const filterhost::Terminology& 
 
 // ---- Images ----
 
-Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
+// The canvas of --size, --depth and --grey: its shape and its mid-grey value.
+Failure CanvasShape(const CommandLine& line, filterhost::ImageShape& shape, uint16_t& fill) {
     std::vector<int32_t> size = {1024, 768};
     if (line.values.count("--size") && !ParseIntegers(Value(line, "--size"), 'x', 2, size))
         return Usage("--size takes WIDTHxHEIGHT, e.g. 1024x768");
     if (size[0] < 1 || size[1] < 1) return Usage("--size must be at least 1x1");
-    // Refused before the canvas is allocated: a mistyped size would otherwise ask for
+    // Refused before the canvas is made: a mistyped size would otherwise ask for
     // more memory than the machine has before the size check in the host is reached.
     if (size[0] > kMaxImageSide || size[1] > kMaxImageSide) return Fault(kTooLarge);
     if (uint64_t(size[0]) * uint64_t(size[1]) > kMaxPixels) return Fault(kTooManyPixels);
     const bool deep = Value(line, "--depth") == "16";
-    file.image = filterhost::Image::Make(size[0], size[1], line.flags.count("--grey") ? 1 : 3, false, deep ? 16 : 8,
-                                         deep ? 16384 : 128);
+    shape = filterhost::ImageShape{size[0], size[1], line.flags.count("--grey") ? 1 : 3, false, deep ? 16 : 8};
+    fill = deep ? 16384 : 128;
     return {};
 }
 
-// --depth on apply. Widened, an 8-bit value v is the 16-bit file value v * 257, kept
-// as the original so that pixels the filter leaves alone are written as exactly that;
-// narrowed, the host value is rounded to 0..255.
-void ConvertDepth(ImageFile& file, int32_t depth) {
-    filterhost::Image& image = file.image;
-    if (image.depth == depth) return;
-    file.fileSamples.clear();
-    if (depth == 16) {
-        file.fileSamples.resize(image.samples.size());
-        for (std::size_t i = 0; i < image.samples.size(); ++i) {
-            file.fileSamples[i] = uint16_t(image.samples[i] * 257u);
-            image.samples[i] = ToHostScale(file.fileSamples[i]);
-        }
-    } else {
-        for (uint16_t& v : image.samples) v = uint16_t((uint32_t(v) * 255u + 16384u) / 32768u);
-    }
-    image.depth = depth;
+Failure MakeCanvas(const CommandLine& line, ImageFile& file) {
+    filterhost::ImageShape shape;
+    uint16_t fill = 0;
+    if (const Failure failure = CanvasShape(line, shape, fill); failure.Failed()) return failure;
+    file.image = filterhost::Image::Make(shape.width, shape.height, shape.colourPlanes, false, shape.depth, fill);
+    return {};
 }
 
 // The selection from --mask: grey values 0..255, 16-bit masks scaled down.
+// Read row by row into the mask itself: a mask the size of a large image is held
+// once, at one byte a pixel.
 Failure ReadMask(const std::string& path, const filterhost::Image& image, std::vector<uint8_t>& mask) {
     ImageFile maskFile;
+    InputBytes bytes;
+    std::unique_ptr<ImageReader> reader;
     std::string error;
-    if (!ReadImageFile(path, maskFile, error)) return Fault("cannot read the mask " + path + ": " + error);
+    if (!bytes.Open(path, error) || !(reader = OpenImage(bytes.Data(), bytes.Size(), maskFile, error)))
+        return Fault("cannot read the mask " + path + ": " + error);
     const filterhost::Image& m = maskFile.image;
     if (m.colourPlanes != 1) return Fault("the mask " + path + " is not a grey image");
     if (m.width != image.width || m.height != image.height)
         return Fault("the mask " + path + " is " + std::to_string(m.width) + "x" + std::to_string(m.height) +
                      " but the image is " + std::to_string(image.width) + "x" + std::to_string(image.height));
-    mask.resize(std::size_t(m.width) * std::size_t(m.height));
-    for (int32_t y = 0; y < m.height; ++y)
-        for (int32_t x = 0; x < m.width; ++x) {
-            const uint32_t v = m.At(x, y, 0);
-            mask[std::size_t(y) * std::size_t(m.width) + std::size_t(x)] =
-                uint8_t(m.depth == 16 ? (v * 255 + 16384) / 32768 : v);
-        }
+    const std::size_t planes = std::size_t(m.Planes()), width = std::size_t(m.width);
+    mask.resize(width * std::size_t(m.height));
+    std::vector<uint8_t> row(m.Shape().RowBytes());
+    const auto* deep = reinterpret_cast<const uint16_t*>(row.data());
+    for (int32_t y = 0; y < m.height; ++y) {
+        if (!reader->ReadRow(row.data(), error)) return Fault("cannot read the mask " + path + ": " + error);
+        uint8_t* out = mask.data() + std::size_t(y) * width;
+        for (std::size_t x = 0; x < width; ++x)
+            out[x] = m.depth == 16 ? uint8_t((uint32_t(ToHostScale(deep[x * planes])) * 255 + 16384) / 32768)
+                                   : row[x * planes];
+    }
+    if (!reader->Finish(maskFile, error)) return Fault("cannot read the mask " + path + ": " + error);
     if (std::all_of(mask.begin(), mask.end(), [](uint8_t v) { return v == 0; }))
         return Fault("the mask " + path + " selects nothing");
     return {};
@@ -394,14 +394,28 @@ Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& 
     const std::optional<FileFormat> format = plan.format ? plan.format : FormatForPath(output);
     if (!format) return Usage("cannot tell the format of " + output + ": use .png, .jpg, .tif or .webp, or --format");
 
+    // The image streams from its file through the filter into the output: only the
+    // rows the module works on are held (all of them while a dialog is open).
     ImageFile file;
+    InputBytes bytes;
+    std::unique_ptr<ImageReader> reader;
+    int32_t fileDepth = 8;
+    uint16_t fill = 0;
+    std::string error;
     if (plan.render) {
-        if (const Failure failure = MakeCanvas(line, file); failure.Failed()) return failure;
+        filterhost::ImageShape shape;
+        if (const Failure failure = CanvasShape(line, shape, fill); failure.Failed()) return failure;
+        file.image.width = shape.width;
+        file.image.height = shape.height;
+        file.image.colourPlanes = shape.colourPlanes;
+        file.image.depth = fileDepth = shape.depth;
     } else {
-        std::string error;
-        if (!ReadImageFile(input, file, error)) return Fault("cannot read " + input + ": " + error);
+        if (!bytes.Open(input, error) || !(reader = OpenImage(bytes.Data(), bytes.Size(), file, error)))
+            return Fault("cannot read " + input + ": " + error);
         for (const std::string& warning : file.warnings) Warn(input, warning);
-        if (plan.depth) ConvertDepth(file, plan.depth);
+        file.warnings.clear();
+        fileDepth = file.image.depth;
+        if (plan.depth) file.image.depth = plan.depth;
     }
     // An input's quality carries over to its own format only: a lossless WebP's 100
     // would make a needlessly large JPEG.
@@ -422,25 +436,31 @@ Failure FilterOne(const CommandLine& line, const Plan& plan, const std::string& 
     job.protectTransparency = file.image.transparency && !line.flags.count("--edit-transparency");
     job.shouldAbort = Interrupted;
 
-    std::string error;
+    platform::PendingFile pending(kOutputFile);
+    if (!pending.Open(output, error)) return Fault("cannot write " + output + ": " + error);
+    std::unique_ptr<ImageWriter> writer = CreateImage(pending.TempPath(), *format, file, error);
+    if (!writer) return Fault("cannot write " + output + ": " + error);
+    FileRows rows(reader.get(), fileDepth, fill, file.image.Shape(), *writer);
     filterhost::RunReport report;
     {
         DeferSignals defer;  // the module stops through abortProc and cleans up
         ProgressBar bar;
         job.onProgress = [&bar](int32_t done, int32_t total) { bar.Show(done, total); };
-        report = host.Run(file.image, job, error);
-        job.onProgress = nullptr;
+        report = host.Run(file.image.Shape(), rows, rows, std::move(job), error);
     }
     if (Interrupted()) return Stopped(output);
     if (report.result == userCanceledErr) return {kExitCancelled, "cancelled in the dialog; " + output + " not written"};
+    if (!rows.ReadFault().empty()) return Fault("cannot read " + input + ": " + rows.ReadFault());
+    if (!rows.WriteFault().empty()) return Fault("cannot write " + output + ": " + rows.WriteFault());
     if (report.result != noErr)
         return Fault("the module failed (result " + std::to_string(report.result) + ")" +
                      (error.empty() ? "" : ": " + error));
-
-    const Failure failure = WriteWhole(output, [&](const std::string& temp, std::string& writeError) {
-        return WriteImageFile(temp, *format, file, writeError, Interrupted);
-    });
-    if (failure.Failed()) return failure;
+    if (reader && !reader->Finish(file, error)) return Fault("cannot read " + input + ": " + error);
+    for (const std::string& warning : file.warnings) Warn(input, warning);
+    if (!writer->Finish(file, error)) return Fault("cannot write " + output + ": " + error);
+    writer.reset();
+    if (Interrupted()) return Stopped(output);
+    if (!pending.Commit(error)) return Fault("cannot write " + output + ": " + error);
     return WriteRecorded(line, report, host.Terms());
 }
 

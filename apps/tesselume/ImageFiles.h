@@ -1,7 +1,9 @@
-// Image files for the command line: PNG, JPEG, TIFF and WebP read into the host's
-// in-memory image and written back from it, 8 and 16 bits, grey and RGB, an alpha
-// channel as the layer's transparency, and what the file says about itself carried
-// alongside: ICC profile, resolution, PNG text, and EXIF, XMP and IPTC (FileMetadata).
+// Image files for the command line: PNG, JPEG, TIFF and WebP, 8 and 16 bits, grey and
+// RGB, an alpha channel as the layer's transparency, and what the file says about
+// itself carried alongside: ICC profile, resolution, PNG text, and EXIF, XMP and IPTC
+// (FileMetadata). Files are read and written row by row (ImageReader, ImageWriter),
+// which FileRows connects to a filter run so that an image need not be held whole;
+// ReadImage and WriteImageFile go through the same rows to and from an image in memory.
 //
 // 16-bit files hold 0..65535 while the host works on 0..32768. Loading rounds to the
 // nearest host value and saving to the nearest file value, so every host value
@@ -14,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +68,93 @@ const char* FormatExtension(FileFormat format);  // ".png", ".jpg", ".tif", ".we
 
 // Why a format cannot hold an image of this shape, or empty when it can.
 std::string FormatRefusal(FileFormat format, int32_t depth, bool transparency);
+
+// ---- Row by row ----
+// Rows on the file's scale: interleaved samples, one byte each at 8 bits, a native
+// uint16_t (0..65535) at 16 bits.
+
+// Reads an image's rows one after another, from row 0.
+class ImageReader {
+public:
+    virtual ~ImageReader() = default;
+    virtual bool ReadRow(uint8_t* row, std::string& error) = 0;
+    // After the last row: what a file tells only after its pixels (PNG text behind
+    // them, JPEG data ending early) joins file.
+    virtual bool Finish(ImageFile& file, std::string& error) = 0;
+};
+
+// Opens an image held in memory, recognised by its content; the bytes must outlive
+// the reader. file gets all that the file says but the samples: file.image has the
+// shape, and no samples. Null, with one line in error, when it cannot be read.
+std::unique_ptr<ImageReader> OpenImage(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error);
+
+// Writes an image's rows one after another, from row 0, into a new file.
+class ImageWriter {
+public:
+    virtual ~ImageWriter() = default;
+    virtual bool WriteRow(const uint8_t* row, std::string& error) = 0;
+    // After the last row: completes and closes the file and adds file's metadata.
+    bool Finish(const ImageFile& file, std::string& error);
+
+protected:
+    explicit ImageWriter(std::string path) : path(std::move(path)) {}
+    virtual bool Close(const ImageFile& file, std::string& error) = 0;
+    const std::string path;
+};
+
+// Creates path in format for an image of file.image's shape (its samples unused),
+// with file's profile, resolution, text and quality. WebP encodes whole images only:
+// its writer gathers the rows and encodes at Finish.
+std::unique_ptr<ImageWriter> CreateImage(const std::string& path, FileFormat format, const ImageFile& file,
+                                         std::string& error);
+
+// A file's bytes ("-": standard input): a regular file mapped, anything else read whole.
+class InputBytes {
+public:
+    InputBytes() = default;
+    InputBytes(const InputBytes&) = delete;
+    InputBytes& operator=(const InputBytes&) = delete;
+    ~InputBytes();
+    bool Open(const std::string& path, std::string& error);
+    const uint8_t* Data() const { return mapped ? mapped : read.data(); }
+    std::size_t Size() const { return mapped ? mappedSize : read.size(); }
+
+private:
+    const uint8_t* mapped = nullptr;
+    std::size_t mappedSize = 0;
+    std::vector<uint8_t> read;
+};
+
+// A filter run's source and sink over a reader (null: a canvas of fill) and a writer,
+// moving rows between the file's scale and the host's. The host works at shape.depth,
+// the file is read at fileDepth: 8-bit files widen to 16 bits as v * 257, 16-bit ones
+// narrow to the nearest 8-bit value. A 16-bit sample the run left unchanged is written
+// as the file held it (or as it widened), so unfiltered pixels stay bit-identical.
+class FileRows : public filterhost::RowSource, public filterhost::RowSink {
+public:
+    FileRows(ImageReader* reader, int32_t fileDepth, uint16_t fill, const filterhost::ImageShape& shape,
+             ImageWriter& writer);
+    bool ReadRow(int32_t y, uint8_t* row, std::string& error) override;
+    bool WriteRow(int32_t y, const uint8_t* row, std::string& error) override;
+    // Why the reader or the writer failed during the run; empty when it did not.
+    const std::string& ReadFault() const { return readFault; }
+    const std::string& WriteFault() const { return writeFault; }
+
+private:
+    bool Written(bool ok, const std::string& error);
+    ImageReader* reader;
+    int32_t fileDepth;
+    uint16_t fill;
+    filterhost::ImageShape shape;
+    ImageWriter& writer;
+    std::size_t count;                              // samples in a row
+    std::vector<uint8_t> fileRow;
+    std::vector<uint16_t> deepRow;                  // a 16-bit row on the file's scale
+    std::deque<std::vector<uint16_t>> originals;    // 16-bit runs: file samples of rows read, not yet written
+    std::string readFault, writeFault;
+};
+
+// ---- Whole images ----
 
 // Reads an image held in memory, recognised by its content.
 bool ReadImage(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error);

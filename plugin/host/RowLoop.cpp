@@ -249,7 +249,12 @@ void DoContinue(RunGlobals& globals) {
         if (!globals.loop.moreRows) break;
         if (!hasAdvanceState) return;
         SetResult(CallAdvanceState(&record));
-        if (CurrentResult() != noErr) return;
+        // The host may never call again (it may unload the module next): the worker
+        // threads stop now; a later Continue renders on without them.
+        if (CurrentResult() != noErr) {
+            StopWorkers(Work(globals).render);
+            return;
+        }
     }
     RenderFinish(globals);
     ReleaseWorkBuffers(globals);

@@ -129,6 +129,41 @@ TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
     }
 }
 
+// The program streams rows from the input through the filter into the output; the
+// same bytes must come out as from the whole image read, filtered in memory and
+// written. An interlaced PNG (made by ImageMagick where it is installed) is read
+// whole by its reader, then streamed the same way.
+TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
+    Save(StatePath("s-rgba8.png"), clitest::AsymmetricImage(61, 47, 3, true, 8), clitest::TestProfile(true));
+    Save(StatePath("s-rgb16.tif"), clitest::AsymmetricImage(45, 52, 3, false, 16));
+    Save(StatePath("s-photo.jpg"), clitest::AsymmetricImage(64, 40, 3, false, 8));
+    std::vector<std::string> inputs = {"s-rgba8.png", "s-rgb16.tif", "s-photo.jpg"};
+    if (std::system(("convert " + StatePath("s-rgba8.png") + " -interlace PNG -define png:exclude-chunks=date,time " +
+                     StatePath("s-laced.png") +
+                     " 2>/dev/null").c_str()) == 0)
+        inputs.push_back("s-laced.png");
+    else
+        std::fprintf(stderr, "ImageMagick's convert is missing: no interlaced PNG case\n");
+    for (const std::string& name : inputs) {
+        SCOPED_TRACE(name);
+        const std::string in = StatePath(name), out = StatePath("out-" + name), whole = StatePath("whole-" + name);
+        RunOk({"apply", in, "-o", out, "--select", "4,6,33,29"});
+
+        ImageFile file = Load(in);
+        filterhost::Job job;
+        job.play = filterhost::Descriptor{};
+        job.filterRect = Rect{6, 4, 35, 37};
+        job.iccProfile = file.iccProfile;
+        job.protectTransparency = file.image.transparency;
+        std::string error;
+        auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
+        ASSERT_TRUE(host) << error;
+        ASSERT_EQ(host->Run(file.image, job, error).result, noErr) << error;
+        ASSERT_TRUE(tesselume::WriteImageFile(whole, *tesselume::FormatForPath(whole), file, error)) << error;
+        EXPECT_EQ(FileContents(out), FileContents(whole));
+    }
+}
+
 TEST(CommandLine, PlayingARecordingReproducesTheOutput) {
     const std::string first = StatePath("first.png"), again = StatePath("again.png");
     const std::string recording = StatePath("steps.txt"), rerecorded = StatePath("steps-again.txt");

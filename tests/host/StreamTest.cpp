@@ -1,0 +1,109 @@
+// Rows streamed through a run: read and written once each, in order, a band held at a
+// time, the same bytes as a dialog run that holds the whole image, and faults of the
+// source or the sink ending the run with their message.
+#include <cstdlib>
+#include <cstring>
+
+#include "HostTestSupport.h"
+
+namespace {
+
+// Rows of an image in memory as the host's source and sink, recording the order of
+// calls and failing at a chosen row.
+struct Rows : filterhost::RowSource, filterhost::RowSink {
+    filterhost::Image image;
+    std::vector<int32_t> read, written;
+    int32_t failReadAt = -1, failWriteAt = -1;
+
+    bool ReadRow(int32_t y, uint8_t* row, std::string& error) override {
+        if (y == failReadAt) {
+            error = "bad data";
+            return false;
+        }
+        read.push_back(y);
+        for (int32_t i = 0; i < image.width * image.Planes(); ++i)
+            row[i] = uint8_t(image.samples[std::size_t(y * image.width * image.Planes() + i)]);
+        return true;
+    }
+    bool WriteRow(int32_t y, const uint8_t* row, std::string& error) override {
+        if (y == failWriteAt) {
+            error = "disk full";
+            return false;
+        }
+        written.push_back(y);
+        for (int32_t i = 0; i < image.width * image.Planes(); ++i)
+            image.samples[std::size_t(y * image.width * image.Planes() + i)] = row[i];
+        return true;
+    }
+};
+
+std::vector<int32_t> Sequence(int32_t count) {
+    std::vector<int32_t> rows(std::size_t(count), 0);
+    for (int32_t y = 0; y < count; ++y) rows[std::size_t(y)] = y;
+    return rows;
+}
+
+filterhost::Job MaskedJob(const filterhost::Image& image) {
+    filterhost::Job job;
+    job.play = filterhost::Descriptor{};
+    job.protectTransparency = true;
+    job.mask.assign(std::size_t(image.width) * std::size_t(image.height), 0);
+    for (int32_t y = 40; y < 150; ++y)
+        for (int32_t x = 3; x < 50; ++x) job.mask[std::size_t(y * image.width + x)] = uint8_t(x * 5);
+    return job;
+}
+
+}  // namespace
+
+TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
+    Rows streamed;
+    streamed.image = RampImage(53, 180, 3, 8, true);
+    const filterhost::Job job = MaskedJob(streamed.image);
+    auto host = LoadModule();
+    std::string error;
+    auto report = host->Run(streamed.image.Shape(), streamed, streamed, job, error);
+    ASSERT_EQ(report.result, noErr) << error;
+    EXPECT_EQ(streamed.read, Sequence(180));
+    EXPECT_EQ(streamed.written, Sequence(180));
+    // Rows above the selection pass straight on; then the row asked for and the one above.
+    EXPECT_LE(report.peakHeldRows, 3);
+
+    // The dialog's preview asks for the whole image at reduced rates, so a dialog run
+    // holds every row until its row loop moves on: the same bytes must come out.
+    ::setenv("TESSELUME_UI_SCRIPT", "click #3", 1);
+    Rows whole;
+    whole.image = RampImage(53, 180, 3, 8, true);
+    filterhost::Job dialog = job;
+    dialog.showDialog = true;
+    dialog.playInfo = plugInDialogDisplay;
+    report = host->Run(whole.image.Shape(), whole, whole, dialog, error);
+    ::unsetenv("TESSELUME_UI_SCRIPT");
+    ASSERT_EQ(report.result, noErr) << error;
+    EXPECT_GE(report.peakHeldRows, 150);  // every row down to the selection's last
+    EXPECT_EQ(whole.written, Sequence(180));
+    EXPECT_EQ(whole.image.samples, streamed.image.samples);
+    EXPECT_NE(whole.image.samples, RampImage(53, 180, 3, 8, true).samples);
+}
+
+TEST(Streaming, SourceAndSinkFaultsEndTheRunWithTheirMessage) {
+    auto host = LoadModule();
+    std::string error;
+    Rows rows;
+    rows.image = RampImage(20, 90, 1, 8);
+    rows.failWriteAt = 60;
+    filterhost::Job job;
+    job.play = filterhost::Descriptor{};
+    auto report = host->Run(rows.image.Shape(), rows, rows, job, error);
+    EXPECT_EQ(report.result, writErr);
+    EXPECT_NE(error.find("cannot write row 60: disk full"), std::string::npos) << error;
+    EXPECT_EQ(rows.written, Sequence(60));
+
+    Rows broken;
+    broken.image = RampImage(20, 90, 1, 8);
+    broken.failReadAt = 70;
+    error.clear();
+    report = host->Run(broken.image.Shape(), broken, broken, job, error);
+    EXPECT_EQ(report.result, readErr);
+    EXPECT_NE(error.find("cannot read row 70: bad data"), std::string::npos) << error;
+    EXPECT_EQ(broken.written, Sequence(70));  // what was filtered before the fault, no more
+}
