@@ -25,7 +25,8 @@ bool BudgetExhausted() {
     const long budget = std::atol(value.c_str());
     // The first refusal says so, so that a sweep over budgets knows where a run's
     // allocations end.
-    if (counted == budget) std::fprintf(stderr, "TESSELUME_HEAP_FAIL_AFTER=%ld: allocation %ld refused\n", budget, budget + 1);
+    if (counted == budget)
+        std::fprintf(stderr, "TESSELUME_HEAP_FAIL_AFTER=%ld: allocation %ld refused\n", budget, budget + 1);
     return counted++ >= budget;
 }
 

@@ -248,7 +248,8 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     }
     // A damaged 145-byte lossy WebP stating 16383 x 16383 (a fuzz find), and an
     // animated one of any size.
-    const std::string lossy = testsupport::FileContents(TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/oversized-lossy.webp");
+    const std::string lossy =
+        testsupport::FileContents(TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/oversized-lossy.webp");
     ASSERT_EQ(lossy.size(), 145u);
     EXPECT_FALSE(ReadImage(reinterpret_cast<const uint8_t*>(lossy.data()), lossy.size(), file, error));
     EXPECT_NE(error.find("too short"), std::string::npos) << error;

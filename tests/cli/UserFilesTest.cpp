@@ -208,8 +208,9 @@ TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
     fs::create_directory(open);
     ::chmod(open.c_str(), 01777);
     std::string err;
-    ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='click #125; click #20; type 7; click #3' " +
-                        "$T render --size 48x32 --dialog -o " + StatePath("dots.png"), &err), 0) << err;
+    const std::string script = "click #125; click #20; type 7; click #3";
+    ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='" + script + "' $T render --size 48x32 " +
+                        "--dialog -o " + StatePath("dots.png"), &err), 0) << err;
     EXPECT_EQ(Occurrences(err, "state folder " + open + " is not used: others can write to it"), 1) << err;
     EXPECT_TRUE(fs::exists(StatePath("dots.png")));
     EXPECT_TRUE(fs::is_empty(open));
