@@ -1,6 +1,7 @@
 // Zero-filled heap blocks with an optional failure budget for tests.
 #include "platform/Heap.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -21,7 +22,12 @@ bool BudgetExhausted() {
         counted = 0;
     }
     if (value.empty()) return false;
-    return counted++ >= std::atol(value.c_str());
+    const long budget = std::atol(value.c_str());
+    // The first refusal says so, so that a sweep over budgets knows where a run's
+    // allocations end.
+    if (counted == budget)
+        std::fprintf(stderr, "TESSELUME_HEAP_FAIL_AFTER=%ld: allocation %ld refused\n", budget, budget + 1);
+    return counted++ >= budget;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The platform heap: zero-filled blocks, the fallback of the host's memory suites.
 //
 // For tests, TESSELUME_HEAP_FAIL_AFTER=N makes every allocation fail after the first N
-// that see that value, so that the module's exhaustion paths can be driven from a host.
+// that see that value, so that the module's exhaustion paths can be driven from a host;
+// the first allocation refused says so on standard error.
 #pragma once
 
 #include <cstddef>

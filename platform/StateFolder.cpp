@@ -1,6 +1,7 @@
 // Finds or creates the per-user state folder.
 #include "platform/StateFolder.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,12 +25,28 @@ bool MakeFolders(const std::string& path) {
 
 // A usable folder is a real directory (not a link) owned by us that nobody else can
 // write to. Anything else is refused as it is: changing a folder the user named is
-// not ours to do.
-bool Usable(const std::string& path) {
+// not ours to do. Returns why it is refused, or null when it is usable.
+const char* Refusal(const std::string& path) {
     struct stat info;
-    if (::lstat(path.c_str(), &info) != 0) return false;
-    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0 &&
-           ::access(path.c_str(), W_OK | X_OK) == 0;
+    if (::lstat(path.c_str(), &info) != 0) return "it cannot be created";
+    if (S_ISLNK(info.st_mode)) return "it is a symbolic link";
+    if (!S_ISDIR(info.st_mode)) return "it is not a folder";
+    if (info.st_uid != ::geteuid()) return "it belongs to another user";
+    if (info.st_mode & 022) return "others can write to it";
+    if (::access(path.c_str(), W_OK | X_OK) != 0) return "it is not writable";
+    return nullptr;
+}
+
+// Whether the current run has been told that it has no state folder.
+std::atomic<bool> told{false};
+
+void Tell(const std::string& path, const char* why) {
+    if (told.exchange(true)) return;
+    if (path.empty())
+        std::fprintf(stderr, "Tesselume: no state folder (neither TESSELUME_STATE_DIR nor HOME is set)");
+    else
+        std::fprintf(stderr, "Tesselume: the state folder %s is not used: %s", path.c_str(), why);
+    std::fprintf(stderr, "; this run keeps no settings, memory dots or undo\n");
 }
 
 std::string FolderPath() {
@@ -46,11 +63,17 @@ bool StateFolder(char* buffer, std::size_t capacity) {
     if (capacity > 0) buffer[0] = '\0';
     std::string path = FolderPath();
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (path.empty() || !MakeFolders(path) || !Usable(path)) return false;
+    const char* why = path.empty() ? "" : !MakeFolders(path) ? "it cannot be created" : Refusal(path);
+    if (!why && path.size() + 2 > capacity) why = "its path is too long";
+    if (why) {
+        Tell(path, why);
+        return false;
+    }
     path += '/';
-    if (path.size() + 1 > capacity) return false;
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return true;
 }
+
+void NewStateFolderRun() { told = false; }
 
 }  // namespace platform

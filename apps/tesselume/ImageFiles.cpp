@@ -949,8 +949,15 @@ public:
             error = "not a readable WebP file";
             return false;
         }
+        if (features.has_animation) {
+            error = "an animated WebP file holds no single image to filter";
+            return false;
+        }
+        // A lossy frame spends at least two bits on each 16 x 16 macroblock's modes (their
+        // key-frame probabilities are fixed): at most 1024 pixels a byte, 4096 decoded
+        // bytes. A lossless one can hold any size in a few bytes: kMaxPixels alone bounds it.
         if (!ShapeImage(file.image, uint32_t(features.width), uint32_t(features.height), 3, features.has_alpha != 0, 8,
-                        size, 0, error))
+                        size, features.format == 1 ? 4096 : 0, error))
             return false;
         rowBytes = file.image.Shape().RowBytes();
         pixels.resize(rowBytes * std::size_t(file.image.height));

@@ -9,12 +9,22 @@
 #include "host/Globals.h"
 #include "host/RowLoop.h"
 #include "host/Scripting.h"
+#include "platform/StateFolder.h"
 #include "settings/Settings.h"
 
 namespace {
 
 RunGlobals* currentGlobals = nullptr;
 Settings* currentSettings = nullptr;
+int16_t previousSelector = -1;
+
+// A run begins with Parameters, or with Prepare when the host asks for no dialog.
+void NoteSelector(int16_t selector) {
+    if (selector == filterSelectorParameters ||
+        (selector == filterSelectorPrepare && previousSelector != filterSelectorParameters))
+        platform::NewStateFolderRun();
+    previousSelector = selector;
+}
 
 // Locks the settings record for the rest of the call.
 void LockSettings(FilterRecord& record) {
@@ -86,7 +96,7 @@ void DoStart(RunGlobals& globals) {
         AbandonStart(globals);
         return;
     }
-    ReadScriptParameters(globals);
+    ReadScriptParameters(globals, settings);
     if (CurrentResult() != noErr) {
         AbandonStart(globals);
         return;
@@ -131,6 +141,7 @@ Settings* CurrentSettings() { return currentSettings; }
 
 void RunSelector(int16_t selector, FilterRecord* filterRecord, intptr_t* data, int16_t* result) {
     Current() = {filterRecord, data, result};
+    NoteSelector(selector);
     currentGlobals = nullptr;
     currentSettings = nullptr;
     if (selector == filterSelectorAbout) {

@@ -115,12 +115,11 @@ bool HasScriptValues(const FilterRecord& record) {
     return true;
 }
 
-void ReadScriptParameters(RunGlobals& globals) {
+void ReadScriptParameters(RunGlobals& globals, Settings& settings) {
     FilterRecord& record = *globals.filterRecord;
     if (HostWithoutScripting(record) || !DescriptorSuiteUsable(record.descriptorParameters)) return;
     PIDescriptorParameters& parameters = *record.descriptorParameters;
     const ReadDescriptorProcs& procs = *parameters.readDescriptorProcs;
-    Settings& settings = *CurrentSettings();
     globals.exportPath[0] = '\0';
 
     if (PIReadDescriptor token = procs.openReadDescriptorProc(parameters.descriptor, ScriptKeyArray())) {

@@ -6,6 +6,7 @@
 #include "PIFilter.h"
 
 struct RunGlobals;
+struct Settings;
 
 // The key array handed to openReadDescriptorProc: the 36 keys and a zero.
 const DescriptorKeyID* ScriptKeyArray();
@@ -21,7 +22,7 @@ bool HasScriptValues(const FilterRecord& record);
 // filtering the image (the command line's export-psd).
 constexpr DescriptorKeyID kExportPsdKey = PIFourCC("PSDf");
 
-// Reads the parameters into the settings, and an export step's file into
+// Reads the parameters into settings, and an export step's file into
 // globals.exportPath (empty when the descriptor asks for none).
-void ReadScriptParameters(RunGlobals& globals);
+void ReadScriptParameters(RunGlobals& globals, Settings& settings);
 void WriteScriptParameters(RunGlobals& globals);

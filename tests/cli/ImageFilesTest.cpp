@@ -246,6 +246,17 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
         EXPECT_TRUE(error.find("too short") != std::string::npos || error.find("only grey and RGB") != std::string::npos)
             << error;
     }
+    // A damaged 145-byte lossy WebP stating 16383 x 16383 (a fuzz find), and an
+    // animated one of any size.
+    const std::string lossy =
+        testsupport::FileContents(TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/oversized-lossy.webp");
+    ASSERT_EQ(lossy.size(), 145u);
+    EXPECT_FALSE(ReadImage(reinterpret_cast<const uint8_t*>(lossy.data()), lossy.size(), file, error));
+    EXPECT_NE(error.find("too short"), std::string::npos) << error;
+    const uint8_t animated[] = {'R', 'I', 'F', 'F', 22, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0,
+                                0x02, 0, 0, 0, 0xFF, 0x0F, 0, 0xFF, 0x0F, 0};
+    EXPECT_FALSE(ReadImage(animated, sizeof animated, file, error));
+    EXPECT_NE(error.find("animated"), std::string::npos) << error;
 
     // A TIFF of two pages gives its first, with a warning.
     const std::string pages = StatePath("pages.tif");

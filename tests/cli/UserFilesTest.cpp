@@ -194,6 +194,29 @@ TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
         }
 }
 
+// How often what occurs in text.
+int Occurrences(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
+    // A dialog session reads and writes stored state many times: cached settings,
+    // the memory dots and their map, undo.
+    const std::string open = StatePath("open");
+    fs::create_directory(open);
+    ::chmod(open.c_str(), 01777);
+    std::string err;
+    const std::string script = "click #125; click #20; type 7; click #3";
+    ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='" + script + "' $T render --size 48x32 " +
+                        "--dialog -o " + StatePath("dots.png"), &err), 0) << err;
+    EXPECT_EQ(Occurrences(err, "state folder " + open + " is not used: others can write to it"), 1) << err;
+    EXPECT_TRUE(fs::exists(StatePath("dots.png")));
+    EXPECT_TRUE(fs::is_empty(open));
+    EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::all);
+}
+
 TEST(UserFiles, ImpossibleRequestsAndBadRecordingsAreRefusedFirst) {
     std::vector<char> noise(1000);
     std::mt19937 random(7);

@@ -1,4 +1,5 @@
-// The fuzz targets' input as a file: the readers under test read through the file layer.
+// What the fuzz targets share: the input as a file (the readers under test read
+// through the file layer) and a thumbnail image.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+
+#include "store/ImageStore.h"
 
 // Writes the input to a private file and returns its path (the same file each run).
 inline const char* FuzzInputFile(const uint8_t* data, std::size_t size) {
@@ -18,4 +21,12 @@ inline const char* FuzzInputFile(const uint8_t* data, std::size_t size) {
     if (size) std::fwrite(data, 1, size, file);
     std::fclose(file);
     return path.c_str();
+}
+
+// A side x side thumbnail kept for every run: a store tile is large to clear.
+inline ImageStore* FuzzThumbnail(int32_t side) {
+    static ImageStore image;
+    static const bool made = (InitialiseImage(&image, nullptr), CreateImage(&image, side, side, kKindRGBA8, 0));
+    (void)made;
+    return &image;
 }

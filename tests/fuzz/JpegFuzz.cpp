@@ -5,11 +5,14 @@
 #include "store/Jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    ImageStore store;
-    InitialiseImage(&store, nullptr);
-    CreateImage(&store, 40, 30, kKindRGBA8, 0);
-    DecodeJpeg(store, Rect{0, 0, 30, 40}, data, size);
-    ReleaseImage(&store);
+    // One image for every run: a store tile is large to clear.
+    static ImageStore* const store = [] {
+        static ImageStore image;
+        InitialiseImage(&image, nullptr);
+        CreateImage(&image, 40, 30, kKindRGBA8, 0);
+        return &image;
+    }();
+    DecodeJpeg(*store, Rect{0, 0, 30, 40}, data, size);
 
     platform::FileHandle file;
     if (OpenFileForReading(FuzzInputFile(data, size), file) == noErr) {

@@ -7,7 +7,6 @@
 #include "FuzzFile.h"
 #include "settings/Settings.h"
 #include "settings/StoredState.h"
-#include "store/ImageStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static const bool ready = [] {
@@ -20,9 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     (void)ready;
     char path[kPathCapacity];
     MemoryDotPins pins{};
-    ImageStore thumbnail;
-    InitialiseImage(&thumbnail, nullptr);
-    CreateImage(&thumbnail, 32, 32, kKindRGBA8, 0);
+    ImageStore* const thumbnail = FuzzThumbnail(32);
     Settings settings{};
     FactoryReset(settings);
     // The first byte picks the file the rest is stored as.
@@ -31,16 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (which == 0 && MemoryDotPath(1, path)) {
         FILE* f = std::fopen(path, "wb");
         if (f) std::fwrite(data, 1, size, f), std::fclose(f);
-        LoadMemoryDot(settings, &thumbnail, 1);
-        LoadMemoryDotThumbnail(path, &thumbnail, 32);
+        LoadMemoryDot(settings, thumbnail, 1);
+        LoadMemoryDotThumbnail(path, thumbnail, 32);
     } else {
         const char* input = FuzzInputFile(data, size);
         const char* name = which == 1 ? kMemoryDotMapName : kCachedSettingsName;
         if (TempFilePath(name, path) && std::rename(input, path) == 0) {
             if (which == 1) LoadMemoryDotMap(pins);
-            else LoadCachedSettings(settings, &thumbnail);
+            else LoadCachedSettings(settings, thumbnail);
         }
     }
-    ReleaseImage(&thumbnail);
     return 0;
 }

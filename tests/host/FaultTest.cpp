@@ -2,6 +2,7 @@
 // cleanly, never render a wrong image, and give back everything it was handed.
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 
 #include "HostTestSupport.h"
 
@@ -9,43 +10,88 @@ namespace {
 
 using filterhost::Host;
 
-// Every allocation of a small smooth render fails in turn, with the host's memory
-// services withheld so that the module's own heap is the one failing.
-TEST(Faults, HeapFailureSweepEndsInErrorOrTheRightImage) {
+// A run with the module's own heap failing after budget allocations.
+struct BudgetRun {
+    filterhost::RunReport report;
+    filterhost::Image image;
+    bool refused = false;  // whether an allocation was refused
+};
+
+BudgetRun RunWithBudget(Host& host, const filterhost::Image& original, const filterhost::Job& job, int32_t budget) {
+    BudgetRun run{{}, original, false};
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", std::to_string(budget).c_str(), 1);
+    testing::internal::CaptureStderr();
+    std::string error;
+    run.report = host.Run(run.image, job, error);
+    run.refused = testing::internal::GetCapturedStderr().find("refused") != std::string::npos;
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+    return run;
+}
+
+// The host's memory services withheld, so that the module's own heap is the one failing.
+filterhost::HostOptions Bare() {
     filterhost::HostOptions bare;
     bare.handleProcsVersion = 0;
     bare.bufferProcsVersion = 0;
-    auto host = LoadModule(bare);
-    ASSERT_TRUE(host);
-    const filterhost::Descriptor smooth{{PIFourCC("0036"), typeBoolean, 1, 0, 0}};
+    return bare;
+}
+
+// Every allocation of a run fails in turn, until a budget refuses none. Each run
+// ends in the reference image (a failure the module could work around) or in an
+// error with the image untouched, and gives back every handle. fresh loads the
+// module anew for each run. Returns how many budgets failed the run.
+int32_t SweepBudgets(const filterhost::Job& job, const filterhost::Image& original, const filterhost::Image& reference,
+                     bool fresh) {
+    auto host = LoadModule(Bare());
+    const int32_t handles = Host::LiveHandles();
+    int32_t failures = 0;
+    for (int32_t budget = 0;; ++budget) {
+        if (fresh) {
+            host.reset();  // unloaded first, or the reload finds it still there
+            host = LoadModule(Bare());
+        }
+        const BudgetRun run = RunWithBudget(*host, original, job, budget);
+        EXPECT_EQ(Host::LiveHandles(), handles) << "budget " << budget;
+        if (run.report.result == noErr) {
+            EXPECT_EQ(run.image.samples, reference.samples) << "budget " << budget;
+        } else {
+            ++failures;
+            // Out of memory, or Start's own code when its work buffers fail.
+            EXPECT_TRUE(run.report.result == memFullErr || run.report.result == 1)
+                << "budget " << budget << ": " << run.report.result;
+            EXPECT_EQ(run.image.samples, original.samples) << "budget " << budget;
+        }
+        if (!run.refused || testing::Test::HasFailure()) return failures;
+    }
+}
+
+TEST(Faults, HeapFailureSweepOverARender) {
     filterhost::Job job;
-    job.play = smooth;
+    job.play = filterhost::Descriptor{{PIFourCC("0036"), typeBoolean, 1, 0, 0}};  // smooth
     const auto original = RampImage(24, 16, 3, 8);
     std::string error;
     auto reference = original;
-    ASSERT_EQ(host->Run(reference, job, error).result, noErr) << error;
+    ASSERT_EQ(LoadModule(Bare())->Run(reference, job, error).result, noErr) << error;
     ASSERT_NE(reference.samples, original.samples);
+    EXPECT_GT(SweepBudgets(job, original, reference, false), 0);
+}
 
-    const int32_t handles = Host::LiveHandles();
-    int32_t failures = 0;
-    for (int32_t budget = 0; budget < 400; ++budget) {
-        ::setenv("TESSELUME_HEAP_FAIL_AFTER", std::to_string(budget).c_str(), 1);
-        auto image = original;
-        const auto report = host->Run(image, job, error);
-        ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
-        EXPECT_EQ(Host::LiveHandles(), handles) << "budget " << budget;
-        if (report.result == noErr) {
-            EXPECT_EQ(image.samples, reference.samples) << "budget " << budget;
-            break;
-        }
-        ++failures;
-        EXPECT_EQ(image.samples, original.samples) << "budget " << budget;
-    }
-    EXPECT_GT(failures, 0);
-    // The host is usable again once memory is back.
-    auto again = original;
-    EXPECT_EQ(host->Run(again, job, error).result, noErr);
-    EXPECT_EQ(again.samples, reference.samples);
+// A dialog session: open, move the zoom slider, let the preview refresh, OK. The
+// script is read when the module's toolkit starts, so each run loads the module anew.
+TEST(Faults, HeapFailureSweepOverADialogSession) {
+    ::setenv("TESSELUME_UI_SCRIPT", "drag #72 #3; wait 1000; click #3", 1);
+    filterhost::Job job;
+    job.showDialog = true;
+    job.playInfo = plugInDialogDisplay;
+    const auto original = RampImage(40, 30, 3, 8);
+    std::string error;
+    auto before = original;
+    ASSERT_EQ(LoadModule(Bare())->Run(before, {}, error).result, noErr) << error;
+    auto reference = original;
+    ASSERT_EQ(LoadModule(Bare())->Run(reference, job, error).result, noErr) << error;
+    ASSERT_NE(reference.samples, before.samples) << "the script did not move the slider";
+    EXPECT_GT(SweepBudgets(job, original, reference, true), 0);
+    ::unsetenv("TESSELUME_UI_SCRIPT");
 }
 
 // A host without a handle suite keeps the played descriptor: the module cannot
@@ -62,6 +108,32 @@ TEST(Faults, PlayedDescriptorComesBackWithoutHandleSuite) {
     std::string error;
     EXPECT_EQ(host->Run(image, job, error).result, noErr) << error;
     EXPECT_EQ(Host::LiveHandles(), handles);
+}
+
+// Two runs over a state folder others can write to: each says once that it keeps no
+// state, however often it reaches for it, and neither writes into the folder.
+TEST(Faults, ARefusedStateFolderIsSaidOncePerRun) {
+    const std::string saved = std::getenv("TESSELUME_STATE_DIR");
+    const std::string open = saved + "/open";
+    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+    ::chmod(open.c_str(), 01777);
+    ::setenv("TESSELUME_STATE_DIR", open.c_str(), 1);
+    auto host = LoadModule();
+    std::string error;
+    testing::internal::CaptureStderr();
+    for (const bool dialog : {false, true}) {
+        filterhost::Job job;
+        job.showDialog = dialog;
+        auto image = RampImage(8, 8, 3, 8);
+        host->Run(image, job, error);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    ::setenv("TESSELUME_STATE_DIR", saved.c_str(), 1);
+    int count = 0;
+    for (std::size_t at = said.find("is not used"); at != std::string::npos; at = said.find("is not used", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2) << said;
+    EXPECT_EQ(::rmdir(open.c_str()), 0) << "something was written into the refused folder";
 }
 
 }  // namespace
