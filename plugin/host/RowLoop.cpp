@@ -249,10 +249,11 @@ void DoContinue(RunGlobals& globals) {
         if (!globals.loop.moreRows) break;
         if (!hasAdvanceState) return;
         SetResult(CallAdvanceState(&record));
-        // The host may never call again (it may unload the module next): the worker
-        // threads stop now; a later Continue renders on without them.
+        // An error ends the run: the host calls neither Continue nor Finish again and
+        // may unload the module next, so the workers stop and the buffers go back now.
         if (CurrentResult() != noErr) {
-            StopWorkers(Work(globals).render);
+            ReleaseWorkBuffers(globals);
+            EmptyRectangles(record);
             return;
         }
     }
