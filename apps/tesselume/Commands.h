@@ -7,7 +7,7 @@
 
 namespace tesselume {
 
-enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2, kExitCancelled = 3, kExitInterrupted = 130 };
+enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2, kExitCancelled = 3 };
 
 int RunCommandLine(int argc, char** argv);
 
