@@ -29,14 +29,20 @@ void QuietExiv2() {
 }  // namespace
 
 bool FileMetadata::Resolution(double& x, double& y) const {
-    const auto xs = data->exif.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
-    const auto ys = data->exif.findKey(Exiv2::ExifKey("Exif.Image.YResolution"));
-    if (xs == data->exif.end() || ys == data->exif.end()) return false;
-    const auto unit = data->exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
-    const double perInch = unit != data->exif.end() && unit->toLong() == 3 ? 2.54 : 1.0;
-    x = xs->toFloat() * perInch;
-    y = ys->toFloat() * perInch;
-    return x > 0 && y > 0;
+    // A tag from a damaged file may hold no value or one of a strange type, and
+    // Exiv2 throws when asked to convert it: such a file simply has no resolution.
+    try {
+        const auto xs = data->exif.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
+        const auto ys = data->exif.findKey(Exiv2::ExifKey("Exif.Image.YResolution"));
+        if (xs == data->exif.end() || ys == data->exif.end()) return false;
+        const auto unit = data->exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+        const double perInch = unit != data->exif.end() && unit->toLong() == 3 ? 2.54 : 1.0;
+        x = xs->toFloat() * perInch;
+        y = ys->toFloat() * perInch;
+        return x > 0 && y > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::shared_ptr<const FileMetadata> ReadMetadata(const uint8_t* bytes, std::size_t size) {

@@ -253,6 +253,10 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     ASSERT_EQ(lossy.size(), 145u);
     EXPECT_FALSE(ReadImage(reinterpret_cast<const uint8_t*>(lossy.data()), lossy.size(), file, error));
     EXPECT_NE(error.find("too short"), std::string::npos) << error;
+    // A TIFF whose resolution tag holds no value (a fuzz find: Exiv2 threw past the reader).
+    const std::string noResolution =
+        testsupport::FileContents(TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/empty-resolution-tag.tif");
+    EXPECT_FALSE(ReadImage(reinterpret_cast<const uint8_t*>(noResolution.data()), noResolution.size(), file, error));
     const uint8_t animated[] = {'R', 'I', 'F', 'F', 22, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0,
                                 0x02, 0, 0, 0, 0xFF, 0x0F, 0, 0xFF, 0x0F, 0};
     EXPECT_FALSE(ReadImage(animated, sizeof animated, file, error));
