@@ -1,5 +1,6 @@
-// The preview: its geometry (fit scale, zoom buttons, pan limits, re-centring), and
-// what a host's dialog shows in it.
+// The preview in the module's dialog, run headless from a script through a host (CTest
+// runs every test in a process of its own): what the dialog's screenshots show in it,
+// and how often it asks the host.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,32 +11,6 @@
 #include "host/HostTestSupport.h"
 #include "support/Screenshot.h"
 
-namespace {
-
-constexpr int32_t kAreaX = 485, kAreaY = 487;  // the image part of the preview area
-
-TEST(PreviewGeometry, FitScaleZoomButtonsAndPercentages) {
-    EXPECT_EQ(FitScale(300, 200, kAreaX, kAreaY), 1);    // smaller than the area
-    EXPECT_EQ(FitScale(485, 487, kAreaX, kAreaY), 1);    // exactly the area
-    EXPECT_EQ(FitScale(486, 10, kAreaX, kAreaY), 2);
-    EXPECT_EQ(FitScale(1000, 1400, kAreaX, kAreaY), 3);  // the taller axis decides
-    EXPECT_EQ(FitScale(4096, 3072, kAreaX, kAreaY), 9);
-
-    EXPECT_STREQ(ZoomButtonStates(3, 3, true).percent, "33%");
-    EXPECT_STREQ(ZoomButtonStates(7, 9, true).percent, "14%");
-    // An image that fits, and a host without reduced images: nothing to press.
-    for (const ZoomButtons& b : {ZoomButtonStates(1, 1, true), ZoomButtonStates(2, 3, false)})
-        EXPECT_FALSE(b.zoomIn || b.zoomOut || b.zoomFull);
-    EXPECT_TRUE(ZoomButtonStates(1, 3, true).zoomFull);  // "%" stays usable at 100 % below a larger limit
-}
-
-}  // namespace
-
-// ---- The preview in the dialog, through a host ----
-//
-// Each test runs the module's dialog headless from a script (the module reads it
-// from TESSELUME_UI_SCRIPT when its first dialog opens; CTest runs every test in a
-// process of its own) and reads the preview out of the dialog's screenshots.
 namespace {
 
 using filterhost::Descriptor;
@@ -187,6 +162,10 @@ TEST(PreviewInDialog, ZoomButtonsStopAtTheLimitsAndEachStepRefreshesOnce) {
     EXPECT_EQ(ButtonFace(at2, zoomOut), ButtonFace(at1, zoomOut));
     EXPECT_NE(ButtonFace(at1, zoomIn), ButtonFace(at2, zoomIn));    // "+" disabled at 100 % only
     EXPECT_EQ(ButtonFace(at2, zoomIn), ButtonFace(at3, zoomIn));
+    // The "%" text; nothing to press where the image fits.
+    EXPECT_STREQ(ZoomButtonStates(7, 9, true).percent, "14%");
+    const ZoomButtons fits = ZoomButtonStates(1, 1, true);
+    EXPECT_FALSE(fits.zoomIn || fits.zoomOut || fits.zoomFull);
 }
 
 TEST(PreviewInDialog, RefreshesOncePerAppliedChangeNotPerKeyOrMove) {
