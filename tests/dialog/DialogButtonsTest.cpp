@@ -11,13 +11,13 @@
 
 #include <gtest/gtest.h>
 
-#include "ImageFiles.h"
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
 #include "settings/StoredState.h"
 #include "store/ImageStore.h"
 #include "store/Resample.h"
 #include "support/RunProgram.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -129,31 +129,24 @@ TEST(DialogButtons, DiceResetsFactoryAndUndoThroughTheModule) {
     EXPECT_EQ(got, expected);
 }
 
-// Whether the extra dot's picture in a screenshot is the thumbnail of dot n's file,
-// read at 88 x 88 as the dialog reads it.
+// Whether the extra dot's picture in a screenshot (4 pixels inside the dot at 325, 506)
+// is the thumbnail of dot n's file, read at 88 x 88 as the dialog reads it.
 bool ShowsDot(const std::string& screenshot, int n) {
-    tesselume::ImageFile shot;
-    std::string error;
-    EXPECT_TRUE(tesselume::ReadImageFile(screenshot, shot, error)) << error;
     static WeightTable weights;
     BuildWeightTable(weights);
     ImageStore picture;
     InitialiseImage(&picture, &weights);
     char path[kPathCapacity];
-    MemoryDotPath(n, path);
-    if (!LoadMemoryDotThumbnail(path, &picture, 88)) return false;
-    int worst = 0;
-    // The extra dot sits at (325, 506); its picture 4 pixels in.
-    for (int y = 0; y < 88; ++y)
-        for (int x = 0; x < 88; ++x) {
+    Screenshot shot;
+    bool same = MemoryDotPath(n, path) && LoadMemoryDotThumbnail(path, &picture, 88) && shot.Read(screenshot);
+    for (int y = 0; same && y < 88; ++y)
+        for (int x = 0; same && x < 88; ++x) {
             IntRGBA p;
             getRGBA(x, y, &picture, 0, p);
-            const int want[3] = {p.red, p.green, p.blue};
-            for (int c = 0; c < 3; ++c)
-                worst = std::max(worst, std::abs(int(shot.image.At(329 + x, 510 + y, c)) - want[c]));
+            same = shot.At(329 + x, 510 + y) == ui::Rgb(p.red, p.green, p.blue);
         }
     ReleaseImage(&picture);
-    return worst == 0;
+    return same;
 }
 
 TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
