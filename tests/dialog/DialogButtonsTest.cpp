@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialog/DialogSession.h"
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
 #include "settings/StoredState.h"
@@ -28,14 +29,12 @@ std::string Here(const std::string& name) { return testsupport::StatePath(name);
 
 // Starts the program with the dialog script; each run logs under its own name.
 pid_t Start(const std::vector<std::string>& args, const std::string& script, const std::string& log = "std") {
-    ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
+    const dialogtest::Script steps(script);
     // Read only by the sanitizer build's program: the font libraries its dialogs load
     // keep a few blocks to the end (the about box alone shows them); the dots' and
     // dice's own code is leak-checked in this process by the table tests.
     ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-    const pid_t pid = testsupport::StartProgram(args, log);
-    ::unsetenv("TESSELUME_UI_SCRIPT");
-    return pid;
+    return testsupport::StartProgram(args, log);
 }
 using testsupport::WaitProgram;
 
@@ -50,14 +49,18 @@ void RunDialog(const std::string& script, const std::string& output = "out.png",
 // Script steps that save the dialog's current settings as a preset, with no undo snapshot.
 std::string SaveAs(const std::string& name) { return "click #6; key Ctrl+A; type " + Here(name) + "; key Enter; "; }
 
-Settings Read(const std::string& path) {
+Settings Factory() {
     Settings s{};
     InitialiseSettings(s, nullptr);
-    bool thumbnailRead = false;
-    EXPECT_EQ(LoadSettingsFile(s, nullptr, path.c_str(), PresetsRead::everything, thumbnailRead), noErr) << path;
     return s;
 }
-Settings ReadHere(const std::string& name) { return Read(Here(name)); }
+
+Settings ReadHere(const std::string& name) {
+    Settings s = Factory();
+    bool thumbnailRead = false;
+    EXPECT_EQ(LoadSettingsFile(s, nullptr, Here(name).c_str(), PresetsRead::everything, thumbnailRead), noErr) << name;
+    return s;
+}
 
 // The parameters that differ, each checked against its range on the way.
 std::set<std::string> Changed(const Settings& before, const Settings& after) {
@@ -86,10 +89,8 @@ TEST(DialogButtons, DiceResetsFactoryAndUndoThroughTheModule) {
     // A fresh state folder: the dialog opens with the factory settings.
     RunDialog("click #69; " + SaveAs("dice") + "click #50; " + SaveAs("density") + "click #70; " +
                   SaveAs("undo1") + "click #70; " + SaveAs("undo2") + "click #3");
-    Settings factory{};
-    InitialiseSettings(factory, nullptr);
     const Settings dice = ReadHere("dice.q1r"), density = ReadHere("density.q1r");
-    const std::set<std::string> byDice = Changed(factory, dice);
+    const std::set<std::string> byDice = Changed(Factory(), dice);
     EXPECT_FALSE(byDice.empty());
     EXPECT_TRUE(Within(byDice, kDiceOwns));
     // The preview's render start sets every channel's cycles to the density.
@@ -154,7 +155,7 @@ TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
     // free dot 0), throws R1 into dot 4 (pinned) and ends on factory settings.
     RunDialog("click #69; click #3", "out.png", "r0.q1r");
     RunDialog("click #69; " + SaveAs("r1") + "click #125; click #115; click #3");
-    EXPECT_TRUE(Changed(ReadHere("r0.q1r"), Read(Here("Tesselume memory dot 0.q1r"))).empty());
+    EXPECT_TRUE(Changed(ReadHere("r0.q1r"), ReadHere("Tesselume memory dot 0.q1r")).empty());
     MemoryDotPins pins{};
     ASSERT_EQ(LoadMemoryDotMap(pins), noErr);
     EXPECT_EQ(pins.pinned[4], 1);
@@ -165,16 +166,14 @@ TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
     RunDialog("screenshot " + Here("before.png") + "; move #125; screenshot " + Here("hover.png") +
                   "; click #125; click #3",
               "recalled.png");
-    const std::string dot4 = Here("Tesselume memory dot 4.q1r");
-    EXPECT_TRUE(Changed(ReadHere("r1.q1r"), Read(dot4)).empty());
+    const std::string dot4 = "Tesselume memory dot 4.q1r";
+    EXPECT_TRUE(Changed(ReadHere("r1.q1r"), ReadHere(dot4)).empty());
     EXPECT_TRUE(ShowsDot(Here("before.png"), 0));  // the settings it opened with
     EXPECT_TRUE(ShowsDot(Here("hover.png"), 4));
     // The unpinned dot 0 was reused for the settings run 2 opened with (factory).
-    Settings factory{};
-    InitialiseSettings(factory, nullptr);
-    EXPECT_TRUE(Changed(factory, Read(Here("Tesselume memory dot 0.q1r"))).empty());
+    EXPECT_TRUE(Changed(Factory(), ReadHere("Tesselume memory dot 0.q1r")).empty());
 
-    ASSERT_EQ(WaitProgram(Start({"render", "-o", Here("preset.png"), "--size", "48x32", "--preset", dot4}, "")), 0);
+    ASSERT_EQ(WaitProgram(Start({"render", "-o", Here("preset.png"), "--size", "48x32", "--preset", Here(dot4)}, "")), 0);
     const std::string recalled = FileContents(Here("recalled.png")), preset = FileContents(Here("preset.png"));
     EXPECT_FALSE(recalled.empty());
     EXPECT_TRUE(recalled == preset);

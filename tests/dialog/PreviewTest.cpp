@@ -7,37 +7,19 @@
 #include <cstdlib>
 #include <string>
 
+#include "dialog/DialogSession.h"
 #include "dialog/Preview.h"
-#include "host/HostTestSupport.h"
 #include "support/Screenshot.h"
+#include "support/StateFiles.h"
 
 namespace {
 
+using dialogtest::DialogRun;
 using filterhost::Descriptor;
 using filterhost::Image;
+using testsupport::StatePath;
 
 constexpr int kAreaLeft = 326, kAreaTop = 2;  // the image part of control 5
-
-std::string StatePath(const std::string& name) { return std::string(std::getenv("TESSELUME_STATE_DIR")) + "/" + name; }
-
-struct DialogRun {
-    std::unique_ptr<filterhost::Host> host;
-    explicit DialogRun(const std::string& script, const filterhost::HostOptions& options = {}) {
-        ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
-        host = LoadModule(options);
-    }
-    filterhost::RunReport Run(Image& image, Descriptor settings, std::vector<uint8_t> mask = {}) {
-        filterhost::Job job;
-        job.showDialog = true;
-        job.play = std::move(settings);
-        job.playInfo = plugInDialogDisplay;
-        job.mask = std::move(mask);
-        std::string error;
-        auto report = host->Run(image, job, error);
-        EXPECT_TRUE(error.empty()) << error;
-        return report;
-    }
-};
 
 Descriptor NoSmooth() { return {{PIFourCC("0036"), typeBoolean, 0, 0, 0}}; }
 

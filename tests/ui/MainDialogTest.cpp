@@ -10,24 +10,20 @@
 #include <gtest/gtest.h>
 
 #include "dialog/ControlTable.h"
+#include "dialog/DialogSession.h"
 #include "files/FilesTestSupport.h"
-#include "host/HostTestSupport.h"
 #include "platform/ui/Template.h"
 #include "support/RunProgram.h"
 #include "support/Screenshot.h"
 
 namespace {
 
+using dialogtest::DialogRun;
+using dialogtest::Script;
 using testsupport::FileContents;
 using testsupport::RunOk;
 using testsupport::RunProgram;
 using testsupport::StatePath;
-
-// The script the module's headless backend plays, for this test.
-struct Script {
-    explicit Script(const std::string& steps) { setenv("TESSELUME_UI_SCRIPT", steps.c_str(), 1); }
-    ~Script() { unsetenv("TESSELUME_UI_SCRIPT"); }
-};
 
 // A recording's values by key ("0001" -> "42", "GLUE" -> "GL01").
 std::map<std::string, std::string> Recorded(const std::string& path) {
@@ -151,7 +147,7 @@ TEST(MainDialog, LogoOpensTheAboutBoxOnRelease) {
 
 TEST(MainDialog, CancelLeavesTheImageAndTheParametersAsTheyWere) {
     // Many changes, then Cancel; the steps after it play into the next run's dialog.
-    Script script("drag #15 #3; click #20; key Ctrl+A; type 7; wait 1500; click #80; click #56; drag #72 #2;"
+    DialogRun run("drag #15 #3; click #20; key Ctrl+A; type 7; wait 1500; click #80; click #56; drag #72 #2;"
                   "click #2; click #3");
     filterhost::Image image = RampImage(48, 32, 3, 8);
     const filterhost::Image before = image;
@@ -162,15 +158,11 @@ TEST(MainDialog, CancelLeavesTheImageAndTheParametersAsTheyWere) {
     factory.play = filterhost::Descriptor{};
     ASSERT_EQ(LoadModule()->Run(expected, factory, error).result, noErr) << error;
 
-    auto host = LoadModule();
-    filterhost::Job dialog;
-    dialog.showDialog = true;
-    dialog.playInfo = plugInDialogDisplay;
-    EXPECT_EQ(host->Run(image, dialog, error).result, userCanceledErr);
+    EXPECT_EQ(run.Run(image).result, userCanceledErr);
     EXPECT_EQ(image.samples, before.samples);
     // Confirmed at once, the next run renders the settings the cancelled one began with.
-    const filterhost::RunReport confirmed = host->Run(image, dialog, error);
-    ASSERT_EQ(confirmed.result, noErr) << error;
+    const filterhost::RunReport confirmed = run.Run(image);
+    ASSERT_EQ(confirmed.result, noErr);
     EXPECT_EQ(image.samples, expected.samples);
     ASSERT_TRUE(confirmed.recorded);
     EXPECT_EQ(confirmed.recorded->size(), 36u);
