@@ -1,5 +1,6 @@
 // Real dialogs run headless from scripts: what the dialog procedure hears, what the
 // controls hold afterwards, timers on the virtual clock, capture and posting.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,16 +12,10 @@
 namespace {
 
 const char kTemplate[] =
-    "dialog 0 0 200 120\n"
-    "caption \"Test\"\n"
-    "font \"MS Sans Serif\" 8\n"
-    "edit 10 10 10 60 12 \"\" border\n"
-    "combobox 11 10 30 60 12 \"\"\n"
-    "checkbox 12 10 50 60 10 \"Check\"\n"
-    "button 13 100 90 40 14 \"Go\" default\n"
-    "static 14 100 10 90 60 \"\" hidden\n"
-    "button 2 150 90 40 14 \"Cancel\"\n"
-    "static 15 10 70 60 10 \"Label\"\n";
+    "dialog 0 0 200 120\ncaption \"Test\"\nfont \"MS Sans Serif\" 8\n"
+    "edit 10 10 10 60 12 \"\" border\ncombobox 11 10 30 60 12 \"\"\ncheckbox 12 10 50 60 10 \"Check\"\n"
+    "button 13 100 90 40 14 \"Go\" default\nstatic 14 100 10 90 60 \"\" hidden\n"
+    "button 2 150 90 40 14 \"Cancel\"\nstatic 15 10 70 60 10 \"Label\"\n";
 
 // What a dialog procedure heard, in order.
 struct Heard {
@@ -38,53 +33,42 @@ struct Heard {
         return found;
     }
     int Count(ui::MessageKind kind) const {
-        int count = 0;
-        for (const ui::Message& m : messages) count += m.kind == kind;
-        return count;
+        return int(std::count_if(messages.begin(), messages.end(), [&](const ui::Message& m) { return m.kind == kind; }));
     }
 };
 
 intptr_t Recorder(ui::Window* window, const ui::Message& message) {
-    if (message.kind == ui::MessageKind::Initialise) ui::SetUserData(window, message.param);
+    using ui::MessageKind;
+    if (message.kind == MessageKind::Initialise) ui::SetUserData(window, message.param);
     Heard& heard = *reinterpret_cast<Heard*>(ui::UserData(window));
-    if (message.kind != ui::MessageKind::Paint && message.kind != ui::MessageKind::EraseBackground &&
-        message.kind != ui::MessageKind::StaticColor)
+    if (message.kind == MessageKind::Paint) {
+        heard.paints.push_back(ui::PaintCanvas(window).clip);
+    } else if (message.kind == MessageKind::StaticColor) {
+        return message.id == 15 ? ui::SolidColor(ui::Rgb(255, 0, 0)) : 0;
+    } else if (message.kind != MessageKind::EraseBackground) {
         heard.messages.push_back(message);
-    switch (message.kind) {
-        case ui::MessageKind::Paint:
-            heard.paints.push_back(ui::PaintCanvas(window).clip);
-            return 0;
-        case ui::MessageKind::StaticColor:
-            return message.id == 15 ? ui::SolidColor(ui::Rgb(255, 0, 0)) : 0;
-        case ui::MessageKind::Initialise:
-            for (const char* item : {"2-fold", "3-fold", "4-fold", "5-fold"}) ui::AddItem(window, 11, item);
-            ui::SetSelection(window, 11, 0);
-            if (heard.onInitialise) heard.onInitialise(window);
-            return 0;
-        case ui::MessageKind::LeftDown:
-            if (heard.captureOnPress) ui::SetCapture(window);
-            return 0;
-        case ui::MessageKind::LeftUp:
-            ui::ReleaseCapture();
-            return 0;
-        case ui::MessageKind::Timer:
-            heard.timers.emplace_back(message.id, ui::TickCount());
-            if (message.id == 3) ui::KillTimer(window, 3);  // timer 3 is a one-shot
-            return 0;
-        case ui::MessageKind::Command:
-            if (message.id == 13) {
-                heard.order.push_back("go");
-                ui::PostMessage(window, {ui::MessageKind::Command, 99});
-                heard.order.push_back("go done");
-            } else if (message.id == 99) {
-                heard.order.push_back("posted");
-            } else if (message.id == ui::kIdCancel) {
-                ui::EndDialog(window, ui::kIdCancel);
-            }
-            return 0;
-        default:
-            return 0;
     }
+    if (message.kind == MessageKind::Initialise) {
+        for (const char* item : {"2-fold", "3-fold", "4-fold", "5-fold"}) ui::AddItem(window, 11, item);
+        ui::SetSelection(window, 11, 0);
+        if (heard.onInitialise) heard.onInitialise(window);
+    } else if (message.kind == MessageKind::LeftDown && heard.captureOnPress) {
+        ui::SetCapture(window);
+    } else if (message.kind == MessageKind::LeftUp) {
+        ui::ReleaseCapture();
+    } else if (message.kind == MessageKind::Timer) {
+        heard.timers.emplace_back(message.id, ui::TickCount());
+        if (message.id == 3) ui::KillTimer(window, 3);  // timer 3 is a one-shot
+    } else if (message.kind == MessageKind::Command && message.id == 13) {
+        heard.order.push_back("go");
+        ui::PostMessage(window, {MessageKind::Command, 99});
+        heard.order.push_back("go done");
+    } else if (message.kind == MessageKind::Command && message.id == 99) {
+        heard.order.push_back("posted");
+    } else if (message.kind == MessageKind::Command && message.id == ui::kIdCancel) {
+        ui::EndDialog(window, ui::kIdCancel);
+    }
+    return 0;
 }
 
 // Runs the test dialog with whatever steps are queued.
