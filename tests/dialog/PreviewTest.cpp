@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "dialog/DialogSession.h"
 #include "dialog/Preview.h"
@@ -42,13 +43,11 @@ TEST(PreviewInDialog, AtFullSizeItIsTheFinalRunsWindowAndFollowsADrag) {
                   "; drag #5@100,100 #5@400,400; screenshot " + c + "; click #3");
     auto image = RampImage(700, 620, 3, 8);
     ASSERT_EQ(run.Run(image, NoSmooth()).result, noErr);
-    Screenshot shot;
-    ASSERT_TRUE(shot.Read(a));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 108, 67, 485, 487);
-    ASSERT_TRUE(shot.Read(b));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 148, 97, 485, 487);
-    ASSERT_TRUE(shot.Read(c));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 0, 0, 485, 487);
+    for (const auto& [path, fromX, fromY] : {std::tuple{a, 108, 67}, {b, 148, 97}, {c, 0, 0}}) {
+        Screenshot shot;
+        ASSERT_TRUE(shot.Read(path));
+        ExpectWindow(shot, kAreaLeft, kAreaTop, image, fromX, fromY, 485, 487);
+    }
 }
 
 TEST(PreviewInDialog, AtFitScaleItIsTheRenderingOfTheHostsReducedImage) {
