@@ -53,7 +53,7 @@ TEST(Canvas, FillsAndLinesStayInsideTheClip) {
     const ui::Canvas clipped = s.canvas.Clipped({5, 2, 15, 8});
     ui::FillRect(clipped, {-5, -5, 8, 30}, kBlack);
     ui::DrawLine(clipped, 0, 9, 19, 0, ui::Rgb(255, 0, 0));
-    for (int y = 0; y < 10; ++y) {
+    for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x) {
             const bool insideClip = x >= 5 && x < 15 && y >= 2 && y < 8;
             if (!insideClip) {
@@ -62,7 +62,6 @@ TEST(Canvas, FillsAndLinesStayInsideTheClip) {
                 EXPECT_EQ(s.At(x, y), kBlack) << x << "," << y;
             }
         }
-    }
     // A line includes both ends.
     Surface line(8, 8);
     ui::DrawLine(line.canvas, 1, 6, 6, 1, kBlack);
@@ -84,12 +83,11 @@ TEST(Canvas, BitmapsAreClippedAndBlendedByAlpha) {
     Surface s(6, 6);
     const ui::Canvas clipped = s.canvas.Clipped({0, 1, 4, 6});
     ui::DrawBitmap(clipped, bitmap, -2, 0);
-    for (int y = 0; y < 6; ++y) {
+    for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
             const bool drawn = x < 3 && y >= 1 && y < 3;
             EXPECT_EQ(s.At(x, y), drawn ? bitmap.At(x + 2, y) : kWhite) << x << "," << y;
         }
-    }
     // Transparent pixels leave the surface; half-transparent ones mix.
     ui::Bitmap glass{2, 1, {0x00FF0000u, 0x80FFFFFFu}};
     Surface dark(2, 1, kBlack);
