@@ -168,11 +168,7 @@ TEST(DialogButtons, TwentyPairsOfConcurrentRunsLeaveEveryStateFileReadable) {
         for (const auto& entry : fs::directory_iterator(Here(""))) {
             const std::string name = entry.path().filename().string();
             EXPECT_NE(name[0], '.') << "left behind: " << name;
-            if (name.rfind("Tesselume", 0) != 0 || name.find("map") != std::string::npos) continue;
-            Settings s{};
-            bool thumbnailRead = false;
-            EXPECT_EQ(LoadSettingsFile(s, nullptr, entry.path().c_str(), PresetsRead::everything, thumbnailRead), noErr)
-                << name;
+            if (name.starts_with("Tesselume") && name.find("map") == std::string::npos) ReadHere(name);  // loads
         }
     }
 }
