@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialog/DialogSession.h"
+#include "dialog/DialogTestSupport.h"
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
 #include "settings/StoredState.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "dialog/DialogSession.h"
+#include "dialog/DialogTestSupport.h"
 #include "dialog/Preview.h"
 #include "support/Screenshot.h"
 #include "support/StateFiles.h"

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog/ControlTable.h"
-#include "dialog/DialogSession.h"
+#include "dialog/DialogTestSupport.h"
 #include "files/FilesTestSupport.h"
 #include "platform/ui/Template.h"
 #include "support/RunProgram.h"

@@ -1,5 +1,5 @@
-// A dialog session headless: the module's toolkit plays the steps of
-// TESSELUME_UI_SCRIPT into its dialogs, read when its first dialog opens.
+// Shared helpers of the dialog tests: a dialog session run headless, the module's
+// toolkit playing the steps of TESSELUME_UI_SCRIPT (read when its first dialog opens).
 #pragma once
 
 #include <cstdlib>
