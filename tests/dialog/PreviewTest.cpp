@@ -1,68 +1,26 @@
-// The preview: its geometry (fit scale, zoom buttons, pan limits, re-centring), and
-// what a host's dialog shows in it.
+// The preview in the module's dialog, run headless from a script through a host (CTest
+// runs every test in a process of its own): what the dialog's screenshots show in it,
+// and how often it asks the host.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
+#include "dialog/DialogTestSupport.h"
 #include "dialog/Preview.h"
-#include "host/HostTestSupport.h"
 #include "support/Screenshot.h"
+#include "support/StateFiles.h"
 
 namespace {
 
-constexpr int32_t kAreaX = 485, kAreaY = 487;  // the image part of the preview area
-
-TEST(PreviewGeometry, FitScaleZoomButtonsAndPercentages) {
-    EXPECT_EQ(FitScale(300, 200, kAreaX, kAreaY), 1);    // smaller than the area
-    EXPECT_EQ(FitScale(485, 487, kAreaX, kAreaY), 1);    // exactly the area
-    EXPECT_EQ(FitScale(486, 10, kAreaX, kAreaY), 2);
-    EXPECT_EQ(FitScale(1000, 1400, kAreaX, kAreaY), 3);  // the taller axis decides
-    EXPECT_EQ(FitScale(4096, 3072, kAreaX, kAreaY), 9);
-
-    EXPECT_STREQ(ZoomButtonStates(3, 3, true).percent, "33%");
-    EXPECT_STREQ(ZoomButtonStates(7, 9, true).percent, "14%");
-    // An image that fits, and a host without reduced images: nothing to press.
-    for (const ZoomButtons& b : {ZoomButtonStates(1, 1, true), ZoomButtonStates(2, 3, false)})
-        EXPECT_FALSE(b.zoomIn || b.zoomOut || b.zoomFull);
-    EXPECT_TRUE(ZoomButtonStates(1, 3, true).zoomFull);  // "%" stays usable at 100 % below a larger limit
-}
-
-}  // namespace
-
-// ---- The preview in the dialog, through a host ----
-//
-// Each test runs the module's dialog headless from a script (the module reads it
-// from TESSELUME_UI_SCRIPT when its first dialog opens; CTest runs every test in a
-// process of its own) and reads the preview out of the dialog's screenshots.
-namespace {
-
+using dialogtest::DialogRun;
 using filterhost::Descriptor;
 using filterhost::Image;
+using testsupport::StatePath;
 
 constexpr int kAreaLeft = 326, kAreaTop = 2;  // the image part of control 5
-
-std::string StatePath(const std::string& name) { return std::string(std::getenv("TESSELUME_STATE_DIR")) + "/" + name; }
-
-struct DialogRun {
-    std::unique_ptr<filterhost::Host> host;
-    explicit DialogRun(const std::string& script, const filterhost::HostOptions& options = {}) {
-        ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
-        host = LoadModule(options);
-    }
-    filterhost::RunReport Run(Image& image, Descriptor settings, std::vector<uint8_t> mask = {}) {
-        filterhost::Job job;
-        job.showDialog = true;
-        job.play = std::move(settings);
-        job.playInfo = plugInDialogDisplay;
-        job.mask = std::move(mask);
-        std::string error;
-        auto report = host->Run(image, job, error);
-        EXPECT_TRUE(error.empty()) << error;
-        return report;
-    }
-};
 
 Descriptor NoSmooth() { return {{PIFourCC("0036"), typeBoolean, 0, 0, 0}}; }
 
@@ -85,13 +43,11 @@ TEST(PreviewInDialog, AtFullSizeItIsTheFinalRunsWindowAndFollowsADrag) {
                   "; drag #5@100,100 #5@400,400; screenshot " + c + "; click #3");
     auto image = RampImage(700, 620, 3, 8);
     ASSERT_EQ(run.Run(image, NoSmooth()).result, noErr);
-    Screenshot shot;
-    ASSERT_TRUE(shot.Read(a));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 108, 67, 485, 487);
-    ASSERT_TRUE(shot.Read(b));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 148, 97, 485, 487);
-    ASSERT_TRUE(shot.Read(c));
-    ExpectWindow(shot, kAreaLeft, kAreaTop, image, 0, 0, 485, 487);
+    for (const auto& [path, fromX, fromY] : {std::tuple{a, 108, 67}, {b, 148, 97}, {c, 0, 0}}) {
+        Screenshot shot;
+        ASSERT_TRUE(shot.Read(path));
+        ExpectWindow(shot, kAreaLeft, kAreaTop, image, fromX, fromY, 485, 487);
+    }
 }
 
 TEST(PreviewInDialog, AtFitScaleItIsTheRenderingOfTheHostsReducedImage) {
@@ -187,6 +143,10 @@ TEST(PreviewInDialog, ZoomButtonsStopAtTheLimitsAndEachStepRefreshesOnce) {
     EXPECT_EQ(ButtonFace(at2, zoomOut), ButtonFace(at1, zoomOut));
     EXPECT_NE(ButtonFace(at1, zoomIn), ButtonFace(at2, zoomIn));    // "+" disabled at 100 % only
     EXPECT_EQ(ButtonFace(at2, zoomIn), ButtonFace(at3, zoomIn));
+    // The "%" text; nothing to press where the image fits.
+    EXPECT_STREQ(ZoomButtonStates(7, 9, true).percent, "14%");
+    const ZoomButtons fits = ZoomButtonStates(1, 1, true);
+    EXPECT_FALSE(fits.zoomIn || fits.zoomOut || fits.zoomFull);
 }
 
 TEST(PreviewInDialog, RefreshesOncePerAppliedChangeNotPerKeyOrMove) {

@@ -1,15 +1,16 @@
 // Painting primitives: clipping of fills, lines, bitmaps and text; text alignment;
 // pixmaps; PNG files read back by libpng.
-#include <png.h>
-
-#include <cstdlib>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Images.h"
 #include "platform/ui/Template.h"
+#include "support/Screenshot.h"
+#include "support/StateFiles.h"
 
 namespace {
 
@@ -18,6 +19,10 @@ using ui::Rect;
 
 constexpr Color kWhite = ui::Rgb(255, 255, 255);
 constexpr Color kBlack = ui::Rgb(0, 0, 0);
+
+std::span<const std::uint8_t> Bytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 struct Surface {
     std::vector<Color> pixels;
@@ -48,7 +53,7 @@ TEST(Canvas, FillsAndLinesStayInsideTheClip) {
     const ui::Canvas clipped = s.canvas.Clipped({5, 2, 15, 8});
     ui::FillRect(clipped, {-5, -5, 8, 30}, kBlack);
     ui::DrawLine(clipped, 0, 9, 19, 0, ui::Rgb(255, 0, 0));
-    for (int y = 0; y < 10; ++y) {
+    for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x) {
             const bool insideClip = x >= 5 && x < 15 && y >= 2 && y < 8;
             if (!insideClip) {
@@ -57,7 +62,6 @@ TEST(Canvas, FillsAndLinesStayInsideTheClip) {
                 EXPECT_EQ(s.At(x, y), kBlack) << x << "," << y;
             }
         }
-    }
     // A line includes both ends.
     Surface line(8, 8);
     ui::DrawLine(line.canvas, 1, 6, 6, 1, kBlack);
@@ -79,12 +83,11 @@ TEST(Canvas, BitmapsAreClippedAndBlendedByAlpha) {
     Surface s(6, 6);
     const ui::Canvas clipped = s.canvas.Clipped({0, 1, 4, 6});
     ui::DrawBitmap(clipped, bitmap, -2, 0);
-    for (int y = 0; y < 6; ++y) {
+    for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
             const bool drawn = x < 3 && y >= 1 && y < 3;
             EXPECT_EQ(s.At(x, y), drawn ? bitmap.At(x + 2, y) : kWhite) << x << "," << y;
         }
-    }
     // Transparent pixels leave the surface; half-transparent ones mix.
     ui::Bitmap glass{2, 1, {0x00FF0000u, 0x80FFFFFFu}};
     Surface dark(2, 1, kBlack);
@@ -134,44 +137,29 @@ TEST(Canvas, TextIsAlignedAndClippedToItsRectangle) {
 }
 
 TEST(Images, PixmapsParseAndPngFilesReadBack) {
-    const std::string good =
-        "# an arrow\n"
-        "pixmap 3 2 hotspot 1 0\n"
-        "colour . none\n"
-        "colour r #FF0000\n"
-        "colour b #0000FF\n"
-        "r.b\n"
-        "bbr\n";
     ui::Pixmap pixmap;
-    ASSERT_TRUE(ui::ParsePixmap({reinterpret_cast<const std::uint8_t*>(good.data()), good.size()}, pixmap));
+    ASSERT_TRUE(ui::ParsePixmap(
+        Bytes("# an arrow\npixmap 3 2 hotspot 1 0\ncolour . none\ncolour r #FF0000\ncolour b #0000FF\nr.b\nbbr\n"),
+        pixmap));
     EXPECT_EQ(pixmap.hotX, 1);
     EXPECT_EQ(pixmap.bitmap.At(0, 0), ui::Rgb(255, 0, 0));
     EXPECT_EQ(pixmap.bitmap.At(1, 0), 0u);
     EXPECT_EQ(pixmap.bitmap.At(2, 1), ui::Rgb(255, 0, 0));
     for (const std::string bad : {"pixmap 3 2\ncolour r #FF0000\nrrr\nrr\n", "pixmap 2 1\ncolour r #FF0000\nrx\n",
-                                  "pixmap 2 1\ncolour r #FF00\nrr\n", "bitmap 1 1\n"}) {
-        EXPECT_FALSE(ui::ParsePixmap({reinterpret_cast<const std::uint8_t*>(bad.data()), bad.size()}, pixmap)) << bad;
-    }
+                                  "pixmap 2 1\ncolour r #FF00\nrr\n", "bitmap 1 1\n"})
+        EXPECT_FALSE(ui::ParsePixmap(Bytes(bad), pixmap)) << bad;
 
     Surface s(7, 4);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 7; ++x) ui::FillRect(s.canvas, {x, y, x + 1, y + 1}, ui::Rgb(unsigned(x * 30), unsigned(y * 60), 200));
-    const std::string path = std::string(std::getenv("TESSELUME_STATE_DIR")) + "/canvas.png";
+    const std::string path = testsupport::StatePath("canvas.png");
     ASSERT_TRUE(ui::WritePng(path.c_str(), s.canvas.Clipped({1, 1, 7, 4})));
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-    EXPECT_EQ(image.width, 6u);
-    EXPECT_EQ(image.height, 3u);
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-    for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 6; ++x) {
-            const png_byte* p = &rgb[std::size_t(y * 6 + x) * 3];
-            EXPECT_EQ(ui::Rgb(p[0], p[1], p[2]), s.At(x + 1, y + 1)) << x << "," << y;
-        }
-    }
+    Screenshot png;  // read back by libpng
+    ASSERT_TRUE(png.Read(path));
+    EXPECT_EQ(png.image.width, 6u);
+    EXPECT_EQ(png.image.height, 3u);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_EQ(png.At(x, y), s.At(x + 1, y + 1)) << x << "," << y;
 }
 
 TEST(Templates, ReadQuotedTextStylesAndReportTheBadLine) {
@@ -185,7 +173,7 @@ TEST(Templates, ReadQuotedTextStylesAndReportTheBadLine) {
         "button 5 1 2 30 14 \"&OK\" default disabled\n"
         "static 6 1 20 30 10 \"\" hidden center\n";
     ui::DialogTemplate dialog;
-    ASSERT_TRUE(ui::ParseTemplate({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, dialog));
+    ASSERT_TRUE(ui::ParseTemplate(Bytes(text), dialog));
     EXPECT_EQ(dialog.caption, "Say \"hi\"");
     EXPECT_EQ(dialog.fontFamily, "Arial");
     EXPECT_EQ(dialog.pointSize, 9);
@@ -196,12 +184,10 @@ TEST(Templates, ReadQuotedTextStylesAndReportTheBadLine) {
     EXPECT_EQ(dialog.controls[0].units, (Rect{1, 2, 31, 16}));
     EXPECT_EQ(dialog.controls[1].style, unsigned(ui::kStyleHidden | ui::kStyleCenter));
 
-    const std::string bad = "dialog 0 0 10 10\nbutton 1 0 0 10 10 \"x\" shiny\n";
     int line = -1;
-    EXPECT_FALSE(ui::ParseTemplate({reinterpret_cast<const std::uint8_t*>(bad.data()), bad.size()}, dialog, &line));
+    EXPECT_FALSE(ui::ParseTemplate(Bytes("dialog 0 0 10 10\nbutton 1 0 0 10 10 \"x\" shiny\n"), dialog, &line));
     EXPECT_EQ(line, 2);
-    const std::string noDialog = "button 1 0 0 10 10 \"x\"\n";
-    EXPECT_FALSE(ui::ParseTemplate({reinterpret_cast<const std::uint8_t*>(noDialog.data()), noDialog.size()}, dialog));
+    EXPECT_FALSE(ui::ParseTemplate(Bytes("button 1 0 0 10 10 \"x\"\n"), dialog));  // no dialog line
 }
 
 }  // namespace

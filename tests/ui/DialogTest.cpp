@@ -1,5 +1,6 @@
 // Real dialogs run headless from scripts: what the dialog procedure hears, what the
 // controls hold afterwards, timers on the virtual clock, capture and posting.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,16 +12,10 @@
 namespace {
 
 const char kTemplate[] =
-    "dialog 0 0 200 120\n"
-    "caption \"Test\"\n"
-    "font \"MS Sans Serif\" 8\n"
-    "edit 10 10 10 60 12 \"\" border\n"
-    "combobox 11 10 30 60 12 \"\"\n"
-    "checkbox 12 10 50 60 10 \"Check\"\n"
-    "button 13 100 90 40 14 \"Go\" default\n"
-    "static 14 100 10 90 60 \"\" hidden\n"
-    "button 2 150 90 40 14 \"Cancel\"\n"
-    "static 15 10 70 60 10 \"Label\"\n";
+    "dialog 0 0 200 120\ncaption \"Test\"\nfont \"MS Sans Serif\" 8\n"
+    "edit 10 10 10 60 12 \"\" border\ncombobox 11 10 30 60 12 \"\"\ncheckbox 12 10 50 60 10 \"Check\"\n"
+    "button 13 100 90 40 14 \"Go\" default\nstatic 14 100 10 90 60 \"\" hidden\n"
+    "button 2 150 90 40 14 \"Cancel\"\nstatic 15 10 70 60 10 \"Label\"\n";
 
 // What a dialog procedure heard, in order.
 struct Heard {
@@ -38,56 +33,42 @@ struct Heard {
         return found;
     }
     int Count(ui::MessageKind kind) const {
-        int count = 0;
-        for (const ui::Message& m : messages) count += m.kind == kind;
-        return count;
+        return int(std::count_if(messages.begin(), messages.end(), [&](const ui::Message& m) { return m.kind == kind; }));
     }
 };
 
 intptr_t Recorder(ui::Window* window, const ui::Message& message) {
-    if (message.kind == ui::MessageKind::Initialise) ui::SetUserData(window, message.param);
+    using ui::MessageKind;
+    if (message.kind == MessageKind::Initialise) ui::SetUserData(window, message.param);
     Heard& heard = *reinterpret_cast<Heard*>(ui::UserData(window));
-    if (message.kind != ui::MessageKind::Paint && message.kind != ui::MessageKind::EraseBackground &&
-        message.kind != ui::MessageKind::StaticColor)
+    if (message.kind == MessageKind::Paint) {
+        heard.paints.push_back(ui::PaintCanvas(window).clip);
+    } else if (message.kind == MessageKind::StaticColor) {
+        return message.id == 15 ? ui::SolidColor(ui::Rgb(255, 0, 0)) : 0;
+    } else if (message.kind != MessageKind::EraseBackground) {
         heard.messages.push_back(message);
-    switch (message.kind) {
-        case ui::MessageKind::Paint:
-            heard.paints.push_back(ui::PaintCanvas(window).clip);
-            return 0;
-        case ui::MessageKind::StaticColor:
-            return message.id == 15 ? ui::SolidColor(ui::Rgb(255, 0, 0)) : 0;
-        case ui::MessageKind::Initialise:
-            for (const char* item : {"2-fold", "3-fold", "4-fold", "5-fold"}) ui::AddItem(window, 11, item);
-            ui::SetSelection(window, 11, 0);
-            if (heard.onInitialise) heard.onInitialise(window);
-            return 0;
-        case ui::MessageKind::LeftDown:
-            if (heard.captureOnPress) ui::SetCapture(window);
-            return 0;
-        case ui::MessageKind::LeftUp:
-            ui::ReleaseCapture();
-            return 0;
-        case ui::MessageKind::Timer:
-            heard.timers.emplace_back(message.id, ui::TickCount());
-            if (message.id == 3) ui::KillTimer(window, 3);  // timer 3 is a one-shot
-            return 0;
-        case ui::MessageKind::Command:
-            if (message.id == 13) {
-                heard.order.push_back("go");
-                ui::Message posted;
-                posted.kind = ui::MessageKind::Command;
-                posted.id = 99;
-                ui::PostMessage(window, posted);
-                heard.order.push_back("go done");
-            } else if (message.id == 99) {
-                heard.order.push_back("posted");
-            } else if (message.id == ui::kIdCancel) {
-                ui::EndDialog(window, ui::kIdCancel);
-            }
-            return 0;
-        default:
-            return 0;
     }
+    if (message.kind == MessageKind::Initialise) {
+        for (const char* item : {"2-fold", "3-fold", "4-fold", "5-fold"}) ui::AddItem(window, 11, item);
+        ui::SetSelection(window, 11, 0);
+        if (heard.onInitialise) heard.onInitialise(window);
+    } else if (message.kind == MessageKind::LeftDown && heard.captureOnPress) {
+        ui::SetCapture(window);
+    } else if (message.kind == MessageKind::LeftUp) {
+        ui::ReleaseCapture();
+    } else if (message.kind == MessageKind::Timer) {
+        heard.timers.emplace_back(message.id, ui::TickCount());
+        if (message.id == 3) ui::KillTimer(window, 3);  // timer 3 is a one-shot
+    } else if (message.kind == MessageKind::Command && message.id == 13) {
+        heard.order.push_back("go");
+        ui::PostMessage(window, {MessageKind::Command, 99});
+        heard.order.push_back("go done");
+    } else if (message.kind == MessageKind::Command && message.id == 99) {
+        heard.order.push_back("posted");
+    } else if (message.kind == MessageKind::Command && message.id == ui::kIdCancel) {
+        ui::EndDialog(window, ui::kIdCancel);
+    }
+    return 0;
 }
 
 // Runs the test dialog with whatever steps are queued.
@@ -103,31 +84,11 @@ intptr_t RunScripted(Heard& heard, const std::string& script) {
     return Open(heard);
 }
 
-TEST(Dialog, TypingIntoAnEditFieldNotifiesAndReadsBack) {
-    Heard heard;
-    std::string text;
-    int start = -1, end = -1;
-    ui::headless::ClearQueue();
-    ASSERT_TRUE(ui::headless::QueueScript("click #10; type 12ab; key Backspace; key Home; type x; key Shift+Right"));
-    ui::headless::QueueCall([&](ui::Window* window) {
-        text = ui::ControlText(window, 10);
-        ui::GetEditSelection(window, 10, start, end);
-    });
-    ASSERT_TRUE(ui::headless::QueueScript("key Delete; key End; key Ctrl+A; type 7"));
-    ui::headless::QueueCall([&](ui::Window* window) { text += "|" + ui::ControlText(window, 10); });
-    EXPECT_EQ(Open(heard), ui::kIdCancel);
-    EXPECT_EQ(text, "x12a|7");
-    EXPECT_EQ(start, 1);
-    EXPECT_EQ(end, 2);
-    // Every change by the user is one notification: 4 typed, backspace, x, delete, replace.
-    const auto changes = heard.Commands(10);
-    EXPECT_EQ(changes.size(), 8u);
-    for (const ui::Message& m : changes) EXPECT_EQ(m.code, ui::kEditChanged);
-}
-
 // True when some column of r near its right end is black from top to bottom, as the
 // caret is and no glyph is.
-bool CaretNearRightEnd(const ui::Canvas& canvas, ui::Rect r) {
+bool CaretNearRightEnd(ui::Window* window, int id) {
+    const ui::Canvas canvas = ui::PaintCanvas(window);
+    const ui::Rect r = ui::ControlRect(window, id);
     for (int x = r.right - 6; x < r.right; ++x) {
         bool black = true;
         for (int y = r.top + 4; y < r.bottom - 4 && black; ++y) black = canvas.PixelAt(x, y) == ui::Rgb(0, 0, 0);
@@ -136,69 +97,75 @@ bool CaretNearRightEnd(const ui::Canvas& canvas, ui::Rect r) {
     return false;
 }
 
-TEST(Dialog, AnEditFieldScrollsToKeepTheCaretInView) {
+TEST(Dialog, AnEditFieldNotifiesReadsBackAndScrollsToKeepTheCaretInView) {
     Heard heard;
-    bool caretAtEnd = false, caretAfterHome = true;
     std::string text;
+    int start = -1, end = -1;
+    bool caretAtEnd = false, caretAfterHome = true;
     ui::headless::ClearQueue();
-    ASSERT_TRUE(ui::headless::QueueScript("click #10; type WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
+    ASSERT_TRUE(ui::headless::QueueScript("click #10; type 12ab; key Backspace; key Home; type x; key Shift+Right"));
     ui::headless::QueueCall([&](ui::Window* window) {
-        caretAtEnd = CaretNearRightEnd(ui::PaintCanvas(window), ui::ControlRect(window, 10));
+        text = ui::ControlText(window, 10);
+        ui::GetEditSelection(window, 10, start, end);
     });
+    ASSERT_TRUE(ui::headless::QueueScript("key Delete; key End; key Ctrl+A; type 7"));
+    ui::headless::QueueCall([&](ui::Window* window) { text += "|" + ui::ControlText(window, 10); });
+    // A text wider than the field.
+    ASSERT_TRUE(ui::headless::QueueScript("key Ctrl+A; type WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
+    ui::headless::QueueCall([&](ui::Window* window) { caretAtEnd = CaretNearRightEnd(window, 10); });
     ASSERT_TRUE(ui::headless::QueueScript("key Home"));
     ui::headless::QueueCall([&](ui::Window* window) {
-        caretAfterHome = CaretNearRightEnd(ui::PaintCanvas(window), ui::ControlRect(window, 10));
-        text = ui::ControlText(window, 10);
+        caretAfterHome = CaretNearRightEnd(window, 10);
+        text += "|" + std::to_string(ui::ControlText(window, 10).size());
     });
-    Open(heard);
-    EXPECT_EQ(text.size(), 36u);
+    EXPECT_EQ(Open(heard), ui::kIdCancel);
+    EXPECT_EQ(text, "x12a|7|36");
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 2);
     EXPECT_TRUE(caretAtEnd);
     EXPECT_FALSE(caretAfterHome);
+    // Every change by the user is one notification: 4 typed, backspace, x, delete, a
+    // replacement, then the 36 letters.
+    const auto changes = heard.Commands(10);
+    EXPECT_EQ(changes.size(), 8u + 36u);
+    for (const ui::Message& m : changes) EXPECT_EQ(m.code, ui::kEditChanged);
 }
 
 TEST(Dialog, ListSelectionAndCheckBoxNotify) {
     Heard heard;
-    int selection = -1;
+    int kept = -1, selection = -1;
     bool checked = false;
     std::string shown;
     ui::headless::ClearQueue();
-    // Open the pop-up with the mouse and pick the third entry below the list.
+    // Escape only closes an open list. Then the mouse picks the third entry below the
+    // list, Down moves on, and F4, Up and Enter choose the entry above.
+    ASSERT_TRUE(ui::headless::QueueScript("click #11; key Down; key Down; key Escape"));
     ui::headless::QueueCall([&](ui::Window* window) {
+        kept = ui::Selection(window, 11);
         const ui::Rect r = ui::ControlRect(window, 11);
         const int row = ui::LineHeight(*ui::DialogFont(window)) + 2;
         ui::headless::QueueScript("click #11; click " + std::to_string(r.left + 5) + "," +
-                                  std::to_string(r.bottom + 1 + 2 * row + row / 2));
+                                  std::to_string(r.bottom + 1 + 2 * row + row / 2) +
+                                  "; key Down; key F4; key Up; key Enter");
         ui::headless::QueueCall([&](ui::Window* w) {
             selection = ui::Selection(w, 11);
             shown = ui::ControlText(w, 11);
         });
-        ui::headless::QueueScript("key Down; click #12");
+        ui::headless::QueueScript("click #12");
         ui::headless::QueueCall([&](ui::Window* w) { checked = ui::Checked(w, 12); });
         ui::headless::QueueScript("key Space");
     });
-    Open(heard);
+    EXPECT_EQ(Open(heard), ui::kIdCancel);
+    EXPECT_EQ(kept, 0);
     EXPECT_EQ(selection, 2);
     EXPECT_EQ(shown, "4-fold");
     const auto listChanges = heard.Commands(11);
-    ASSERT_EQ(listChanges.size(), 2u);  // the pick, then the Down key
+    ASSERT_EQ(listChanges.size(), 3u);  // the pick, Down, Enter
     for (const ui::Message& m : listChanges) EXPECT_EQ(m.code, ui::kSelectionChanged);
     EXPECT_TRUE(checked);
     const auto clicks = heard.Commands(12);
     ASSERT_EQ(clicks.size(), 2u);  // the click, then Space
     EXPECT_EQ(clicks[0].code, ui::kClicked);
-}
-
-TEST(Dialog, EscapeClosesAnOpenListWithoutChoosing) {
-    Heard heard;
-    int selection = -1;
-    ui::headless::ClearQueue();
-    ASSERT_TRUE(ui::headless::QueueScript("click #11; key Down; key Down; key Escape"));
-    ui::headless::QueueCall([&](ui::Window* window) { selection = ui::Selection(window, 11); });
-    ASSERT_TRUE(ui::headless::QueueScript("key F4; key Down; key Enter"));
-    EXPECT_EQ(Open(heard), ui::kIdCancel);
-    EXPECT_EQ(selection, 0);  // the Escape only closed the list
-    const auto changes = heard.Commands(11);
-    ASSERT_EQ(changes.size(), 1u);  // the Enter chose the entry below
     EXPECT_EQ(heard.Commands(ui::kIdCancel).size(), 1u);  // from the end of the script, not that Escape
 }
 
@@ -287,19 +254,6 @@ TEST(Dialog, ControlsMoveAndRepaintAlone) {
     EXPECT_EQ(face, ui::kFaceColor);
     EXPECT_EQ(painted, checkBox);  // repainting one control paints its rectangle only
     EXPECT_EQ(heard.Commands(13).size(), 1u);  // clicked where it was moved to
-}
-
-TEST(Dialog, CursorsComeFromTheResourcesAndAreMadeOnce) {
-    ui::SetResourceLookup([](std::uint32_t type, std::int32_t id) -> std::span<const std::uint8_t> {
-        static const std::string hand = "pixmap 2 2 hotspot 1 1\ncolour x #000000\ncolour . none\nx.\n.x\n";
-        if (type != ui::kCursorResource || id != 107) return {};
-        return {reinterpret_cast<const std::uint8_t*>(hand.data()), hand.size()};
-    });
-    const ui::Cursor* hand = ui::LoadCursor(107);
-    ASSERT_NE(hand, nullptr);
-    EXPECT_EQ(ui::LoadCursor(107), hand);
-    EXPECT_EQ(ui::LoadCursor(108), nullptr);
-    ui::SetResourceLookup(nullptr);
 }
 
 TEST(Dialog, AHeadlessDialogWithoutScriptIsClosedAndABadTemplateIsRefused) {
