@@ -3,6 +3,7 @@
 // source or the sink ending the run with their message.
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "HostTestSupport.h"
 
@@ -87,23 +88,16 @@ TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
 
 TEST(Streaming, SourceAndSinkFaultsEndTheRunWithTheirMessage) {
     auto host = LoadModule();
-    std::string error;
-    Rows rows;
-    rows.image = RampImage(20, 90, 1, 8);
-    rows.failWriteAt = 60;
     filterhost::Job job;
     job.play = filterhost::Descriptor{};
-    auto report = host->Run(rows.image.Shape(), rows, rows, job, error);
-    EXPECT_EQ(report.result, writErr);
-    EXPECT_NE(error.find("cannot write row 60: disk full"), std::string::npos) << error;
-    EXPECT_EQ(rows.written, Sequence(60));
-
-    Rows broken;
-    broken.image = RampImage(20, 90, 1, 8);
-    broken.failReadAt = 70;
-    error.clear();
-    report = host->Run(broken.image.Shape(), broken, broken, job, error);
-    EXPECT_EQ(report.result, readErr);
-    EXPECT_NE(error.find("cannot read row 70: bad data"), std::string::npos) << error;
-    EXPECT_EQ(broken.written, Sequence(70));  // what was filtered before the fault, no more
+    for (const auto& [sink, row, result, said] : {std::tuple{true, 60, writErr, "cannot write row 60: disk full"},
+                                                   std::tuple{false, 70, readErr, "cannot read row 70: bad data"}}) {
+        Rows rows;
+        rows.image = RampImage(20, 90, 1, 8);
+        (sink ? rows.failWriteAt : rows.failReadAt) = row;
+        std::string error;
+        EXPECT_EQ(host->Run(rows.image.Shape(), rows, rows, job, error).result, result);
+        EXPECT_NE(error.find(said), std::string::npos) << error;
+        EXPECT_EQ(rows.written, Sequence(row));  // what was filtered before the fault, no more
+    }
 }
