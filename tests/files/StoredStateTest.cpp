@@ -16,8 +16,7 @@ namespace {
 TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
     TestRun run;
     ClearUndo(run.undo);
-    Settings settings{};
-    InitialiseSettings(settings, nullptr);
+    Settings settings = FactorySettings();
     RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);  // nothing taken yet: nothing happens
     EXPECT_EQ(settings.zoom, 55);
     EXPECT_EQ(run.undo.last, 0);
@@ -83,8 +82,7 @@ TEST(StoredState, ConcurrentRunsNeitherRefuseSavesNorSeeHalfFiles) {
         if (writers[w] == 0) {
             TestRun run;
             MemoryDotPins pins{};
-            Settings settings{};
-            InitialiseSettings(settings, nullptr);
+            Settings settings = FactorySettings();
             int failures = 0;
             for (int i = 1; i <= 150; ++i) {
                 settings.zoom = settings.mixer1 = 1000 * (w + 1) + i;
