@@ -49,11 +49,11 @@ TEST(Dispatch, AboutFullRunAndBadSelectors) {
     host->End();
 }
 
-TEST(Dispatch, StartRefusesHostsAndImagesItCannotServe) {
+TEST(Dispatch, StartEndsWithOneForHostsImagesAndMemoryItCannotServe) {
     // No advanceState: the refusal, result 1, nothing held.
     filterhost::HostOptions options;
     options.advanceState = false;
-    auto image = RampImage(8, 8, 3, 8);
+    auto image = RampImage(16, 12, 3, 8);
     const auto report = RunJob(image, {}, options);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(report.selectors.back(), filterSelectorStart);
@@ -69,6 +69,22 @@ TEST(Dispatch, StartRefusesHostsAndImagesItCannotServe) {
     const Rect empty{0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(&host->Record().inRect, &empty, sizeof empty), 0);
     EXPECT_EQ(host->End().buffersOutstanding, 0);
+
+    // The host gives the row buffer, then its buffers and the module's heap fail.
+    host->Options().bufferFailAfter = 1;
+    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
+    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+    const OSErr start = host->Call(filterSelectorStart);
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+    EXPECT_EQ(start, 1);
+    const auto failed = host->End();
+    EXPECT_EQ(failed.bufferAllocations, 1);
+    EXPECT_EQ(failed.buffersOutstanding, 0);
+    EXPECT_EQ(failed.advanceStateCalls, 0);
+    // The next run works normally.
+    host->Options().bufferFailAfter = -1;
+    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
 }
 
 TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
@@ -93,26 +109,4 @@ TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
         EXPECT_EQ(report.result, noErr);
         EXPECT_EQ(report.bufferAllocations, 0);
     }
-}
-
-TEST(Dispatch, AllocationFailureAtStartEndsWithOne) {
-    filterhost::HostOptions failing;
-    failing.bufferFailAfter = 1;  // the host gives the row buffer, then the heap fails too
-    auto host = LoadModule(failing);
-    auto image = RampImage(16, 12, 3, 8);
-    std::string error;
-    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
-    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
-    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
-    const OSErr start = host->Call(filterSelectorStart);
-    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
-    EXPECT_EQ(start, 1);
-    const auto report = host->End();
-    EXPECT_EQ(report.bufferAllocations, 1);
-    EXPECT_EQ(report.buffersOutstanding, 0);
-    EXPECT_EQ(report.advanceStateCalls, 0);
-
-    // The next run works normally.
-    host->Options().bufferFailAfter = -1;
-    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
 }
