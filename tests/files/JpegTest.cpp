@@ -16,7 +16,6 @@ using namespace std::string_literals;
 
 namespace {
 
-// An image holding the test pattern.
 struct ScopedStore : ScopedImage {
     ScopedStore(int32_t width, int32_t height, PixelKind kind = kKindRGBA8) : ScopedImage(width, height, kind) {
         FillThumbnail(image);
@@ -166,18 +165,16 @@ TEST(Jpeg, DecodingIntoColourAndGreyImages) {
 }
 
 TEST(Jpeg, KeywordRules) {
-    KeywordList list{};
-    ClearKeywords(list);
-    EXPECT_TRUE(AddKeyword(list, "symmetry3"));
+    IptcBlock iptc{};
+    ClearKeywords(iptc.keywords);
+    EXPECT_TRUE(AddKeyword(iptc.keywords, "symmetry3"));
     // A duplicate in another case, too short, empty, too long.
     for (const std::string& bad : {std::string("Symmetry3"), std::string("sym"), std::string(), std::string(50, 'k')})
-        EXPECT_FALSE(AddKeyword(list, bad.c_str())) << bad;
-    EXPECT_TRUE(AddKeyword(list, std::string(49, 'k').c_str()));
-    for (int i = 2; i < kMaxKeywords; ++i) EXPECT_TRUE(AddKeyword(list, ("word" + std::to_string(i)).c_str()));
-    EXPECT_FALSE(AddKeyword(list, "one more"));
+        EXPECT_FALSE(AddKeyword(iptc.keywords, bad.c_str())) << bad;
+    EXPECT_TRUE(AddKeyword(iptc.keywords, std::string(49, 'k').c_str()));
+    for (int i = 2; i < kMaxKeywords; ++i) EXPECT_TRUE(AddKeyword(iptc.keywords, ("word" + std::to_string(i)).c_str()));
+    EXPECT_FALSE(AddKeyword(iptc.keywords, "one more"));
     // The fullest list still fits the block it is built into.
-    IptcBlock iptc{};
-    iptc.keywords = list;
     const int32_t measured = BuildIptcBlock(iptc, true, true);
     EXPECT_EQ(BuildIptcBlock(iptc, true, false), measured);
     ReleaseMetadataBlock(iptc.block);

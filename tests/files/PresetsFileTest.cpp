@@ -1,5 +1,5 @@
-// The presets file: the exact values written, the thumbnail libjpeg reads back,
-// old versions, and damaged files that must load without harm.
+// The presets file: the round trip, the thumbnail libjpeg reads back, old versions,
+// and damaged files that must load without harm.
 #include <array>
 #include <string>
 #include <vector>
