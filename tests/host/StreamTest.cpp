@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
+#include <utility>
 
 #include "HostTestSupport.h"
 
@@ -15,6 +16,8 @@ struct Rows : filterhost::RowSource, filterhost::RowSink {
     filterhost::Image image;
     std::vector<int32_t> read, written;
     int32_t failReadAt = -1, failWriteAt = -1;
+
+    explicit Rows(filterhost::Image source) : image(std::move(source)) {}
 
     bool ReadRow(int32_t y, uint8_t* row, std::string& error) override {
         if (y == failReadAt) {
@@ -57,8 +60,7 @@ filterhost::Job MaskedJob(const filterhost::Image& image) {
 }  // namespace
 
 TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
-    Rows streamed;
-    streamed.image = RampImage(53, 180, 3, 8, true);
+    Rows streamed(RampImage(53, 180, 3, 8, true));
     const filterhost::Job job = MaskedJob(streamed.image);
     auto host = LoadModule();
     std::string error;
@@ -72,8 +74,7 @@ TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
     // The dialog's preview asks for the whole image at reduced rates, so a dialog run
     // holds every row until its row loop moves on: the same bytes must come out.
     ::setenv("TESSELUME_UI_SCRIPT", "click #3", 1);
-    Rows whole;
-    whole.image = RampImage(53, 180, 3, 8, true);
+    Rows whole(RampImage(53, 180, 3, 8, true));
     filterhost::Job dialog = job;
     dialog.showDialog = true;
     dialog.playInfo = plugInDialogDisplay;
@@ -92,8 +93,7 @@ TEST(Streaming, SourceAndSinkFaultsEndTheRunWithTheirMessage) {
     job.play = filterhost::Descriptor{};
     for (const auto& [sink, row, result, said] : {std::tuple{true, 60, writErr, "cannot write row 60: disk full"},
                                                    std::tuple{false, 70, readErr, "cannot read row 70: bad data"}}) {
-        Rows rows;
-        rows.image = RampImage(20, 90, 1, 8);
+        Rows rows(RampImage(20, 90, 1, 8));
         (sink ? rows.failWriteAt : rows.failReadAt) = row;
         std::string error;
         EXPECT_EQ(host->Run(rows.image.Shape(), rows, rows, job, error).result, result);
