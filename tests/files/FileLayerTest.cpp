@@ -12,28 +12,26 @@
 namespace {
 
 // Values, short reads and skip positions are checked through the presets file.
-TEST(FileLayer, WritingOverwritesFromTheStartAndSkipsStopAtTheEnd) {
-    const std::string path = StatePath("layer values");
+TEST(FileLayer, StateFilesAreOverwrittenInPlaceAndTheirPathsNeverCut) {
+    const std::string folder = std::getenv("TESSELUME_STATE_DIR");
+    char path[kPathCapacity];
+    ASSERT_TRUE(TempFilePath("Tesselume undo 0", path));
+    EXPECT_EQ(std::string(path), folder + "/Tesselume undo 0");
     WriteAll(path, std::vector<uint8_t>(700, 0xEE));  // longer than what is written next
     platform::FileHandle file;
-    ASSERT_EQ(OpenFileForWriting(path.c_str(), file), noErr);
+    ASSERT_EQ(OpenFileForWriting(path, file), noErr);
     EXPECT_EQ(WriteInt32(file, -58), noErr);
     CloseFile(file);
     const std::vector<uint8_t> bytes = ReadAll(path);
     ASSERT_EQ(bytes.size(), 700u);  // overwritten from the start, not cut
     EXPECT_EQ(BigEndianAt(bytes, 0), -58);
     EXPECT_EQ(bytes[4], 0xEE);
-    ASSERT_EQ(OpenFileForReading(path.c_str(), file), noErr);
+    ASSERT_EQ(OpenFileForReading(path, file), noErr);
     EXPECT_EQ(SkipBytes(file, 699), noErr);
-    EXPECT_EQ(SkipBytes(file, 2), readErr);
+    EXPECT_EQ(SkipBytes(file, 2), readErr);  // past the end
     CloseFile(file);
-}
 
-TEST(FileLayer, StatePathsAreRefusedRatherThanCut) {
-    const std::string folder = std::getenv("TESSELUME_STATE_DIR");
-    char path[kPathCapacity];
-    ASSERT_TRUE(TempFilePath("Tesselume undo 0", path));
-    EXPECT_EQ(std::string(path), folder + "/Tesselume undo 0");
+    // A path too long for the buffer is refused, not cut.
     EXPECT_TRUE(TempFilePath(std::string(kPathCapacity - folder.size() - 2, 'n').c_str(), path));
     EXPECT_FALSE(TempFilePath(std::string(kPathCapacity - folder.size() - 1, 'n').c_str(), path));
     EXPECT_STREQ(path, "");

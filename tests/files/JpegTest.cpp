@@ -1,5 +1,5 @@
 // JPEG writing and reading, checked against libjpeg reading our bytes itself.
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <vector>
 

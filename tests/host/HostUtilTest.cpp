@@ -5,7 +5,6 @@
 
 #include "host/Globals.h"
 #include "store/HostUtil.h"
-#include "host/RowLoop.h"
 #include "settings/Parameters.h"
 
 TEST(HostUtil, FallbackHandlesAreZeroed) {

@@ -2,7 +2,6 @@
 // time, the same bytes as a dialog run that holds the whole image, and faults of the
 // source or the sink ending the run with their message.
 #include <cstdlib>
-#include <cstring>
 #include <tuple>
 #include <utility>
 
