@@ -1,11 +1,11 @@
 // The property list and terminology as a host reads them from the module file.
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <tuple>
 
 #include "HostTestSupport.h"
 #include "PIResources.h"
+#include "support/StateFiles.h"
 
 using namespace std::string_literals;
 
@@ -23,6 +23,24 @@ Bytes ModuleResource(uint32_t type, int32_t id) {
         if (r.type == type && r.id == id) return r.bytes;
     ADD_FAILURE() << "resource not found";
     return {};
+}
+
+// A copy of the module with one byte sequence of its property list replaced.
+std::string PatchedModule(const std::string& from, const std::string& to) {
+    std::string bytes = testsupport::FileContents(TESSELUME_MODULE_PATH);
+    const std::size_t at = bytes.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    bytes.replace(at, to.size(), to);
+    const std::string path = testsupport::StatePath("patched.8bf");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path;
+}
+
+std::string LoadError(const std::string& path) {
+    std::string error;
+    auto host = filterhost::Host::Load(path, {}, error);
+    EXPECT_FALSE(host);
+    return error;
 }
 
 }  // namespace
@@ -105,7 +123,7 @@ TEST(Resources, TerminologyNamesEveryParameterAndValue) {
     }
 }
 
-TEST(Resources, ImageModesDependOnWhatTheHostReads) {
+TEST(Resources, HostReadsTheImageModesAndRefusesModulesThatDoNotFit) {
     auto host = LoadModule();
     ASSERT_TRUE(host);
     const filterhost::PropertyList& list = host->Properties();
@@ -127,32 +145,8 @@ TEST(Resources, ImageModesDependOnWhatTheHostReads) {
     EXPECT_EQ(report.result, filterBadMode);
     EXPECT_TRUE(report.selectors.empty());
     EXPECT_NE(error.find("16 bits"), std::string::npos) << error;
-}
 
-namespace {
-
-// A copy of the module with one byte sequence of its property list replaced.
-std::string PatchedModule(const std::string& from, const std::string& to) {
-    std::ifstream in(TESSELUME_MODULE_PATH, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::size_t at = bytes.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    bytes.replace(at, to.size(), to);
-    const std::string path = std::string(std::getenv("TESSELUME_STATE_DIR")) + "/patched.8bf";
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    return path;
-}
-
-std::string LoadError(const std::string& path) {
-    std::string error;
-    auto host = filterhost::Host::Load(path, {}, error);
-    EXPECT_FALSE(host);
-    return error;
-}
-
-}  // namespace
-
-TEST(Resources, HostRefusesModulesThatDoNotFit) {
+    // Files it cannot run are refused at load, with what is wrong.
     EXPECT_NE(LoadError("/nonexistent/Tesselume.8bf").find("cannot read"), std::string::npos);
     EXPECT_NE(LoadError("/bin/sh").find("not a filter module"), std::string::npos);
     EXPECT_NE(LoadError(PatchedModule("dnik\0\0\0\0\4\0\0\0MFB8"s, "dnik\0\0\0\0\4\0\0\0XXXX"s)).find("8BFM"),
