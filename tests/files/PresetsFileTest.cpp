@@ -100,20 +100,18 @@ TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
 
 TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
     TestRun run;
-    const std::string whole = StatePath("whole.q1r"), cut = StatePath("cut.q1r");
+    const std::string whole = StatePath("whole.q1r"), part = StatePath("part.q1r");
     ASSERT_EQ(SaveSettingsFile(FactorySettings(), &run.thumbnail, whole.c_str()), noErr);
     const std::vector<uint8_t> bytes = ReadAll(whole);
     // Every cut through the values and the frame header, and one inside the JPEG: a
     // field is loaded exactly when its four bytes are there; the thumbnail never.
-    std::vector<std::size_t> lengths(39 * 4 + 20);
-    for (std::size_t i = 0; i < lengths.size(); ++i) lengths[i] = i;
-    lengths.push_back(bytes.size() - 100);
-    for (std::size_t length : lengths) {
-        WriteAll(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)));
+    for (std::size_t cut = 0; cut <= 39 * 4 + 20; ++cut) {
+        const std::size_t length = cut < 39 * 4 + 20 ? cut : bytes.size() - 100;
+        WriteAll(part, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)));
         Settings settings = Distinct();
         FillThumbnail(run.thumbnail, 7);
         bool thumbnailRead = true;
-        EXPECT_EQ(Load(cut, settings, &run.thumbnail, thumbnailRead), readErr) << length;
+        EXPECT_EQ(Load(part, settings, &run.thumbnail, thumbnailRead), readErr) << length;
         EXPECT_FALSE(thumbnailRead);
         for (int i = 0; i < kParameterCount; ++i) {
             const bool present = std::size_t(kParameters[i].filePosition) * 4 <= length;
