@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "HostTestSupport.h"
+#include "support/StateFiles.h"
 
 namespace {
 
@@ -82,11 +83,10 @@ TEST(Faults, HeapFailureSweepOverADialogSession) {
 // Two runs over a state folder others can write to: each says once that it keeps no
 // state, however often it reaches for it, and neither writes into the folder.
 TEST(Faults, ARefusedStateFolderIsSaidOncePerRun) {
-    const std::string saved = std::getenv("TESSELUME_STATE_DIR");
-    const std::string open = saved + "/open";
+    const std::string open = testsupport::StatePath("open");
     ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
     ::chmod(open.c_str(), 01777);
-    ::setenv("TESSELUME_STATE_DIR", open.c_str(), 1);
+    const testsupport::StateDir state(open);
     auto host = LoadModule();
     std::string error;
     testing::internal::CaptureStderr();
@@ -97,7 +97,6 @@ TEST(Faults, ARefusedStateFolderIsSaidOncePerRun) {
         host->Run(image, job, error);
     }
     const std::string said = testing::internal::GetCapturedStderr();
-    ::setenv("TESSELUME_STATE_DIR", saved.c_str(), 1);
     int count = 0;
     for (std::size_t at = said.find("is not used"); at != std::string::npos; at = said.find("is not used", at + 1))
         ++count;
