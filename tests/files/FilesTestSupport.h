@@ -1,5 +1,5 @@
-// Shared pieces of the file tests: undo slots and a
-// thumbnail, byte-level file helpers, and libjpeg used directly as the oracle.
+// Shared pieces of the file tests: factory settings, undo slots and a thumbnail,
+// byte-level file helpers, and libjpeg used directly as the oracle.
 #pragma once
 
 #include <algorithm>
@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
 
+#include "settings/Settings.h"
 #include "settings/StoredState.h"
 #include "store/ImageStore.h"
 #include "support/StateFiles.h"
@@ -26,14 +26,13 @@ inline IntRGBA TestPixel(int32_t x, int32_t y) {
 }
 
 // Fills level 0 with the test pattern, or with one grey when grey >= 0.
-inline void FillTestPattern(ImageStore& image, int grey = -1) {
+inline void FillThumbnail(ImageStore& image, int grey = -1) {
     for (int32_t y = 0; y < image.fullHeight; ++y)
         for (int32_t x = 0; x < image.fullWidth; ++x) {
             const IntRGBA p = grey < 0 ? TestPixel(x, y) : IntRGBA{grey, grey, grey, 255};
             setRGBA(x, y, &image, 0, p.red, p.green, p.blue, p.alpha);
         }
 }
-inline void FillThumbnail(ImageStore& image, int grey) { FillTestPattern(image, grey); }
 
 // The largest channel difference between the image and the test pattern.
 inline int ThumbnailError(const ImageStore& image) {
@@ -57,7 +56,7 @@ struct TestRun {
     TestRun() {
         InitialiseImage(&thumbnail, nullptr);
         CreateImage(&thumbnail, 128, 128, kKindRGBA8, 0);
-        FillTestPattern(thumbnail);
+        FillThumbnail(thumbnail);
     }
     ~TestRun() { ReleaseImage(&thumbnail); }
     TestRun(const TestRun&) = delete;
@@ -65,6 +64,12 @@ struct TestRun {
 };
 
 using testsupport::StatePath;
+
+inline Settings FactorySettings() {
+    Settings settings{};
+    InitialiseSettings(settings, nullptr);
+    return settings;
+}
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -142,4 +147,14 @@ inline LibjpegImage DecodeWithLibjpeg(const uint8_t* data, std::size_t size) {
     LibjpegImage image;
     filestest::Decode(data, size, image);
     return image;
+}
+
+// The thumbnail of a presets file's bytes: after the 39 values a frame of kind 1, two
+// sides and the byte count, then exactly that many bytes of JPEG. Not ok otherwise.
+inline LibjpegImage DecodePresetsThumbnail(const std::vector<uint8_t>& bytes) {
+    constexpr std::size_t frame = 39 * 4;
+    if (bytes.size() < frame + 16 || BigEndianAt(bytes, frame) != 1 ||
+        bytes.size() != frame + 16 + uint32_t(BigEndianAt(bytes, frame + 12)))
+        return {};
+    return DecodeWithLibjpeg(bytes.data() + frame + 16, bytes.size() - frame - 16);
 }

@@ -1,5 +1,5 @@
 // JPEG writing and reading, checked against libjpeg reading our bytes itself.
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,12 +12,13 @@
 #include "store/FileLayer.h"
 #include "store/StoreTestSupport.h"
 
+using namespace std::string_literals;
+
 namespace {
 
-// An image holding the test pattern.
 struct ScopedStore : ScopedImage {
     ScopedStore(int32_t width, int32_t height, PixelKind kind = kKindRGBA8) : ScopedImage(width, height, kind) {
-        FillTestPattern(image);
+        FillThumbnail(image);
     }
 };
 
@@ -65,28 +66,20 @@ TEST(Jpeg, MarkersMetadataAndTablesAsLibjpegReadsThem) {
     EXPECT_EQ(profile, icc);
 
     // IPTC: the resource header, then the datasets in order; odd data gets one zero.
-    const std::vector<uint8_t>& ps = jpeg.markers[5].second;
-    EXPECT_EQ(std::string(ps.begin(), ps.begin() + 22), std::string("Photoshop 3.0\0008BIM\4\4\0\0", 22));
-    const std::size_t length = std::size_t(BigEndianAt(ps, 22));
-    ASSERT_EQ(ps.size(), 26 + length);
     const platform::UtcTime now = platform::UtcNow();
     char date[16];
     std::snprintf(date, sizeof date, "%04d%02d%02d", now.year, now.month, now.day);
     const std::vector<std::pair<int, std::string>> want = {
         {0, std::string("\0\2", 2)}, {115, kMakerWebAddress}, {55, date},         {120, "Made with Tesselume"},
         {25, "Tesselume"},           {25, "symmetry3"},       {25, "wax"}};
-    std::size_t at = 26;
-    for (const auto& [number, value] : want) {
-        ASSERT_LE(at + 5, ps.size());
-        EXPECT_EQ(std::vector<uint8_t>(ps.begin() + std::ptrdiff_t(at), ps.begin() + std::ptrdiff_t(at + 3)),
-                  (std::vector<uint8_t>{0x1C, 2, uint8_t(number)}));
-        const std::size_t size = std::size_t(ps[at + 3]) << 8 | ps[at + 4];
-        EXPECT_EQ(std::string(ps.begin() + std::ptrdiff_t(at + 5), ps.begin() + std::ptrdiff_t(at + 5 + size)), value);
-        at += 5 + size;
-    }
-    ASSERT_EQ((at - 26) % 2, 1u);
-    EXPECT_EQ(at + 1, ps.size());
-    EXPECT_EQ(ps.back(), 0);
+    std::string datasets;
+    for (const auto& [number, value] : want)
+        datasets += "\x1C\2"s + char(number) + char(value.size() >> 8) + char(value.size() & 255) + value;
+    ASSERT_EQ(datasets.size() % 2, 1u);
+    datasets += '\0';
+    const std::string length{0, 0, char(datasets.size() >> 8), char(datasets.size() & 255)};
+    EXPECT_EQ(std::string(jpeg.markers[5].second.begin(), jpeg.markers[5].second.end()),
+              "Photoshop 3.0\0008BIM\4\4\0\0"s + length + datasets);
 
     // Quality 85 is level 8: its tables unscaled, no chroma subsampling.
     EXPECT_EQ(jpeg.quant[0], (std::vector<unsigned>{2, 2, 2,  2,  3,  4,  5,  6,  2, 2, 2, 2,  3,  4,  5,  6,
@@ -172,18 +165,16 @@ TEST(Jpeg, DecodingIntoColourAndGreyImages) {
 }
 
 TEST(Jpeg, KeywordRules) {
-    KeywordList list{};
-    ClearKeywords(list);
-    EXPECT_TRUE(AddKeyword(list, "symmetry3"));
+    IptcBlock iptc{};
+    ClearKeywords(iptc.keywords);
+    EXPECT_TRUE(AddKeyword(iptc.keywords, "symmetry3"));
     // A duplicate in another case, too short, empty, too long.
     for (const std::string& bad : {std::string("Symmetry3"), std::string("sym"), std::string(), std::string(50, 'k')})
-        EXPECT_FALSE(AddKeyword(list, bad.c_str())) << bad;
-    EXPECT_TRUE(AddKeyword(list, std::string(49, 'k').c_str()));
-    for (int i = 2; i < kMaxKeywords; ++i) EXPECT_TRUE(AddKeyword(list, ("word" + std::to_string(i)).c_str()));
-    EXPECT_FALSE(AddKeyword(list, "one more"));
+        EXPECT_FALSE(AddKeyword(iptc.keywords, bad.c_str())) << bad;
+    EXPECT_TRUE(AddKeyword(iptc.keywords, std::string(49, 'k').c_str()));
+    for (int i = 2; i < kMaxKeywords; ++i) EXPECT_TRUE(AddKeyword(iptc.keywords, ("word" + std::to_string(i)).c_str()));
+    EXPECT_FALSE(AddKeyword(iptc.keywords, "one more"));
     // The fullest list still fits the block it is built into.
-    IptcBlock iptc{};
-    iptc.keywords = list;
     const int32_t measured = BuildIptcBlock(iptc, true, true);
     EXPECT_EQ(BuildIptcBlock(iptc, true, false), measured);
     ReleaseMetadataBlock(iptc.block);

@@ -1,5 +1,5 @@
-// The presets file: the exact values written, the thumbnail libjpeg reads back,
-// old versions, and damaged files that must load without harm.
+// The presets file: the round trip, the thumbnail libjpeg reads back, old versions,
+// and damaged files that must load without harm.
 #include <array>
 #include <string>
 #include <vector>
@@ -14,15 +14,9 @@
 
 namespace {
 
-Settings Factory() {
-    Settings settings{};
-    InitialiseSettings(settings, nullptr);
-    return settings;
-}
-
 // Every parameter different from the factory's and from each other.
 Settings Distinct() {
-    Settings settings = Factory();
+    Settings settings = FactorySettings();
     for (int i = 0; i < kParameterCount; ++i) settings.*kParameters[i].field = 1000 + i;
     return settings;
 }
@@ -38,22 +32,15 @@ OSErr Load(const std::string& path, Settings& settings, ImageStore* thumbnail, b
     return LoadSettingsFile(settings, thumbnail, path.c_str(), mode, thumbnailRead);
 }
 
-TEST(PresetsFile, FactorySettingsAreWrittenExactlyWithAThumbnailLibjpegDecodes) {
+// The factory values in the file are checked where the program saves a preset.
+TEST(PresetsFile, FactorySettingsRoundTripWithAThumbnailLibjpegDecodes) {
     TestRun run;
     const std::string path = StatePath("factory.q1r");
-    ASSERT_EQ(SaveSettingsFile(Factory(), &run.thumbnail, path.c_str()), noErr);
+    ASSERT_EQ(SaveSettingsFile(FactorySettings(), &run.thumbnail, path.c_str()), noErr);
     const std::vector<uint8_t> bytes = ReadAll(path);
-    const int32_t expected[39] = {190, 33, 71, 97,  83, 6, 46, 192, 90,  120, 146, 109, 25, 1, 0,  1,  0, 0, 0, 1,
-                                  -58, 0,  100, 1, -7, 0, 100, 1,  -90, 0,   100, 1,   1,  0, 1, 55, 1, 2, 1};
-    ASSERT_GT(bytes.size(), 39u * 4 + 16);
-    for (int i = 0; i < 39; ++i) EXPECT_EQ(BigEndianAt(bytes, std::size_t(i) * 4), expected[i]) << "value " << i + 1;
-
-    const std::size_t frame = 39 * 4;  // kind 1, 128 x 128, byte count
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(BigEndianAt(bytes, frame + 4 * std::size_t(i)), i ? 128 : 1);
-    const int32_t count = BigEndianAt(bytes, frame + 12);
-    ASSERT_EQ(bytes.size(), frame + 16 + std::size_t(count));
-    const LibjpegImage jpeg = DecodeWithLibjpeg(bytes.data() + frame + 16, std::size_t(count));
+    const LibjpegImage jpeg = DecodePresetsThumbnail(bytes);
     ASSERT_TRUE(jpeg.ok);
+    EXPECT_EQ(BigEndianAt(bytes, 39 * 4 + 4) * 1000 + BigEndianAt(bytes, 39 * 4 + 8), 128128);  // the frame's sides
     EXPECT_EQ(jpeg.width * 1000 + jpeg.height, 128128);
     EXPECT_NEAR(jpeg.pixels[(40 * 128 + 25) * 3], 230, 12);  // inside the red F
     EXPECT_NEAR(jpeg.pixels[(100 * 128 + 110) * 3 + 1], 140, 12);  // the ramp, top-down
@@ -67,7 +54,7 @@ TEST(PresetsFile, FactorySettingsAreWrittenExactlyWithAThumbnailLibjpegDecodes) 
     EXPECT_LE(ThumbnailError(run.thumbnail), 24);
     EXPECT_EQ(Values(settings), Values(Distinct()));
     EXPECT_EQ(Load(path, settings, &run.thumbnail, thumbnailRead), noErr);
-    EXPECT_EQ(Values(settings), Values(Factory()));
+    EXPECT_EQ(Values(settings), Values(FactorySettings()));
 }
 
 TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
@@ -87,7 +74,7 @@ TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
     const std::string path = StatePath("old.q1r");
     WriteAll(path, bytes);
 
-    Settings settings = Factory();
+    Settings settings = FactorySettings();
     settings.smooth = 77;
     FillThumbnail(run.thumbnail, 0);
     bool thumbnailRead = false;
@@ -104,7 +91,7 @@ TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
     // embedded pixels are skipped and the values after them still found.
     bytes[3] = 100;
     WriteAll(path, bytes);
-    Settings skipped = Factory();
+    Settings skipped = FactorySettings();
     EXPECT_EQ(Load(path, skipped, nullptr, thumbnailRead), noErr);
     EXPECT_FALSE(thumbnailRead);
     EXPECT_EQ(skipped.aspect, 37);
@@ -113,24 +100,22 @@ TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
 
 TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
     TestRun run;
-    const std::string whole = StatePath("whole.q1r"), cut = StatePath("cut.q1r");
-    ASSERT_EQ(SaveSettingsFile(Factory(), &run.thumbnail, whole.c_str()), noErr);
+    const std::string whole = StatePath("whole.q1r"), part = StatePath("part.q1r");
+    ASSERT_EQ(SaveSettingsFile(FactorySettings(), &run.thumbnail, whole.c_str()), noErr);
     const std::vector<uint8_t> bytes = ReadAll(whole);
     // Every cut through the values and the frame header, and one inside the JPEG: a
     // field is loaded exactly when its four bytes are there; the thumbnail never.
-    std::vector<std::size_t> lengths(39 * 4 + 20);
-    for (std::size_t i = 0; i < lengths.size(); ++i) lengths[i] = i;
-    lengths.push_back(bytes.size() - 100);
-    for (std::size_t length : lengths) {
-        WriteAll(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)));
+    for (std::size_t cut = 0; cut <= 39 * 4 + 20; ++cut) {
+        const std::size_t length = cut < 39 * 4 + 20 ? cut : bytes.size() - 100;
+        WriteAll(part, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(length)));
         Settings settings = Distinct();
         FillThumbnail(run.thumbnail, 7);
         bool thumbnailRead = true;
-        EXPECT_EQ(Load(cut, settings, &run.thumbnail, thumbnailRead), readErr) << length;
+        EXPECT_EQ(Load(part, settings, &run.thumbnail, thumbnailRead), readErr) << length;
         EXPECT_FALSE(thumbnailRead);
         for (int i = 0; i < kParameterCount; ++i) {
             const bool present = std::size_t(kParameters[i].filePosition) * 4 <= length;
-            EXPECT_EQ(settings.*kParameters[i].field, (present ? Factory() : Distinct()).*kParameters[i].field)
+            EXPECT_EQ(settings.*kParameters[i].field, (present ? FactorySettings() : Distinct()).*kParameters[i].field)
                 << kParameters[i].name << " at length " << length;
         }
         EXPECT_EQ(GetLong(64, 64, &run.thumbnail, 0) >> 24, 7u);
@@ -144,7 +129,7 @@ TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
 TEST(PresetsFile, OversizedAndCorruptedThumbnailsLoadWithoutHarm) {
     TestRun run;
     const std::string path = StatePath("thumb.q1r"), damaged = StatePath("damaged.q1r");
-    ASSERT_EQ(SaveSettingsFile(Factory(), &run.thumbnail, path.c_str()), noErr);
+    ASSERT_EQ(SaveSettingsFile(FactorySettings(), &run.thumbnail, path.c_str()), noErr);
     const std::vector<uint8_t> bytes = ReadAll(path);
     const std::size_t frame = 39 * 4;
     const std::vector<uint8_t> jpeg(bytes.begin() + std::ptrdiff_t(frame + 16), bytes.end());
@@ -162,7 +147,7 @@ TEST(PresetsFile, OversizedAndCorruptedThumbnailsLoadWithoutHarm) {
         FillThumbnail(run.thumbnail, 3);
         bool thumbnailRead = false;
         Load(damaged, settings, &run.thumbnail, thumbnailRead);
-        EXPECT_EQ(Values(settings), Values(Factory()));
+        EXPECT_EQ(Values(settings), Values(FactorySettings()));
         return thumbnailRead;
     };
     const int32_t size = int32_t(jpeg.size());

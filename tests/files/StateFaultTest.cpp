@@ -18,12 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs with TESSELUME_STATE_DIR pointing at folder, restoring the test's own after.
-struct StateDir {
-    std::string saved = std::getenv("TESSELUME_STATE_DIR");
-    explicit StateDir(const std::string& folder) { ::setenv("TESSELUME_STATE_DIR", folder.c_str(), 1); }
-    ~StateDir() { ::setenv("TESSELUME_STATE_DIR", saved.c_str(), 1); }
-};
+using testsupport::StateDir;
 
 // Saves a map with every dot pinned to value.
 OSErr SaveMap(int32_t value) {

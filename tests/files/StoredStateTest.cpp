@@ -1,6 +1,7 @@
 // Undo snapshots and the memory-dot map in the state folder.
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +17,7 @@ namespace {
 TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
     TestRun run;
     ClearUndo(run.undo);
-    Settings settings{};
-    InitialiseSettings(settings, nullptr);
+    Settings settings = FactorySettings();
     RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);  // nothing taken yet: nothing happens
     EXPECT_EQ(settings.zoom, 55);
     EXPECT_EQ(run.undo.last, 0);
@@ -32,15 +32,13 @@ TEST(StoredState, TwoSnapshotsThenTwoRestoresAlternate) {
     settings.zoom = 30;
     FillThumbnail(run.thumbnail, 0);
 
-    RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);  // with its file: the thumbnail returns too
-    EXPECT_EQ(settings.zoom, 10);
-    EXPECT_EQ(settings.glue, 1);
-    EXPECT_STREQ(settings.settingsFileName, "first.q1r");
-    EXPECT_LE(ThumbnailError(run.thumbnail), 24);
-    RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);
-    EXPECT_EQ(settings.zoom, 20);
-    EXPECT_EQ(settings.glue, 6);
-    EXPECT_STREQ(settings.settingsFileName, "second.q1r");
+    const auto restored = [&] {
+        RestoreUndoSnapshot(run.undo, settings, &run.thumbnail);
+        return std::tuple(settings.zoom, settings.glue, std::string(settings.settingsFileName));
+    };
+    EXPECT_EQ(restored(), std::tuple(10, 1, std::string("first.q1r")));
+    EXPECT_LE(ThumbnailError(run.thumbnail), 24);  // taken with its file: the thumbnail returns too
+    EXPECT_EQ(restored(), std::tuple(20, 6, std::string("second.q1r")));
 
     ClearUndo(run.undo);  // a new start forgets both
     settings.zoom = 44;
@@ -83,8 +81,7 @@ TEST(StoredState, ConcurrentRunsNeitherRefuseSavesNorSeeHalfFiles) {
         if (writers[w] == 0) {
             TestRun run;
             MemoryDotPins pins{};
-            Settings settings{};
-            InitialiseSettings(settings, nullptr);
+            Settings settings = FactorySettings();
             int failures = 0;
             for (int i = 1; i <= 150; ++i) {
                 settings.zoom = settings.mixer1 = 1000 * (w + 1) + i;

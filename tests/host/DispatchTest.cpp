@@ -49,34 +49,42 @@ TEST(Dispatch, AboutFullRunAndBadSelectors) {
     host->End();
 }
 
-TEST(Dispatch, StartRefusesHostsAndImagesItCannotServe) {
+TEST(Dispatch, StartEndsWithOneForHostsImagesAndMemoryItCannotServe) {
     // No advanceState: the refusal, result 1, nothing held.
-    filterhost::HostOptions noAdvance;
-    noAdvance.advanceState = false;
-    auto host = LoadModule(noAdvance);
-    ASSERT_TRUE(host);
-    auto image = RampImage(8, 8, 3, 8);
-    std::string error;
-    auto report = host->Run(image, {}, error);
+    filterhost::HostOptions options;
+    options.advanceState = false;
+    auto image = RampImage(16, 12, 3, 8);
+    const auto report = RunJob(image, {}, options);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(report.selectors.back(), filterSelectorStart);
     EXPECT_EQ(report.buffersOutstanding, 0);
 
     // A multichannel image, which a host would not offer: result 1.
-    auto plain = LoadModule();
-    ASSERT_TRUE(plain->Begin(image, {}, error)) << error;
-    plain->Record().imageMode = plugInModeMultichannel;
-    EXPECT_EQ(plain->Call(filterSelectorPrepare), noErr);
-    EXPECT_EQ(plain->Call(filterSelectorStart), 1);
+    auto host = LoadModule();
+    std::string error;
+    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
+    host->Record().imageMode = plugInModeMultichannel;
+    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
+    EXPECT_EQ(host->Call(filterSelectorStart), 1);
     const Rect empty{0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(&plain->Record().inRect, &empty, sizeof empty), 0);
-    EXPECT_EQ(plain->End().buffersOutstanding, 0);
+    EXPECT_EQ(std::memcmp(&host->Record().inRect, &empty, sizeof empty), 0);
+    EXPECT_EQ(host->End().buffersOutstanding, 0);
 
-    // A host without displayPixels still runs.
-    filterhost::HostOptions noDisplay;
-    noDisplay.displayPixels = false;
-    auto quiet = LoadModule(noDisplay);
-    EXPECT_EQ(quiet->Run(image, {}, error).result, noErr);
+    // The host gives the row buffer, then its buffers and the module's heap fail.
+    host->Options().bufferFailAfter = 1;
+    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
+    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+    const OSErr start = host->Call(filterSelectorStart);
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+    EXPECT_EQ(start, 1);
+    const auto failed = host->End();
+    EXPECT_EQ(failed.bufferAllocations, 1);
+    EXPECT_EQ(failed.buffersOutstanding, 0);
+    EXPECT_EQ(failed.advanceStateCalls, 0);
+    // The next run works normally.
+    host->Options().bufferFailAfter = -1;
+    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
 }
 
 TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
@@ -84,47 +92,21 @@ TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
     std::string error;
 
     // A handle suite of version 2 is not used: the module keeps its records on its own heap.
-    filterhost::HostOptions handlesV2;
-    handlesV2.handleProcsVersion = 2;
-    auto host = LoadModule(handlesV2);
+    filterhost::HostOptions options;
+    options.handleProcsVersion = 2;
+    auto host = LoadModule(options);
     const int32_t handlesBefore = Host::LiveHandles();
     EXPECT_EQ(host->Run(image, {}, error).result, noErr);
     EXPECT_NE(host->DataSlot(), 0);
     EXPECT_EQ(Host::LiveHandles(), handlesBefore);
 
-    // A buffer suite without spaceProc is not used at all.
-    filterhost::HostOptions noSpace;
-    noSpace.bufferSpaceProc = false;
-    auto spaceless = LoadModule(noSpace);
-    const auto report = spaceless->Run(image, {}, error);
-    EXPECT_EQ(report.result, noErr);
-    EXPECT_EQ(report.bufferAllocations, 0);
-    // Nor is one of an older version.
-    filterhost::HostOptions oldBuffers;
-    oldBuffers.bufferProcsVersion = 1;
-    const auto old = LoadModule(oldBuffers)->Run(image, {}, error);
-    EXPECT_EQ(old.result, noErr);
-    EXPECT_EQ(old.bufferAllocations, 0);
-}
-
-TEST(Dispatch, AllocationFailureAtStartEndsWithOne) {
-    filterhost::HostOptions failing;
-    failing.bufferFailAfter = 1;  // the host gives the row buffer, then the heap fails too
-    auto host = LoadModule(failing);
-    auto image = RampImage(16, 12, 3, 8);
-    std::string error;
-    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
-    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
-    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
-    const OSErr start = host->Call(filterSelectorStart);
-    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
-    EXPECT_EQ(start, 1);
-    const auto report = host->End();
-    EXPECT_EQ(report.bufferAllocations, 1);
-    EXPECT_EQ(report.buffersOutstanding, 0);
-    EXPECT_EQ(report.advanceStateCalls, 0);
-
-    // The next run works normally.
-    host->Options().bufferFailAfter = -1;
-    EXPECT_EQ(host->Run(image, {}, error).result, noErr);
+    // A buffer suite without spaceProc, or of an older version, is not used at all.
+    for (const bool spaceless : {true, false}) {
+        options = {};
+        if (spaceless) options.bufferSpaceProc = false;
+        else options.bufferProcsVersion = 1;
+        const auto report = RunJob(image, {}, options);
+        EXPECT_EQ(report.result, noErr);
+        EXPECT_EQ(report.bufferAllocations, 0);
+    }
 }

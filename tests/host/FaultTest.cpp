@@ -5,28 +5,11 @@
 #include <sys/stat.h>
 
 #include "HostTestSupport.h"
+#include "support/StateFiles.h"
 
 namespace {
 
 using filterhost::Host;
-
-// A run with the module's own heap failing after budget allocations.
-struct BudgetRun {
-    filterhost::RunReport report;
-    filterhost::Image image;
-    bool refused = false;  // whether an allocation was refused
-};
-
-BudgetRun RunWithBudget(Host& host, const filterhost::Image& original, const filterhost::Job& job, int32_t budget) {
-    BudgetRun run{{}, original, false};
-    ::setenv("TESSELUME_HEAP_FAIL_AFTER", std::to_string(budget).c_str(), 1);
-    testing::internal::CaptureStderr();
-    std::string error;
-    run.report = host.Run(run.image, job, error);
-    run.refused = testing::internal::GetCapturedStderr().find("refused") != std::string::npos;
-    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
-    return run;
-}
 
 // The host's memory services withheld, so that the module's own heap is the one failing.
 filterhost::HostOptions Bare() {
@@ -36,10 +19,11 @@ filterhost::HostOptions Bare() {
     return bare;
 }
 
-// Every allocation of a run fails in turn, until a budget refuses none. Each run
-// ends in the reference image (a failure the module could work around) or in an
-// error with the image untouched, and gives back every handle. fresh loads the
-// module anew for each run. Returns how many budgets failed the run.
+// Every allocation of the module's heap fails in turn, until a budget refuses none.
+// Each run ends in the reference image (a failure the module could work around) or
+// in an error with the image untouched, and gives back every handle, the played
+// descriptor included. fresh loads the module anew for each run. Returns how many
+// budgets failed the run.
 int32_t SweepBudgets(const filterhost::Job& job, const filterhost::Image& original, const filterhost::Image& reference,
                      bool fresh) {
     auto host = LoadModule(Bare());
@@ -50,18 +34,23 @@ int32_t SweepBudgets(const filterhost::Job& job, const filterhost::Image& origin
             host.reset();  // unloaded first, or the reload finds it still there
             host = LoadModule(Bare());
         }
-        const BudgetRun run = RunWithBudget(*host, original, job, budget);
+        ::setenv("TESSELUME_HEAP_FAIL_AFTER", std::to_string(budget).c_str(), 1);
+        testing::internal::CaptureStderr();
+        auto image = original;
+        std::string error;
+        const OSErr result = host->Run(image, job, error).result;
+        const bool refused = testing::internal::GetCapturedStderr().find("refused") != std::string::npos;
+        ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
         EXPECT_EQ(Host::LiveHandles(), handles) << "budget " << budget;
-        if (run.report.result == noErr) {
-            EXPECT_EQ(run.image.samples, reference.samples) << "budget " << budget;
+        if (result == noErr) {
+            EXPECT_EQ(image.samples, reference.samples) << "budget " << budget;
         } else {
             ++failures;
             // Out of memory, or Start's own code when its work buffers fail.
-            EXPECT_TRUE(run.report.result == memFullErr || run.report.result == 1)
-                << "budget " << budget << ": " << run.report.result;
-            EXPECT_EQ(run.image.samples, original.samples) << "budget " << budget;
+            EXPECT_TRUE(result == memFullErr || result == 1) << "budget " << budget << ": " << result;
+            EXPECT_EQ(image.samples, original.samples) << "budget " << budget;
         }
-        if (!run.refused || testing::Test::HasFailure()) return failures;
+        if (!refused || testing::Test::HasFailure()) return failures;
     }
 }
 
@@ -69,9 +58,8 @@ TEST(Faults, HeapFailureSweepOverARender) {
     filterhost::Job job;
     job.play = filterhost::Descriptor{{PIFourCC("0036"), typeBoolean, 1, 0, 0}};  // smooth
     const auto original = RampImage(24, 16, 3, 8);
-    std::string error;
     auto reference = original;
-    ASSERT_EQ(LoadModule(Bare())->Run(reference, job, error).result, noErr) << error;
+    ASSERT_EQ(RunJob(reference, job, Bare()).result, noErr);
     ASSERT_NE(reference.samples, original.samples);
     EXPECT_GT(SweepBudgets(job, original, reference, false), 0);
 }
@@ -84,40 +72,21 @@ TEST(Faults, HeapFailureSweepOverADialogSession) {
     job.showDialog = true;
     job.playInfo = plugInDialogDisplay;
     const auto original = RampImage(40, 30, 3, 8);
-    std::string error;
-    auto before = original;
-    ASSERT_EQ(LoadModule(Bare())->Run(before, {}, error).result, noErr) << error;
-    auto reference = original;
-    ASSERT_EQ(LoadModule(Bare())->Run(reference, job, error).result, noErr) << error;
+    auto before = original, reference = original;
+    ASSERT_EQ(RunJob(before, {}, Bare()).result, noErr);
+    ASSERT_EQ(RunJob(reference, job, Bare()).result, noErr);
     ASSERT_NE(reference.samples, before.samples) << "the script did not move the slider";
     EXPECT_GT(SweepBudgets(job, original, reference, true), 0);
     ::unsetenv("TESSELUME_UI_SCRIPT");
 }
 
-// A host without a handle suite keeps the played descriptor: the module cannot
-// dispose it, and the host must not lose it.
-TEST(Faults, PlayedDescriptorComesBackWithoutHandleSuite) {
-    filterhost::HostOptions noHandles;
-    noHandles.handleProcsVersion = 0;
-    auto host = LoadModule(noHandles);
-    ASSERT_TRUE(host);
-    const int32_t handles = Host::LiveHandles();
-    filterhost::Job job;
-    job.play = filterhost::Descriptor{{PIFourCC("0033"), typeInteger, 12, 0, 0}};
-    auto image = RampImage(8, 8, 3, 8);
-    std::string error;
-    EXPECT_EQ(host->Run(image, job, error).result, noErr) << error;
-    EXPECT_EQ(Host::LiveHandles(), handles);
-}
-
 // Two runs over a state folder others can write to: each says once that it keeps no
 // state, however often it reaches for it, and neither writes into the folder.
 TEST(Faults, ARefusedStateFolderIsSaidOncePerRun) {
-    const std::string saved = std::getenv("TESSELUME_STATE_DIR");
-    const std::string open = saved + "/open";
+    const std::string open = testsupport::StatePath("open");
     ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
     ::chmod(open.c_str(), 01777);
-    ::setenv("TESSELUME_STATE_DIR", open.c_str(), 1);
+    const testsupport::StateDir state(open);
     auto host = LoadModule();
     std::string error;
     testing::internal::CaptureStderr();
@@ -128,7 +97,6 @@ TEST(Faults, ARefusedStateFolderIsSaidOncePerRun) {
         host->Run(image, job, error);
     }
     const std::string said = testing::internal::GetCapturedStderr();
-    ::setenv("TESSELUME_STATE_DIR", saved.c_str(), 1);
     int count = 0;
     for (std::size_t at = said.find("is not used"); at != std::string::npos; at = said.find("is not used", at + 1))
         ++count;

@@ -1,4 +1,5 @@
-// Shared helpers of the host tests: a loaded module and small asymmetric images.
+// Shared helpers of the host tests: a loaded module, small asymmetric images and a
+// run of one job.
 #pragma once
 
 #include <memory>
@@ -26,4 +27,15 @@ inline filterhost::Image RampImage(int32_t width, int32_t height, int32_t colour
             for (int32_t p = 0; p < image.Planes(); ++p)
                 image.At(x, y, p) = uint16_t((x * 7 + y * 13 + p * 61) % (maximum + 1));
     return image;
+}
+
+// Runs job over image, in place, with the module loaded for this run alone. The
+// host's message goes to error when given, and must be empty otherwise.
+inline filterhost::RunReport RunJob(filterhost::Image& image, const filterhost::Job& job = {},
+                                    const filterhost::HostOptions& options = {}, std::string* error = nullptr) {
+    std::string message;
+    auto report = LoadModule(options)->Run(image, job, message);
+    if (error) *error = message;
+    else EXPECT_EQ(message, "");
+    return report;
 }

@@ -1,11 +1,11 @@
 // The property list and terminology as a host reads them from the module file.
 #include <algorithm>
-#include <cstring>
 #include <fstream>
-#include <iterator>
+#include <tuple>
 
 #include "HostTestSupport.h"
 #include "PIResources.h"
+#include "support/StateFiles.h"
 
 using namespace std::string_literals;
 
@@ -25,58 +25,48 @@ Bytes ModuleResource(uint32_t type, int32_t id) {
     return {};
 }
 
-// Writers for the expected bytes, kept apart from the module's own builders.
-void Add(Bytes& b, std::initializer_list<int> values) {
-    for (int v : values) b.push_back(uint8_t(v));
+// A copy of the module with one byte sequence of its property list replaced.
+std::string PatchedModule(const std::string& from, const std::string& to) {
+    std::string bytes = testsupport::FileContents(TESSELUME_MODULE_PATH);
+    const std::size_t at = bytes.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    bytes.replace(at, to.size(), to);
+    const std::string path = testsupport::StatePath("patched.8bf");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path;
 }
-void AddText(Bytes& b, const char* text) { b.insert(b.end(), text, text + std::strlen(text)); }
-void AddLong(Bytes& b, uint32_t v) { Add(b, {int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)}); }
-void AddProperty(Bytes& b, const char* reversedKey, uint32_t length) {
-    AddText(b, "MIB8");
-    AddText(b, reversedKey);
-    AddLong(b, 0);
-    AddLong(b, length);
+
+std::string LoadError(const std::string& path) {
+    std::string error;
+    auto host = filterhost::Host::Load(path, {}, error);
+    EXPECT_FALSE(host);
+    return error;
 }
 
 }  // namespace
 
-TEST(Resources, PropertyListIsByteExact) {
-    const char* enable = "in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode) ";
-    const uint32_t enableLength = uint32_t((std::strlen(enable) + 1 + 3) / 4 * 4);
-    Bytes expected;
-    Add(expected, {1, 0});
-    AddLong(expected, 0);
-    AddLong(expected, 9);
-    AddProperty(expected, "dnik", 4);
-    AddText(expected, "MFB8");
-    AddProperty(expected, "eman", 16);
-    Add(expected, {12});
-    AddText(expected, "Tesselume...");
-    Add(expected, {0, 0, 0});
-    AddProperty(expected, "gtac", 12);
-    Add(expected, {10});
-    AddText(expected, "Quillborne");
-    Add(expected, {0});
-    AddProperty(expected, "srev", 4);
-    Add(expected, {0, 0, 4, 0});
-    AddProperty(expected, "4668", 12);
-    AddText(expected, "PluginMain");
-    Add(expected, {0, 0});
-    AddProperty(expected, "mtsh", 36);
-    AddLong(expected, 0);
-    AddText(expected, "MLSTMLST");
-    Add(expected, {0x80, 0x3E});
-    AddText(expected, "Quillborne Tesselume");
-    Add(expected, {0, 0});
-    AddProperty(expected, "edom", 2);
-    Add(expected, {0x50, 0x00, 0, 0});
-    AddProperty(expected, "lbne", enableLength);
-    AddText(expected, enable);
-    expected.resize(expected.size() + enableLength - std::strlen(enable), 0);
-    AddProperty(expected, "icif", 28);
-    for (int filterCase = 1; filterCase <= 7; ++filterCase) Add(expected, {1, 1, filterCase >= 4 ? 2 : 0, 0});
+// Each property: "8BIM" and its key, both stored reversed, attributes 0, the length
+// of its data (little-endian), the data padded to four bytes.
+TEST(Resources, PropertyListIsByteExactAndStringsHoldTheAlertTexts) {
+    const std::string expected =
+        "\1\0\0\0\0\0\x09\0\0\0"s                                 // 1, version 0, 9 properties
+        + "MIB8dnik\0\0\0\0\4\0\0\0MFB8"s                         // kind: a filter
+        + "MIB8eman\0\0\0\0\x10\0\0\0\x0CTesselume...\0\0\0"s     // name
+        + "MIB8gtac\0\0\0\0\x0C\0\0\0\x0AQuillborne\0"s           // category
+        + "MIB8srev\0\0\0\0\4\0\0\0\0\0\4\0"s                     // version 4.0
+        + "MIB84668\0\0\0\0\x0C\0\0\0PluginMain\0\0"s             // x86-64 entry point
+        + "MIB8mtsh\0\0\0\0\x24\0\0\0\0\0\0\0MLSTMLST\x80\x3EQuillborne Tesselume\0\0"s  // scripting
+        + "MIB8edom\0\0\0\0\2\0\0\0\x50\0\0\0"s                   // image modes
+        + "MIB8lbne\0\0\0\0\x48\0\0\0"s                           // enable expression
+        + "in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode) \0\0\0\0"s
+        + "MIB8icif\0\0\0\0\x1C\0\0\0"s                           // filter cases 1 to 7
+        + "\1\1\0\0\1\1\0\0\1\1\0\0\1\1\2\0\1\1\2\0\1\1\2\0\1\1\2\0"s;
+    EXPECT_EQ(ModuleResource(PIPLType, kPIPropertyListId), Bytes(expected.begin(), expected.end()));
 
-    EXPECT_EQ(ModuleResource(PIPLType, kPIPropertyListId), expected);
+    const Bytes table = ModuleResource(StringTableType, 16000);
+    const std::string text(table.begin(), table.end());
+    EXPECT_NE(text.find("An integer is required between ^1 and ^2."), std::string::npos);
+    EXPECT_NE(text.find("the required suite '^0' is unavailable"), std::string::npos);
 }
 
 TEST(Resources, TerminologyNamesEveryParameterAndValue) {
@@ -91,14 +81,12 @@ TEST(Resources, TerminologyNamesEveryParameterAndValue) {
     EXPECT_EQ(terms.directFlags, 0xB000);
 
     ASSERT_EQ(terms.parameters.size(), 36u);
-    const char* names[36] = {"mixer 1",       "mixer 2",         "mixer 3",     "sharpness 1",    "sharpness 2",
-                             "sharpness 3",   "amount 11",       "amount 21",   "amount 31",      "amount 12",
-                             "amount 22",     "amount 32",       "invert 1",    "invert 2",       "invert 3",
-                             "mirror",        "sharpness",       "weave",       "red cycles",     "red phase",
-                             "red shift",     "red amplitude",   "green cycles", "green phase",   "green shift",
-                             "green amplitude", "blue cycles",   "blue phase",  "blue shift",     "blue amplitude",
-                             "density",       "glue",            "zoom",        "aspect",         "symmetry",
-                             "smooth"};
+    const char* names[36] = {
+        "mixer 1", "mixer 2", "mixer 3", "sharpness 1", "sharpness 2", "sharpness 3", "amount 11", "amount 21",
+        "amount 31", "amount 12", "amount 22", "amount 32", "invert 1", "invert 2", "invert 3", "mirror", "sharpness",
+        "weave", "red cycles", "red phase", "red shift", "red amplitude", "green cycles", "green phase", "green shift",
+        "green amplitude", "blue cycles", "blue phase", "blue shift", "blue amplitude", "density", "glue", "zoom",
+        "aspect", "symmetry", "smooth"};
     for (int i = 0; i < 36; ++i) {
         const filterhost::TermParameter& p = terms.parameters[std::size_t(i)];
         EXPECT_EQ(p.name, names[i]);
@@ -116,22 +104,18 @@ TEST(Resources, TerminologyNamesEveryParameterAndValue) {
     EXPECT_NE(std::search(aete.begin(), aete.end(), pattern.begin(), pattern.end()), aete.end());
 
     ASSERT_EQ(terms.enumerations.size(), 2u);
-    const filterhost::TermEnumeration& symmetry = terms.enumerations[0];
+    const filterhost::TermEnumeration &symmetry = terms.enumerations[0], &glue = terms.enumerations[1];
     EXPECT_EQ(symmetry.type, PIFourCC("SYty"));
-    ASSERT_EQ(symmetry.values.size(), 4u);
-    EXPECT_EQ(symmetry.values[0].name, "2-fold");
-    EXPECT_EQ(symmetry.values[3].key, PIFourCC("SY04"));
-    EXPECT_EQ(symmetry.values[3].name, "5-fold");
-
-    const filterhost::TermEnumeration& glue = terms.enumerations[1];
     EXPECT_EQ(glue.type, PIFourCC("GLty"));
+    ASSERT_EQ(symmetry.values.size(), 4u);
     ASSERT_EQ(glue.values.size(), 60u);
-    EXPECT_EQ(glue.values[0].name, "normal");
-    EXPECT_EQ(glue.values[25].name, "harsh diff");
-    EXPECT_EQ(glue.values[58].key, PIFourCC("GL59"));
-    EXPECT_EQ(glue.values[58].name, "sinister");
-    EXPECT_EQ(glue.values[59].key, PIFourCC("GL62"));
-    EXPECT_EQ(glue.values[59].name, "screendim");
+    const std::tuple<const filterhost::TermEnumeration&, int, const char*, const char*> named[] = {
+        {symmetry, 0, "SY01", "2-fold"}, {symmetry, 3, "SY04", "5-fold"}, {glue, 0, "GL01", "normal"},
+        {glue, 25, "GL26", "harsh diff"}, {glue, 58, "GL59", "sinister"}, {glue, 59, "GL62", "screendim"}};
+    for (const auto& [list, at, key, name] : named) {
+        EXPECT_EQ(list.values[std::size_t(at)].key, PIFourCC(key)) << name;
+        EXPECT_EQ(list.values[std::size_t(at)].name, name);
+    }
     for (const auto& value : glue.values) {
         EXPECT_NE(value.key, PIFourCC("GL60"));
         EXPECT_NE(value.key, PIFourCC("GL61"));
@@ -139,7 +123,7 @@ TEST(Resources, TerminologyNamesEveryParameterAndValue) {
     }
 }
 
-TEST(Resources, ImageModesDependOnWhatTheHostReads) {
+TEST(Resources, HostReadsTheImageModesAndRefusesModulesThatDoNotFit) {
     auto host = LoadModule();
     ASSERT_TRUE(host);
     const filterhost::PropertyList& list = host->Properties();
@@ -155,47 +139,14 @@ TEST(Resources, ImageModesDependOnWhatTheHostReads) {
     // An older host refuses a 16-bit image before running any of the module.
     filterhost::HostOptions older;
     older.readEnableExpression = false;
-    auto oldHost = LoadModule(older);
-    ASSERT_TRUE(oldHost);
     auto image = RampImage(4, 4, 3, 16);
     std::string error;
-    const auto report = oldHost->Run(image, {}, error);
+    const auto report = RunJob(image, {}, older, &error);
     EXPECT_EQ(report.result, filterBadMode);
     EXPECT_TRUE(report.selectors.empty());
     EXPECT_NE(error.find("16 bits"), std::string::npos) << error;
-}
 
-TEST(Resources, StringTableHoldsTheAlertTexts) {
-    const Bytes table = ModuleResource(StringTableType, 16000);
-    const std::string text(table.begin(), table.end());
-    EXPECT_NE(text.find("An integer is required between ^1 and ^2."), std::string::npos);
-    EXPECT_NE(text.find("the required suite '^0' is unavailable"), std::string::npos);
-}
-
-namespace {
-
-// A copy of the module with one byte sequence of its property list replaced.
-std::string PatchedModule(const std::string& from, const std::string& to) {
-    std::ifstream in(TESSELUME_MODULE_PATH, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::size_t at = bytes.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    bytes.replace(at, to.size(), to);
-    const std::string path = std::string(std::getenv("TESSELUME_STATE_DIR")) + "/patched.8bf";
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    return path;
-}
-
-std::string LoadError(const std::string& path) {
-    std::string error;
-    auto host = filterhost::Host::Load(path, {}, error);
-    EXPECT_FALSE(host);
-    return error;
-}
-
-}  // namespace
-
-TEST(Resources, HostRefusesModulesThatDoNotFit) {
+    // Files it cannot run are refused at load, with what is wrong.
     EXPECT_NE(LoadError("/nonexistent/Tesselume.8bf").find("cannot read"), std::string::npos);
     EXPECT_NE(LoadError("/bin/sh").find("not a filter module"), std::string::npos);
     EXPECT_NE(LoadError(PatchedModule("dnik\0\0\0\0\4\0\0\0MFB8"s, "dnik\0\0\0\0\4\0\0\0XXXX"s)).find("8BFM"),

@@ -7,18 +7,14 @@ namespace {
 using filterhost::Descriptor;
 using filterhost::DescriptorItem;
 
-filterhost::RunReport Replay(const std::optional<Descriptor>& play, OSType hostSig = PIFourCC("8BIM")) {
+// What a run records after playing `play` on a host of signature hostSig.
+Descriptor Replay(const std::optional<Descriptor>& play, OSType hostSig = PIFourCC("8BIM")) {
     filterhost::HostOptions options;
     options.hostSig = hostSig;
-    auto host = LoadModule(options);
     auto image = RampImage(6, 4, 3, 8);
     filterhost::Job job;
     job.play = play;
-    std::string error;
-    auto report = host->Run(image, job, error);
-    EXPECT_EQ(report.result, noErr) << error;
-    EXPECT_TRUE(report.recorded.has_value());
-    return report;
+    return RunJob(image, job, options).recorded.value();
 }
 
 const DescriptorItem* Item(const Descriptor& d, OSType key) {
@@ -42,7 +38,7 @@ TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
                 break;
         }
     }
-    const Descriptor recorded = *Replay(played).recorded;
+    const Descriptor recorded = Replay(played);
     ASSERT_EQ(recorded.size(), played.size());
     const int32_t density = Item(played, PIFourCC("0031"))->value;
     for (std::size_t i = 0; i < played.size(); ++i) {
@@ -59,7 +55,7 @@ TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
 TEST(Scripting, MissingKeysUnknownCodesAndHostsWithoutScripting) {
     // Missing keys take the factory values.
     const Descriptor zoomOnly{{PIFourCC("0033"), typeInteger, 12, 0, 0}};
-    const Descriptor recorded = *Replay(zoomOnly).recorded;
+    const Descriptor recorded = Replay(zoomOnly);
     for (const ParameterInfo& p : kParameters) {
         const DescriptorItem* item = Item(recorded, p.key);
         ASSERT_TRUE(item) << p.name;
@@ -71,16 +67,15 @@ TEST(Scripting, MissingKeysUnknownCodesAndHostsWithoutScripting) {
     for (const char* code : {"GL60", "GL61", "GL99", "SY01"}) {
         const Descriptor glue{{PIFourCC("GLUE"), typeEnumerated, 0, kGlueType, PIFourCC(code)}};
         const OSType want = code[3] == '9' || code[0] == 'S' ? PIFourCC("<NO>") : PIFourCC(code);
-        EXPECT_EQ(Item(*Replay(glue).recorded, PIFourCC("GLUE"))->enumValue, want) << code;
+        EXPECT_EQ(Item(Replay(glue), PIFourCC("GLUE"))->enumValue, want) << code;
     }
     // A host without scripting is not read, but the run is still recorded.
-    EXPECT_EQ(Item(*Replay(zoomOnly, PIFourCC("PSP9")).recorded, PIFourCC("0033"))->value, 55);
+    EXPECT_EQ(Item(Replay(zoomOnly, PIFourCC("PSP9")), PIFourCC("0033"))->value, 55);
     // Without a descriptor suite nothing is recorded.
     filterhost::HostOptions options;
     options.descriptorSuite = false;
     auto image = RampImage(6, 4, 3, 8);
-    std::string error;
-    const auto report = LoadModule(options)->Run(image, {}, error);
+    const auto report = RunJob(image, {}, options);
     EXPECT_EQ(report.result, noErr);
     EXPECT_FALSE(report.recorded.has_value());
 }

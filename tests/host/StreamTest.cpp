@@ -2,7 +2,8 @@
 // time, the same bytes as a dialog run that holds the whole image, and faults of the
 // source or the sink ending the run with their message.
 #include <cstdlib>
-#include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "HostTestSupport.h"
 
@@ -14,6 +15,8 @@ struct Rows : filterhost::RowSource, filterhost::RowSink {
     filterhost::Image image;
     std::vector<int32_t> read, written;
     int32_t failReadAt = -1, failWriteAt = -1;
+
+    explicit Rows(filterhost::Image source) : image(std::move(source)) {}
 
     bool ReadRow(int32_t y, uint8_t* row, std::string& error) override {
         if (y == failReadAt) {
@@ -56,8 +59,7 @@ filterhost::Job MaskedJob(const filterhost::Image& image) {
 }  // namespace
 
 TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
-    Rows streamed;
-    streamed.image = RampImage(53, 180, 3, 8, true);
+    Rows streamed(RampImage(53, 180, 3, 8, true));
     const filterhost::Job job = MaskedJob(streamed.image);
     auto host = LoadModule();
     std::string error;
@@ -71,8 +73,7 @@ TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
     // The dialog's preview asks for the whole image at reduced rates, so a dialog run
     // holds every row until its row loop moves on: the same bytes must come out.
     ::setenv("TESSELUME_UI_SCRIPT", "click #3", 1);
-    Rows whole;
-    whole.image = RampImage(53, 180, 3, 8, true);
+    Rows whole(RampImage(53, 180, 3, 8, true));
     filterhost::Job dialog = job;
     dialog.showDialog = true;
     dialog.playInfo = plugInDialogDisplay;
@@ -87,23 +88,15 @@ TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
 
 TEST(Streaming, SourceAndSinkFaultsEndTheRunWithTheirMessage) {
     auto host = LoadModule();
-    std::string error;
-    Rows rows;
-    rows.image = RampImage(20, 90, 1, 8);
-    rows.failWriteAt = 60;
     filterhost::Job job;
     job.play = filterhost::Descriptor{};
-    auto report = host->Run(rows.image.Shape(), rows, rows, job, error);
-    EXPECT_EQ(report.result, writErr);
-    EXPECT_NE(error.find("cannot write row 60: disk full"), std::string::npos) << error;
-    EXPECT_EQ(rows.written, Sequence(60));
-
-    Rows broken;
-    broken.image = RampImage(20, 90, 1, 8);
-    broken.failReadAt = 70;
-    error.clear();
-    report = host->Run(broken.image.Shape(), broken, broken, job, error);
-    EXPECT_EQ(report.result, readErr);
-    EXPECT_NE(error.find("cannot read row 70: bad data"), std::string::npos) << error;
-    EXPECT_EQ(broken.written, Sequence(70));  // what was filtered before the fault, no more
+    for (const auto& [sink, row, result, said] : {std::tuple{true, 60, writErr, "cannot write row 60: disk full"},
+                                                   std::tuple{false, 70, readErr, "cannot read row 70: bad data"}}) {
+        Rows rows(RampImage(20, 90, 1, 8));
+        (sink ? rows.failWriteAt : rows.failReadAt) = row;
+        std::string error;
+        EXPECT_EQ(host->Run(rows.image.Shape(), rows, rows, job, error).result, result);
+        EXPECT_NE(error.find(said), std::string::npos) << error;
+        EXPECT_EQ(rows.written, Sequence(row));  // what was filtered before the fault, no more
+    }
 }
