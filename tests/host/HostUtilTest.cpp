@@ -7,7 +7,7 @@
 #include "store/HostUtil.h"
 #include "settings/Parameters.h"
 
-TEST(HostUtil, FallbackHandlesAreZeroed) {
+TEST(HostUtil, FallbackHandlesAreZeroedAndHeapFailureIsReported) {
     FilterRecord record{};
     Current() = {&record, nullptr, nullptr};
     Handle handle = NewHandle(64);
@@ -17,6 +17,13 @@ TEST(HostUtil, FallbackHandlesAreZeroed) {
     for (int i = 0; i < 64; ++i) EXPECT_EQ(data[i], 0);
     UnlockHandle(handle);
     DisposeHandle(handle);
+
+    Buffer buffer;
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+    EXPECT_EQ(NewHandle(8), nullptr);
+    EXPECT_EQ(HandleFallbackError(), memFullErr);
+    EXPECT_EQ(AllocateBuffer(8, buffer), memFullErr);
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
     Current() = {};
 }
 
