@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <thread>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -152,6 +153,24 @@ bool CloseFile(FilePtr& fp, std::string& error) {
 }
 
 constexpr double kInchesPerMetre = 39.3700787;
+
+}  // namespace
+
+// One format's encoder, which an ImageWriter runs: rows in order on the writer's
+// thread, then Close on the caller's.
+class RowEncoder {
+public:
+    explicit RowEncoder(std::string path) : path(std::move(path)) {}
+    virtual ~RowEncoder() = default;
+    virtual bool WriteRow(const uint8_t* row, std::string& error) = 0;
+    // After the last row: completes and closes the file.
+    virtual bool Close(const ImageFile& file, std::string& error) = 0;
+
+protected:
+    const std::string path;
+};
+
+namespace {
 
 // ---- PNG ----
 
@@ -302,9 +321,9 @@ private:
 // zlib level 4 with the Up filter on every row, as fast image writers choose: on a
 // 4096 x 4096 render 3.8 times faster than level 6 with adaptive filters (0.57 s
 // against 2.18 s), the file 8% larger.
-class PngWriter final : public ImageWriter {
+class PngWriter final : public RowEncoder {
 public:
-    explicit PngWriter(const std::string& path) : ImageWriter(path) {}
+    explicit PngWriter(const std::string& path) : RowEncoder(path) {}
     ~PngWriter() override { png_destroy_write_struct(&png, &info); }
 
     bool Open(const ImageFile& file, std::string& error) {
@@ -547,9 +566,9 @@ private:
     JpegErrors errors{};
 };
 
-class JpegWriter final : public ImageWriter {
+class JpegWriter final : public RowEncoder {
 public:
-    explicit JpegWriter(const std::string& path) : ImageWriter(path) { info.err = InstallJpegErrors(errors); }
+    explicit JpegWriter(const std::string& path) : RowEncoder(path) { info.err = InstallJpegErrors(errors); }
     ~JpegWriter() override { jpeg_destroy_compress(&info); }
 
     bool Open(const ImageFile& file, std::string& error) {
@@ -620,8 +639,9 @@ private:
 
 // ---- TIFF ----
 
-// libtiff reports through process-wide handlers; images are read and written on one thread.
-std::string tiffMessage;
+// libtiff reports through process-wide handlers, on the thread that called it: an
+// image is read on the caller's thread while another is written on its writer's.
+thread_local std::string tiffMessage;
 
 void TiffError(const char*, const char* format, va_list arguments) {
     char text[512];
@@ -825,9 +845,9 @@ struct TiffStrip {
     std::size_t packedSize = 0;
 };
 
-class TiffWriter final : public ImageWriter {
+class TiffWriter final : public RowEncoder {
 public:
-    explicit TiffWriter(const std::string& path) : ImageWriter(path) {}
+    explicit TiffWriter(const std::string& path) : RowEncoder(path) {}
     ~TiffWriter() override {
         for (auto& c : compressors) libdeflate_free_compressor(c);
     }
@@ -923,6 +943,7 @@ private:
     }
 
     bool Close(const ImageFile&, std::string& error) override {
+        tiffMessage.clear();  // this thread's, which may have read an image meanwhile
         TIFFClose(tif.release());
         if (!tiffMessage.empty()) {
             error = tiffMessage;
@@ -994,9 +1015,9 @@ private:
     std::size_t rowBytes = 0, next = 0;
 };
 
-class WebpWriter final : public ImageWriter {
+class WebpWriter final : public RowEncoder {
 public:
-    explicit WebpWriter(const std::string& path) : ImageWriter(path) {}
+    explicit WebpWriter(const std::string& path) : RowEncoder(path) {}
 
     bool Open(const ImageFile& file, std::string& error) {
         fp.reset(std::fopen(path.c_str(), "wb"));
@@ -1139,8 +1160,80 @@ std::unique_ptr<ImageReader> OpenImage(const uint8_t* data, std::size_t size, Im
     return reader;
 }
 
+namespace {
+
+// About 1 MB of rows between the caller and the encoder: enough to ride out a
+// TIFF batch being compressed, little beside the image.
+std::size_t QueuedRows(std::size_t rowBytes) {
+    return std::clamp<std::size_t>((std::size_t(1) << 20) / std::max<std::size_t>(rowBytes, 1), 2, 64);
+}
+
+}  // namespace
+
+ImageWriter::ImageWriter(std::unique_ptr<RowEncoder> encoder, std::string path, std::size_t rowBytes)
+    : encoder(std::move(encoder)), path(std::move(path)),
+      queue(QueuedRows(rowBytes), std::vector<uint8_t>(rowBytes)), thread(&ImageWriter::Encode, this) {}
+
+ImageWriter::~ImageWriter() { Stop(true); }
+
+bool ImageWriter::WriteRow(const uint8_t* row, std::string& error) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return queued < queue.size() || !fault.empty(); });
+    if (!fault.empty()) {
+        error = fault;
+        return false;
+    }
+    std::vector<uint8_t>& slot = queue[(first + queued) % queue.size()];
+    std::memcpy(slot.data(), row, slot.size());
+    ++queued;
+    changed.notify_all();
+    return true;
+}
+
+void ImageWriter::Encode() {
+    std::unique_lock lock(mutex);
+    while (true) {
+        changed.wait(lock, [this] { return queued > 0 || closing; });
+        if (queued == 0 || dropping) return;
+        const uint8_t* row = queue[first].data();
+        lock.unlock();  // the caller fills only the slots after the queued ones
+        std::string error;
+        bool encoded = false;
+        try {  // nothing may leave the thread
+            encoded = encoder->WriteRow(row, error);
+        } catch (const std::bad_alloc&) {
+            error = "out of memory";
+        }
+        lock.lock();
+        if (!encoded) {
+            fault = error.empty() ? "cannot encode the image" : error;
+            changed.notify_all();
+            return;
+        }
+        first = (first + 1) % queue.size();
+        --queued;
+        changed.notify_all();
+    }
+}
+
+void ImageWriter::Stop(bool drop) {
+    if (!thread.joinable()) return;
+    {
+        std::lock_guard lock(mutex);
+        closing = true;
+        dropping = drop;
+    }
+    changed.notify_all();
+    thread.join();
+}
+
 bool ImageWriter::Finish(const ImageFile& file, std::string& error) {
-    if (!Close(file, error)) return false;
+    Stop(false);
+    if (!fault.empty()) {
+        error = fault;
+        return false;
+    }
+    if (!encoder->Close(file, error)) return false;
     return !file.metadata || WriteMetadata(path, *file.metadata, error);
 }
 
@@ -1150,9 +1243,9 @@ std::unique_ptr<ImageWriter> CreateImage(const std::string& path, FileFormat for
         error = refusal;
         return nullptr;
     }
-    const auto open = [&](auto writer) -> std::unique_ptr<ImageWriter> {
-        if (!writer->Open(file, error)) return nullptr;
-        return writer;
+    const auto open = [&](auto encoder) -> std::unique_ptr<ImageWriter> {
+        if (!encoder->Open(file, error)) return nullptr;
+        return std::make_unique<ImageWriter>(std::move(encoder), path, file.image.Shape().RowBytes());
     };
     switch (format) {
         case FileFormat::png: return open(std::make_unique<PngWriter>(path));
