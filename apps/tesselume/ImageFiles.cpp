@@ -198,42 +198,45 @@ bool MetadataText(const std::string& key) {
     return key.starts_with("Raw profile type") || key == "XML:com.adobe.xmp";
 }
 
-// Every method that calls libpng sets its own return point, and no local of a
-// method changes after it: the state lives in the members.
-class PngReader final : public ImageReader {
-public:
-    PngReader(const uint8_t* data, std::size_t size) : input{data, size, 0} {}
-    ~PngReader() override { png_destroy_read_struct(&png, &info, nullptr); }
-
-    bool Open(ImageFile& file, std::string& error) {
-        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &message, PngError, PngWarning);
+// What the PNG reader and writer share: libpng's structures, made by Create and
+// freed with the object, and the message of the error that ended a step. Each
+// method that calls libpng after Create is a step: it sets its own return point, and
+// no local of it changes after that (the state lives in the members).
+class PngFile {
+protected:
+    explicit PngFile(bool writing) : writing(writing) {}
+    ~PngFile() {
+        if (writing) png_destroy_write_struct(&png, &info);
+        else png_destroy_read_struct(&png, &info, nullptr);
+    }
+    bool Create(std::string& error) {
+        png = writing ? png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, PngError, PngWarning)
+                      : png_create_read_struct(PNG_LIBPNG_VER_STRING, &message, PngError, PngWarning);
         info = png ? png_create_info_struct(png) : nullptr;
-        if (!info) {
-            error = "out of memory";
-            return false;
-        }
-        if (!OpenInto(&file)) {
-            error = message;
-            return false;
-        }
-        return true;
+        if (!info) error = "out of memory";
+        return info != nullptr;
+    }
+    // A step's outcome, with libpng's message when it failed.
+    bool Stepped(bool ok, std::string& error) const {
+        if (!ok) error = message;
+        return ok;
     }
 
-    bool ReadRow(uint8_t* row, std::string& error) override {
-        if (!ReadInto(row)) {
-            error = message;
-            return false;
-        }
-        return true;
-    }
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::string message;
 
-    bool Finish(ImageFile& file, std::string& error) override {
-        if (!FinishInto(&file)) {
-            error = message;
-            return false;
-        }
-        return true;
-    }
+private:
+    const bool writing;
+};
+
+class PngReader final : public ImageReader, private PngFile {
+public:
+    PngReader(const uint8_t* data, std::size_t size) : PngFile(false), input{data, size, 0} {}
+
+    bool Open(ImageFile& file, std::string& error) { return Create(error) && Stepped(OpenInto(&file), error); }
+    bool ReadRow(uint8_t* row, std::string& error) override { return Stepped(ReadInto(row), error); }
+    bool Finish(ImageFile& file, std::string& error) override { return Stepped(FinishInto(&file), error); }
 
 private:
     bool OpenInto(ImageFile* file) {
@@ -308,10 +311,7 @@ private:
                                                                                      : texts[i].itxt_length));
     }
 
-    png_structp png = nullptr;
-    png_infop info = nullptr;
     PngInput input;
-    std::string message;
     int depth = 8;
     bool interlaced = false;
     std::size_t rowBytes = 0, height = 0, next = 0;
@@ -324,10 +324,9 @@ private:
 // faster than level 6 with adaptive filters. At level 1 Up gives the smallest file
 // (Paeth 9.1 MB, Sub 9.8, none 10.7). PNG's data is one zlib stream, so it is
 // compressed on the writer's thread alone.
-class PngWriter final : public RowEncoder {
+class PngWriter final : public RowEncoder, private PngFile {
 public:
-    explicit PngWriter(const std::string& path) : RowEncoder(path) {}
-    ~PngWriter() override { png_destroy_write_struct(&png, &info); }
+    explicit PngWriter(const std::string& path) : RowEncoder(path), PngFile(true) {}
 
     bool Open(const ImageFile& file, std::string& error) {
         fp.reset(std::fopen(path.c_str(), "wb"));
@@ -335,34 +334,14 @@ public:
             error = std::strerror(errno);
             return false;
         }
-        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, PngError, PngWarning);
-        info = png ? png_create_info_struct(png) : nullptr;
-        if (!info) {
-            error = "out of memory";
-            return false;
-        }
-        if (!OpenFrom(&file)) {
-            error = message;
-            return false;
-        }
-        return true;
+        return Create(error) && Stepped(OpenFrom(&file), error);
     }
 
-    bool WriteRow(const uint8_t* row, std::string& error) override {
-        if (!WriteFrom(row)) {
-            error = message;
-            return false;
-        }
-        return true;
-    }
+    bool WriteRow(const uint8_t* row, std::string& error) override { return Stepped(WriteFrom(row), error); }
 
 private:
     bool Close(const ImageFile& file, std::string& error) override {
-        if (!CloseFrom(&file)) {
-            error = message;
-            return false;
-        }
-        return CloseFile(fp, error);
+        return Stepped(CloseFrom(&file), error) && CloseFile(fp, error);
     }
 
     bool OpenFrom(const ImageFile* file) {
@@ -429,9 +408,6 @@ private:
     }
 
     FilePtr fp;
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    std::string message;
     bool deep = false;
     std::vector<uint8_t> bytes;  // a 16-bit row, big-endian
     std::size_t textsWritten = 0;
