@@ -362,11 +362,17 @@ void Host::State::Commit() {
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y) {
         const bool rowInside = y >= 0 && y < shape.height;
         HeldRow* row = rowInside ? &held[std::size_t(y - released)] : nullptr;
-        if (row && row->filtered.empty()) row->filtered = row->original;
         if (rowInside) lastWritten = std::max(lastWritten, y);
+        const uint8_t* from = o.bytes.data() + at * std::size_t(bytes);
+        // Output over the whole row replaces it; any other output lands in a copy of it.
+        if (row && whole && o.rect.left == 0 && o.rect.right == shape.width) {
+            row->filtered.assign(from, from + width * pixelBytes);
+            at += width * std::size_t(planes);
+            continue;
+        }
+        if (row && row->filtered.empty()) row->filtered = row->original;
         if (row && whole) {
-            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes,
-                        o.bytes.data() + at * std::size_t(bytes), width * pixelBytes);
+            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes, from, width * pixelBytes);
             at += width * std::size_t(planes);
             continue;
         }

@@ -1294,9 +1294,8 @@ FileRows::FileRows(ImageReader* reader, int32_t fileDepth, uint16_t fill, const 
 bool FileRows::ReadRow(int32_t, uint8_t* row, std::string& error) {
     auto* deep = reinterpret_cast<uint16_t*>(row);
     if (!reader) {
-        for (std::size_t i = 0; i < count; ++i)
-            if (shape.depth == 16) deep[i] = fill;
-            else row[i] = uint8_t(fill);
+        if (shape.depth == 16) std::fill_n(deep, count, fill);
+        else std::memset(row, fill, count);
         return true;
     }
     if (!reader->ReadRow(fileRow.data(), error)) {
