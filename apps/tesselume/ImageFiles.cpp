@@ -822,9 +822,16 @@ private:
 // less than level 6, the file 7% larger (7.2 MB against 6.8 MB); level 1 saves
 // 0.15 s more for 11% more bytes.
 struct TiffStrip {
-    std::vector<uint8_t> raw, packed;
-    std::size_t packedSize = 0;
+    std::vector<uint8_t> raw, packed;  // raw holds rowsPerStrip rows, the first filledBytes in use
+    std::size_t filledBytes = 0, packedSize = 0;
 };
+
+// The horizontal predictor: each sample less the same plane's sample to its left.
+template <typename Sample>
+void Difference(const Sample* in, Sample* out, std::size_t count, std::size_t planes) {
+    std::copy_n(in, std::min(planes, count), out);
+    for (std::size_t i = planes; i < count; ++i) out[i] = Sample(in[i] - in[i - planes]);
+}
 
 class TiffWriter final : public RowEncoder {
 public:
@@ -868,6 +875,7 @@ public:
         }
         const int32_t workers = int32_t(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
         batch.resize(std::size_t(workers));
+        for (TiffStrip& strip : batch) strip.raw.resize(rowBytes * std::size_t(rowsPerStrip));
         compressors.assign(std::size_t(workers), nullptr);
         for (auto& c : compressors)
             if (!(c = libdeflate_alloc_compressor(4))) {
@@ -879,19 +887,15 @@ public:
 
     bool WriteRow(const uint8_t* row, std::string& error) override {
         TiffStrip& strip = batch[std::size_t(filled)];
-        const std::size_t at = strip.raw.size();
-        strip.raw.resize(at + rowBytes);
-        uint8_t* out = strip.raw.data() + at;
-        std::memcpy(out, row, rowBytes);
+        uint8_t* out = strip.raw.data() + strip.filledBytes;
+        strip.filledBytes += rowBytes;
         const std::size_t planes = std::size_t(shape.Planes()), count = std::size_t(shape.width) * planes;
-        if (shape.depth == 16) {
-            uint16_t* samples = reinterpret_cast<uint16_t*>(out);
-            for (std::size_t i = count; i-- > planes;) samples[i] = uint16_t(samples[i] - samples[i - planes]);
-        } else {
-            for (std::size_t i = count; i-- > planes;) out[i] = uint8_t(out[i] - out[i - planes]);
-        }
+        if (shape.depth == 16)
+            Difference(reinterpret_cast<const uint16_t*>(row), reinterpret_cast<uint16_t*>(out), count, planes);
+        else
+            Difference(row, out, count, planes);
         ++rowsDone;
-        if (strip.raw.size() == rowBytes * std::size_t(rowsPerStrip) || rowsDone == shape.height) ++filled;
+        if (strip.filledBytes == strip.raw.size() || rowsDone == shape.height) ++filled;
         if (filled == int32_t(batch.size()) || (rowsDone == shape.height && filled > 0)) return Flush(error);
         return true;
     }
@@ -901,8 +905,8 @@ private:
     bool Flush(std::string& error) {
         auto pack = [this](int32_t i) {
             TiffStrip& s = batch[std::size_t(i)];
-            s.packed.resize(libdeflate_zlib_compress_bound(compressors[std::size_t(i)], s.raw.size()));
-            s.packedSize = libdeflate_zlib_compress(compressors[std::size_t(i)], s.raw.data(), s.raw.size(),
+            s.packed.resize(libdeflate_zlib_compress_bound(compressors[std::size_t(i)], s.filledBytes));
+            s.packedSize = libdeflate_zlib_compress(compressors[std::size_t(i)], s.raw.data(), s.filledBytes,
                                                     s.packed.data(), s.packed.size());
         };
         std::vector<std::thread> threads;
@@ -917,7 +921,7 @@ private:
                 return false;
             }
             ++stripsWritten;
-            s.raw.clear();
+            s.filledBytes = 0;
         }
         filled = 0;
         return true;
