@@ -69,16 +69,19 @@ struct HeldRow {
 class ImageRows : public RowSource, public RowSink {
 public:
     explicit ImageRows(Image& image) : image(image) {}
+    // Plain copies, one loop per depth, which the compiler vectorises.
     bool ReadRow(int32_t y, uint8_t* row, std::string&) override {
         const std::size_t count = std::size_t(image.width) * std::size_t(image.Planes());
         const uint16_t* in = image.samples.data() + std::size_t(y) * count;
-        for (std::size_t i = 0; i < count; ++i) SetRowSample(row, i, image.depth / 8, in[i]);
+        if (image.depth == 16) std::memcpy(row, in, count * 2);
+        else std::transform(in, in + count, row, [](uint16_t v) { return uint8_t(v); });
         return true;
     }
     bool WriteRow(int32_t y, const uint8_t* row, std::string&) override {
         const std::size_t count = std::size_t(image.width) * std::size_t(image.Planes());
         uint16_t* out = image.samples.data() + std::size_t(y) * count;
-        for (std::size_t i = 0; i < count; ++i) out[i] = uint16_t(RowSample(row, i, image.depth / 8));
+        if (image.depth == 16) std::memcpy(out, row, count * 2);
+        else std::copy(row, row + count, out);
         return true;
     }
 
@@ -362,11 +365,17 @@ void Host::State::Commit() {
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y) {
         const bool rowInside = y >= 0 && y < shape.height;
         HeldRow* row = rowInside ? &held[std::size_t(y - released)] : nullptr;
-        if (row && row->filtered.empty()) row->filtered = row->original;
         if (rowInside) lastWritten = std::max(lastWritten, y);
+        const uint8_t* from = o.bytes.data() + at * std::size_t(bytes);
+        // Output over the whole row replaces it; any other output lands in a copy of it.
+        if (row && whole && o.rect.left == 0 && o.rect.right == shape.width) {
+            row->filtered.assign(from, from + width * pixelBytes);
+            at += width * std::size_t(planes);
+            continue;
+        }
+        if (row && row->filtered.empty()) row->filtered = row->original;
         if (row && whole) {
-            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes,
-                        o.bytes.data() + at * std::size_t(bytes), width * pixelBytes);
+            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes, from, width * pixelBytes);
             at += width * std::size_t(planes);
             continue;
         }

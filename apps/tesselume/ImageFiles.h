@@ -15,12 +15,15 @@
 // allocated. Failures return false with one line of text in error; nothing is thrown.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -88,18 +91,34 @@ public:
 // shape, and no samples. Null, with one line in error, when it cannot be read.
 std::unique_ptr<ImageReader> OpenImage(const uint8_t* data, std::size_t size, ImageFile& file, std::string& error);
 
-// Writes an image's rows one after another, from row 0, into a new file.
+class RowEncoder;  // one format's encoder (ImageFiles.cpp)
+
+// Writes an image's rows one after another, from row 0, into a new file. The rows
+// are encoded on a thread of the writer's own: WriteRow copies the row into a small
+// queue and returns, so that encoding and compression overlap the caller's work (a
+// filter run). A fault of the encoder shows at the next WriteRow or at Finish.
 class ImageWriter {
 public:
-    virtual ~ImageWriter() = default;
-    virtual bool WriteRow(const uint8_t* row, std::string& error) = 0;
+    ImageWriter(std::unique_ptr<RowEncoder> encoder, std::string path, std::size_t rowBytes);
+    ImageWriter(const ImageWriter&) = delete;
+    ImageWriter& operator=(const ImageWriter&) = delete;
+    ~ImageWriter();  // without Finish, the rows still queued are dropped
+    bool WriteRow(const uint8_t* row, std::string& error);
     // After the last row: completes and closes the file and adds file's metadata.
     bool Finish(const ImageFile& file, std::string& error);
 
-protected:
-    explicit ImageWriter(std::string path) : path(std::move(path)) {}
-    virtual bool Close(const ImageFile& file, std::string& error) = 0;
+private:
+    void Encode();  // the encoder thread: rows from the queue, in order
+    void Stop(bool drop);
+    std::unique_ptr<RowEncoder> encoder;
     const std::string path;
+    std::vector<std::vector<uint8_t>> queue;  // a ring of rows, [first, first + queued) waiting
+    std::size_t first = 0, queued = 0;
+    bool closing = false, dropping = false;
+    std::string fault;  // the encoder's error; it stops at the first
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::thread thread;
 };
 
 // Creates path in format for an image of file.image's shape (its samples unused),

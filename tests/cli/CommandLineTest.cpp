@@ -283,6 +283,23 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
     ExpectNoFileStartingWith({"interrupted.png", ".interrupted.png"});
 }
 
+// The encoder thread failing part-way (a file size limit: writes fail as on a full
+// disk) fails the run with the encoder's error and leaves no file behind.
+TEST(CommandLine, AWriteFailingMidwayLeavesNoFile) {
+    for (const std::string name : {"full.png", "full.tif"}) {
+        SCOPED_TRACE(name);
+        const std::string output = StatePath(name), err = StatePath("full-err.txt");
+        // 64 blocks of 512 bytes; the encoded image is about 25 times that.
+        const std::string command = "sh -c \"trap '' XFSZ; ulimit -f 64; exec " + std::string(TESSELUME_PROGRAM) +
+                                    " render --size 1024x1024 -o " + output + " 2>" + err + "\"";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_EQ(FileContents(err).rfind("tesselume: cannot write " + output + ": ", 0), 0u) << FileContents(err);
+    }
+    ExpectNoFileStartingWith({"full.", ".full."});
+}
+
 // export-psd writes the document the module exports; the progress window's Cancel,
 // before the job starts or once it runs, leaves no file and no temporary behind.
 TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {

@@ -161,6 +161,32 @@ TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
     TIFFClose(tif);
 }
 
+// Images of many strips, compressed in parallel batches with a short last strip:
+// libtiff reads back every sample, 16-bit ones on the file's scale.
+TEST(ImageFiles, ManyStripTiffReadsBackThroughLibtiff) {
+    for (const int32_t depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const std::string path = StatePath("strips.tif");
+        const filterhost::Image image = clitest::AsymmetricImage(2000, 101, 3, true, depth);
+        std::string error;
+        ASSERT_TRUE(WriteImageFile(path, FileFormat::tiff, FileOf(image), error)) << error;
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        ASSERT_NE(tif, nullptr);
+        EXPECT_GE(TIFFNumberOfStrips(tif), 4u);
+        std::vector<uint8_t> line(std::size_t(TIFFScanlineSize(tif)));
+        const auto* deep = reinterpret_cast<const uint16_t*>(line.data());
+        for (uint32_t y = 0; y < 101; ++y) {
+            ASSERT_GE(TIFFReadScanline(tif, line.data(), y, 0), 0);
+            for (std::size_t i = 0; i < 2000 * 4; ++i) {
+                const uint16_t sample = image.samples[y * 2000 * 4 + i];
+                ASSERT_EQ(depth == 16 ? deep[i] : line[i], depth == 16 ? FromHostScale(sample) : sample)
+                    << "row " << y << " sample " << i;
+            }
+        }
+        TIFFClose(tif);
+    }
+}
+
 TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     // Ours to libjpeg: an RGB image with a profile; a flat colour survives the lossy codec closely.
     filterhost::Image flat = filterhost::Image::Make(16, 16, 3, false, 8, 0);
