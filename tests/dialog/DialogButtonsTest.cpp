@@ -26,11 +26,11 @@ std::string Here(const std::string& name) { return testsupport::StatePath(name);
 
 // Starts the program with the dialog script; each run logs under its own name.
 pid_t Start(const std::vector<std::string>& args, const std::string& script, const std::string& log = "std") {
-    const dialogtest::Script steps(script);
+    const testsupport::Script steps(script);
     // Read only by the sanitizer build's program: the font libraries its dialogs load
     // keep a few blocks to the end (the about box alone shows them); the dots' and
     // dice's own code is leak-checked in this process by the table tests.
-    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    const testsupport::ScopedEnv leaks("ASAN_OPTIONS", "detect_leaks=0");
     return testsupport::StartProgram(args, log);
 }
 using testsupport::WaitProgram;

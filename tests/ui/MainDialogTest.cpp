@@ -1,7 +1,6 @@
 // The main dialog through the real module, headless and scripted: the tesselume
 // program with --dialog, and filterhost driving the module directly.
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -18,7 +17,7 @@
 namespace {
 
 using dialogtest::DialogRun;
-using dialogtest::Script;
+using testsupport::Script;
 using testsupport::FileContents;
 using testsupport::RunOk;
 using testsupport::RunProgram;
