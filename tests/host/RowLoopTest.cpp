@@ -3,9 +3,8 @@
 #include <filesystem>
 
 #include "HostTestSupport.h"
+#include "files/FilesTestSupport.h"
 #include "settings/Parameters.h"
-#include "settings/StoredState.h"
-#include "support/StateFiles.h"
 
 TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRow) {
     auto image = RampImage(8, 100, 1, 8);
@@ -106,8 +105,7 @@ TEST(RowLoop, AbortAndAdvanceStateErrorsEndTheRunEarly) {
 
 TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     // What an earlier run left in the state folder.
-    Settings cached{};
-    InitialiseSettings(cached, nullptr);
+    Settings cached = FactorySettings();
     cached.zoom = 12;
     ASSERT_EQ(SaveCachedSettings(cached, nullptr), noErr);
     MemoryDotPins pins{};
