@@ -30,6 +30,13 @@ inline filterhost::Image RampImage(int32_t width, int32_t height, int32_t colour
     return image;
 }
 
+// The item of a played or recorded descriptor with key, or null.
+inline const filterhost::DescriptorItem* FindItem(const filterhost::Descriptor& descriptor, OSType key) {
+    for (const filterhost::DescriptorItem& item : descriptor)
+        if (item.key == key) return &item;
+    return nullptr;
+}
+
 // job with the module's dialog shown, as a user's menu choice asks for it.
 inline filterhost::Job DialogJob(filterhost::Job job = {}) {
     job.showDialog = true;

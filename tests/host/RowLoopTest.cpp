@@ -114,16 +114,11 @@ TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     ASSERT_EQ(SaveMemoryDotMap(pins), noErr);
 
     // Without script values the cached settings are the run's; a replayed step ignores them.
-    const auto RecordedZoom = [](const filterhost::RunReport& report) {
-        for (const auto& item : report.recorded.value())
-            if (item.key == PIFourCC("0033")) return item.value;
-        return -1;
-    };
     auto image = RampImage(8, 6, 3, 8);
-    EXPECT_EQ(RecordedZoom(RunJob(image)), 12);
+    EXPECT_EQ(FindItem(RunJob(image).recorded.value(), PIFourCC("0033"))->value, 12);
     filterhost::Job replay;
     replay.play.emplace();
-    EXPECT_EQ(RecordedZoom(RunJob(image, replay)), 55);
+    EXPECT_EQ(FindItem(RunJob(image, replay).recorded.value(), PIFourCC("0033"))->value, 55);
 
     // The map went through both runs unchanged.
     MemoryDotPins after{};
