@@ -3,7 +3,6 @@
 // (presets saved from inside the dialog, --save-preset, the state folder, the
 // output image) is read back.
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -12,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "dialog/DialogTestSupport.h"
+#include "files/FilesTestSupport.h"
 #include "settings/Parameters.h"
 #include "settings/PresetsFile.h"
-#include "settings/StoredState.h"
 #include "support/RunProgram.h"
 
 namespace {
@@ -26,11 +25,11 @@ std::string Here(const std::string& name) { return testsupport::StatePath(name);
 
 // Starts the program with the dialog script; each run logs under its own name.
 pid_t Start(const std::vector<std::string>& args, const std::string& script, const std::string& log = "std") {
-    const dialogtest::Script steps(script);
+    const testsupport::Script steps(script);
     // Read only by the sanitizer build's program: the font libraries its dialogs load
     // keep a few blocks to the end (the about box alone shows them); the dots' and
     // dice's own code is leak-checked in this process by the table tests.
-    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    const testsupport::ScopedEnv leaks("ASAN_OPTIONS", "detect_leaks=0");
     return testsupport::StartProgram(args, log);
 }
 using testsupport::WaitProgram;
@@ -46,14 +45,8 @@ void RunDialog(const std::string& script, const std::string& output = "out.png",
 // Script steps that save the dialog's current settings as a preset, with no undo snapshot.
 std::string SaveAs(const std::string& name) { return "click #6; key Ctrl+A; type " + Here(name) + "; key Enter; "; }
 
-Settings Factory() {
-    Settings s{};
-    InitialiseSettings(s, nullptr);
-    return s;
-}
-
 Settings ReadHere(const std::string& name) {
-    Settings s = Factory();
+    Settings s = FactorySettings();
     bool thumbnailRead = false;
     EXPECT_EQ(LoadSettingsFile(s, nullptr, Here(name).c_str(), PresetsRead::everything, thumbnailRead), noErr) << name;
     return s;
@@ -87,7 +80,7 @@ TEST(DialogButtons, DiceResetsFactoryAndUndoThroughTheModule) {
     RunDialog("click #69; " + SaveAs("dice") + "click #50; " + SaveAs("density") + "click #70; " +
                   SaveAs("undo1") + "click #70; " + SaveAs("undo2") + "click #3");
     const Settings dice = ReadHere("dice.q1r"), density = ReadHere("density.q1r");
-    const std::set<std::string> byDice = Changed(Factory(), dice);
+    const std::set<std::string> byDice = Changed(FactorySettings(), dice);
     EXPECT_FALSE(byDice.empty());
     EXPECT_TRUE(Within(byDice, kDiceOwns));
     // The preview's render start sets every channel's cycles to the density.
@@ -116,7 +109,7 @@ TEST(DialogButtons, DiceResetsFactoryAndUndoThroughTheModule) {
 
     // Factory brings back every factory value (PresetsFile.FactorySettingsAreWritten...
     // checks those values against the numbers a factory presets file must hold).
-    EXPECT_TRUE(Changed(Factory(), ReadHere("factory.q1r")).empty());
+    EXPECT_TRUE(Changed(FactorySettings(), ReadHere("factory.q1r")).empty());
 }
 
 TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
@@ -136,7 +129,7 @@ TEST(DialogButtons, APinnedDotOutlivesTheProcessAndRendersLikeItsPreset) {
     const std::string dot4 = "Tesselume memory dot 4.q1r";
     EXPECT_TRUE(Changed(ReadHere("r1.q1r"), ReadHere(dot4)).empty());
     // The unpinned dot 0 was reused for the settings run 2 opened with (factory).
-    EXPECT_TRUE(Changed(Factory(), ReadHere("Tesselume memory dot 0.q1r")).empty());
+    EXPECT_TRUE(Changed(FactorySettings(), ReadHere("Tesselume memory dot 0.q1r")).empty());
 
     ASSERT_EQ(WaitProgram(Start({"render", "-o", Here("preset.png"), "--size", "48x32", "--preset", Here(dot4)}, "")), 0);
     const std::string recalled = FileContents(Here("recalled.png")), preset = FileContents(Here("preset.png"));

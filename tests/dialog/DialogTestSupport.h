@@ -1,8 +1,7 @@
 // Shared helpers of the dialog tests: a dialog session run headless, the module's
-// toolkit playing the steps of TESSELUME_UI_SCRIPT (read when its first dialog opens).
+// toolkit playing the steps of a testsupport::Script.
 #pragma once
 
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,24 +13,16 @@
 
 namespace dialogtest {
 
-// The script for the programs and modules started while it lives.
-struct Script {
-    explicit Script(const std::string& steps) { ::setenv("TESSELUME_UI_SCRIPT", steps.c_str(), 1); }
-    ~Script() { ::unsetenv("TESSELUME_UI_SCRIPT"); }
-};
-
 // The module loaded by filterhost, showing its dialog on each run.
 struct DialogRun {
-    Script script;
+    testsupport::Script script;
     std::unique_ptr<filterhost::Host> host;
     explicit DialogRun(const std::string& steps, const filterhost::HostOptions& options = {})
         : script(steps), host(LoadModule(options)) {}
     filterhost::RunReport Run(filterhost::Image& image, std::optional<filterhost::Descriptor> play = std::nullopt,
                               std::vector<uint8_t> mask = {}) {
-        filterhost::Job job;
-        job.showDialog = true;
+        filterhost::Job job = DialogJob();
         job.play = std::move(play);
-        job.playInfo = plugInDialogDisplay;
         job.mask = std::move(mask);
         std::string error;
         auto report = host->Run(image, job, error);

@@ -7,8 +7,8 @@
 
 #include "dialog/ControlTable.h"
 #include "dialog/Dice.h"
+#include "files/FilesTestSupport.h"
 #include "settings/Parameters.h"
-#include "settings/Settings.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ TEST(Dice, ThrowsStayInRangeAndGlueMostlyNormal) {
     SeedRandom(random, 99);
     int normal = 0;
     for (int throwIndex = 0; throwIndex < 4000; ++throwIndex) {
-        Settings s{};
-        InitialiseSettings(s, nullptr);
+        Settings s = FactorySettings();
         s.zoom = throwIndex % 2 ? 100 : 0;
         for (int id : {controlid::kDice, controlid::kDice1, controlid::kDice2, controlid::kDice3})
             ASSERT_TRUE(PressSettingsButton(id, s, random));

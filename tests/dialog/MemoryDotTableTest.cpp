@@ -49,8 +49,7 @@ struct DotsRun : TestRun {
 };
 
 Settings WithZoom(int zoom) {
-    Settings s{};
-    InitialiseSettings(s, nullptr);
+    Settings s = FactorySettings();
     s.zoom = zoom;
     return s;
 }

@@ -28,7 +28,7 @@ OSErr SaveMap(int32_t value) {
 }
 
 TEST(StateFaults, FullDiskKeepsTheOldDotMapAndLeavesNoTemporary) {
-    const fs::path mount = fs::path(std::getenv("TESSELUME_STATE_DIR")) / "small";
+    const fs::path mount = testsupport::StatePath("small");
     fs::create_directory(mount);
     if (::mount("tmpfs", mount.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): full-disk test skipped";

@@ -1,5 +1,4 @@
 // Selector dispatch, result codes and the host-service fallbacks, through filterhost.
-#include <cstdlib>
 #include <cstring>
 
 #include "HostTestSupport.h"
@@ -74,10 +73,10 @@ TEST(Dispatch, StartEndsWithOneForHostsImagesAndMemoryItCannotServe) {
     host->Options().bufferFailAfter = 1;
     ASSERT_TRUE(host->Begin(image, {}, error)) << error;
     EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
-    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
-    const OSErr start = host->Call(filterSelectorStart);
-    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
-    EXPECT_EQ(start, 1);
+    {
+        const testsupport::ScopedEnv heap("TESSELUME_HEAP_FAIL_AFTER", "0");
+        EXPECT_EQ(host->Call(filterSelectorStart), 1);
+    }
     const auto failed = host->End();
     EXPECT_EQ(failed.bufferAllocations, 1);
     EXPECT_EQ(failed.buffersOutstanding, 0);

@@ -1,6 +1,5 @@
 // Running out of memory and losing the host's services: the module must fail
 // cleanly, never render a wrong image, and give back everything it was handed.
-#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 
@@ -34,13 +33,12 @@ int32_t SweepBudgets(const filterhost::Job& job, const filterhost::Image& origin
             host.reset();  // unloaded first, or the reload finds it still there
             host = LoadModule(Bare());
         }
-        ::setenv("TESSELUME_HEAP_FAIL_AFTER", std::to_string(budget).c_str(), 1);
+        const testsupport::ScopedEnv heap("TESSELUME_HEAP_FAIL_AFTER", std::to_string(budget));
         testing::internal::CaptureStderr();
         auto image = original;
         std::string error;
         const OSErr result = host->Run(image, job, error).result;
         const bool refused = testing::internal::GetCapturedStderr().find("refused") != std::string::npos;
-        ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
         EXPECT_EQ(Host::LiveHandles(), handles) << "budget " << budget;
         if (result == noErr) {
             EXPECT_EQ(image.samples, reference.samples) << "budget " << budget;
@@ -67,17 +65,14 @@ TEST(Faults, HeapFailureSweepOverARender) {
 // A dialog session: open, move the zoom slider, let the preview refresh, OK. The
 // script is read when the module's toolkit starts, so each run loads the module anew.
 TEST(Faults, HeapFailureSweepOverADialogSession) {
-    ::setenv("TESSELUME_UI_SCRIPT", "drag #72 #3; wait 1000; click #3", 1);
-    filterhost::Job job;
-    job.showDialog = true;
-    job.playInfo = plugInDialogDisplay;
+    const testsupport::Script script("drag #72 #3; wait 1000; click #3");
+    const filterhost::Job job = DialogJob();
     const auto original = RampImage(40, 30, 3, 8);
     auto before = original, reference = original;
     ASSERT_EQ(RunJob(before, {}, Bare()).result, noErr);
     ASSERT_EQ(RunJob(reference, job, Bare()).result, noErr);
     ASSERT_NE(reference.samples, before.samples) << "the script did not move the slider";
     EXPECT_GT(SweepBudgets(job, original, reference, true), 0);
-    ::unsetenv("TESSELUME_UI_SCRIPT");
 }
 
 // Two runs over a state folder others can write to: each says once that it keeps no

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "FilterHost.h"
+#include "support/Environment.h"
 
 inline std::unique_ptr<filterhost::Host> LoadModule(const filterhost::HostOptions& options = {}) {
     std::string error;
@@ -27,6 +28,20 @@ inline filterhost::Image RampImage(int32_t width, int32_t height, int32_t colour
             for (int32_t p = 0; p < image.Planes(); ++p)
                 image.At(x, y, p) = uint16_t((x * 7 + y * 13 + p * 61) % (maximum + 1));
     return image;
+}
+
+// The item of a played or recorded descriptor with key, or null.
+inline const filterhost::DescriptorItem* FindItem(const filterhost::Descriptor& descriptor, OSType key) {
+    for (const filterhost::DescriptorItem& item : descriptor)
+        if (item.key == key) return &item;
+    return nullptr;
+}
+
+// job with the module's dialog shown, as a user's menu choice asks for it.
+inline filterhost::Job DialogJob(filterhost::Job job = {}) {
+    job.showDialog = true;
+    job.playInfo = plugInDialogDisplay;
+    return job;
 }
 
 // Runs job over image, in place, with the module loaded for this run alone. The

@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "host/Globals.h"
-#include "store/HostUtil.h"
 #include "settings/Parameters.h"
+#include "store/HostUtil.h"
+#include "support/Environment.h"
 
 TEST(HostUtil, FallbackHandlesAreZeroedAndHeapFailureIsReported) {
     FilterRecord record{};
@@ -19,11 +20,10 @@ TEST(HostUtil, FallbackHandlesAreZeroedAndHeapFailureIsReported) {
     DisposeHandle(handle);
 
     Buffer buffer;
-    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
+    const testsupport::ScopedEnv heap("TESSELUME_HEAP_FAIL_AFTER", "0");
     EXPECT_EQ(NewHandle(8), nullptr);
     EXPECT_EQ(HandleFallbackError(), memFullErr);
     EXPECT_EQ(AllocateBuffer(8, buffer), memFullErr);
-    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
     Current() = {};
 }
 

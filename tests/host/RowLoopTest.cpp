@@ -3,9 +3,8 @@
 #include <filesystem>
 
 #include "HostTestSupport.h"
+#include "files/FilesTestSupport.h"
 #include "settings/Parameters.h"
-#include "settings/StoredState.h"
-#include "support/StateFiles.h"
 
 TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRow) {
     auto image = RampImage(8, 100, 1, 8);
@@ -106,8 +105,7 @@ TEST(RowLoop, AbortAndAdvanceStateErrorsEndTheRunEarly) {
 
 TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     // What an earlier run left in the state folder.
-    Settings cached{};
-    InitialiseSettings(cached, nullptr);
+    Settings cached = FactorySettings();
     cached.zoom = 12;
     ASSERT_EQ(SaveCachedSettings(cached, nullptr), noErr);
     MemoryDotPins pins{};
@@ -116,16 +114,11 @@ TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {
     ASSERT_EQ(SaveMemoryDotMap(pins), noErr);
 
     // Without script values the cached settings are the run's; a replayed step ignores them.
-    const auto RecordedZoom = [](const filterhost::RunReport& report) {
-        for (const auto& item : report.recorded.value())
-            if (item.key == PIFourCC("0033")) return item.value;
-        return -1;
-    };
     auto image = RampImage(8, 6, 3, 8);
-    EXPECT_EQ(RecordedZoom(RunJob(image)), 12);
+    EXPECT_EQ(FindItem(RunJob(image).recorded.value(), PIFourCC("0033"))->value, 12);
     filterhost::Job replay;
     replay.play.emplace();
-    EXPECT_EQ(RecordedZoom(RunJob(image, replay)), 55);
+    EXPECT_EQ(FindItem(RunJob(image, replay).recorded.value(), PIFourCC("0033"))->value, 55);
 
     // The map went through both runs unchanged.
     MemoryDotPins after{};

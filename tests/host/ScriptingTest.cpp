@@ -17,12 +17,6 @@ Descriptor Replay(const std::optional<Descriptor>& play, OSType hostSig = PIFour
     return RunJob(image, job, options).recorded.value();
 }
 
-const DescriptorItem* Item(const Descriptor& d, OSType key) {
-    for (const DescriptorItem& item : d)
-        if (item.key == key) return &item;
-    return nullptr;
-}
-
 }  // namespace
 
 TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
@@ -40,7 +34,7 @@ TEST(Scripting, AllKeysRoundTripAndCyclesCarryDensity) {
     }
     const Descriptor recorded = Replay(played);
     ASSERT_EQ(recorded.size(), played.size());
-    const int32_t density = Item(played, PIFourCC("0031"))->value;
+    const int32_t density = FindItem(played, PIFourCC("0031"))->value;
     for (std::size_t i = 0; i < played.size(); ++i) {
         const bool cycles = played[i].key == PIFourCC("0019") || played[i].key == PIFourCC("0023") ||
                             played[i].key == PIFourCC("0027");
@@ -57,7 +51,7 @@ TEST(Scripting, MissingKeysUnknownCodesAndHostsWithoutScripting) {
     const Descriptor zoomOnly{{PIFourCC("0033"), typeInteger, 12, 0, 0}};
     const Descriptor recorded = Replay(zoomOnly);
     for (const ParameterInfo& p : kParameters) {
-        const DescriptorItem* item = Item(recorded, p.key);
+        const DescriptorItem* item = FindItem(recorded, p.key);
         ASSERT_TRUE(item) << p.name;
         if (p.kind == ParamKind::glue) EXPECT_EQ(item->enumValue, PIFourCC("GL01"));
         else if (p.kind == ParamKind::symmetry) EXPECT_EQ(item->enumValue, PIFourCC("SY02"));
@@ -67,10 +61,10 @@ TEST(Scripting, MissingKeysUnknownCodesAndHostsWithoutScripting) {
     for (const char* code : {"GL60", "GL61", "GL99", "SY01"}) {
         const Descriptor glue{{PIFourCC("GLUE"), typeEnumerated, 0, kGlueType, PIFourCC(code)}};
         const OSType want = code[3] == '9' || code[0] == 'S' ? PIFourCC("<NO>") : PIFourCC(code);
-        EXPECT_EQ(Item(Replay(glue), PIFourCC("GLUE"))->enumValue, want) << code;
+        EXPECT_EQ(FindItem(Replay(glue), PIFourCC("GLUE"))->enumValue, want) << code;
     }
     // A host without scripting is not read, but the run is still recorded.
-    EXPECT_EQ(Item(Replay(zoomOnly, PIFourCC("PSP9")), PIFourCC("0033"))->value, 55);
+    EXPECT_EQ(FindItem(Replay(zoomOnly, PIFourCC("PSP9")), PIFourCC("0033"))->value, 55);
     // Without a descriptor suite nothing is recorded.
     filterhost::HostOptions options;
     options.descriptorSuite = false;

@@ -1,7 +1,6 @@
 // Rows streamed through a run: read and written once each, in order, a band held at a
 // time, the same bytes as a dialog run that holds the whole image, and faults of the
 // source or the sink ending the run with their message.
-#include <cstdlib>
 #include <tuple>
 #include <utility>
 
@@ -72,13 +71,11 @@ TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
 
     // The dialog's preview asks for the whole image at reduced rates, so a dialog run
     // holds every row until its row loop moves on: the same bytes must come out.
-    ::setenv("TESSELUME_UI_SCRIPT", "click #3", 1);
     Rows whole(RampImage(53, 180, 3, 8, true));
-    filterhost::Job dialog = job;
-    dialog.showDialog = true;
-    dialog.playInfo = plugInDialogDisplay;
-    report = host->Run(whole.image.Shape(), whole, whole, dialog, error);
-    ::unsetenv("TESSELUME_UI_SCRIPT");
+    {
+        const testsupport::Script script("click #3");
+        report = host->Run(whole.image.Shape(), whole, whole, DialogJob(job), error);
+    }
     ASSERT_EQ(report.result, noErr) << error;
     EXPECT_GE(report.peakHeldRows, 150);  // every row down to the selection's last
     EXPECT_EQ(whole.written, Sequence(180));

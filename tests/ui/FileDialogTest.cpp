@@ -1,5 +1,4 @@
 // The open and save dialogs driven from the keyboard in a folder of their own.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -8,13 +7,14 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Headless.h"
+#include "support/StateFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 fs::path MakeFolder(const char* name) {
-    const fs::path folder = fs::path(std::getenv("TESSELUME_STATE_DIR")) / name;
+    const fs::path folder = testsupport::StatePath(name);
     fs::create_directories(folder / "sub");
     for (const fs::path& file : {folder / "a.psd", folder / "b.txt", folder / "sub" / "c.psd"}) std::ofstream(file) << "x";
     return folder;
