@@ -2,10 +2,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "Suites.h"
+#include "store/HostUtil.h"
 #include "store/ImageStore.h"
 #include "store/StoreTestSupport.h"
 
@@ -172,37 +175,59 @@ TEST(ImageStore, BilinearAndTrilinear) {
     EXPECT_EQ(p.red, 10);
 }
 
+// filterhost's buffer suite, serving `allowed` allocations and then refusing, installed
+// as the current call's suite for the scope's lifetime.
+class HostBuffers {
+public:
+    explicit HostBuffers(int32_t allowed) {
+        filterhost::suites::FillBufferProcs(procs, kCurrentBufferProcsVersion, true);
+        filterhost::suites::Buffers() = {0, allowed, 0};
+        record.bufferProcs = &procs;
+        previous = std::exchange(Current().filterRecord, &record);
+    }
+    ~HostBuffers() {
+        Current().filterRecord = previous;
+        filterhost::suites::Buffers() = {};
+    }
+    int32_t Outstanding() const { return filterhost::suites::Buffers().outstanding; }
+
+private:
+    BufferProcs procs{};
+    FilterRecord record{};
+    FilterRecord* previous = nullptr;
+};
+
 TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
     // 1100 x 600 takes 19 blocks: the tile array, 3 x 2 tiles at level 0, 2 x 1 at
     // level 1 and one for each of the ten levels above.
     for (int allowed : {0, 1, 4, 8, 18}) {
         ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
         {
-            FakeBufferHost host(allowed);
+            HostBuffers host(allowed);
             ScopedImage image;
             EXPECT_FALSE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0)) << allowed;
             EXPECT_EQ(image->tiles, nullptr);
-            EXPECT_EQ(host.Outstanding(), 0u) << allowed;
+            EXPECT_EQ(host.Outstanding(), 0) << allowed;
         }
         ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
     }
     {
         // Enough host buffers: everything comes from the host and goes back to it.
-        FakeBufferHost host(100);
+        HostBuffers host(100);
         ScopedImage image(1100, 600, kKindRGBA16);
-        EXPECT_EQ(host.Outstanding(), 19u);
-        EXPECT_TRUE(host.Owns(image->tiles[5].handle));
+        EXPECT_EQ(host.Outstanding(), 19);
+        EXPECT_NE(image->tiles[5].handle, nullptr);
         ReleaseImage(image.get());
-        EXPECT_EQ(host.Outstanding(), 0u);
+        EXPECT_EQ(host.Outstanding(), 0);
     }
     {
         // The host runs dry part-way and the heap serves the rest; release returns each
         // block to where it came from (the sanitizer build checks the heap side).
-        FakeBufferHost host(3);
+        HostBuffers host(3);
         ScopedImage image(1100, 600, kKindRGBA8);
         EXPECT_EQ(image->tiles[3].handle, nullptr);
         ReleaseImage(image.get());
-        EXPECT_EQ(host.Outstanding(), 0u);
+        EXPECT_EQ(host.Outstanding(), 0);
     }
 }
 
