@@ -26,6 +26,7 @@ struct ScopedImage {
 // A pixel as an array, so one assertion compares (and prints) all four channels.
 using Px = std::array<int32_t, 4>;
 inline Px AsPx(const IntRGBA& p) { return {p.red, p.green, p.blue, p.alpha}; }
+inline std::array<float, 4> AsFloats(const FloatRGBA& p) { return {p.red, p.green, p.blue, p.alpha}; }
 inline Px PixelAt(const ImageStore* image, int32_t x, int32_t y, int level = 0) {
     IntRGBA p{};
     getRGBA(x, y, image, level, p);
