@@ -70,9 +70,7 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
             SetWord(x, y, deep.get(), 0, 32768);
             SetFloat(x, y, single.get(), 0, 0.3f);
         }
-    buildAll(grey.get());
-    buildAll(deep.get());
-    buildAll(single.get());
+    for (ImageStore* image : {grey.get(), deep.get(), single.get()}) buildAll(image);
     for (int level = 1; level <= grey->topLevel; ++level) {
         EXPECT_EQ(GetByte(grey->maxX[level], 0, grey.get(), level), 255);
         EXPECT_EQ(GetWord(0, grey->maxY[level], deep.get(), level), 32768);
@@ -91,7 +89,6 @@ TEST(Pyramid, SingleImpulseGivesTheFilterWeights) {
     EXPECT_EQ(GetByte(5, 4, grey.get(), 1), 9);
     EXPECT_EQ(GetByte(4, 4, grey.get(), 1), 2);   // 255 * 16 / 1640
     EXPECT_EQ(GetByte(6, 5, grey.get(), 1), 0);   // offset -2: 255 * 4 / 1640
-    // The packed kinds, channel by channel, are checked against a plain filter below.
 }
 
 TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {

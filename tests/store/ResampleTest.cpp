@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -62,19 +63,15 @@ TEST(Resample, ConstantImagesSampleToTheirValueEverywhere) {
         }
     buildAll(grey.get());
     buildAll(deep.get());
+    const std::tuple<ImageStore*, std::array<float, 4>, float> constants[] = {
+        {packed.get(), {200, 7, 255, 0}, 1e-3f}, {deep.get(), {32768, 30000, 1, 0}, 0.01f},
+        {floats.get(), {0.25f, 2, 0, 1}, 1e-5f}};
     // Inside, across the tile seam at 512 and beyond every edge.
     for (float x : {-40.0f, 0.0f, 1.3f, 509.9f, 511.5f, 528.2f, 600.0f})
         for (float y : {-2.0f, 3.3f, 6.9f, 50.0f}) {
-            const FloatRGBA a = sample(packed.get(), 0, x, y);
-            EXPECT_NEAR(a.red, 200.0f, 1e-3f) << x << "," << y;
-            EXPECT_NEAR(a.green, 7.0f, 1e-3f);
-            EXPECT_NEAR(a.blue, 255.0f, 1e-3f);
-            const FloatRGBA b = sample(deep.get(), 0, x, y);
-            EXPECT_NEAR(b.red, 32768.0f, 0.01f);
-            EXPECT_NEAR(b.blue, 1.0f, 0.01f);
-            const FloatRGBA c = sample(floats.get(), 0, x, y);
-            EXPECT_NEAR(c.green, 2.0f, 1e-5f);
-            EXPECT_NEAR(c.alpha, 1.0f, 1e-6f);
+            for (const auto& [image, value, tolerance] : constants)
+                for (int c = 0; c < 4; ++c)
+                    EXPECT_NEAR(AsFloats(sample(image, 0, x, y))[c], value[c], tolerance) << x << "," << y;
             EXPECT_NEAR(sample(grey.get(), 0, x, y).red, 200.0f, 1e-3f);
         }
     const FloatRGBA g = sampleTrilinear(grey.get(), 0, 0.3f, 0.1f, 0.9f);
@@ -230,28 +227,18 @@ TEST(Resample, CopiesBetweenEqualSizes) {
 
 TEST(Resample, EdgeMapModes) {
     SampledImage image(16, 16, kKindRGBA8);  // topLevel 4
-    EXPECT_FALSE(edgeMap(0.3f, 0.99f, 1.0f, 1, image.get()).outside);
-    EXPECT_TRUE(edgeMap(0.3f, 1.0f, 1.0f, 1, image.get()).outside);  // v = 1 is outside
-    const EdgePoint blurred = edgeMap(1.25f, 0.5f, 1.0f, 2, image.get());
-    EXPECT_EQ(blurred.u, 1.0f);
-    EXPECT_FLOAT_EQ(blurred.level, 1.0f + 3.0f * 0.25f);
-    EXPECT_EQ(edgeMap(-3.0f, 0.5f, 1.0f, 2, image.get()).level, 4.0f);
-    const EdgePoint clamped = edgeMap(-0.5f, 1.5f, 2.0f, 3, image.get());
-    EXPECT_EQ(clamped.u, 0.0f);
-    EXPECT_EQ(clamped.v, 1.0f);
-    const EdgePoint wrapU = edgeMap(-0.25f, 1.5f, 0.0f, 4, image.get());
-    EXPECT_EQ(wrapU.u, 0.75f);
-    EXPECT_EQ(wrapU.v, 1.0f);
-    for (int mode : {5, 6}) {
-        const EdgePoint both = edgeMap(2.25f, -0.5f, 0.0f, mode, image.get());
-        EXPECT_EQ(both.u, 0.25f);
-        EXPECT_EQ(both.v, 0.5f);
+    // u, v, level and mode in; u, v, level and whether outside out.
+    const std::pair<std::array<float, 4>, std::array<float, 4>> cases[] = {
+        {{0.3f, 0.99f, 1, 1}, {0.3f, 0.99f, 1, 0}},  {{0.3f, 1.0f, 1, 1}, {0.3f, 1.0f, 1, 1}},
+        {{1.25f, 0.5f, 1, 2}, {1.0f, 0.5f, 1.75f, 0}}, {{-3.0f, 0.5f, 1, 2}, {0.0f, 0.5f, 4, 0}},
+        {{-0.5f, 1.5f, 2, 3}, {0.0f, 1.0f, 2, 0}},   {{-0.25f, 1.5f, 0, 4}, {0.75f, 1.0f, 0, 0}},
+        {{2.25f, -0.5f, 0, 6}, {0.25f, 0.5f, 0, 0}}, {{0.125f, 1.25f, 0, 7}, {0.375f, 0.75f, 0, 0}},
+        {{1.125f, 2.25f, 0, 7}, {0.125f, 0.25f, 0, 0}}, {{7.0f, -2.0f, 0, 0}, {7.0f, -2.0f, 0, 0}},
+    };
+    for (const auto& [in, want] : cases) {
+        const EdgePoint got = edgeMap(in[0], in[1], in[2], int(in[3]), image.get());
+        EXPECT_EQ((std::array{got.u, got.v, got.level, float(got.outside)}), want) << in[0] << "," << in[1] << " " << in[3];
     }
-    const EdgePoint mirrored = edgeMap(0.125f, 1.25f, 0.0f, 7, image.get());
-    EXPECT_EQ(mirrored.v, 0.75f);
-    EXPECT_EQ(mirrored.u, 0.375f);
-    EXPECT_EQ(edgeMap(1.125f, 2.25f, 0.0f, 7, image.get()).v, 0.25f);
-    EXPECT_EQ(edgeMap(7.0f, -2.0f, 0.0f, 0, image.get()).u, 7.0f);
 }
 
 }  // namespace
