@@ -4,6 +4,7 @@
 #include "store/HostUtil.h"
 #include "pattern/ColourWaves.h"
 #include "PatternTestSupport.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
 
@@ -44,9 +45,7 @@ TEST(ColourWaves, TablesHoldTheStatedEntries) {
 
 TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
     Current() = CurrentCall{};
-    ImageStore ramp;
-    InitialiseImage(&ramp, nullptr);
-    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    ScopedImage ramp(256, 1, kKindRGBA8);
     // A sawtooth table: neighbouring entries differ a lot, so blurred levels differ
     // visibly from level 0.
     ColourTables tables;
@@ -55,12 +54,12 @@ TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
         tables.green[i] = uint8_t(i);
         tables.blue[i] = uint8_t(255 - i);
     }
-    FillRamp(ramp, tables);
+    FillRamp(ramp.image, tables);
     // No neighbour (first pixel of the render): level 0, read at the entry's centre.
     for (int i : {17, 255}) {
         float prev = -1.0f, above = -1.0f;
         const float t = (float(i) + 0.5f) / 256.0f;
-        const IntRGBA colour = SmoothColour(ramp, t, prev, above);
+        const IntRGBA colour = SmoothColour(ramp.image, t, prev, above);
         EXPECT_EQ(colour.red, tables.red[i]);
         EXPECT_EQ(colour.green, tables.green[i]);
         EXPECT_EQ(colour.blue, tables.blue[i]);
@@ -71,16 +70,15 @@ TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
     // Equal neighbours: still level 0.
     const float t = 100.5f / 256.0f;
     float prev = t, above = t;
-    EXPECT_EQ(SmoothColour(ramp, t, prev, above).red, tables.red[100]);
+    EXPECT_EQ(SmoothColour(ramp.image, t, prev, above).red, tables.red[100]);
     // A large jump from the pixel above (d = 0.25 * 255, level about 5.5) reads a
     // blurred level where the sawtooth averages out to the middle.
     prev = t;
     above = t + 0.25f;
-    const IntRGBA blurred = SmoothColour(ramp, t, prev, above);
+    const IntRGBA blurred = SmoothColour(ramp.image, t, prev, above);
     EXPECT_EQ(above, t);  // the left neighbour's value goes to the row buffer
     EXPECT_GT(blurred.red, 64);
     EXPECT_LT(blurred.red, 192);
-    ReleaseImage(&ramp);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "pattern/Compositing.h"
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
 
@@ -203,17 +204,10 @@ TEST(Compositing, SixteenBitIntoAnEightBitStore) {
     // Run mode 2, 16-bit into a packed 8-bit image: (v + 1) >> 7 per channel. That the
     // store's glue reads the stored pixel as its source shows in the run-mode test below.
     Fixture f(4, 1, 3, 16, RunMode::store);
-    ImageStore image;
-    InitialiseImage(&image, nullptr);
-    ASSERT_TRUE(CreateImage(&image, 4, 3, kKindRGBA8, 0));
-    Work(f.globals).render.destination = &image;
+    ScopedImage image(4, 3, kKindRGBA8);
+    Work(f.globals).render.destination = image.get();
     f.Composite(2, {PatternColour{255, 100, 0}});  // 32640, 12800, 0
-    IntRGBA pixel;
-    getRGBA(0, 2, &image, 0, pixel);
-    EXPECT_EQ(pixel.red, 255);
-    EXPECT_EQ(pixel.green, 100);
-    EXPECT_EQ(pixel.alpha, 255);
-    ReleaseImage(&image);
+    EXPECT_EQ(PixelAt(image.get(), 0, 2), (Px{255, 100, 0, 255}));
 }
 
 TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
@@ -226,10 +220,9 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
             Fixture finalRun(width, height, 3, depth, RunMode::final);
             Fixture preview(width, height, 3, depth, RunMode::preview);
             Fixture store(width, height, 3, depth, RunMode::store);
-            ImageStore image;
-            InitialiseImage(&image, &Work(store.globals).weights);
-            ASSERT_TRUE(CreateImage(&image, width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8, 0));
-            Work(store.globals).render.destination = &image;
+            ScopedImage image(width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8);
+            image->weightTable = &Work(store.globals).weights;
+            Work(store.globals).render.destination = image.get();
             Fixture* const modes[3] = {&finalRun, &preview, &store};
             for (int32_t mode = 0; mode < 3; ++mode) {
                 modes[mode]->settings = settings;
@@ -244,7 +237,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
                         finalRun.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                         preview.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                     }
-                    setRGBA(x, y, &image, 0, v[0], v[1], v[2], depth == 16 ? 32768 : 255);
+                    setRGBA(x, y, image.get(), 0, v[0], v[1], v[2], depth == 16 ? 32768 : 255);
                 }
             InsideSelectorCall([&] {
                 for (Fixture* f : modes) f->Render();
@@ -252,21 +245,18 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
             int32_t rendered = 0;
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) {
-                    IntRGBA stored;
-                    getRGBA(x, y, &image, 0, stored);
-                    const int32_t storedChannels[3] = {stored.red, stored.green, stored.blue};
+                    const Px stored = PixelAt(image.get(), x, y);
                     for (int32_t p = 0; p < 3; ++p) {
                         const std::size_t i = std::size_t((y * width + x) * 3 + p);
                         const int32_t v = finalRun.OutAt(i);
                         rendered += v != finalRun.InAt(i);
-                        ASSERT_EQ(storedChannels[p], v) << x << "," << y << " depth " << depth;
+                        ASSERT_EQ(stored[std::size_t(p)], v) << x << "," << y << " depth " << depth;
                         // A full selection weighs 256 at 8 bits, showing the result
                         // unchanged; at 16 bits it weighs 255, just under it.
                         ASSERT_EQ(preview.OutAt(i), depth == 16 ? (255 * v) >> 8 : v) << x << "," << y;
                     }
                 }
             EXPECT_GT(rendered, width * height);  // the pattern, not the source, came out
-            ReleaseImage(&image);
         }
 }
 

@@ -14,18 +14,10 @@
 #include "PatternTestSupport.h"
 #include "pattern/RowKernels.h"
 #include "pattern/RowsAhead.h"
-#include "settings/Parameters.h"
 #include "store/Glue.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
-
-// Settings anywhere in the ranges the dialog and dice reach.
-Settings RandomSettings(std::mt19937& random) {
-    Settings s = Factory();
-    for (const ParameterInfo& p : kParameters)
-        s.*p.field = std::uniform_int_distribution<int32_t>(p.minimum, p.maximum)(random);
-    return s;
-}
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
@@ -37,7 +29,7 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
     const RowKernels reference = KernelsFor(SimdLevel::scalar);
     std::mt19937 random(17);
     for (int trial = 0; trial < 400; ++trial) {
-        Settings s = RandomSettings(random);
+        Settings s = Drawn(uint32_t(random()));
         s.previewScale = 1 + int32_t(random() % 3);
         s.previewPanX = int32_t(random() % 50);
         s.previewPanY = int32_t(random() % 50);
@@ -78,12 +70,10 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
     // to the top), values outside 0..1 and NaN and infinities, against SmoothColour
     // through the store.
     std::mt19937 random(36);
-    Settings s = RandomSettings(random);
-    ImageStore ramp;
-    InitialiseImage(&ramp, nullptr);
-    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    Settings s = Drawn(uint32_t(random()));
+    ScopedImage ramp(256, 1, kKindRGBA8);
     RenderPlan plan;
-    BuildRenderPlan(s, Rect{0, 0, 8, 8}, ImageFormat{}, SimdLevel::scalar, ramp, plan);
+    BuildRenderPlan(s, Rect{0, 0, 8, 8}, ImageFormat{}, SimdLevel::scalar, ramp.image, plan);
     const int32_t count = 1000;
     std::vector<float> t(count), prev(count), above(count);
     std::vector<PatternColour> expected(count);
@@ -96,7 +86,7 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
         prev[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
         above[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
         float p = prev[i], a = above[i];
-        const IntRGBA colour = SmoothColour(ramp, t[i], p, a);
+        const IntRGBA colour = SmoothColour(ramp.image, t[i], p, a);
         expected[i] = PatternColour{colour.red, colour.green, colour.blue};
     }
     for (SimdLevel level : AvailableSimdLevels()) {
@@ -110,7 +100,6 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
                         got[i].blue == expected[i].blue)
                 << SimdLevelName(level) << " pixel " << i << " t " << t[i];
     }
-    ReleaseImage(&ramp);
 }
 
 TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
@@ -158,7 +147,7 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
     Renderer renderer;
     std::mt19937 random(1717);
     for (int32_t trial = 0; trial < 62; ++trial) {
-        Settings s = RandomSettings(random);
+        Settings s = Drawn(uint32_t(random()));
         s.glue = 1 + trial;
         // Some rows longer than a kernel call's chunk, so smooth carries across chunks.
         const bool wide = trial % 8 == 3;
@@ -198,12 +187,10 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
     Settings s = Factory();
     s.smooth = 1;
     const int32_t width = 300, height = 40;
-    ImageStore ramp;
-    InitialiseImage(&ramp, nullptr);
-    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    ScopedImage ramp(256, 1, kKindRGBA8);
     RenderPlan plan;
-    BuildRenderPlan(s, Rect{0, 0, int16_t(height), int16_t(width)}, ImageFormat{}, AvailableSimdLevels().back(), ramp,
-                    plan);
+    BuildRenderPlan(s, Rect{0, 0, int16_t(height), int16_t(width)}, ImageFormat{}, AvailableSimdLevels().back(),
+                    ramp.image, plan);
     std::vector<float> expectedBuffer(width + 4, -1.0f), buffer(width + 4, -1.0f);
     SmoothState expectedState{expectedBuffer.data(), int32_t(expectedBuffer.size()), -1.0f};
     SmoothState state{buffer.data(), int32_t(buffer.size()), -1.0f};
@@ -229,7 +216,6 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
         ASSERT_EQ(std::memcmp(buffer.data(), expectedBuffer.data(), buffer.size() * sizeof(float)), 0) << "row " << row;
     }
     ahead.reset();
-    ReleaseImage(&ramp);
 }
 
 }  // namespace

@@ -33,6 +33,17 @@ inline Settings Woven() {
     return s;
 }
 
+// Settings anywhere in the parameters' own ranges, drawn by a fixed linear
+// congruential sequence, so the same draws come out on every machine.
+inline Settings Drawn(uint32_t seed) {
+    Settings s = Factory();
+    for (const ParameterInfo& p : kParameters) {
+        seed = seed * 1664525u + 1013904223u;
+        s.*p.field = p.minimum + int32_t((seed >> 8) % uint32_t(p.maximum - p.minimum + 1));
+    }
+    return s;
+}
+
 // Sample p of pixel (x, y) of a source that differs from pixel to pixel and channel
 // to channel, with no mirror or rotation symmetry, below the depth's maximum.
 inline int32_t SourceSample(int32_t x, int32_t y, int32_t p, int32_t depth) {

@@ -143,17 +143,6 @@ uint64_t HashOf(const Image& image) {
     return hash;
 }
 
-// Settings drawn from the parameters' own ranges by a fixed linear congruential
-// sequence, so the same draws come out on every machine.
-Settings Drawn(uint32_t seed) {
-    Settings s = Factory();
-    for (const ParameterInfo& p : kParameters) {
-        seed = seed * 1664525u + 1013904223u;
-        s.*p.field = p.minimum + int32_t((seed >> 8) % uint32_t(p.maximum - p.minimum + 1));
-    }
-    return s;
-}
-
 // Renders of many settings, depths, image kinds, glue modes and selections, named.
 std::map<std::string, uint64_t> RenderHashes() {
     Renderer renderer;
