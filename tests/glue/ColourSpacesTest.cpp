@@ -18,12 +18,10 @@ float Distance(Rgb a, Rgb b) { return std::max({std::abs(a.r - b.r), std::abs(a.
 }  // namespace
 
 TEST(ColourSpaces, HslHueConventionAndRoundTrip) {
-    const Hsl red = RgbToHsl({1.0f, 0.0f, 0.0f});
-    EXPECT_EQ(red.h, 1.0f);  // red is hue 1, not 0
-    EXPECT_EQ(red.l, 0.5f);
-    EXPECT_FLOAT_EQ(RgbToHsl({1.0f, 1.0f, 0.0f}).h, 1.0f / 6.0f);
-    EXPECT_FLOAT_EQ(RgbToHsl({0.0f, 0.0f, 1.0f}).h, 4.0f / 6.0f);
-    EXPECT_FLOAT_EQ(RgbToHsl({1.0f, 0.0f, 0.5f}).h, 5.5f / 6.0f);
+    EXPECT_EQ(RgbToHsl({1.0f, 0.0f, 0.0f}).h, 1.0f);  // red is hue 1, not 0
+    EXPECT_EQ(RgbToHsl({1.0f, 0.0f, 0.0f}).l, 0.5f);
+    for (auto [c, sixths] : {std::pair{Rgb{1, 1, 0}, 1.0f}, {Rgb{0, 0, 1}, 4.0f}, {Rgb{1, 0, 0.5f}, 5.5f}})
+        EXPECT_FLOAT_EQ(RgbToHsl(c).h, sixths / 6.0f);
     EXPECT_FLOAT_EQ(HueLuma(1.0f, 1.0f), 0.28f);
     EXPECT_FLOAT_EQ(HueLuma(2.0f / 6.0f, 1.0f), 0.52f);
 
@@ -68,43 +66,39 @@ TEST(ColourSpaces, PolarPlaneRoundTripAndQuadrants) {
 
 namespace {
 
-const uint8_t* Node(const uint8_t* table, int i, int j, int k) { return table + 3 * i + 48 * j + 768 * k; }
-
-void ExpectNode(const uint8_t* table, int i, int j, int k, int a, int b, int c) {
-    const uint8_t* n = Node(table, i, j, k);
-    EXPECT_EQ((std::array<int, 3>{n[0], n[1], n[2]}), (std::array<int, 3>{a, b, c})) << i << "," << j << "," << k;
+std::array<int, 3> NodeBytes(const uint8_t* table, int i, int j, int k) {
+    const uint8_t* n = table + 3 * i + 48 * j + 768 * k;
+    return {n[0], n[1], n[2]};
 }
 
 }  // namespace
 
 TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxis) {
     const LabTables& t = GetLabTables();
-    ExpectNode(t.forward, 0, 0, 0, 0, 128, 128);
-    ExpectNode(t.forward, 15, 15, 15, 255, 128, 128);
-    ExpectNode(t.forward, 8, 8, 8, 163, 128, 128);
-    ExpectNode(t.forward, 4, 4, 4, 93, 128, 128);
-    ExpectNode(t.forward, 15, 0, 0, 144, 208, 208);
-    ExpectNode(t.forward, 0, 15, 0, 214, 51, 207);
-    ExpectNode(t.forward, 0, 0, 15, 104, 158, 33);
-    ExpectNode(t.inverse, 15, 8, 8, 255, 249, 237);
-    ExpectNode(t.inverse, 8, 8, 8, 125, 104, 95);
-    ExpectNode(t.inverse, 0, 0, 0, 0, 0, 181);
-    ExpectNode(t.inverse, 15, 0, 0, 0, 255, 255);
-    int previous = -1;
-    for (int i = 0; i < 16; ++i) {
-        ExpectNode(t.forward, i, i, i, Node(t.forward, i, i, i)[0], 128, 128);
-        EXPECT_GT(Node(t.forward, i, i, i)[0], previous);
-        previous = Node(t.forward, i, i, i)[0];
-    }
-    // Lightness grows with every channel (the neighbours of the reference nodes
-    // come from the same smooth model).
-    for (int k = 0; k < 16; ++k)
+    // Node (i, j, k) and the bytes it holds.
+    const std::pair<const uint8_t*, std::array<int, 6>> stated[] = {
+        {t.forward, {0, 0, 0, 0, 128, 128}},     {t.forward, {15, 15, 15, 255, 128, 128}},
+        {t.forward, {8, 8, 8, 163, 128, 128}},   {t.forward, {4, 4, 4, 93, 128, 128}},
+        {t.forward, {15, 0, 0, 144, 208, 208}},  {t.forward, {0, 15, 0, 214, 51, 207}},
+        {t.forward, {0, 0, 15, 104, 158, 33}},   {t.inverse, {15, 8, 8, 255, 249, 237}},
+        {t.inverse, {8, 8, 8, 125, 104, 95}},    {t.inverse, {0, 0, 0, 0, 0, 181}},
+        {t.inverse, {15, 0, 0, 0, 255, 255}},
+    };
+    for (const auto& [table, n] : stated)
+        EXPECT_EQ(NodeBytes(table, n[0], n[1], n[2]), (std::array{n[3], n[4], n[5]})) << n[0] << "," << n[1] << "," << n[2];
+    // Greys on the neutral axis, lightness growing with every channel (the neighbours
+    // of the reference nodes come from the same smooth model).
+    for (int k = 0; k < 16; ++k) {
+        const std::array<int, 3> grey = NodeBytes(t.forward, k, k, k);
+        EXPECT_EQ((std::array{grey[1], grey[2]}), (std::array{128, 128})) << k;
+        EXPECT_GT(grey[0], k == 0 ? -1 : NodeBytes(t.forward, k - 1, k - 1, k - 1)[0]) << k;
         for (int j = 0; j < 16; ++j)
             for (int i = 1; i < 16; ++i) {
-                ASSERT_GE(Node(t.forward, i, j, k)[0], Node(t.forward, i - 1, j, k)[0]);
-                ASSERT_GE(Node(t.forward, j, i, k)[0], Node(t.forward, j, i - 1, k)[0]);
-                ASSERT_GE(Node(t.forward, j, k, i)[0], Node(t.forward, j, k, i - 1)[0]);
+                ASSERT_GE(NodeBytes(t.forward, i, j, k)[0], NodeBytes(t.forward, i - 1, j, k)[0]);
+                ASSERT_GE(NodeBytes(t.forward, j, i, k)[0], NodeBytes(t.forward, j, i - 1, k)[0]);
+                ASSERT_GE(NodeBytes(t.forward, j, k, i)[0], NodeBytes(t.forward, j, k, i - 1)[0]);
             }
+    }
 }
 
 TEST(ColourSpaces, TetrahedralInterpolationIsExactOnLinearTables) {
