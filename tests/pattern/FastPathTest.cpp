@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -18,6 +19,10 @@
 #include "store/StoreTestSupport.h"
 
 namespace {
+
+// A colour as an array, so one assertion compares and prints all three channels.
+std::array<int32_t, 3> Colour(const PatternColour& c) { return {c.red, c.green, c.blue}; }
+std::array<int32_t, 3> Colour(const GlueColour& c) { return {c.r, c.g, c.b}; }
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
@@ -42,13 +47,12 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
         const std::size_t n = std::size_t(count);
         std::vector<float> x(n), y(n), t(n);
         reference.mapRow(geometry, row, first, count, x.data(), y.data());
-        std::vector<float> wildX(x.size()), wildY(x.size());
         const float specials[] = {0.0f, -0.0f, 1e-40f, 3e7f, -2e9f, std::bit_cast<float>(0x7fc00000u)};
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            wildX[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
-            wildY[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
-        }
-        std::vector<float> wildT(x.size());
+        auto wild = [&] {
+            return random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
+        };
+        std::vector<float> wildX(n), wildY(n), wildT(n);
+        for (std::size_t i = 0; i < n; ++i) wildX[i] = wild(), wildY[i] = wild();
         reference.patternRow(field, x.data(), y.data(), count, t.data());
         reference.patternRow(field, wildX.data(), wildY.data(), count, wildT.data());
         for (SimdLevel level : levels) {
@@ -87,7 +91,7 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
         above[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
         float p = prev[i], a = above[i];
         const IntRGBA colour = SmoothColour(ramp.image, t[i], p, a);
-        expected[i] = PatternColour{colour.red, colour.green, colour.blue};
+        expected[i] = {colour.red, colour.green, colour.blue};
     }
     for (SimdLevel level : AvailableSimdLevels()) {
         if (level == SimdLevel::scalar) continue;
@@ -96,9 +100,7 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
             KernelsFor(level).smoothRow(plan.rampLevels, &t[first], &prev[first], &above[first],
                                         std::min(37, count - first), &got[first]);
         for (int32_t i = 0; i < count; ++i)
-            ASSERT_TRUE(got[i].red == expected[i].red && got[i].green == expected[i].green &&
-                        got[i].blue == expected[i].blue)
-                << SimdLevelName(level) << " pixel " << i << " t " << t[i];
+            ASSERT_EQ(Colour(got[i]), Colour(expected[i])) << SimdLevelName(level) << " pixel " << i << " t " << t[i];
     }
 }
 
@@ -126,8 +128,7 @@ TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
                 if (!KernelsFor(level).glueSamples(mode, path, &p[0].r, &d[0].r, &got[0].r, 3 * count)) continue;
                 held += level == AvailableSimdLevels().back();
                 for (int32_t i = 0; i < count; ++i)
-                    ASSERT_TRUE(got[i].r == expected[i].r && got[i].g == expected[i].g && got[i].b == expected[i].b)
-                        << "mode " << mode << " " << SimdLevelName(level) << " pixel " << i;
+                    ASSERT_EQ(Colour(got[i]), Colour(expected[i])) << "mode " << mode << " " << SimdLevelName(level) << " pixel " << i;
             }
         }
         EXPECT_GE(held, 20);  // the common integer modes run on lanes
@@ -206,11 +207,9 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
             PatternColours(plan, values.data() + first, first, count, expectedState, colours.data() + first);
         }
         const PatternOfRow got = ahead->Row(row, width, height, state);
-        for (int32_t x = 0; x < width; ++x) {
-            ASSERT_EQ(std::bit_cast<uint32_t>(got.values[x]), std::bit_cast<uint32_t>(values[std::size_t(x)]));
-            ASSERT_EQ(got.colours[x].red, colours[std::size_t(x)].red) << "row " << row << " column " << x;
-            ASSERT_EQ(got.colours[x].green, colours[std::size_t(x)].green);
-            ASSERT_EQ(got.colours[x].blue, colours[std::size_t(x)].blue);
+        for (std::size_t x = 0; x < std::size_t(width); ++x) {
+            ASSERT_EQ(std::bit_cast<uint32_t>(got.values[x]), std::bit_cast<uint32_t>(values[x])) << "row " << row;
+            ASSERT_EQ(Colour(got.colours[x]), Colour(colours[x])) << "row " << row << " column " << x;
         }
         FollowRowBuffer(plan, got.values, width, state);
         ASSERT_EQ(std::memcmp(buffer.data(), expectedBuffer.data(), buffer.size() * sizeof(float)), 0) << "row " << row;

@@ -1,8 +1,7 @@
 // The level pyramid: constant images, the impulse response, tile seams against a
 // plain reference, the kind-7 box and the drivers' state.
 #include <algorithm>
-#include <array>
-#include <cstring>
+#include <bit>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -19,19 +18,15 @@ constexpr int32_t kTable[6][6] = {
 };
 
 // Level L + 1 pixel (x, y) computed the plain way, through the clamping getter.
-IntRGBA ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y, float maximum) {
-    int32_t sums[4] = {0, 0, 0, 0};
+Px ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y, float maximum) {
+    Px sums{};
     for (int j = 0; j < 6; ++j)
         for (int i = 0; i < 6; ++i) {
-            IntRGBA p;
-            getRGBA(2 * x + i - 2, 2 * y + j - 2, image, level, p);
-            sums[0] += kTable[j][i] * p.red;
-            sums[1] += kTable[j][i] * p.green;
-            sums[2] += kTable[j][i] * p.blue;
-            sums[3] += kTable[j][i] * p.alpha;
+            const Px p = PixelAt(image, 2 * x + i - 2, 2 * y + j - 2, level);
+            for (std::size_t c = 0; c < 4; ++c) sums[c] += kTable[j][i] * p[c];
         }
-    auto scale = [maximum](int32_t s) { return int32_t(std::min(maximum, float(s) * (1.0f / 1640.0f))); };
-    return {scale(sums[0]), scale(sums[1]), scale(sums[2]), scale(sums[3])};
+    for (int32_t& s : sums) s = int32_t(std::min(maximum, float(s) * (1.0f / 1640.0f)));
+    return sums;
 }
 
 TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
@@ -39,10 +34,7 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
         PixelKind kind;
         IntRGBA value;  // channel patterns; floats as bit patterns
     };
-    float quarter = 0.75f, big = 300.5f;
-    int32_t quarterBits, bigBits;
-    std::memcpy(&quarterBits, &quarter, 4);
-    std::memcpy(&bigBits, &big, 4);
+    const int32_t quarterBits = std::bit_cast<int32_t>(0.75f), bigBits = std::bit_cast<int32_t>(300.5f);
     const Case cases[] = {
         {kKindRGBA8, {200, 255, 17, 0}},
         {kKindRGBA16, {32768, 1, 12345, 0}},
@@ -109,17 +101,10 @@ TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
                     const bool nearSeam = (x & 255) < 3 || (x & 255) > 252 || (y & 255) < 3 || (y & 255) > 252;
                     if (!nearSeam && (x * 31 + y) % 97 != 0) continue;
                     ASSERT_EQ(PixelAt(image.get(), x, y, level + 1),
-                              AsPx(ReferencePixel(image.get(), level, x, y, maximum)))
+                              ReferencePixel(image.get(), level, x, y, maximum))
                         << kind << " level " << level + 1 << " " << x << "," << y;
                 }
     }
-}
-
-// The three signed channels of a kind-7 pixel.
-std::array<int32_t, 3> Signed(ImageStore* image, int32_t x, int32_t y, int level) {
-    int16_t rgb[3];
-    GetRGB16(x, y, image, level, rgb);
-    return {rgb[0], rgb[1], rgb[2]};
 }
 
 TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
@@ -133,10 +118,10 @@ TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
         }
     buildAllBoxed(image.get());
     EXPECT_EQ(image->pyramidState, kPyramidBuilt);
-    EXPECT_EQ(Signed(image.get(), 0, 0, 1), (std::array<int32_t, 3>{200, 200, 100}));
-    EXPECT_EQ(Signed(image.get(), 1, 0, 1), (std::array<int32_t, 3>{-32767, 32767, -7}));
+    EXPECT_EQ(PixelAt(image.get(), 0, 0, 1), (Px{200, 200, 100}));
+    EXPECT_EQ(PixelAt(image.get(), 1, 0, 1), (Px{-32767, 32767, -7}));
     // The bottom row repeats the last source row: (3 + 3 + 3 + 3) / 4.
-    EXPECT_EQ(Signed(image.get(), 1, 1, 1)[2], 3);
+    EXPECT_EQ(PixelAt(image.get(), 1, 1, 1)[2], 3);
     // Signed division truncates towards zero: (-7 - 7 + 3 + 3) / 4 = -2.
     ScopedImage odd(2, 2, kKindSigned3);
     setRGBA(0, 0, odd.get(), 0, -1, 0, -7, 0);
@@ -144,7 +129,7 @@ TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
     setRGBA(0, 1, odd.get(), 0, 0, 0, 3, 0);
     setRGBA(1, 1, odd.get(), 0, 0, 0, 3, 0);
     buildAllBoxed(odd.get());
-    EXPECT_EQ(Signed(odd.get(), 0, 0, 1), (std::array<int32_t, 3>{0, 0, -2}));
+    EXPECT_EQ(PixelAt(odd.get(), 0, 0, 1), (Px{0, 0, -2}));
 }
 
 TEST(Pyramid, DriversAndRectangleUpdates) {
