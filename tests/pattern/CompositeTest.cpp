@@ -1,6 +1,5 @@
-// The compositing pass and the row renderer on hand-made host records: run modes,
-// depth classes, grey, transparency, the preview's selection weight and checkerboard,
-// and whole renders that must give the same bytes in every run mode.
+// The compositing pass and the row renderer on hand-made host records: the preview's
+// selection weight and checkerboard, and the same bytes from every run mode.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,7 +18,7 @@
 namespace {
 
 // A host record over in-memory buffers of `rows` rows of `width` pixels, which are
-// also the filter rectangle.
+// also the filter rectangle, and settings (the factory's unless given) to run with.
 struct Fixture {
     FilterRecord record{};
     RunGlobals globals{};
@@ -30,9 +29,10 @@ struct Fixture {
     std::vector<float> history;     // the row buffer
     ImageStore ramp{};
 
-    Fixture(int32_t width, int32_t rows, int16_t planes, int32_t depth, RunMode runMode) {
+    Fixture(int32_t width, int32_t rows, int16_t planes, int32_t depth, RunMode runMode, const Settings* given = nullptr) {
         Current() = CurrentCall{};
         InitialiseSettings(settings, &globals);
+        if (given) settings = *given;
         settings.runMode = runMode;
         globals.filterRecord = &record;
         globals.workBlock.data = block.data();
@@ -98,11 +98,9 @@ struct Fixture {
     int32_t InAt(std::size_t i) { return record.depth == 16 ? in[i] : In8()[i]; }
     int32_t OutAt(std::size_t i) { return record.depth == 16 ? out[i] : Out8()[i]; }
 
-    // Renders the whole rectangle as the row loop does: render start, the row body
-    // (the rendered row set, then the render driver) for every row, render finish.
-    // The final run and the store are handed one row per request, the host's
-    // buffers pointing at the row the request names; the preview is handed its whole
-    // area and mask at once and walks down it. Runs inside a selector call.
+    // Renders the whole rectangle as the row loop does, inside a selector call: the
+    // final run and the store get one row per request, the host's buffers at the row
+    // the request names; the preview gets its whole area and mask at once.
     void Render() {
         *CurrentSettings() = settings;
         RenderBegin(globals);
@@ -217,17 +215,12 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
     const int32_t width = 37, height = 23;
     for (const Settings& settings : {Factory(), Woven()})
         for (int32_t depth : {8, 16}) {
-            Fixture finalRun(width, height, 3, depth, RunMode::final);
-            Fixture preview(width, height, 3, depth, RunMode::preview);
-            Fixture store(width, height, 3, depth, RunMode::store);
+            Fixture finalRun(width, height, 3, depth, RunMode::final, &settings);
+            Fixture preview(width, height, 3, depth, RunMode::preview, &settings);
+            Fixture store(width, height, 3, depth, RunMode::store, &settings);
             ScopedImage image(width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8);
             image->weightTable = &Work(store.globals).weights;
             Work(store.globals).render.destination = image.get();
-            Fixture* const modes[3] = {&finalRun, &preview, &store};
-            for (int32_t mode = 0; mode < 3; ++mode) {
-                modes[mode]->settings = settings;
-                modes[mode]->settings.runMode = RunMode(mode);
-            }
             preview.SetMask(std::vector<uint8_t>(std::size_t(width * height), 255), width, 0, height - 1);
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) {
@@ -240,7 +233,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
                     setRGBA(x, y, image.get(), 0, v[0], v[1], v[2], depth == 16 ? 32768 : 255);
                 }
             InsideSelectorCall([&] {
-                for (Fixture* f : modes) f->Render();
+                for (Fixture* f : {&finalRun, &preview, &store}) f->Render();
             });
             int32_t rendered = 0;
             for (int32_t y = 0; y < height; ++y)
