@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -20,8 +21,7 @@ float ValueAt(const FieldConstants& field, float x, float y) {
 
 TEST(Geometry, CentreEdgesZoomAndPan) {
     Settings s = Factory();
-    s.zoom = 0;  // Z = 4
-    s.aspect = 0;
+    s.zoom = s.aspect = 0;  // Z = 4
     s.symmetry = 1;
     const Rect rect{10, 20, 15, 29};  // 9 x 5
     float x[9], y[9];
@@ -51,18 +51,15 @@ TEST(Geometry, CentreEdgesZoomAndPan) {
             s.mirror = flags & 1;
             s.weave = flags >> 1;
             MapRow(MakeGeometryConstants(s, rect), 2, 0, 9, x, y);
-            EXPECT_EQ(x[4], 0.0f);
-            EXPECT_EQ(y[4], 0.0f);
-            EXPECT_EQ(ValueAt(MakeFieldConstants(s), x[4], y[4]), 0.5f);
+            EXPECT_EQ((std::array{x[4], y[4], ValueAt(MakeFieldConstants(s), x[4], y[4])}), (std::array{0.0f, 0.0f, 0.5f}))
+                << symmetry << " " << flags;
         }
 }
 
 TEST(PatternField, MixerFormsInversionAndMirror) {
     Settings s = Factory();
     s.mixer1 = 100;
-    s.mixer2 = s.mixer3 = 0;
-    s.invert1 = 0;
-    s.sharpness1 = s.sharpness = 0;
+    s.mixer2 = s.mixer3 = s.invert1 = s.sharpness1 = s.sharpness = 0;
     s.amount11 = s.amount12 = 37;
     std::mt19937 random(5);
     std::uniform_real_distribution<float> coordinate(-3.0f, 3.0f);

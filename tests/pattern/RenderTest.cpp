@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -142,10 +141,8 @@ std::map<std::string, uint64_t> RenderHashes() {
         const int32_t width = 23, height = 13;
         Image image = Source(width, height, planes, depth, transparency);
         renderer.Render(image, s, masked ? MixedMask(width, height) : std::vector<uint8_t>{});
-        std::ostringstream key;
-        key << name << " planes" << planes << (transparency ? "a" : "") << " depth" << depth;
-        if (masked) key << " masked";
-        hashes[key.str()] = HashOf(image);
+        hashes[name + " planes" + std::to_string(planes) + (transparency ? "a" : "") + " depth" + std::to_string(depth) +
+               (masked ? " masked" : "")] = HashOf(image);
     };
     for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
         for (int32_t flags = 0; flags < 8; ++flags) {
