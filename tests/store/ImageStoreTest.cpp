@@ -140,22 +140,16 @@ TEST(ImageStore, BilinearAndTrilinear) {
     setRGBA(0, 0, image.get(), 1, 10, 20, 30, 40);
     setRGBA(1, 0, image.get(), 1, 10, 20, 30, 40);
     IntRGBA p;
-    bilinear(1.25f, 0.5f, image.get(), 0, p);
-    EXPECT_EQ(AsPx(p), (Px{50, 50, 7, 255}));
-    bilinear(-3.0f, 7.0f, image.get(), 0, p);  // clamps to the bottom-left pixel
-    EXPECT_EQ(AsPx(p), (Px{0, 100, 7, 255}));
-    bilinear(3.5f, 0.0f, image.get(), 0, p);
-    EXPECT_EQ(p.red, 120);
-
+    auto bi = [&](float x, float y) { return bilinear(x, y, image.get(), 0, p), AsPx(p); };
+    auto tri = [&](int level, float t, float u, float v) { return trilinear(image.get(), level, t, u, v, p), AsPx(p); };
+    EXPECT_EQ(bi(1.25f, 0.5f), (Px{50, 50, 7, 255}));
+    EXPECT_EQ(bi(-3.0f, 7.0f), (Px{0, 100, 7, 255}));  // clamps to the bottom-left pixel
+    EXPECT_EQ(bi(3.5f, 0.0f)[0], 120);
     // u = 3/8 is the centre of column 1 of level 0; t = 0 never reads level 1.
-    trilinear(image.get(), 0, 0.0f, 0.375f, 0.25f, p);
-    EXPECT_EQ(AsPx(p), (Px{40, 0, 7, 255}));
-    trilinear(image.get(), 0, 0.5f, 0.375f, 0.25f, p);
-    EXPECT_EQ(p.red, 25);  // half way to level 1's 10
-    EXPECT_EQ(p.green, 10);
+    EXPECT_EQ(tri(0, 0.0f, 0.375f, 0.25f), (Px{40, 0, 7, 255}));
+    EXPECT_EQ(tri(0, 0.5f, 0.375f, 0.25f), (Px{25, 10, 18, 147}));  // half way to level 1's (10, 20, 30, 40)
     // A level beyond topLevel - 1 samples topLevel - 1 and topLevel.
-    trilinear(image.get(), 9, 0.0f, 0.5f, 0.5f, p);
-    EXPECT_EQ(p.red, 10);
+    EXPECT_EQ(tri(9, 0.0f, 0.5f, 0.5f)[0], 10);
 }
 
 // filterhost's buffer suite, serving `allowed` allocations and then refusing, installed
@@ -183,17 +177,15 @@ private:
 TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
     // 1100 x 600 takes 19 blocks: the tile array, 3 x 2 tiles at level 0, 2 x 1 at
     // level 1 and one for each of the ten levels above.
+    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
     for (int allowed : {0, 1, 4, 8, 18}) {
-        ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
-        {
-            HostBuffers host(allowed);
-            ScopedImage image;
-            EXPECT_FALSE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0)) << allowed;
-            EXPECT_EQ(image->tiles, nullptr);
-            EXPECT_EQ(host.Outstanding(), 0) << allowed;
-        }
-        ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
+        HostBuffers host(allowed);
+        ScopedImage image;
+        EXPECT_FALSE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0)) << allowed;
+        EXPECT_EQ(image->tiles, nullptr);
+        EXPECT_EQ(host.Outstanding(), 0) << allowed;
     }
+    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
     {
         // Enough host buffers: everything comes from the host and goes back to it.
         HostBuffers host(100);

@@ -1,6 +1,7 @@
 // The level pyramid: constant images, the impulse response, tile seams against a
 // plain reference, the kind-7 box and the drivers' state.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <random>
 
@@ -30,28 +31,23 @@ Px ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y, floa
 }
 
 TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
-    struct Case {
-        PixelKind kind;
-        IntRGBA value;  // channel patterns; floats as bit patterns
-    };
+    // Channel patterns; floats as bit patterns.
     const int32_t quarterBits = std::bit_cast<int32_t>(0.75f), bigBits = std::bit_cast<int32_t>(300.5f);
-    const Case cases[] = {
-        {kKindRGBA8, {200, 255, 17, 0}},
-        {kKindRGBA16, {32768, 1, 12345, 0}},
-        {kKindRGBAFloat, {quarterBits, bigBits, 0, quarterBits}},
-    };
-    for (const Case& c : cases) {
+    const std::pair<PixelKind, IntRGBA> cases[] = {{kKindRGBA8, {200, 255, 17, 0}},
+                                                   {kKindRGBA16, {32768, 1, 12345, 0}},
+                                                   {kKindRGBAFloat, {quarterBits, bigBits, 0, quarterBits}}};
+    for (const auto& [kind, value] : cases) {
         for (auto [w, h] : {std::pair{531, 515}, std::pair{600, 5}, std::pair{3, 1100}}) {
-            ScopedImage image(w, h, c.kind);
+            ScopedImage image(w, h, kind);
             FillLevelZero(
-                image.get(), [](int32_t, int32_t, void* value) { return *static_cast<IntRGBA*>(value); },
-                const_cast<IntRGBA*>(&c.value), true);
+                image.get(), [](int32_t, int32_t, void* v) { return *static_cast<IntRGBA*>(v); },
+                const_cast<IntRGBA*>(&value), true);
             EXPECT_EQ(image->pyramidState, kPyramidBuilt);
             for (int level = 1; level <= image->topLevel; ++level)
                 for (int32_t y = 0; y < image->levelHeight[level]; y += 7)
                     for (int32_t x = 0; x < image->levelWidth[level]; x += 5)
-                        ASSERT_EQ(PixelAt(image.get(), x, y, level), AsPx(c.value))
-                            << c.kind << " level " << level << " " << x << "," << y;
+                        ASSERT_EQ(PixelAt(image.get(), x, y, level), AsPx(value))
+                            << kind << " level " << level << " " << x << "," << y;
         }
     }
     // The single-channel kinds.
@@ -109,13 +105,10 @@ TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
 
 TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
     ScopedImage image(4, 3, kKindSigned3);
+    // Columns 0 and 1 hold (100, 100, 100); 2 and 3 (-30000, 30000, -7), 3 in the last row.
     for (int32_t y = 0; y < 3; ++y)
-        for (int32_t x = 0; x < 4; ++x) {
-            if (x < 2)
-                setRGBA(x, y, image.get(), 0, 100, 100, 100, 0);
-            else
-                setRGBA(x, y, image.get(), 0, -30000, 30000, y == 2 ? 3 : -7, 0);
-        }
+        for (int32_t x = 0; x < 4; ++x)
+            setRGBA(x, y, image.get(), 0, x < 2 ? 100 : -30000, x < 2 ? 100 : 30000, x < 2 ? 100 : y == 2 ? 3 : -7, 0);
     buildAllBoxed(image.get());
     EXPECT_EQ(image->pyramidState, kPyramidBuilt);
     EXPECT_EQ(PixelAt(image.get(), 0, 0, 1), (Px{200, 200, 100}));
@@ -124,10 +117,8 @@ TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
     EXPECT_EQ(PixelAt(image.get(), 1, 1, 1)[2], 3);
     // Signed division truncates towards zero: (-7 - 7 + 3 + 3) / 4 = -2.
     ScopedImage odd(2, 2, kKindSigned3);
-    setRGBA(0, 0, odd.get(), 0, -1, 0, -7, 0);
-    setRGBA(1, 0, odd.get(), 0, 0, 0, -7, 0);
-    setRGBA(0, 1, odd.get(), 0, 0, 0, 3, 0);
-    setRGBA(1, 1, odd.get(), 0, 0, 0, 3, 0);
+    for (auto [x, y, red, blue] : {std::array{0, 0, -1, -7}, {1, 0, 0, -7}, {0, 1, 0, 3}, {1, 1, 0, 3}})
+        setRGBA(x, y, odd.get(), 0, red, 0, blue, 0);
     buildAllBoxed(odd.get());
     EXPECT_EQ(PixelAt(odd.get(), 0, 0, 1), (Px{0, 0, -2}));
 }
