@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "store/Glue.h"
@@ -71,11 +72,11 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
                 // On the 8-bit path a per-channel mode gives each channel what it gives
                 // that channel's values fed through all three: no channel is mixed up
                 // with another.
-                if (path == GluePath::bits8 && !kWholeColourModes.count(mode) && mode >= 2 && mode <= kGlueModeCount)
-                    for (int32_t i = 0; i < kRow; i += 7) {
-                        ASSERT_EQ(out[size_t(i)].g, Channel(mode, path, p[size_t(i)].g, d[size_t(i)].g)) << mode;
-                        ASSERT_EQ(out[size_t(i)].b, Channel(mode, path, p[size_t(i)].b, d[size_t(i)].b)) << mode;
-                    }
+                const bool perChannel = !kWholeColourModes.count(mode) && mode >= 2 && mode <= kGlueModeCount;
+                for (std::size_t i = 0; path == GluePath::bits8 && perChannel && i < kRow; i += 7)
+                    ASSERT_EQ((std::pair{out[i].g, out[i].b}),
+                              (std::pair{Channel(mode, path, p[i].g, d[i].g), Channel(mode, path, p[i].b, d[i].b)}))
+                        << mode;
                 // In place over the pattern gives the same row.
                 GlueRow(mode, path, p.data(), d.data(), p.data(), kRow, kPingPong.data());
                 for (int32_t i = 0; i < kRow; ++i) ASSERT_EQ(AsRgb(p[size_t(i)]), AsRgb(out[size_t(i)]));
@@ -86,12 +87,8 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
 
 TEST(Glue, StatedValuesOfTheIntegerModes) {
     constexpr GluePath b8 = GluePath::bits8, b16 = GluePath::bits16;
-    struct Case {
-        int32_t mode;
-        GluePath path;
-        int32_t p, d, want;
-    };
-    const Case cases[] = {
+    // Mode, path, pattern, image and the stated result.
+    const std::tuple<int32_t, GluePath, int32_t, int32_t, int32_t> cases[] = {
         // Procedural +: nearly the pattern at the middle of the 8-bit table, the average
         // on the 16-bit path.
         {2, b8, 200, 128, (255 * 200) >> 8}, {2, b8, 200, 0, 0}, {2, b8, 0, 255, 253},
@@ -115,8 +112,8 @@ TEST(Glue, StatedValuesOfTheIntegerModes) {
         // Multibright and screendim at the ends.
         {39, b16, 32768, 32768, 32768}, {62, b8, 255, 0, 255}, {62, b16, 0, 0, 0},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Channel(c.mode, c.path, c.p, c.d), c.want) << "mode " << c.mode << " " << c.p << " " << c.d;
+    for (const auto& [mode, path, p, d, want] : cases)
+        EXPECT_EQ(Channel(mode, path, p, d), want) << "mode " << mode << " " << p << " " << d;
     EXPECT_EQ(Channel(14, b16, 12345, 23456), Channel(4, b16, 12345, 23456));
     // Queen is the mirror of king on the 16-bit path only.
     EXPECT_EQ(Channel(34, b16, 30000, 10000), Channel(33, b16, 10000, 30000));

@@ -89,11 +89,8 @@ struct Fixture {
     }
     // Sample i of the input and output buffers, in the image's depth.
     void SetIn(std::size_t i, int32_t v) {
-        if (record.depth == 16) {
-            in[i] = uint16_t(v);
-        } else {
-            In8()[i] = uint8_t(v);
-        }
+        if (record.depth == 16) in[i] = uint16_t(v);
+        else In8()[i] = uint8_t(v);
     }
     int32_t InAt(std::size_t i) { return record.depth == 16 ? in[i] : In8()[i]; }
     int32_t OutAt(std::size_t i) { return record.depth == 16 ? out[i] : Out8()[i]; }
@@ -123,10 +120,9 @@ struct Fixture {
     }
 };
 
-// The render entry points read the settings of the current selector call, so renders
-// run inside one: a Prepare and Start of the real dispatcher, from the host's
-// advanceState call for row 0. That call then fails, so Start releases what it took
-// and asks the host for nothing more.
+// Renders read the current selector call's settings, so they run inside a Prepare and
+// Start of the real dispatcher, from its advanceState call for row 0; that call then
+// fails, so Start releases what it took and asks for nothing more.
 std::function<void()> duringCall;
 
 OSErr RunDuringCall() {

@@ -151,26 +151,19 @@ TEST(ImageStore, BilinearAndTrilinear) {
     EXPECT_EQ(tri(9, 0.0f, 0.5f, 0.5f)[0], 10);
 }
 
-// filterhost's buffer suite, serving `allowed` allocations and then refusing, installed
-// as the current call's suite for the scope's lifetime.
-class HostBuffers {
-public:
+// filterhost's buffer suite, serving `allowed` allocations and then refusing, as the
+// current call's suite for the scope's lifetime.
+struct HostBuffers {
+    BufferProcs procs{};
+    FilterRecord record{};
+    FilterRecord* const previous = std::exchange(Current().filterRecord, &record);
     explicit HostBuffers(int32_t allowed) {
         filterhost::suites::FillBufferProcs(procs, kCurrentBufferProcsVersion, true);
         filterhost::suites::Buffers() = {0, allowed, 0};
         record.bufferProcs = &procs;
-        previous = std::exchange(Current().filterRecord, &record);
     }
-    ~HostBuffers() {
-        Current().filterRecord = previous;
-        filterhost::suites::Buffers() = {};
-    }
+    ~HostBuffers() { Current().filterRecord = previous; filterhost::suites::Buffers() = {}; }
     int32_t Outstanding() const { return filterhost::suites::Buffers().outstanding; }
-
-private:
-    BufferProcs procs{};
-    FilterRecord record{};
-    FilterRecord* previous = nullptr;
 };
 
 TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
@@ -229,7 +222,6 @@ struct FakeRowHost {
 
     OSErr Advance() {
         ++calls;
-        const int32_t pixelBytes = record.planes;
         record.inData = nullptr;
         record.maskData = nullptr;
         if (record.inRect.bottom > record.inRect.top) {
@@ -237,8 +229,8 @@ struct FakeRowHost {
             EXPECT_EQ(record.inHiPlane - record.inLoPlane + 1, record.planes);
             EXPECT_EQ(record.inputRate, 0x10000);
             EXPECT_EQ(record.inputPadding, plugInWantsEdgeReplication);
-            record.inData = image.data() + (std::size_t(record.inRect.top) * imageWidth + record.inRect.left) * pixelBytes;
-            record.inRowBytes = imageWidth * pixelBytes;
+            record.inData = image.data() + (std::size_t(record.inRect.top) * imageWidth + record.inRect.left) * record.planes;
+            record.inRowBytes = imageWidth * record.planes;
         }
         if (record.maskRect.bottom > record.maskRect.top) {
             EXPECT_EQ(record.maskRate, 0x10000);
@@ -278,10 +270,8 @@ TEST(ImageStore, ImportsReadTheFilterRectangleRowByRow) {
 TEST(ImageStore, EdgeAlpha) {
     ScopedImage image(5, 4, kKindRGBA8);
     // A single bright pixel: alpha is the luma Laplacian.
-    FillLevelZero(
-        image.get(),
-        [](int32_t x, int32_t y, void*) { return x == 2 && y == 1 ? IntRGBA{40, 40, 40, 9} : IntRGBA{0, 0, 0, 9}; },
-        nullptr, false);
+    auto bright = [](int32_t x, int32_t y, void*) { const int32_t v = x == 2 && y == 1 ? 40 : 0; return IntRGBA{v, v, v, 9}; };
+    FillLevelZero(image.get(), bright, nullptr, false);
     EXPECT_EQ(image->pyramidState, kPyramidStale);
     EdgeAlpha(image.get(), 0, Rect{0, 0, 4, 5}, false);
     EXPECT_EQ(PixelAt(image.get(), 2, 1), (Px{40, 40, 40, 156}));  // |0 - 4 * 39|
