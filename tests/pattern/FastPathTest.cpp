@@ -213,7 +213,6 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
         FollowRowBuffer(plan, got.values, width, state);
         ASSERT_EQ(std::memcmp(buffer.data(), expectedBuffer.data(), buffer.size() * sizeof(float)), 0) << "row " << row;
     }
-    ahead.reset();
 }
 
 }  // namespace

@@ -35,12 +35,11 @@ TEST(Geometry, CentreEdgesZoomAndPan) {
     s.zoom = 50;
     EXPECT_EQ(MakeGeometryConstants(s, rect).zoom, 0.5f);
     // At scale 2 and pan 3, rendered column 1 is image pixel 5.
-    s.previewScale = 2;
-    s.previewPanX = 3;
+    Settings scaled = s;
+    scaled.previewScale = 2;
+    scaled.previewPanX = 3;
     float panned[2], plain[9];
-    MapRow(MakeGeometryConstants(s, rect), 0, 0, 2, panned, y);
-    s.previewScale = 1;
-    s.previewPanX = 0;
+    MapRow(MakeGeometryConstants(scaled, rect), 0, 0, 2, panned, y);
     MapRow(MakeGeometryConstants(s, rect), 0, 0, 9, plain, y);
     EXPECT_EQ(panned[1], plain[5]);
     // The centre pixel of an odd rectangle stays at the origin under every fold,

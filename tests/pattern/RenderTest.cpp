@@ -48,8 +48,7 @@ TEST(Render, StatedValues) {
     // All mixers off: t = 0.5 everywhere, colour index 127, and density 0 makes the
     // tables the identity: every sample is 127, whatever the source held.
     Settings s = Factory();
-    s.mixer1 = s.mixer2 = s.mixer3 = 0;
-    s.density = 0;
+    s.mixer1 = s.mixer2 = s.mixer3 = s.density = 0;
     for (int32_t smooth = 0; smooth <= 1; ++smooth) {
         s.smooth = smooth;  // the flat pattern reads level 0 between entries 127 and 128
         Image flat = Source(17, 9, 3, 8);

@@ -198,27 +198,23 @@ TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
     }
 }
 
-// A host serving rows of an in-memory 8-bit image and its mask through advanceState.
+// A host serving rows of a 9 x 6 RGBA image and its mask through advanceState.
 struct FakeRowHost {
     static inline FakeRowHost* instance = nullptr;
+    static constexpr int32_t imageWidth = 9;
     FilterRecord record{};
-    std::vector<uint8_t> image;  // whole image, interleaved planes
-    std::vector<uint8_t> mask;   // whole-image mask
-    int32_t imageWidth = 0;
+    std::vector<uint8_t> image = std::vector<uint8_t>(9 * 6 * 4), mask = std::vector<uint8_t>(9 * 6);
     int calls = 0;
 
-    FakeRowHost(int32_t width, int32_t height, int16_t planes) : imageWidth(width) {
+    FakeRowHost() {
         instance = this;
-        record.planes = planes;
+        record.planes = 4;
         record.depth = 8;
-        record.imageSize = {int16_t(height), int16_t(width)};
-        image.resize(std::size_t(width) * height * planes);
-        mask.resize(std::size_t(width) * height);
+        record.imageSize = {6, 9};
         record.advanceState = [] { return instance->Advance(); };
         record.inRect = {1, 2, 3, 4};
         record.inputRate = 0x20000;
     }
-    ~FakeRowHost() { instance = nullptr; }
 
     OSErr Advance() {
         ++calls;
@@ -242,7 +238,7 @@ struct FakeRowHost {
 };
 
 TEST(ImageStore, ImportsReadTheFilterRectangleRowByRow) {
-    FakeRowHost host(9, 6, 4);
+    FakeRowHost host;
     for (std::size_t i = 0; i < host.image.size(); ++i) host.image[i] = uint8_t(i * 7 + 3);
     for (std::size_t i = 0; i < host.mask.size(); ++i) host.mask[i] = uint8_t(10 + i);
     host.record.filterRect = {1, 2, 5, 9};  // 7 x 4 from (2, 1)

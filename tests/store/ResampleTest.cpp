@@ -1,5 +1,6 @@
 // Windowed-sinc resampling: the weight table, constant images, the direct tile path
 // against a clamped reference across seams, level choice of resize and copies.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -41,8 +42,7 @@ TEST(Resample, WeightPhasesSumToTheirScales) {
             sumFloat += t.floats[j][p];
             EXPECT_NEAR(t.scaled2048[j][p] / 2048.0, t.floats[j][p], 2.5 / 2048.0);
         }
-        ASSERT_EQ(sum2048, 2048) << p;
-        ASSERT_EQ(sum32768, 32768) << p;
+        ASSERT_EQ((std::pair{sum2048, sum32768}), (std::pair{2048, 32768})) << p;
         EXPECT_NEAR(sumFloat, 1.0, 1e-6);
         EXPECT_GT(t.floats[2][p], 0.4f);  // a low-pass kernel: the middle tap dominates
     }
@@ -144,9 +144,7 @@ TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
     copyOrResize(source.get(), half.get());  // level 0.5: half way between 0 and 1
     // Each channel within 1 of the level mix.
     const auto near = [](Px got, Px want) {
-        for (int c = 0; c < 4; ++c)
-            if (std::abs(got[c] - want[c]) > 1) return false;
-        return true;
+        return std::ranges::equal(got, want, [](int32_t a, int32_t b) { return std::abs(a - b) <= 1; });
     };
     EXPECT_TRUE(near(PixelAt(half.get(), 17, 200), {150, 20, 30, 255}));
     EXPECT_EQ(half->pyramidState, kPyramidBuilt);
@@ -165,13 +163,10 @@ TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
 TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
     // An asymmetric source: red in the left third, blue in the bottom half of the rest.
     SampledImage source(300, 200, kKindRGBA8), small(60, 40, kKindRGBA8);
-    FillLevelZero(
-        source.get(),
-        [](int32_t x, int32_t y, void*) {
-            if (x < 100) return IntRGBA{255, 0, 0, 255};
-            return y >= 100 ? IntRGBA{0, 0, 255, 255} : IntRGBA{0, 255, 0, 255};
-        },
-        nullptr, true);
+    auto picture = [](int32_t x, int32_t y, void*) {
+        return x < 100 ? IntRGBA{255, 0, 0, 255} : y >= 100 ? IntRGBA{0, 0, 255, 255} : IntRGBA{0, 255, 0, 255};
+    };
+    FillLevelZero(source.get(), picture, nullptr, true);
     copyOrResize(source.get(), small.get());
     EXPECT_GT(PixelAt(small.get(), 5, 35)[0], 240);
     EXPECT_GT(PixelAt(small.get(), 50, 5)[1], 240);
