@@ -1,7 +1,6 @@
-// Colour spaces of the glue modes: the HSL hue convention and round trips, the colour
-// tables' reference nodes and neutral axis, and the tetrahedral interpolation. The
-// chroma plane's round trip shows in the glue test of colours glued onto themselves;
-// its angle convention is checked here.
+// Colour spaces of the glue modes: the HSL hue convention and round trips, the chroma
+// plane's angles (its round trip shows in the glue test of colours glued onto
+// themselves), the colour tables' nodes and neutral axis, tetrahedral interpolation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +14,11 @@
 namespace {
 
 float Distance(Rgb a, Rgb b) { return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)}); }
+
+std::array<int, 3> NodeBytes(const uint8_t* table, int i, int j, int k) {
+    const uint8_t* n = table + 3 * i + 48 * j + 768 * k;
+    return {n[0], n[1], n[2]};
+}
 
 }  // namespace
 
@@ -59,14 +63,6 @@ TEST(ColourSpaces, PlaneAnglesRunFrom0To2Pi) {
     EXPECT_EQ(PlaneToPolar({1.0f, -1e-9f}).angle, 0.0f);  // just below the axis wraps to 0
 }
 
-namespace {
-
-std::array<int, 3> NodeBytes(const uint8_t* table, int i, int j, int k) {
-    const uint8_t* n = table + 3 * i + 48 * j + 768 * k;
-    return {n[0], n[1], n[2]};
-}
-
-}  // namespace
 
 TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxis) {
     const LabTables& t = GetLabTables();

@@ -23,8 +23,6 @@ const std::array<int32_t, 256> kPingPong = [] {
     return table;
 }();
 
-int32_t Full(GluePath path) { return path == GluePath::bits8 ? 255 : 32768; }
-
 GlueColour Grey(int32_t v) { return {v, v, v}; }
 
 // One channel of a per-channel mode, fed through all three channels.
@@ -57,7 +55,7 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
     std::mt19937 random(20240611);
     std::vector<GlueColour> p(kRow), d(kRow), out(kRow);
     for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
-        const int32_t full = Full(path);
+        const int32_t full = path == GluePath::bits8 ? 255 : 32768;
         for (int32_t mode = 0; mode <= kGlueModeCount + 1; ++mode) {
             const int rows = kWholeColourModes.count(mode) ? 80 : 40;
             for (int row = 0; row < rows; ++row) {
@@ -69,9 +67,8 @@ TEST(Glue, EveryModeStaysInRangeForRandomColoursOnBothPaths) {
                 for (const GlueColour& c : out)
                     ASSERT_TRUE(std::min({c.r, c.g, c.b}) >= 0 && std::max({c.r, c.g, c.b}) <= full)
                         << GlueModeName(mode) << " path " << int(path);
-                // On the 8-bit path a per-channel mode gives each channel what it gives
-                // that channel's values fed through all three: no channel is mixed up
-                // with another.
+                // On the 8-bit path a per-channel mode gives each channel what it gives that
+                // channel's values fed through all three: no channel is mixed up with another.
                 const bool perChannel = !kWholeColourModes.count(mode) && mode >= 2 && mode <= kGlueModeCount;
                 for (std::size_t i = 0; path == GluePath::bits8 && perChannel && i < kRow; i += 7)
                     ASSERT_EQ((std::pair{out[i].g, out[i].b}),
@@ -149,7 +146,7 @@ TEST(Glue, GreyInputsToTheHslModes) {
     EXPECT_EQ(AsRgb(Glue(15, GluePath::bits8, Grey(90), {200, 40, 10}, kPingPong.data())), (Rgb3{84, 84, 84}));
     // Frontal with greys, black or white: the grey of the smaller lightness.
     for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
-        const int32_t full = Full(path);
+        const int32_t full = path == GluePath::bits8 ? 255 : 32768;
         const int32_t pairs[][2] = {{full, 0}, {0, full}, {full, full}, {full * 3 / 4, full / 4}, {full / 5, full / 2}};
         for (const auto& [a, b] : pairs)
             EXPECT_EQ(AsRgb(Glue(53, path, Grey(a), Grey(b), kPingPong.data())), AsRgb(Grey(std::min(a, b))))

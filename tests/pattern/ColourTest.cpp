@@ -26,9 +26,8 @@ TEST(ColourWaves, TablesHoldTheStatedEntries) {
     EXPECT_EQ(table[191], 62);
     // The channels use their own settings: a half-turn phase flips red's wave.
     s.redCycles = s.greenCycles = s.blueCycles = 1;
-    s.redPhase = 100;
+    s.redPhase = s.redAmplitude = s.greenAmplitude = 100;
     s.greenPhase = s.redShift = s.greenShift = 0;
-    s.redAmplitude = s.greenAmplitude = 100;
     BuildColourTables(s, tables);
     EXPECT_EQ(tables.green[64], 0);
     EXPECT_EQ(tables.red[64], 254);

@@ -201,9 +201,8 @@ TEST(Compositing, SixteenBitIntoAnEightBitStore) {
 }
 
 TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
-    // An asymmetric 37 x 23 RGB source, the factory and the woven settings: the final
-    // run, the store (8-bit into an 8-bit image, 16-bit into a 16-bit one) and the
-    // fully selected preview must agree.
+    // An asymmetric RGB source, factory and woven settings: the final run, the store (of
+    // the image's depth) and the fully selected preview must agree.
     const int32_t width = 37, height = 23;
     for (const Settings& settings : {Factory(), Woven()})
         for (int32_t depth : {8, 16}) {
@@ -236,8 +235,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
                         const int32_t v = finalRun.OutAt(i);
                         rendered += v != finalRun.InAt(i);
                         ASSERT_EQ(stored[std::size_t(p)], v) << x << "," << y << " depth " << depth;
-                        // A full selection weighs 256 at 8 bits, showing the result
-                        // unchanged; at 16 bits it weighs 255, just under it.
+                        // A full selection weighs 256 at 8 bits, 255 (just under) at 16.
                         ASSERT_EQ(preview.OutAt(i), depth == 16 ? (255 * v) >> 8 : v) << x << "," << y;
                     }
                 }

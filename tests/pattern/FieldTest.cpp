@@ -77,9 +77,8 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
     }
     // Mixer 3's weave form multiplies its first two sines: where all four are 1 it
     // gives 0.75, not 1.
-    s.mixer1 = 0;
+    s.mixer1 = s.invert3 = s.sharpness3 = 0;
     s.mixer3 = 100;
-    s.invert3 = s.sharpness3 = 0;
     s.amount31 = s.amount32 = 10;
     EXPECT_NEAR(ValueAt(MakeFieldConstants(s), 1.0f, 1.0f), (0.75 / 3 + 1) / 2, 1e-6);
     // Mirror without a fold shows the four quadrants reflected in the centre lines.
@@ -97,9 +96,8 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
     }
 }
 
-// Turning a point by 1/n of a turn before the fold leaves the folded pattern value
-// unchanged up to rounding for the n-fold symmetries. Weave needs its doubled angle
-// for this, which 3-fold and 5-fold have.
+// Turning a point by 1/n of a turn before the n-fold fold leaves the pattern value as it
+// was, up to rounding; weave keeps it only with its doubled angle (3-fold and 5-fold).
 TEST(Geometry, FoldsGiveTheirRotationalOrder) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> coordinate(-1.5f, 1.5f);

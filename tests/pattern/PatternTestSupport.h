@@ -1,6 +1,5 @@
 // Shared inputs of the pattern tests: settings to render with, an asymmetric source,
-// and whole renders through the filterhost library (the module loaded from its
-// file, settings played in as a scripting descriptor, the image filtered in place).
+// and whole renders of it through the filterhost library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -60,9 +59,8 @@ inline filterhost::Image Source(int32_t width, int32_t height, int32_t colourPla
     return image;
 }
 
-class Renderer {
-public:
-    Renderer() : host(LoadModule()) {}
+struct Renderer {
+    std::unique_ptr<filterhost::Host> host = LoadModule();
     // Renders over the whole image, or over `area` (rows top..bottom, columns left..right).
     void Render(filterhost::Image& image, const Settings& s, std::vector<uint8_t> mask = {},
                 std::optional<Rect> area = std::nullopt) {
@@ -74,7 +72,4 @@ public:
         const filterhost::RunReport report = host->Run(image, job, error);
         EXPECT_EQ(report.result, noErr) << error;
     }
-
-private:
-    std::unique_ptr<filterhost::Host> host;
 };

@@ -50,7 +50,6 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
                             << kind << " level " << level << " " << x << "," << y;
         }
     }
-    // The single-channel kinds.
     ScopedImage grey(37, 21, kKindGrey8), deep(37, 21, kKindGrey16), single(37, 21, kKindFloat);
     for (int32_t y = 0; y < 21; ++y)
         for (int32_t x = 0; x < 37; ++x) {

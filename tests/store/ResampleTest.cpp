@@ -2,7 +2,6 @@
 // against a clamped reference across seams, level choice of resize and copies.
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <tuple>
