@@ -186,8 +186,8 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     const std::vector<PatternColour> half(9, PatternColour{128, 64, 0});  // 16384, 8192, 0
     deep.SetMask(std::vector<uint8_t>(9, 0), 9, 0, 0);
     deep.Composite(0, half);
-    EXPECT_EQ(deep.out[0], (32640 * 255) >> 8);
-    EXPECT_EQ(deep.out[3 * 8], (26112 * 255) >> 8);
+    EXPECT_EQ((std::pair{deep.out[0], deep.out[3 * 8]}),
+              (std::pair<uint16_t, uint16_t>{(32640 * 255) >> 8, (26112 * 255) >> 8}));
 }
 
 TEST(Compositing, SixteenBitIntoAnEightBitStore) {

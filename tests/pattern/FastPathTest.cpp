@@ -126,7 +126,8 @@ TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
                 if (!KernelsFor(level).glueSamples(mode, path, &p[0].r, &d[0].r, &got[0].r, 3 * count)) continue;
                 held += level == AvailableSimdLevels().back();
                 for (int32_t i = 0; i < count; ++i)
-                    ASSERT_EQ(Colour(got[i]), Colour(expected[i])) << "mode " << mode << " " << SimdLevelName(level) << " pixel " << i;
+                    ASSERT_EQ(Colour(got[i]), Colour(expected[i]))
+                        << "mode " << mode << " " << SimdLevelName(level) << " pixel " << i;
             }
         }
         EXPECT_GE(held, 20);  // the common integer modes run on lanes

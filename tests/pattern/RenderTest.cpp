@@ -28,11 +28,10 @@ int32_t QuarterTurnMismatches(const Image& image) {
 TEST(Render, FourFoldMatchesItselfTurnedByAQuarterTurn) {
     Renderer renderer;
     Settings s = Factory();
-    s.smooth = 0;
     s.symmetry = 3;  // 4-fold
-    // Without mixer sharpness, whose slope is unbounded where the terms are 0, floating
-    // rounding moves at most a few pixels across a colour boundary.
-    s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
+    // Smooth off; without mixer sharpness, whose slope is unbounded where the terms are 0,
+    // floating rounding moves at most a few pixels across a colour boundary.
+    s.smooth = s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
     Image fourFold = Source(96, 96, 3, 8);
     renderer.Render(fourFold, s);
     EXPECT_LE(QuarterTurnMismatches(fourFold), 15);

@@ -15,23 +15,20 @@
 
 namespace {
 
-const WeightTable& Table() {
-    static const WeightTable table = [] {
-        WeightTable t;
-        BuildWeightTable(t);
-        return t;
-    }();
-    return table;
-}
+const WeightTable kWeights = [] {
+    WeightTable t;
+    BuildWeightTable(t);
+    return t;
+}();
 
 // An initialised image record bound to the shared weight table.
 struct SampledImage : ScopedImage {
-    SampledImage() { image.weightTable = &Table(); }
+    SampledImage() { image.weightTable = &kWeights; }
     SampledImage(int32_t width, int32_t height, PixelKind kind) : SampledImage() { Create(width, height, kind); }
 };
 
 TEST(Resample, WeightPhasesSumToTheirScales) {
-    const WeightTable& t = Table();
+    const WeightTable& t = kWeights;
     for (int p = 0; p < kWeightPhases; ++p) {
         int32_t sum2048 = 0, sum32768 = 0;
         double sumFloat = 0.0;
@@ -89,7 +86,7 @@ FloatRGBA ClampedReference(const ImageStore* image, float x, float y) {
     const int32_t ix = int32_t(fx), iy = int32_t(fy);
     const int px = int((fx - float(ix)) * 128.0f), py = int((fy - float(iy)) * 128.0f);
     const bool eight = image->pixelKind == kKindRGBA8;
-    const WeightTable& t = Table();
+    const WeightTable& t = kWeights;
     int64_t total[4] = {0, 0, 0, 0};
     for (int k = 0; k < 5; ++k) {
         int64_t row[4] = {0, 0, 0, 0};
