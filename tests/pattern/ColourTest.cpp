@@ -4,6 +4,7 @@
 #include "store/HostUtil.h"
 #include "pattern/ColourWaves.h"
 #include "PatternTestSupport.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
 
@@ -18,35 +19,26 @@ TEST(ColourWaves, TablesHoldTheStatedEntries) {
     // reaches 255 because of the truncation.
     uint8_t table[256];
     buildColourWave(1.0, 0.0, 0.0, 1.0, table);
-    EXPECT_EQ(table[0], 127);
-    EXPECT_EQ(table[255], 127);
-    EXPECT_EQ(table[64], 0);
-    EXPECT_EQ(table[191], 254);
+    for (auto [i, want] : {std::pair{0, 127}, {255, 127}, {64, 0}, {191, 254}}) EXPECT_EQ(table[i], want) << i;
     for (int i = 0; i < 256; ++i) EXPECT_LT(table[i], 255);
     // Shift 50 pushes the top of the wave to about 318, which wraps to 62.
     buildColourWave(1.0, 0.0, 0.5, 1.0, table);
     EXPECT_EQ(table[191], 62);
     // The channels use their own settings: a half-turn phase flips red's wave.
     s.redCycles = s.greenCycles = s.blueCycles = 1;
-    s.redPhase = 100;
-    s.greenPhase = 0;
-    s.redShift = s.greenShift = 0;
-    s.redAmplitude = s.greenAmplitude = 100;
+    s.redPhase = s.redAmplitude = s.greenAmplitude = 100;
+    s.greenPhase = s.redShift = s.greenShift = 0;
     BuildColourTables(s, tables);
     EXPECT_EQ(tables.green[64], 0);
     EXPECT_EQ(tables.red[64], 254);
     // The colour index: t = 1 gives 255, t = 0.5 127; beyond 0..1 it wraps.
-    EXPECT_EQ(ColourIndex(1.0f), 255);
-    EXPECT_EQ(ColourIndex(0.5f), 127);
-    EXPECT_EQ(ColourIndex(1.5f), 382 & 255);
-    EXPECT_EQ(ColourIndex(-0.5f), -127 & 255);
+    for (auto [t, want] : {std::pair{1.0f, 255}, {0.5f, 127}, {1.5f, 382 & 255}, {-0.5f, -127 & 255}})
+        EXPECT_EQ(ColourIndex(t), want) << t;
 }
 
 TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
     Current() = CurrentCall{};
-    ImageStore ramp;
-    InitialiseImage(&ramp, nullptr);
-    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    ScopedImage ramp(256, 1, kKindRGBA8);
     // A sawtooth table: neighbouring entries differ a lot, so blurred levels differ
     // visibly from level 0.
     ColourTables tables;
@@ -55,32 +47,27 @@ TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
         tables.green[i] = uint8_t(i);
         tables.blue[i] = uint8_t(255 - i);
     }
-    FillRamp(ramp, tables);
-    // No neighbour (first pixel of the render): level 0, read at the entry's centre.
+    FillRamp(ramp.image, tables);
+    // No neighbour (first pixel of the render): level 0, read at the entry's centre;
+    // above takes the left value and prev takes t.
     for (int i : {17, 255}) {
         float prev = -1.0f, above = -1.0f;
         const float t = (float(i) + 0.5f) / 256.0f;
-        const IntRGBA colour = SmoothColour(ramp, t, prev, above);
-        EXPECT_EQ(colour.red, tables.red[i]);
-        EXPECT_EQ(colour.green, tables.green[i]);
-        EXPECT_EQ(colour.blue, tables.blue[i]);
-        // The history moves on: above takes the left value, prev takes t.
-        EXPECT_EQ(above, -1.0f);
-        EXPECT_EQ(prev, t);
+        const IntRGBA colour = SmoothColour(ramp.image, t, prev, above);
+        EXPECT_EQ((Px{colour.red, colour.green, colour.blue}), (Px{tables.red[i], tables.green[i], tables.blue[i]}));
+        EXPECT_EQ((std::pair{above, prev}), (std::pair{-1.0f, t}));
     }
     // Equal neighbours: still level 0.
     const float t = 100.5f / 256.0f;
     float prev = t, above = t;
-    EXPECT_EQ(SmoothColour(ramp, t, prev, above).red, tables.red[100]);
+    EXPECT_EQ(SmoothColour(ramp.image, t, prev, above).red, tables.red[100]);
     // A large jump from the pixel above (d = 0.25 * 255, level about 5.5) reads a
     // blurred level where the sawtooth averages out to the middle.
-    prev = t;
     above = t + 0.25f;
-    const IntRGBA blurred = SmoothColour(ramp, t, prev, above);
+    const IntRGBA blurred = SmoothColour(ramp.image, t, prev, above);
     EXPECT_EQ(above, t);  // the left neighbour's value goes to the row buffer
     EXPECT_GT(blurred.red, 64);
     EXPECT_LT(blurred.red, 192);
-    ReleaseImage(&ramp);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The compositing pass and the row renderer on hand-made host records: run modes,
-// depth classes, grey, transparency, the preview's selection weight and checkerboard,
-// and whole renders that must give the same bytes in every run mode.
+// The compositing pass and the row renderer on hand-made host records: the preview's
+// selection weight and checkerboard, and the same bytes from every run mode.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,11 +13,12 @@
 #include "pattern/Compositing.h"
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
 
 // A host record over in-memory buffers of `rows` rows of `width` pixels, which are
-// also the filter rectangle.
+// also the filter rectangle, and settings (the factory's unless given) to run with.
 struct Fixture {
     FilterRecord record{};
     RunGlobals globals{};
@@ -29,9 +29,10 @@ struct Fixture {
     std::vector<float> history;     // the row buffer
     ImageStore ramp{};
 
-    Fixture(int32_t width, int32_t rows, int16_t planes, int32_t depth, RunMode runMode) {
+    Fixture(int32_t width, int32_t rows, int16_t planes, int32_t depth, RunMode runMode, const Settings* given = nullptr) {
         Current() = CurrentCall{};
         InitialiseSettings(settings, &globals);
+        if (given) settings = *given;
         settings.runMode = runMode;
         globals.filterRecord = &record;
         globals.workBlock.data = block.data();
@@ -88,20 +89,15 @@ struct Fixture {
     }
     // Sample i of the input and output buffers, in the image's depth.
     void SetIn(std::size_t i, int32_t v) {
-        if (record.depth == 16) {
-            in[i] = uint16_t(v);
-        } else {
-            In8()[i] = uint8_t(v);
-        }
+        if (record.depth == 16) in[i] = uint16_t(v);
+        else In8()[i] = uint8_t(v);
     }
     int32_t InAt(std::size_t i) { return record.depth == 16 ? in[i] : In8()[i]; }
     int32_t OutAt(std::size_t i) { return record.depth == 16 ? out[i] : Out8()[i]; }
 
-    // Renders the whole rectangle as the row loop does: render start, the row body
-    // (the rendered row set, then the render driver) for every row, render finish.
-    // The final run and the store are handed one row per request, the host's
-    // buffers pointing at the row the request names; the preview is handed its whole
-    // area and mask at once and walks down it. Runs inside a selector call.
+    // Renders the whole rectangle as the row loop does, inside a selector call: the
+    // final run and the store get one row per request, the host's buffers at the row
+    // the request names; the preview gets its whole area and mask at once.
     void Render() {
         *CurrentSettings() = settings;
         RenderBegin(globals);
@@ -124,10 +120,9 @@ struct Fixture {
     }
 };
 
-// The render entry points read the settings of the current selector call, so renders
-// run inside one: a Prepare and Start of the real dispatcher, from the host's
-// advanceState call for row 0. That call then fails, so Start releases what it took
-// and asks the host for nothing more.
+// Renders read the current selector call's settings, so they run inside a Prepare and
+// Start of the real dispatcher, from its advanceState call for row 0; that call then
+// fails, so Start releases what it took and asks for nothing more.
 std::function<void()> duringCall;
 
 OSErr RunDuringCall() {
@@ -163,10 +158,9 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     const std::vector<PatternColour> colours(20, PatternColour{10, 20, 30});
     f.Composite(0, colours);
     f.Composite(1, colours);
-    for (int32_t x = 0; x < 20; ++x) {
-        EXPECT_EQ(f.Out8()[3 * x], (x & 8) == 0 ? 255 : 204) << x;  // light where (x ^ y) & 8 is 0
-        EXPECT_EQ(f.Out8()[60 + 3 * x + 2], 30) << x;                // weight 256 shows the result unchanged
-    }
+    // Light where (x ^ y) & 8 is 0; weight 256 (row 1) shows the result unchanged.
+    for (int32_t x = 0; x < 20; ++x) EXPECT_EQ(f.Out8()[3 * x], (x & 8) == 0 ? 255 : 204) << x;
+    EXPECT_EQ(f.Out8()[60 + 2], 30);
     // Weight 128 becomes 129; rows outside the mask buffer and columns beyond the
     // last weigh 0; no mask at all weighs 255.
     f.SetMask(std::vector<uint8_t>(20, 128), 20, 1, 1);
@@ -187,54 +181,37 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     layer.Composite(0, {PatternColour{0, 0, 0}});
     EXPECT_EQ(layer.Out8()[0], (255 * (256 - 128)) >> 8);
     EXPECT_EQ(layer.Out8()[3], 255);
-    // 16-bit: mask 255 gives (255 * channel) >> 8 (no +1); mask 0 the shades 32640, 26112.
+    // 16-bit, mask 0: the shades 32640 and 26112 (mask 255 shows in the run-mode test).
     Fixture deep(9, 1, 3, 16, RunMode::preview);
     const std::vector<PatternColour> half(9, PatternColour{128, 64, 0});  // 16384, 8192, 0
-    deep.SetMask(std::vector<uint8_t>(9, 255), 9, 0, 0);
-    deep.Composite(0, half);
-    EXPECT_EQ(deep.out[0], (255 * 16384) >> 8);
     deep.SetMask(std::vector<uint8_t>(9, 0), 9, 0, 0);
     deep.Composite(0, half);
-    EXPECT_EQ(deep.out[0], (32640 * 255) >> 8);
-    EXPECT_EQ(deep.out[3 * 8], (26112 * 255) >> 8);
+    EXPECT_EQ((std::pair{deep.out[0], deep.out[3 * 8]}),
+              (std::pair<uint16_t, uint16_t>{(32640 * 255) >> 8, (26112 * 255) >> 8}));
 }
 
 TEST(Compositing, SixteenBitIntoAnEightBitStore) {
     // Run mode 2, 16-bit into a packed 8-bit image: (v + 1) >> 7 per channel. That the
     // store's glue reads the stored pixel as its source shows in the run-mode test below.
     Fixture f(4, 1, 3, 16, RunMode::store);
-    ImageStore image;
-    InitialiseImage(&image, nullptr);
-    ASSERT_TRUE(CreateImage(&image, 4, 3, kKindRGBA8, 0));
-    Work(f.globals).render.destination = &image;
+    ScopedImage image(4, 3, kKindRGBA8);
+    Work(f.globals).render.destination = image.get();
     f.Composite(2, {PatternColour{255, 100, 0}});  // 32640, 12800, 0
-    IntRGBA pixel;
-    getRGBA(0, 2, &image, 0, pixel);
-    EXPECT_EQ(pixel.red, 255);
-    EXPECT_EQ(pixel.green, 100);
-    EXPECT_EQ(pixel.alpha, 255);
-    ReleaseImage(&image);
+    EXPECT_EQ(PixelAt(image.get(), 0, 2), (Px{255, 100, 0, 255}));
 }
 
 TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
-    // An asymmetric 37 x 23 RGB source, the factory and the woven settings: the final
-    // run, the store (8-bit into an 8-bit image, 16-bit into a 16-bit one) and the
-    // fully selected preview must agree.
+    // An asymmetric RGB source, factory and woven settings: the final run, the store (of
+    // the image's depth) and the fully selected preview must agree.
     const int32_t width = 37, height = 23;
     for (const Settings& settings : {Factory(), Woven()})
         for (int32_t depth : {8, 16}) {
-            Fixture finalRun(width, height, 3, depth, RunMode::final);
-            Fixture preview(width, height, 3, depth, RunMode::preview);
-            Fixture store(width, height, 3, depth, RunMode::store);
-            ImageStore image;
-            InitialiseImage(&image, &Work(store.globals).weights);
-            ASSERT_TRUE(CreateImage(&image, width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8, 0));
-            Work(store.globals).render.destination = &image;
-            Fixture* const modes[3] = {&finalRun, &preview, &store};
-            for (int32_t mode = 0; mode < 3; ++mode) {
-                modes[mode]->settings = settings;
-                modes[mode]->settings.runMode = RunMode(mode);
-            }
+            Fixture finalRun(width, height, 3, depth, RunMode::final, &settings);
+            Fixture preview(width, height, 3, depth, RunMode::preview, &settings);
+            Fixture store(width, height, 3, depth, RunMode::store, &settings);
+            ScopedImage image(width, height, depth == 16 ? kKindRGBA16 : kKindRGBA8);
+            image->weightTable = &Work(store.globals).weights;
+            Work(store.globals).render.destination = image.get();
             preview.SetMask(std::vector<uint8_t>(std::size_t(width * height), 255), width, 0, height - 1);
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) {
@@ -244,29 +221,25 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
                         finalRun.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                         preview.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                     }
-                    setRGBA(x, y, &image, 0, v[0], v[1], v[2], depth == 16 ? 32768 : 255);
+                    setRGBA(x, y, image.get(), 0, v[0], v[1], v[2], depth == 16 ? 32768 : 255);
                 }
             InsideSelectorCall([&] {
-                for (Fixture* f : modes) f->Render();
+                for (Fixture* f : {&finalRun, &preview, &store}) f->Render();
             });
             int32_t rendered = 0;
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) {
-                    IntRGBA stored;
-                    getRGBA(x, y, &image, 0, stored);
-                    const int32_t storedChannels[3] = {stored.red, stored.green, stored.blue};
+                    const Px stored = PixelAt(image.get(), x, y);
                     for (int32_t p = 0; p < 3; ++p) {
                         const std::size_t i = std::size_t((y * width + x) * 3 + p);
                         const int32_t v = finalRun.OutAt(i);
                         rendered += v != finalRun.InAt(i);
-                        ASSERT_EQ(storedChannels[p], v) << x << "," << y << " depth " << depth;
-                        // A full selection weighs 256 at 8 bits, showing the result
-                        // unchanged; at 16 bits it weighs 255, just under it.
+                        ASSERT_EQ(stored[std::size_t(p)], v) << x << "," << y << " depth " << depth;
+                        // A full selection weighs 256 at 8 bits, 255 (just under) at 16.
                         ASSERT_EQ(preview.OutAt(i), depth == 16 ? (255 * v) >> 8 : v) << x << "," << y;
                     }
                 }
             EXPECT_GT(rendered, width * height);  // the pattern, not the source, came out
-            ReleaseImage(&image);
         }
 }
 

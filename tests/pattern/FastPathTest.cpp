@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -14,18 +15,14 @@
 #include "PatternTestSupport.h"
 #include "pattern/RowKernels.h"
 #include "pattern/RowsAhead.h"
-#include "settings/Parameters.h"
 #include "store/Glue.h"
+#include "store/StoreTestSupport.h"
 
 namespace {
 
-// Settings anywhere in the ranges the dialog and dice reach.
-Settings RandomSettings(std::mt19937& random) {
-    Settings s = Factory();
-    for (const ParameterInfo& p : kParameters)
-        s.*p.field = std::uniform_int_distribution<int32_t>(p.minimum, p.maximum)(random);
-    return s;
-}
+// A colour as an array, so one assertion compares and prints all three channels.
+std::array<int32_t, 3> Colour(const PatternColour& c) { return {c.red, c.green, c.blue}; }
+std::array<int32_t, 3> Colour(const GlueColour& c) { return {c.r, c.g, c.b}; }
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
@@ -37,7 +34,7 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
     const RowKernels reference = KernelsFor(SimdLevel::scalar);
     std::mt19937 random(17);
     for (int trial = 0; trial < 400; ++trial) {
-        Settings s = RandomSettings(random);
+        Settings s = Drawn(uint32_t(random()));
         s.previewScale = 1 + int32_t(random() % 3);
         s.previewPanX = int32_t(random() % 50);
         s.previewPanY = int32_t(random() % 50);
@@ -50,40 +47,35 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
         const std::size_t n = std::size_t(count);
         std::vector<float> x(n), y(n), t(n);
         reference.mapRow(geometry, row, first, count, x.data(), y.data());
-        std::vector<float> wildX(x.size()), wildY(x.size());
         const float specials[] = {0.0f, -0.0f, 1e-40f, 3e7f, -2e9f, std::bit_cast<float>(0x7fc00000u)};
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            wildX[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
-            wildY[i] = random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
-        }
-        std::vector<float> wildT(x.size());
+        auto wild = [&] {
+            return random() % 8 == 0 ? specials[random() % 6] : std::uniform_real_distribution<float>(-300, 300)(random);
+        };
+        std::vector<float> wildX(n), wildY(n), wildT(n);
+        for (std::size_t i = 0; i < n; ++i) wildX[i] = wild(), wildY[i] = wild();
         reference.patternRow(field, x.data(), y.data(), count, t.data());
         reference.patternRow(field, wildX.data(), wildY.data(), count, wildT.data());
         for (SimdLevel level : levels) {
             const RowKernels kernels = KernelsFor(level);
             ASSERT_EQ(kernels.level, level);
-            std::vector<float> fx(x.size()), fy(x.size()), ft(x.size());
+            std::vector<float> fx(n), fy(n), ft(n), fw(n);
             kernels.mapRow(geometry, row, first, count, fx.data(), fy.data());
-            ASSERT_TRUE(SameBits(fx, x) && SameBits(fy, y)) << SimdLevelName(level) << " trial " << trial;
             kernels.patternRow(field, x.data(), y.data(), count, ft.data());
-            ASSERT_TRUE(SameBits(ft, t)) << SimdLevelName(level) << " trial " << trial;
-            kernels.patternRow(field, wildX.data(), wildY.data(), count, ft.data());
-            ASSERT_TRUE(SameBits(ft, wildT)) << SimdLevelName(level) << " trial " << trial;
+            kernels.patternRow(field, wildX.data(), wildY.data(), count, fw.data());
+            ASSERT_TRUE(SameBits(fx, x) && SameBits(fy, y) && SameBits(ft, t) && SameBits(fw, wildT))
+                << SimdLevelName(level) << " trial " << trial;
         }
     }
 }
 
 TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
-    // Values with no neighbour, close neighbours (level 0), far ones (blurred levels up
-    // to the top), values outside 0..1 and NaN and infinities, against SmoothColour
-    // through the store.
+    // Values with no neighbour, close neighbours (level 0), far ones (blurred levels),
+    // values outside 0..1, NaN and infinities, against SmoothColour through the store.
     std::mt19937 random(36);
-    Settings s = RandomSettings(random);
-    ImageStore ramp;
-    InitialiseImage(&ramp, nullptr);
-    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    Settings s = Drawn(uint32_t(random()));
+    ScopedImage ramp(256, 1, kKindRGBA8);
     RenderPlan plan;
-    BuildRenderPlan(s, Rect{0, 0, 8, 8}, ImageFormat{}, SimdLevel::scalar, ramp, plan);
+    BuildRenderPlan(s, Rect{0, 0, 8, 8}, ImageFormat{}, SimdLevel::scalar, ramp.image, plan);
     const int32_t count = 1000;
     std::vector<float> t(count), prev(count), above(count);
     std::vector<PatternColour> expected(count);
@@ -96,8 +88,8 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
         prev[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
         above[i] = random() % 5 == 0 ? -1.0f : (kind == 0 ? value() : t[i] + step * (value() - 0.5f));
         float p = prev[i], a = above[i];
-        const IntRGBA colour = SmoothColour(ramp, t[i], p, a);
-        expected[i] = PatternColour{colour.red, colour.green, colour.blue};
+        const IntRGBA colour = SmoothColour(ramp.image, t[i], p, a);
+        expected[i] = {colour.red, colour.green, colour.blue};
     }
     for (SimdLevel level : AvailableSimdLevels()) {
         if (level == SimdLevel::scalar) continue;
@@ -106,11 +98,8 @@ TEST(FastPath, SmoothColoursGiveTheStoreSamplersColoursOnEveryLevel) {
             KernelsFor(level).smoothRow(plan.rampLevels, &t[first], &prev[first], &above[first],
                                         std::min(37, count - first), &got[first]);
         for (int32_t i = 0; i < count; ++i)
-            ASSERT_TRUE(got[i].red == expected[i].red && got[i].green == expected[i].green &&
-                        got[i].blue == expected[i].blue)
-                << SimdLevelName(level) << " pixel " << i << " t " << t[i];
+            ASSERT_EQ(Colour(got[i]), Colour(expected[i])) << SimdLevelName(level) << " pixel " << i << " t " << t[i];
     }
-    ReleaseImage(&ramp);
 }
 
 TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
@@ -137,7 +126,7 @@ TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
                 if (!KernelsFor(level).glueSamples(mode, path, &p[0].r, &d[0].r, &got[0].r, 3 * count)) continue;
                 held += level == AvailableSimdLevels().back();
                 for (int32_t i = 0; i < count; ++i)
-                    ASSERT_TRUE(got[i].r == expected[i].r && got[i].g == expected[i].g && got[i].b == expected[i].b)
+                    ASSERT_EQ(Colour(got[i]), Colour(expected[i]))
                         << "mode " << mode << " " << SimdLevelName(level) << " pixel " << i;
             }
         }
@@ -158,7 +147,7 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
     Renderer renderer;
     std::mt19937 random(1717);
     for (int32_t trial = 0; trial < 62; ++trial) {
-        Settings s = RandomSettings(random);
+        Settings s = Drawn(uint32_t(random()));
         s.glue = 1 + trial;
         // Some rows longer than a kernel call's chunk, so smooth carries across chunks.
         const bool wide = trial % 8 == 3;
@@ -198,12 +187,10 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
     Settings s = Factory();
     s.smooth = 1;
     const int32_t width = 300, height = 40;
-    ImageStore ramp;
-    InitialiseImage(&ramp, nullptr);
-    ASSERT_TRUE(CreateImage(&ramp, 256, 1, kKindRGBA8, 0));
+    ScopedImage ramp(256, 1, kKindRGBA8);
     RenderPlan plan;
-    BuildRenderPlan(s, Rect{0, 0, int16_t(height), int16_t(width)}, ImageFormat{}, AvailableSimdLevels().back(), ramp,
-                    plan);
+    BuildRenderPlan(s, Rect{0, 0, int16_t(height), int16_t(width)}, ImageFormat{}, AvailableSimdLevels().back(),
+                    ramp.image, plan);
     std::vector<float> expectedBuffer(width + 4, -1.0f), buffer(width + 4, -1.0f);
     SmoothState expectedState{expectedBuffer.data(), int32_t(expectedBuffer.size()), -1.0f};
     SmoothState state{buffer.data(), int32_t(buffer.size()), -1.0f};
@@ -219,17 +206,12 @@ TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
             PatternColours(plan, values.data() + first, first, count, expectedState, colours.data() + first);
         }
         const PatternOfRow got = ahead->Row(row, width, height, state);
-        for (int32_t x = 0; x < width; ++x) {
-            ASSERT_EQ(std::bit_cast<uint32_t>(got.values[x]), std::bit_cast<uint32_t>(values[std::size_t(x)]));
-            ASSERT_EQ(got.colours[x].red, colours[std::size_t(x)].red) << "row " << row << " column " << x;
-            ASSERT_EQ(got.colours[x].green, colours[std::size_t(x)].green);
-            ASSERT_EQ(got.colours[x].blue, colours[std::size_t(x)].blue);
-        }
+        ASSERT_EQ(std::memcmp(got.values, values.data(), values.size() * sizeof(float)), 0) << "row " << row;
+        for (std::size_t x = 0; x < std::size_t(width); ++x)
+            ASSERT_EQ(Colour(got.colours[x]), Colour(colours[x])) << "row " << row << " column " << x;
         FollowRowBuffer(plan, got.values, width, state);
         ASSERT_EQ(std::memcmp(buffer.data(), expectedBuffer.data(), buffer.size() * sizeof(float)), 0) << "row " << row;
     }
-    ahead.reset();
-    ReleaseImage(&ramp);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -20,8 +21,7 @@ float ValueAt(const FieldConstants& field, float x, float y) {
 
 TEST(Geometry, CentreEdgesZoomAndPan) {
     Settings s = Factory();
-    s.zoom = 0;  // Z = 4
-    s.aspect = 0;
+    s.zoom = s.aspect = 0;  // Z = 4
     s.symmetry = 1;
     const Rect rect{10, 20, 15, 29};  // 9 x 5
     float x[9], y[9];
@@ -35,12 +35,11 @@ TEST(Geometry, CentreEdgesZoomAndPan) {
     s.zoom = 50;
     EXPECT_EQ(MakeGeometryConstants(s, rect).zoom, 0.5f);
     // At scale 2 and pan 3, rendered column 1 is image pixel 5.
-    s.previewScale = 2;
-    s.previewPanX = 3;
+    Settings scaled = s;
+    scaled.previewScale = 2;
+    scaled.previewPanX = 3;
     float panned[2], plain[9];
-    MapRow(MakeGeometryConstants(s, rect), 0, 0, 2, panned, y);
-    s.previewScale = 1;
-    s.previewPanX = 0;
+    MapRow(MakeGeometryConstants(scaled, rect), 0, 0, 2, panned, y);
     MapRow(MakeGeometryConstants(s, rect), 0, 0, 9, plain, y);
     EXPECT_EQ(panned[1], plain[5]);
     // The centre pixel of an odd rectangle stays at the origin under every fold,
@@ -51,18 +50,15 @@ TEST(Geometry, CentreEdgesZoomAndPan) {
             s.mirror = flags & 1;
             s.weave = flags >> 1;
             MapRow(MakeGeometryConstants(s, rect), 2, 0, 9, x, y);
-            EXPECT_EQ(x[4], 0.0f);
-            EXPECT_EQ(y[4], 0.0f);
-            EXPECT_EQ(ValueAt(MakeFieldConstants(s), x[4], y[4]), 0.5f);
+            EXPECT_EQ((std::array{x[4], y[4], ValueAt(MakeFieldConstants(s), x[4], y[4])}), (std::array{0.0f, 0.0f, 0.5f}))
+                << symmetry << " " << flags;
         }
 }
 
 TEST(PatternField, MixerFormsInversionAndMirror) {
     Settings s = Factory();
     s.mixer1 = 100;
-    s.mixer2 = s.mixer3 = 0;
-    s.invert1 = 0;
-    s.sharpness1 = s.sharpness = 0;
+    s.mixer2 = s.mixer3 = s.invert1 = s.sharpness1 = s.sharpness = 0;
     s.amount11 = s.amount12 = 37;
     std::mt19937 random(5);
     std::uniform_real_distribution<float> coordinate(-3.0f, 3.0f);
@@ -81,15 +77,13 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
     }
     // Mixer 3's weave form multiplies its first two sines: where all four are 1 it
     // gives 0.75, not 1.
-    s.mixer1 = 0;
+    s.mixer1 = s.invert3 = s.sharpness3 = 0;
     s.mixer3 = 100;
-    s.invert3 = s.sharpness3 = 0;
     s.amount31 = s.amount32 = 10;
     EXPECT_NEAR(ValueAt(MakeFieldConstants(s), 1.0f, 1.0f), (0.75 / 3 + 1) / 2, 1e-6);
     // Mirror without a fold shows the four quadrants reflected in the centre lines.
     s = Factory();
-    s.symmetry = 1;
-    s.mirror = 1;
+    s.symmetry = s.mirror = 1;
     const Rect rect{0, 0, 10, 12};
     float x[12], y[12], top[12], bottom[12];
     MapRow(MakeGeometryConstants(s, rect), 1, 0, 12, x, y);
@@ -102,9 +96,8 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
     }
 }
 
-// Turning a point by 1/n of a turn before the fold leaves the folded pattern value
-// unchanged up to rounding for the n-fold symmetries. Weave needs its doubled angle
-// for this, which 3-fold and 5-fold have.
+// Turning a point by 1/n of a turn before the n-fold fold leaves the pattern value as it
+// was, up to rounding; weave keeps it only with its doubled angle (3-fold and 5-fold).
 TEST(Geometry, FoldsGiveTheirRotationalOrder) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> coordinate(-1.5f, 1.5f);

@@ -1,6 +1,5 @@
 // Shared inputs of the pattern tests: settings to render with, an asymmetric source,
-// and whole renders through the filterhost library (the module loaded from its
-// file, settings played in as a scripting descriptor, the image filtered in place).
+// and whole renders of it through the filterhost library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,6 +32,17 @@ inline Settings Woven() {
     return s;
 }
 
+// Settings anywhere in the parameters' own ranges, drawn by a fixed linear
+// congruential sequence, so the same draws come out on every machine.
+inline Settings Drawn(uint32_t seed) {
+    Settings s = Factory();
+    for (const ParameterInfo& p : kParameters) {
+        seed = seed * 1664525u + 1013904223u;
+        s.*p.field = p.minimum + int32_t((seed >> 8) % uint32_t(p.maximum - p.minimum + 1));
+    }
+    return s;
+}
+
 // Sample p of pixel (x, y) of a source that differs from pixel to pixel and channel
 // to channel, with no mirror or rotation symmetry, below the depth's maximum.
 inline int32_t SourceSample(int32_t x, int32_t y, int32_t p, int32_t depth) {
@@ -49,9 +59,8 @@ inline filterhost::Image Source(int32_t width, int32_t height, int32_t colourPla
     return image;
 }
 
-class Renderer {
-public:
-    Renderer() : host(LoadModule()) {}
+struct Renderer {
+    std::unique_ptr<filterhost::Host> host = LoadModule();
     // Renders over the whole image, or over `area` (rows top..bottom, columns left..right).
     void Render(filterhost::Image& image, const Settings& s, std::vector<uint8_t> mask = {},
                 std::optional<Rect> area = std::nullopt) {
@@ -63,7 +72,4 @@ public:
         const filterhost::RunReport report = host->Run(image, job, error);
         EXPECT_EQ(report.result, noErr) << error;
     }
-
-private:
-    std::unique_ptr<filterhost::Host> host;
 };

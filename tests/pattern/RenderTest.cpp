@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,31 +15,26 @@ namespace {
 
 using filterhost::Image;
 
-// Pixels of a square image that differ from the pixel a quarter turn away.
+// Samples of a square image that differ from the sample a quarter turn away.
 int32_t QuarterTurnMismatches(const Image& image) {
     const int32_t n = image.width;
     int32_t mismatches = 0;
     for (int32_t y = 0; y < n; ++y)
         for (int32_t x = 0; x < n; ++x)
-            for (int32_t p = 0; p < image.colourPlanes; ++p)
-                if (image.At(x, y, p) != image.At(n - 1 - y, x, p)) {
-                    ++mismatches;
-                    break;
-                }
+            for (int32_t p = 0; p < image.colourPlanes; ++p) mismatches += image.At(x, y, p) != image.At(n - 1 - y, x, p);
     return mismatches;
 }
 
 TEST(Render, FourFoldMatchesItselfTurnedByAQuarterTurn) {
     Renderer renderer;
     Settings s = Factory();
-    s.smooth = 0;
     s.symmetry = 3;  // 4-fold
-    // Without mixer sharpness, whose slope is unbounded where the terms are 0, floating
-    // rounding moves at most a few pixels across a colour boundary.
-    s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
+    // Smooth off; without mixer sharpness, whose slope is unbounded where the terms are 0,
+    // floating rounding moves at most a few pixels across a colour boundary.
+    s.smooth = s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
     Image fourFold = Source(96, 96, 3, 8);
     renderer.Render(fourFold, s);
-    EXPECT_LE(QuarterTurnMismatches(fourFold), 5);
+    EXPECT_LE(QuarterTurnMismatches(fourFold), 15);
     // The 2-fold pattern is not quarter-turn symmetric: the comparison can tell.
     s.symmetry = 1;
     Image twoFold = Source(96, 96, 3, 8);
@@ -54,8 +47,7 @@ TEST(Render, StatedValues) {
     // All mixers off: t = 0.5 everywhere, colour index 127, and density 0 makes the
     // tables the identity: every sample is 127, whatever the source held.
     Settings s = Factory();
-    s.mixer1 = s.mixer2 = s.mixer3 = 0;
-    s.density = 0;
+    s.mixer1 = s.mixer2 = s.mixer3 = s.density = 0;
     for (int32_t smooth = 0; smooth <= 1; ++smooth) {
         s.smooth = smooth;  // the flat pattern reads level 0 between entries 127 and 128
         Image flat = Source(17, 9, 3, 8);
@@ -67,15 +59,10 @@ TEST(Render, StatedValues) {
     s.density = 0;
     Image grey = Source(40, 30, 3, 8);
     renderer.Render(grey, s);
-    int32_t lightest = 0, darkest = 255;
-    for (int32_t y = 0; y < 30; ++y)
-        for (int32_t x = 0; x < 40; ++x) {
-            ASSERT_EQ(grey.At(x, y, 0), grey.At(x, y, 1));
-            ASSERT_EQ(grey.At(x, y, 0), grey.At(x, y, 2));
-            lightest = std::max<int32_t>(lightest, grey.At(x, y, 0));
-            darkest = std::min<int32_t>(darkest, grey.At(x, y, 0));
-        }
-    EXPECT_GT(lightest - darkest, 100);
+    for (std::size_t i = 0; i < grey.samples.size(); i += 3)
+        ASSERT_TRUE(grey.samples[i] == grey.samples[i + 1] && grey.samples[i] == grey.samples[i + 2]) << i;
+    const auto [darkest, lightest] = std::minmax_element(grey.samples.begin(), grey.samples.end());
+    EXPECT_GT(*lightest - *darkest, 100);
     // A white pattern (amplitude 0, shift 100) on a grey image gives 254.
     s = Factory();
     s.redAmplitude = s.greenAmplitude = s.blueAmplitude = 0;
@@ -119,17 +106,13 @@ TEST(Render, MaskKeepsUnselectedPixelsAndBlendsPartlySelectedOnes) {
         renderer.Render(full, s);
         renderer.Render(masked, s, mask);
         ASSERT_NE(full.samples, source.samples);
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                for (int32_t p = 0; p < 3; ++p) {
-                    const int32_t m = mask[std::size_t(y * width + x)];
-                    const int32_t in = source.At(x, y, p), out = masked.At(x, y, p), f = full.At(x, y, p);
-                    if (m == 0 || m == 255) {
-                        ASSERT_EQ(out, m == 0 ? in : f) << x << "," << y << " mask " << m;
-                    }
-                    ASSERT_GE(out, std::min(in, f));
-                    ASSERT_LE(out, std::max(in, f));
-                }
+        for (std::size_t i = 0; i < source.samples.size(); ++i) {
+            const int32_t m = mask[i / 3], in = source.samples[i], out = masked.samples[i], f = full.samples[i];
+            if (m == 0 || m == 255) {
+                ASSERT_EQ(out, m == 0 ? in : f) << "sample " << i << " mask " << m;
+            }
+            ASSERT_TRUE(out >= std::min(in, f) && out <= std::max(in, f)) << "sample " << i;
+        }
     }
 }
 
@@ -143,17 +126,6 @@ uint64_t HashOf(const Image& image) {
     return hash;
 }
 
-// Settings drawn from the parameters' own ranges by a fixed linear congruential
-// sequence, so the same draws come out on every machine.
-Settings Drawn(uint32_t seed) {
-    Settings s = Factory();
-    for (const ParameterInfo& p : kParameters) {
-        seed = seed * 1664525u + 1013904223u;
-        s.*p.field = p.minimum + int32_t((seed >> 8) % uint32_t(p.maximum - p.minimum + 1));
-    }
-    return s;
-}
-
 // Renders of many settings, depths, image kinds, glue modes and selections, named.
 std::map<std::string, uint64_t> RenderHashes() {
     Renderer renderer;
@@ -163,10 +135,8 @@ std::map<std::string, uint64_t> RenderHashes() {
         const int32_t width = 23, height = 13;
         Image image = Source(width, height, planes, depth, transparency);
         renderer.Render(image, s, masked ? MixedMask(width, height) : std::vector<uint8_t>{});
-        std::ostringstream key;
-        key << name << " planes" << planes << (transparency ? "a" : "") << " depth" << depth;
-        if (masked) key << " masked";
-        hashes[key.str()] = HashOf(image);
+        hashes[name + " planes" + std::to_string(planes) + (transparency ? "a" : "") + " depth" + std::to_string(depth) +
+               (masked ? " masked" : "")] = HashOf(image);
     };
     for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
         for (int32_t flags = 0; flags < 8; ++flags) {

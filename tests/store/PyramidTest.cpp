@@ -2,7 +2,7 @@
 // plain reference, the kind-7 box and the drivers' state.
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <bit>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -19,50 +19,37 @@ constexpr int32_t kTable[6][6] = {
 };
 
 // Level L + 1 pixel (x, y) computed the plain way, through the clamping getter.
-IntRGBA ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y, float maximum) {
-    int32_t sums[4] = {0, 0, 0, 0};
+Px ReferencePixel(const ImageStore* image, int level, int32_t x, int32_t y, float maximum) {
+    Px sums{};
     for (int j = 0; j < 6; ++j)
         for (int i = 0; i < 6; ++i) {
-            IntRGBA p;
-            getRGBA(2 * x + i - 2, 2 * y + j - 2, image, level, p);
-            sums[0] += kTable[j][i] * p.red;
-            sums[1] += kTable[j][i] * p.green;
-            sums[2] += kTable[j][i] * p.blue;
-            sums[3] += kTable[j][i] * p.alpha;
+            const Px p = PixelAt(image, 2 * x + i - 2, 2 * y + j - 2, level);
+            for (std::size_t c = 0; c < 4; ++c) sums[c] += kTable[j][i] * p[c];
         }
-    auto scale = [maximum](int32_t s) { return int32_t(std::min(maximum, float(s) * (1.0f / 1640.0f))); };
-    return {scale(sums[0]), scale(sums[1]), scale(sums[2]), scale(sums[3])};
+    for (int32_t& s : sums) s = int32_t(std::min(maximum, float(s) * (1.0f / 1640.0f)));
+    return sums;
 }
 
 TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
-    struct Case {
-        PixelKind kind;
-        IntRGBA value;  // channel patterns; floats as bit patterns
-    };
-    float quarter = 0.75f, big = 300.5f;
-    int32_t quarterBits, bigBits;
-    std::memcpy(&quarterBits, &quarter, 4);
-    std::memcpy(&bigBits, &big, 4);
-    const Case cases[] = {
-        {kKindRGBA8, {200, 255, 17, 0}},
-        {kKindRGBA16, {32768, 1, 12345, 0}},
-        {kKindRGBAFloat, {quarterBits, bigBits, 0, quarterBits}},
-    };
-    for (const Case& c : cases) {
+    // Channel patterns; floats as bit patterns.
+    const int32_t quarterBits = std::bit_cast<int32_t>(0.75f), bigBits = std::bit_cast<int32_t>(300.5f);
+    const std::pair<PixelKind, IntRGBA> cases[] = {{kKindRGBA8, {200, 255, 17, 0}},
+                                                   {kKindRGBA16, {32768, 1, 12345, 0}},
+                                                   {kKindRGBAFloat, {quarterBits, bigBits, 0, quarterBits}}};
+    for (const auto& [kind, value] : cases) {
         for (auto [w, h] : {std::pair{531, 515}, std::pair{600, 5}, std::pair{3, 1100}}) {
-            ScopedImage image(w, h, c.kind);
+            ScopedImage image(w, h, kind);
             FillLevelZero(
-                image.get(), [](int32_t, int32_t, void* value) { return *static_cast<IntRGBA*>(value); },
-                const_cast<IntRGBA*>(&c.value), true);
+                image.get(), [](int32_t, int32_t, void* v) { return *static_cast<IntRGBA*>(v); },
+                const_cast<IntRGBA*>(&value), true);
             EXPECT_EQ(image->pyramidState, kPyramidBuilt);
             for (int level = 1; level <= image->topLevel; ++level)
                 for (int32_t y = 0; y < image->levelHeight[level]; y += 7)
                     for (int32_t x = 0; x < image->levelWidth[level]; x += 5)
-                        ASSERT_EQ(PixelAt(image.get(), x, y, level), AsPx(c.value))
-                            << c.kind << " level " << level << " " << x << "," << y;
+                        ASSERT_EQ(PixelAt(image.get(), x, y, level), AsPx(value))
+                            << kind << " level " << level << " " << x << "," << y;
         }
     }
-    // The single-channel kinds.
     ScopedImage grey(37, 21, kKindGrey8), deep(37, 21, kKindGrey16), single(37, 21, kKindFloat);
     for (int32_t y = 0; y < 21; ++y)
         for (int32_t x = 0; x < 37; ++x) {
@@ -70,9 +57,7 @@ TEST(Pyramid, ConstantImagesStayConstantOnEveryLevel) {
             SetWord(x, y, deep.get(), 0, 32768);
             SetFloat(x, y, single.get(), 0, 0.3f);
         }
-    buildAll(grey.get());
-    buildAll(deep.get());
-    buildAll(single.get());
+    for (ImageStore* image : {grey.get(), deep.get(), single.get()}) buildAll(image);
     for (int level = 1; level <= grey->topLevel; ++level) {
         EXPECT_EQ(GetByte(grey->maxX[level], 0, grey.get(), level), 255);
         EXPECT_EQ(GetWord(0, grey->maxY[level], deep.get(), level), 32768);
@@ -91,7 +76,6 @@ TEST(Pyramid, SingleImpulseGivesTheFilterWeights) {
     EXPECT_EQ(GetByte(5, 4, grey.get(), 1), 9);
     EXPECT_EQ(GetByte(4, 4, grey.get(), 1), 2);   // 255 * 16 / 1640
     EXPECT_EQ(GetByte(6, 5, grey.get(), 1), 0);   // offset -2: 255 * 4 / 1640
-    // The packed kinds, channel by channel, are checked against a plain filter below.
 }
 
 TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
@@ -112,42 +96,30 @@ TEST(Pyramid, TiledStepMatchesThePlainFilterAcrossSeams) {
                     const bool nearSeam = (x & 255) < 3 || (x & 255) > 252 || (y & 255) < 3 || (y & 255) > 252;
                     if (!nearSeam && (x * 31 + y) % 97 != 0) continue;
                     ASSERT_EQ(PixelAt(image.get(), x, y, level + 1),
-                              AsPx(ReferencePixel(image.get(), level, x, y, maximum)))
+                              ReferencePixel(image.get(), level, x, y, maximum))
                         << kind << " level " << level + 1 << " " << x << "," << y;
                 }
     }
 }
 
-// The three signed channels of a kind-7 pixel.
-std::array<int32_t, 3> Signed(ImageStore* image, int32_t x, int32_t y, int level) {
-    int16_t rgb[3];
-    GetRGB16(x, y, image, level, rgb);
-    return {rgb[0], rgb[1], rgb[2]};
-}
-
 TEST(Pyramid, SignedBoxKeepsTwiceTheMeanAndClamps) {
     ScopedImage image(4, 3, kKindSigned3);
+    // Columns 0 and 1 hold (100, 100, 100); 2 and 3 (-30000, 30000, -7), 3 in the last row.
     for (int32_t y = 0; y < 3; ++y)
-        for (int32_t x = 0; x < 4; ++x) {
-            if (x < 2)
-                setRGBA(x, y, image.get(), 0, 100, 100, 100, 0);
-            else
-                setRGBA(x, y, image.get(), 0, -30000, 30000, y == 2 ? 3 : -7, 0);
-        }
+        for (int32_t x = 0; x < 4; ++x)
+            setRGBA(x, y, image.get(), 0, x < 2 ? 100 : -30000, x < 2 ? 100 : 30000, x < 2 ? 100 : y == 2 ? 3 : -7, 0);
     buildAllBoxed(image.get());
     EXPECT_EQ(image->pyramidState, kPyramidBuilt);
-    EXPECT_EQ(Signed(image.get(), 0, 0, 1), (std::array<int32_t, 3>{200, 200, 100}));
-    EXPECT_EQ(Signed(image.get(), 1, 0, 1), (std::array<int32_t, 3>{-32767, 32767, -7}));
+    EXPECT_EQ(PixelAt(image.get(), 0, 0, 1), (Px{200, 200, 100}));
+    EXPECT_EQ(PixelAt(image.get(), 1, 0, 1), (Px{-32767, 32767, -7}));
     // The bottom row repeats the last source row: (3 + 3 + 3 + 3) / 4.
-    EXPECT_EQ(Signed(image.get(), 1, 1, 1)[2], 3);
+    EXPECT_EQ(PixelAt(image.get(), 1, 1, 1)[2], 3);
     // Signed division truncates towards zero: (-7 - 7 + 3 + 3) / 4 = -2.
     ScopedImage odd(2, 2, kKindSigned3);
-    setRGBA(0, 0, odd.get(), 0, -1, 0, -7, 0);
-    setRGBA(1, 0, odd.get(), 0, 0, 0, -7, 0);
-    setRGBA(0, 1, odd.get(), 0, 0, 0, 3, 0);
-    setRGBA(1, 1, odd.get(), 0, 0, 0, 3, 0);
+    for (auto [x, y, red, blue] : {std::array{0, 0, -1, -7}, {1, 0, 0, -7}, {0, 1, 0, 3}, {1, 1, 0, 3}})
+        setRGBA(x, y, odd.get(), 0, red, 0, blue, 0);
     buildAllBoxed(odd.get());
-    EXPECT_EQ(Signed(odd.get(), 0, 0, 1), (std::array<int32_t, 3>{0, 0, -2}));
+    EXPECT_EQ(PixelAt(odd.get(), 0, 0, 1), (Px{0, 0, -2}));
 }
 
 TEST(Pyramid, DriversAndRectangleUpdates) {
