@@ -25,26 +25,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+using clitest::ExpectNoFileStartingWith;
 using clitest::FileContents;
+using clitest::Load;
+using clitest::Save;
 using clitest::Shape;
 using clitest::StatePath;
 using tesselume::ImageFile;
 using testsupport::Outcome;
 using testsupport::RunOk;
 using testsupport::RunProgram;
-
-ImageFile Load(const std::string& path) {
-    ImageFile file;
-    std::string error;
-    EXPECT_TRUE(tesselume::ReadImageFile(path, file, error)) << path << ": " << error;
-    return file;
-}
-
-void Save(const std::string& path, const filterhost::Image& image, std::vector<uint8_t> profile = {}) {
-    std::string error;
-    ASSERT_TRUE(tesselume::WriteImageFile(path, *tesselume::FormatForPath(path), clitest::FileOf(image, profile), error))
-        << error;
-}
 
 // Checks that every pixel outside inside(x, y) has the same samples in both files.
 template <class Inside>
@@ -74,10 +64,10 @@ TEST(CommandLine, RenderMakesTheCanvasAskedFor) {
 
 TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
     const std::tuple<const char*, const char*, filterhost::Image> cases[] = {
-        {"rgba8.png", "rgba8-out.png", clitest::AsymmetricImage(37, 23, 3, true, 8)},
-        {"grey16.png", "grey16-out.png", clitest::AsymmetricImage(29, 31, 1, false, 16)},
-        {"rgb16.tif", "rgb16-out.png", clitest::AsymmetricImage(21, 19, 3, false, 16)},
-        {"greyalpha8.tif", "greyalpha8-out.tif", clitest::AsymmetricImage(18, 12, 1, true, 8)},
+        {"rgba8.png", "rgba8-out.png", RampImage(37, 23, 3, 8, true)},
+        {"grey16.png", "grey16-out.png", RampImage(29, 31, 1, 16)},
+        {"rgb16.tif", "rgb16-out.png", RampImage(21, 19, 3, 16)},
+        {"greyalpha8.tif", "greyalpha8-out.tif", RampImage(18, 12, 1, 8, true)},
     };
     for (const auto& [inName, outName, image] : cases) {
         SCOPED_TRACE(inName);
@@ -92,7 +82,7 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
     }
 
     // A JPEG input works too and gives an 8-bit RGB result.
-    Save(StatePath("photo.jpg"), clitest::AsymmetricImage(24, 16, 3, false, 8), clitest::TestProfile(true));
+    Save(StatePath("photo.jpg"), RampImage(24, 16, 3, 8), clitest::TestProfile(true));
     RunOk({"apply", StatePath("photo.jpg"), "-o", StatePath("photo-out.png")});
     const ImageFile out = Load(StatePath("photo-out.png"));
     EXPECT_EQ(Shape(out.image), std::make_tuple(24, 16, 3, false, 8));
@@ -102,7 +92,7 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
 TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
     for (int32_t depth : {8, 16}) {
         SCOPED_TRACE(depth);
-        Save(StatePath("masked-in.png"), clitest::AsymmetricImage(40, 30, 3, false, depth));
+        Save(StatePath("masked-in.png"), RampImage(40, 30, 3, depth));
         // A soft-edged blob off centre, as a 16-bit mask for the 16-bit case.
         filterhost::Image mask = filterhost::Image::Make(40, 30, 1, false, depth, 0);
         auto selected = [](int32_t x, int32_t y) { return (x - 25) * (x - 25) + (y - 11) * (y - 11) < 60; };
@@ -134,9 +124,9 @@ TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
 // written. An interlaced PNG (made by ImageMagick where it is installed) is read
 // whole by its reader, then streamed the same way.
 TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
-    Save(StatePath("s-rgba8.png"), clitest::AsymmetricImage(61, 47, 3, true, 8), clitest::TestProfile(true));
-    Save(StatePath("s-rgb16.tif"), clitest::AsymmetricImage(45, 52, 3, false, 16));
-    Save(StatePath("s-photo.jpg"), clitest::AsymmetricImage(64, 40, 3, false, 8));
+    Save(StatePath("s-rgba8.png"), RampImage(61, 47, 3, 8, true), clitest::TestProfile(true));
+    Save(StatePath("s-rgb16.tif"), RampImage(45, 52, 3, 16));
+    Save(StatePath("s-photo.jpg"), RampImage(64, 40, 3, 8));
     std::vector<std::string> inputs = {"s-rgba8.png", "s-rgb16.tif", "s-photo.jpg"};
     if (std::system(("convert " + StatePath("s-rgba8.png") + " -interlace PNG -define png:exclude-chunks=date,time " +
                      StatePath("s-laced.png") +
@@ -239,13 +229,6 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
         else
             EXPECT_EQ(loaded[i], factory[i]);
     }
-}
-
-// Fails for any file in the state folder whose name starts with one of the prefixes.
-void ExpectNoFileStartingWith(std::initializer_list<const char*> prefixes) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(StatePath("")))
-        for (const char* prefix : prefixes)
-            EXPECT_FALSE(entry.path().filename().string().starts_with(prefix)) << entry.path();
 }
 
 TEST(CommandLine, CtrlCLeavesNoOutputFile) {
@@ -374,12 +357,12 @@ TEST(CommandLine, ThePsdButtonExportsAndTheDialogGoesOn) {
 
 TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
     const std::string image = StatePath("good.png"), o = StatePath("o.png");
-    Save(image, clitest::AsymmetricImage(16, 12, 3, true, 8));
+    Save(image, RampImage(16, 12, 3, 8, true));
     const std::string original = FileContents(image);
     std::ofstream(StatePath("notes.txt")) << "no image here";
     std::ofstream(StatePath("bad-play.txt")) << "0033 long 12\n0034 bool perhaps\n";
-    Save(StatePath("rgb-mask.png"), clitest::AsymmetricImage(16, 12, 3, false, 8));
-    Save(StatePath("small-mask.png"), clitest::AsymmetricImage(8, 12, 1, false, 8));
+    Save(StatePath("rgb-mask.png"), RampImage(16, 12, 3, 8));
+    Save(StatePath("small-mask.png"), RampImage(8, 12, 1, 8));
     Save(StatePath("empty-mask.png"), filterhost::Image::Make(16, 12, 1, false, 8, 0));
     auto mask = [&](const char* name) { return std::vector<std::string>{"apply", image, "-o", o, "--mask", StatePath(name)}; };
 

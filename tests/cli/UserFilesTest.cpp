@@ -17,12 +17,15 @@
 
 #include "ImageFiles.h"
 #include "TestImages.h"
+#include "pages/PageChecks.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using clitest::ExpectNoFileStartingWith;
+using clitest::Save;
 using testsupport::FileContents;
 using testsupport::StatePath;
 
@@ -35,16 +38,9 @@ int Shell(const std::string& command, std::string* err = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void Save(const std::string& path, const filterhost::Image& image, double resolution = 0) {
-    tesselume::ImageFile file = clitest::FileOf(image);
-    file.resolution[0] = file.resolution[1] = resolution;
-    std::string error;
-    ASSERT_TRUE(tesselume::WriteImageFile(path, *tesselume::FormatForPath(path), file, error)) << error;
-}
-
 TEST(UserFiles, TransparencyIsKeptExactlyUnlessEditable) {
     const std::string in = StatePath("rgba.png"), out = StatePath("rgba-out.png"), edited = StatePath("rgba-edit.png");
-    filterhost::Image image = clitest::AsymmetricImage(40, 30, 3, true, 8);
+    filterhost::Image image = RampImage(40, 30, 3, 8, true);
     for (int32_t x = 0; x < 40; ++x) image.At(x, 5, 3) = 0;  // a fully transparent row
     Save(in, image);
     ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
@@ -82,8 +78,8 @@ void AddMetadata(const std::string& path) {
 
 TEST(UserFiles, MetadataAndResolutionSurvive) {
     const std::string jpeg = StatePath("camera.jpg"), tiff = StatePath("scan.tif");
-    Save(jpeg, clitest::AsymmetricImage(48, 32, 3, false, 8));
-    Save(tiff, clitest::AsymmetricImage(48, 32, 3, false, 16), 300);
+    Save(jpeg, RampImage(48, 32, 3, 8));
+    Save(tiff, RampImage(48, 32, 3, 16), {}, 300);
     AddMetadata(jpeg);
     AddMetadata(tiff);
     const bool exiftool = Shell("command -v exiftool >/dev/null") == 0;
@@ -100,10 +96,7 @@ TEST(UserFiles, MetadataAndResolutionSurvive) {
             EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toLong(), 6);
             EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), "2024:05:06 07:08:09");
             EXPECT_EQ(image->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour at dawn");
-            tesselume::ImageFile file;
-            std::string error;
-            ASSERT_TRUE(tesselume::ReadImageFile(out, file, error)) << error;
-            EXPECT_NEAR(file.resolution[0], 300, 0.01);
+            EXPECT_NEAR(clitest::Load(out).resolution[0], 300, 0.01);
             if (!exiftool) continue;
             const std::string tags = StatePath("tags.txt");
             ASSERT_EQ(Shell("exiftool -s3 -Make -Orientation# -Title -XResolution " + out + " > " + tags), 0);
@@ -114,7 +107,7 @@ TEST(UserFiles, MetadataAndResolutionSurvive) {
 
 TEST(UserFiles, PipesAndBatches) {
     const std::string a = StatePath("a.png");
-    Save(a, clitest::AsymmetricImage(30, 20, 3, false, 8));
+    Save(a, RampImage(30, 20, 3, 8));
     ASSERT_EQ(Shell("cat " + a + " | $T apply - -o - --format png > " + StatePath("piped.png")), 0);
     ASSERT_EQ(Shell("$T apply " + a + " -o " + StatePath("direct.png")), 0);
     EXPECT_EQ(FileContents(StatePath("piped.png")), FileContents(StatePath("direct.png")));
@@ -133,7 +126,7 @@ TEST(UserFiles, PipesAndBatches) {
         if (i == 2)
             std::ofstream(name) << "not an image";
         else
-            Save(name, clitest::AsymmetricImage(12 + i, 9, 3, false, 8));
+            Save(name, RampImage(12 + i, 9, 3, 8));
         inputs += " " + name;
     }
     std::string err;
@@ -146,7 +139,7 @@ TEST(UserFiles, PipesAndBatches) {
 
 TEST(UserFiles, OutputsKeepModesLinksAndProtection) {
     const std::string a = StatePath("m.png"), kept = StatePath("kept.png"), locked = StatePath("locked.png");
-    Save(a, clitest::AsymmetricImage(10, 8, 3, false, 8));
+    Save(a, RampImage(10, 8, 3, 8));
     std::ofstream(kept) << "old";
     std::ofstream(locked) << "old";
     ::chmod(kept.c_str(), 0640);
@@ -162,12 +155,6 @@ TEST(UserFiles, OutputsKeepModesLinksAndProtection) {
     struct stat status {};
     ::stat(kept.c_str(), &status);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
-}
-
-// Fails for any temporary output file left in the state folder.
-void ExpectNoTemporaryFiles() {
-    for (const fs::directory_entry& entry : fs::directory_iterator(StatePath("")))
-        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
 }
 
 TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
@@ -189,16 +176,9 @@ TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
             EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == signal
                                             : WEXITSTATUS(status) == 128 + signal || WEXITSTATUS(status) == 0)
                 << status;
-            ExpectNoTemporaryFiles();
+            ExpectNoFileStartingWith({"."});
             fs::remove(out);
         }
-}
-
-// How often what occurs in text.
-int Occurrences(const std::string& text, const std::string& what) {
-    int count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-    return count;
 }
 
 TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
@@ -211,7 +191,7 @@ TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
     const std::string script = "click #125; click #20; type 7; click #3";
     ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='" + script + "' $T render --size 48x32 " +
                         "--dialog -o " + StatePath("dots.png"), &err), 0) << err;
-    EXPECT_EQ(Occurrences(err, "state folder " + open + " is not used: others can write to it"), 1) << err;
+    EXPECT_EQ(pagecheck::Count(err, "state folder " + open + " is not used: others can write to it"), 1u) << err;
     EXPECT_TRUE(fs::exists(StatePath("dots.png")));
     EXPECT_TRUE(fs::is_empty(open));
     EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::all);

@@ -113,9 +113,9 @@ TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
     const std::string missing = RenamedModule(extra, 'x'), damaged = RenamedModule(extra, 'y');
 
     // Inputs written by libpng: 8-bit RGB, 16-bit RGB, grey with alpha, and a palette image.
-    const filterhost::Image rgb = clitest::AsymmetricImage(61, 37, 3, false, 8);
+    const filterhost::Image rgb = RampImage(61, 37, 3, 8);
     // No fully transparent pixels: GIMP's PNG export clears their colour by default.
-    filterhost::Image grey = clitest::AsymmetricImage(40, 30, 1, true, 8);
+    filterhost::Image grey = RampImage(40, 30, 1, 8, true);
     for (std::size_t i = 1; i < grey.samples.size(); i += 2) grey.samples[i] = uint16_t(1 + grey.samples[i] % 255);
     std::vector<uint16_t> deep(std::size_t(50) * 20 * 3);
     for (std::size_t i = 0; i < deep.size(); ++i) deep[i] = uint16_t(i * 2654435761u >> 16);
