@@ -7,11 +7,11 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <tiffio.h>
 
 #include "ImageFiles.h"
 #include "TestImages.h"
+#include "files/FilesTestSupport.h"
 #include "platform/Files.h"
 
 using namespace tesselume;
@@ -170,30 +170,16 @@ TEST(ImageFiles, JpegBothWaysThroughLibjpeg) {
     std::string error;
     ASSERT_TRUE(WriteImageFile(path, FileFormat::jpeg, FileOf(flat, clitest::TestProfile(true)), error)) << error;
 
-    FILE* fp = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(fp, nullptr);
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, fp);
-    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
-    jpeg_read_header(&info, TRUE);
-    JOCTET* profile = nullptr;
-    unsigned int profileLength = 0;
-    ASSERT_TRUE(jpeg_read_icc_profile(&info, &profile, &profileLength));
-    EXPECT_EQ(std::vector<uint8_t>(profile, profile + profileLength), clitest::TestProfile(true));
-    std::free(profile);
-    EXPECT_EQ(info.comp_info[0].h_samp_factor, 1);  // 4:4:4 at the default quality
-    jpeg_start_decompress(&info);
-    EXPECT_EQ(info.output_components, 3);
-    std::vector<uint8_t> row(16 * 3);
-    JSAMPROW rowPointer = row.data();
-    jpeg_read_scanlines(&info, &rowPointer, 1);
-    for (int p = 0; p < 3; ++p) EXPECT_NEAR(row[std::size_t(21 + p)], flat.samples[std::size_t(p)], 3);
-    jpeg_abort_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    std::fclose(fp);
+    const std::vector<uint8_t> bytes = ReadAll(path);
+    const LibjpegImage jpeg = DecodeWithLibjpeg(bytes.data(), bytes.size());
+    ASSERT_TRUE(jpeg.ok);
+    // The profile in an APP2 marker, after its 14-byte label.
+    const auto icc = std::find_if(jpeg.markers.begin(), jpeg.markers.end(),
+                                  [](const auto& marker) { return marker.first == JPEG_APP0 + 2; });
+    ASSERT_NE(icc, jpeg.markers.end());
+    EXPECT_EQ(std::vector<uint8_t>(icc->second.begin() + 14, icc->second.end()), clitest::TestProfile(true));
+    EXPECT_EQ(jpeg.lumaSampling, 11);  // 4:4:4 at the default quality
+    for (int p = 0; p < 3; ++p) EXPECT_NEAR(jpeg.pixels[std::size_t(21 + p)], flat.samples[std::size_t(p)], 3);
 
     // And back through our reader (shape and profile the command line's runs check).
     ImageFile file;
