@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <pty.h>
+#include <random>
 #include <sstream>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -154,21 +155,6 @@ TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
     }
 }
 
-TEST(CommandLine, PlayingARecordingReproducesTheOutput) {
-    const std::string first = StatePath("first.png"), again = StatePath("again.png");
-    const std::string recording = StatePath("steps.txt"), rerecorded = StatePath("steps-again.txt");
-    RunOk({"render", "-o", first, "--size", "64x48", "--set", "zoom=20", "--set", "mixer_2=5", "--set", "glue=GL11",
-           "--set", "symmetry=5-fold", "--set", "mirror=on", "--record", recording});
-    const std::string text = FileContents(recording);
-    for (const char* line : {"0033 long 20", "0002 long 5", "GLUE enum GLty GL11", "SYky enum SYty SY04",
-                             "0016 bool true"})
-        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
-
-    RunOk({"render", "-o", again, "--size", "64x48", "--play", recording, "--record", rerecorded});
-    EXPECT_EQ(FileContents(again), FileContents(first));
-    EXPECT_EQ(FileContents(rerecorded), text);
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -194,19 +180,28 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
               (std::vector<int32_t>{190, 33, 71, 97, 83, 6, 46, 192, 90, 120, 146, 109, 25, 1, 0, 1, 0, 0, 0, 1,
                                     -58, 0, 100, 1, -7, 0, 100, 1, -90, 0, 100, 1, 1, 0, 1, 55, 1, 2, 1, 0}));
 
-    // Saved after --set, the preset holds those values and reproduces the run exactly.
+    // Saved after --set, the preset holds those values; the preset and the recording
+    // each reproduce the run exactly, and record the same steps again.
     const std::string first = StatePath("first.png"), again = StatePath("again.png"), preset = StatePath("mine.q1r");
     const std::string recording = StatePath("first.txt"), rerecorded = StatePath("again.txt");
     RunOk({"render", "-o", first, "--size", "64x48", "--set", "zoom=40", "--set", "glue=screendim", "--set",
-           "mixer 2=12", "--save-preset", preset, "--record", recording});
+           "mixer 2=12", "--set", "symmetry=5-fold", "--set", "mirror=on", "--save-preset", preset, "--record",
+           recording});
+    const std::string text = FileContents(recording);
+    for (const char* line : {"0033 long 40", "0002 long 12", "GLUE enum GLty GL62", "SYky enum SYty SY04",
+                             "0016 bool true"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     const std::vector<int32_t> saved = Values(FileContents(preset));
     ASSERT_EQ(saved.size(), 40u);
     EXPECT_EQ(saved[2], 12);   // mixer 2
     EXPECT_EQ(saved[32], 62);  // glue by mode number
     EXPECT_EQ(saved[35], 40);  // zoom
-    RunOk({"render", "-o", again, "--size", "64x48", "--preset", preset, "--record", rerecorded});
-    EXPECT_EQ(FileContents(again), FileContents(first));
-    EXPECT_EQ(FileContents(rerecorded), FileContents(recording));
+    for (const auto& [option, file] : {std::pair<std::string, std::string>{"--preset", preset}, {"--play", recording}}) {
+        SCOPED_TRACE(option);
+        RunOk({"render", "-o", again, "--size", "64x48", option, file, "--record", rerecorded});
+        EXPECT_EQ(FileContents(again), FileContents(first));
+        EXPECT_EQ(FileContents(rerecorded), text);
+    }
 
     // Command-line order decides: a later --set wins over the preset, an earlier one loses.
     RunOk({"render", "-o", again, "--size", "8x8", "--preset", preset, "--set", "zoom=70", "--record", rerecorded});
@@ -294,9 +289,8 @@ TEST(CommandLine, InterruptedExportPsdLeavesNothing) {
     const std::string psd = StatePath("stopped.psd");
     for (const int signals : {1, 2}) {
         SCOPED_TRACE(signals);
-        const char* argv[] = {TESSELUME_PROGRAM, "export-psd", "-o", psd.c_str(), "--size", "2000x2000", nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, TESSELUME_PROGRAM, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+        const pid_t pid = testsupport::StartProgram({"export-psd", "-o", psd, "--size", "2000x2000"});
+        ASSERT_GT(pid, 0);
         // The module's own temporary in the program's folder shows that the export runs.
         bool running = false;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -313,10 +307,7 @@ TEST(CommandLine, InterruptedExportPsdLeavesNothing) {
             kill(pid, SIGINT);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 130);
+        EXPECT_EQ(testsupport::WaitProgram(pid), 130);
         ExpectNoFileStartingWith({"stopped.psd", ".stopped.psd"});
     }
 }
@@ -360,7 +351,16 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
     Save(image, RampImage(16, 12, 3, 8, true));
     const std::string original = FileContents(image);
     std::ofstream(StatePath("notes.txt")) << "no image here";
-    std::ofstream(StatePath("bad-play.txt")) << "0033 long 12\n0034 bool perhaps\n";
+    for (const auto& [name, text] : {std::pair<const char*, const char*>{"bad-play.txt", "0033 long 12\n0034 bool perhaps\n"},
+                                     {"far.txt", "0033 long 1000\n"},
+                                     {"typed.txt", "0016 long 1\n"},
+                                     {"unknown.txt", "ZZZZ long 1\n"}})
+        std::ofstream(StatePath(name)) << text;
+    std::string noise(1000, 0);
+    std::mt19937 random(7);
+    for (char& c : noise) c = char(random());
+    std::ofstream(StatePath("noise.q1r"), std::ios::binary) << noise;
+    auto play = [&](const char* name) { return std::vector<std::string>{"render", "-o", o, "--play", StatePath(name)}; };
     Save(StatePath("rgb-mask.png"), RampImage(16, 12, 3, 8));
     Save(StatePath("small-mask.png"), RampImage(8, 12, 1, 8));
     Save(StatePath("empty-mask.png"), filterhost::Image::Make(16, 12, 1, false, 8, 0));
@@ -374,8 +374,12 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"apply", image, "-o", image, "--set", "zoom=500"}, 2, "zoom takes an integer from 0 to 100, not \"500\""},
         {{"apply", image, "-o", image, "--set", "glue=sparkle"}, 2, "unknown glue \"sparkle\"; the values are: normal, "},
         {{"render", "-o", o, "--set", "bogus=1"}, 2, "unknown parameter \"bogus\"; the parameters are: mixer 1, mixer 2, "},
-        {{"render", "-o", o, "--play", StatePath("bad-play.txt")}, 1,
+        {play("bad-play.txt"), 1,
          StatePath("bad-play.txt") + ", line 2: a bool is true or false"},
+        {play("far.txt"), 1, StatePath("far.txt") + ": zoom takes an integer from 0 to 100, not 1000"},
+        {play("typed.txt"), 1, StatePath("typed.txt") + ": mirror is on or off, not a long"},
+        {play("unknown.txt"), 1, StatePath("unknown.txt") + ": unknown parameter key ZZZZ"},
+        {{"render", "-o", o, "--preset", StatePath("noise.q1r")}, 1, StatePath("noise.q1r") + ": "},
         {{"render", "-o", o, "--preset", StatePath("missing.q1r")}, 1,
          "cannot read the preset " + StatePath("missing.q1r") + ": No such file or directory"},
         {{"render", "-o", o, "--module", StatePath("nowhere.8bf")}, 1,
@@ -391,6 +395,9 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"render", "--size", "9x9"}, 2, "-o OUT is required (see tesselume render --help)"},
         {{"render", "-o", o, "--size", "big"}, 2, "--size takes WIDTHxHEIGHT, e.g. 1024x768"},
         {{"render", "-o", o, "--depth", "12"}, 2, "--depth is 8 or 16"},
+        {{"render", "-o", StatePath("o.jpg"), "--depth", "16", "--size", "30000x30000"}, 2,
+         "JPEG holds 8 bits per channel only"},
+        {{"render", "-o", "-", "--size", "8x8"}, 2, "-o - needs --format"},
         // Refused before any canvas is allocated (this one would need 60 GB).
         {{"render", "-o", o, "--size", "100000x100000"}, 1,
          "the image is larger than the 32767 pixels the filter protocol can address"},

@@ -1,12 +1,10 @@
 // The program on the files people bring: transparency and metadata kept, pipes,
-// batches, protected and linked outputs, signals, and recordings checked. Metadata
+// batches, protected and linked outputs, signals and a refused state folder. Metadata
 // is read back with Exiv2 and, where installed, exiftool.
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -18,8 +16,7 @@
 #include "ImageFiles.h"
 #include "TestImages.h"
 #include "pages/PageChecks.h"
-
-extern char** environ;
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -164,18 +161,13 @@ TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
     for (const int signal : {SIGTERM, SIGHUP, SIGINT})
         for (const int delay : {30, 120, 250, 400}) {
             SCOPED_TRACE(std::to_string(signal) + " after " + std::to_string(delay) + " ms");
-            const char* argv[] = {TESSELUME_PROGRAM, "apply", in.c_str(), "-o", out.c_str(), "--select", "0,0,8,8",
-                                  nullptr};
-            pid_t pid = 0;
-            ASSERT_EQ(posix_spawn(&pid, TESSELUME_PROGRAM, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+            const pid_t pid = testsupport::StartProgram({"apply", in, "-o", out, "--select", "0,0,8,8"});
+            ASSERT_GT(pid, 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             kill(pid, signal);
-            int status = 0;
-            waitpid(pid, &status, 0);
             // Killed before its handlers were in place (nothing to clean then), stopped, or done.
-            EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == signal
-                                            : WEXITSTATUS(status) == 128 + signal || WEXITSTATUS(status) == 0)
-                << status;
+            const int code = testsupport::WaitProgram(pid);
+            EXPECT_TRUE(code == 128 + signal || code == 0) << code;
             ExpectNoFileStartingWith({"."});
             fs::remove(out);
         }
@@ -195,31 +187,6 @@ TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
     EXPECT_TRUE(fs::exists(StatePath("dots.png")));
     EXPECT_TRUE(fs::is_empty(open));
     EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::all);
-}
-
-TEST(UserFiles, ImpossibleRequestsAndBadRecordingsAreRefusedFirst) {
-    std::vector<char> noise(1000);
-    std::mt19937 random(7);
-    for (char& c : noise) c = char(random());
-    std::ofstream(StatePath("noise.q1r"), std::ios::binary).write(noise.data(), std::streamsize(noise.size()));
-    std::ofstream(StatePath("far.txt")) << "0033 long 1000\n";
-    std::ofstream(StatePath("typed.txt")) << "0016 long 1\n";
-    std::ofstream(StatePath("unknown.txt")) << "ZZZZ long 1\n";
-    const std::string o = StatePath("o.png");
-    const std::pair<std::string, std::string> cases[] = {
-        {"$T render -o " + o + " --preset " + StatePath("noise.q1r"), "noise.q1r: "},
-        {"$T render -o " + o + " --play " + StatePath("far.txt"), "zoom takes an integer from 0 to 100, not 1000"},
-        {"$T render -o " + o + " --play " + StatePath("typed.txt"), "mirror is on or off, not a long"},
-        {"$T render -o " + o + " --play " + StatePath("unknown.txt"), "unknown parameter key ZZZZ"},
-        {"$T render -o " + StatePath("x.jpg") + " --depth 16 --size 30000x30000", "JPEG holds 8 bits per channel only"},
-        {"$T render -o - --size 8x8", "-o - needs --format"},
-    };
-    for (const auto& [command, message] : cases) {
-        std::string err;
-        EXPECT_NE(Shell(command, &err), 0) << command;
-        EXPECT_NE(err.find(message), std::string::npos) << err;
-    }
-    EXPECT_FALSE(fs::exists(o));
 }
 
 TEST(UserFiles, VersionAboutManualAndCompletion) {
