@@ -9,16 +9,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 #include <sys/mount.h>
 
 #include "FilterHost.h"
 #include "PresetFiles.h"
+#include "pattern/PatternTestSupport.h"
 #include "export/PsdWriter.h"
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
+#include "support/StateFiles.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ fs::path TestFolder() {
     const fs::path folder = fs::path(std::getenv("TESSELUME_STATE_DIR")) / "psd";
     fs::create_directories(folder);
     return folder;
-}
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Runs a shell command; its exit status.
@@ -84,9 +80,9 @@ bool Dump(const std::string& python, const fs::path& psd, int32_t width, int32_t
     std::ofstream(script) << kDumpScript;
     if (Shell(python + " " + script.string() + " " + psd.string() + " " + raw.string() + " >" + said.string()) != 0)
         return false;
-    dump.summary = Contents(said);
+    dump.summary = testsupport::FileContents(said);
     while (!dump.summary.empty() && dump.summary.back() == '\n') dump.summary.pop_back();
-    const std::string bytes = Contents(raw);
+    const std::string bytes = testsupport::FileContents(raw);
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
     if (bytes.size() != pixels * 7 * 2) return false;
     std::vector<uint16_t> all(pixels * 7);
@@ -158,17 +154,6 @@ TEST(PsdWriter, PsdToolsReadsTheLayerAndTheMergedImageOverTheCheckerboard) {
 
 // ---- The module's export ----
 
-// Mirror, weave and 5-fold symmetry, "normal" glue: the filter's output is the pattern.
-Settings Woven() {
-    Settings s;
-    InitialiseSettings(s, nullptr);
-    s.smooth = 0;
-    s.mirror = s.weave = 1;
-    s.symmetry = 4;
-    s.zoom = 37;
-    return s;
-}
-
 constexpr Rect kArea{5, 7, 33, 45};  // 38 x 28 of a 50 x 40 image
 constexpr OSType kExportKey = PIFourCC("PSDf");
 
@@ -177,13 +162,14 @@ struct Export {
     filterhost::Image image;
     filterhost::Job job;
 
-    Export(int32_t depth, const fs::path& path) {
-        std::string error;
-        host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
-        EXPECT_TRUE(host) << error;
+    // Woven with "normal" glue: the filter's output is the pattern.
+    Export(int32_t depth, const fs::path& path) : host(LoadModule()) {
+        Settings settings = Woven();
+        settings.glue = 1;
+        settings.zoom = 37;
         image = filterhost::Image::Make(50, 40, 3, false, depth, depth == 16 ? 9000 : 70);
         job.filterRect = kArea;
-        job.play = tesselume::DescriptorOf(Woven());
+        job.play = tesselume::DescriptorOf(settings);
         job.playAliases = {{kExportKey, path.string()}};
     }
     OSErr Run() {
@@ -238,7 +224,7 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
         ASSERT_EQ(Shell("identify -format '%s %wx%h %z %A [%l]\\n' " + psd8.string() + " " + psd16.string() + " >" +
                         said.string()),
                   0);
-        EXPECT_EQ(Contents(said),
+        EXPECT_EQ(testsupport::FileContents(said),
                   "0 38x28 8 False []\n1 38x28 8 True [layer 1]\n0 38x28 16 True []\n1 38x28 16 True [layer 1]\n");
     }
     if (Shell("command -v gimp >/dev/null") != 0) GTEST_SKIP() << "GIMP is not installed";
@@ -252,7 +238,7 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
                         "(gimp-drawable-has-alpha layer))) out))) (list \"" +
                         psd8.string() + "\" \"" + psd16.string() + "\")) (close-output-port out))";
     ASSERT_EQ(Shell("HOME=" + TestFolder().string() + " gimp -i -b '" + batch + "' -b '(gimp-quit 0)' >/dev/null 2>&1"), 0);
-    EXPECT_EQ(Contents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
+    EXPECT_EQ(testsupport::FileContents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
 }
 
 // The host's abort at the first look, half-way, or only after the last row: the run
@@ -321,7 +307,7 @@ TEST(PsdExport, AFailedWriteKeepsTheFileThere) {
     }
     Export exported(8, path);
     EXPECT_EQ(exported.Run(), writErr);
-    EXPECT_EQ(Contents(path), "before");
+    EXPECT_EQ(testsupport::FileContents(path), "before");
     for (const fs::directory_entry& entry : fs::directory_iterator(mount))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
     ::umount(mount.c_str());
