@@ -10,7 +10,6 @@
 #include <fstream>
 #include <pty.h>
 #include <random>
-#include <sstream>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -155,13 +154,6 @@ TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
     }
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 // The file's big-endian 32-bit values.
 std::vector<int32_t> Values(const std::string& bytes) {
     std::vector<int32_t> values;
@@ -191,11 +183,6 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
     for (const char* line : {"0033 long 40", "0002 long 12", "GLUE enum GLty GL62", "SYky enum SYty SY04",
                              "0016 bool true"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
-    const std::vector<int32_t> saved = Values(FileContents(preset));
-    ASSERT_EQ(saved.size(), 40u);
-    EXPECT_EQ(saved[2], 12);   // mixer 2
-    EXPECT_EQ(saved[32], 62);  // glue by mode number
-    EXPECT_EQ(saved[35], 40);  // zoom
     for (const auto& [option, file] : {std::pair<std::string, std::string>{"--preset", preset}, {"--play", recording}}) {
         SCOPED_TRACE(option);
         RunOk({"render", "-o", again, "--size", "64x48", option, file, "--record", rerecorded});
@@ -215,15 +202,9 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
     const std::string cut = StatePath("cut.q1r");
     std::ofstream(cut, std::ios::binary) << FileContents(preset).substr(0, 16);
     RunOk({"render", "-o", again, "--size", "8x8", "--preset", cut, "--record", rerecorded});
-    const std::vector<std::string> factory = Lines(FileContents(factoryRecord)), loaded = Lines(FileContents(rerecorded));
-    ASSERT_EQ(loaded.size(), factory.size());
-    ASSERT_EQ(loaded.size(), 37u);  // a comment line, then the 36 parameters
-    for (std::size_t i = 0; i < loaded.size(); ++i) {
-        if (loaded[i].starts_with("0002 "))
-            EXPECT_TRUE(loaded[i].starts_with("0002 long 12 ")) << loaded[i];
-        else
-            EXPECT_EQ(loaded[i], factory[i]);
-    }
+    std::string expected = FileContents(factoryRecord);
+    expected.replace(expected.find("0002 long 71 "), 12, "0002 long 12");
+    EXPECT_EQ(FileContents(rerecorded), expected);
 }
 
 TEST(CommandLine, CtrlCLeavesNoOutputFile) {
