@@ -23,6 +23,9 @@ using clitest::FileOf;
 using clitest::Shape;
 using testsupport::StatePath;
 
+// Small inputs kept in the image readers' fuzz corpus, which they seed.
+const std::string kCorpus = TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/";
+
 TEST(ImageFiles, SixteenBitScaleRoundTripsEveryHostValue) {
     EXPECT_EQ(ToHostScale(0), 0);
     EXPECT_EQ(ToHostScale(65535), 32768);
@@ -95,34 +98,13 @@ TEST(ImageFiles, PngReadsWhatLibpngWrote) {
 }
 
 TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
-    // Written by libtiff: 16-bit RGB with associated alpha, planes stored separately.
-    const std::string inPath = StatePath("planar.tif");
+    // Written by libtiff: 3 x 2 pixels of 16-bit RGB with associated alpha in separate
+    // planes, and TestProfile(true). Pixel (2, 0) holds 100, 200, 300 and (1, 1) blue
+    // 7, both opaque; (2, 1) holds 32768, 16384, 0 under alpha 32768.
     const std::vector<uint8_t> profile = clitest::TestProfile(true);
-    {
-        TIFF* tif = TIFFOpen(inPath.c_str(), "w");
-        ASSERT_NE(tif, nullptr);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 3u);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 2u);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_SEPARATE);
-        const uint16_t extra[] = {EXTRASAMPLE_ASSOCALPHA};
-        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
-        TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(profile.size()), profile.data());
-        // Premultiplied: colour = straight colour * alpha / 65535.
-        const uint16_t planes[4][2][3] = {{{65535, 0, 100}, {30000, 3, 32768}},
-                                          {{0, 65535, 200}, {20000, 5, 16384}},
-                                          {{0, 0, 300}, {10000, 7, 0}},
-                                          {{65535, 65535, 65535}, {65535, 65535, 32768}}};
-        for (uint16_t s = 0; s < 4; ++s)
-            for (uint32_t y = 0; y < 2; ++y)
-                ASSERT_GE(TIFFWriteScanline(tif, const_cast<uint16_t*>(planes[s][y]), y, s), 0);
-        TIFFClose(tif);
-    }
     ImageFile file;
     std::string error;
-    ASSERT_TRUE(ReadImageFile(inPath, file, error)) << error;
+    ASSERT_TRUE(ReadImageFile(kCorpus + "planar-premultiplied.tif", file, error)) << error;
     EXPECT_EQ(Shape(file.image), std::make_tuple(3, 2, 3, true, 16));
     EXPECT_EQ(file.iccProfile, profile);
     EXPECT_EQ(file.image.At(2, 0, 1), ToHostScale(200));
@@ -226,20 +208,19 @@ TEST(ImageFiles, CutAndOversizedFilesFailAndFormatsFollowTheExtension) {
     // and 65535 samples per pixel. Fuzz finds: a damaged lossy WebP stating 16383 x
     // 16383, a TIFF whose resolution tag holds no value (Exiv2 threw past the reader).
     // And an animated WebP of any size.
-    const std::string corpus = TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/";
     for (const auto& [name, message] : {std::pair<const char*, const char*>{"oversized-header.png", "too short"},
                                         {"oversized-header.tif", "too short"},
                                         {"many-samples.tif", "only grey and RGB"},
                                         {"oversized-lossy.webp", "too short"},
                                         {"empty-resolution-tag.tif", ""},
                                         {"animated.webp", "animated"}}) {
-        const std::string bytes = FileContents(corpus + name);
+        const std::string bytes = FileContents(kCorpus + name);
         EXPECT_FALSE(ReadImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << name;
         EXPECT_NE(error.find(message), std::string::npos) << name << ": " << error;
     }
 
     // A TIFF of two pages (4 x 1 grey, 10 then 200) gives its first, with a warning.
-    ASSERT_TRUE(ReadImageFile(corpus + "two-pages.tif", file, error)) << error;
+    ASSERT_TRUE(ReadImageFile(kCorpus + "two-pages.tif", file, error)) << error;
     EXPECT_EQ(file.image.At(3, 0, 0), 10);
     ASSERT_EQ(file.warnings.size(), 1u);
     EXPECT_NE(file.warnings[0].find("2 pages"), std::string::npos);
