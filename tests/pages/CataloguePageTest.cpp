@@ -16,6 +16,7 @@
 #include "settings/Settings.h"
 #include "store/FileLayer.h"
 #include "store/ImageStore.h"
+#include "files/FilesTestSupport.h"
 #include "pages/PageChecks.h"
 #include "support/StateFiles.h"
 
@@ -35,16 +36,11 @@ std::string MakePresetsFolder() {
     const std::string folder = StatePath("Mine & <yours>");
     fs::create_directories(folder + "/sub.q1r");
     std::ofstream(folder + "/notes.txt") << "not a preset";
-    ImageStore thumbnail{};
-    InitialiseImage(&thumbnail, nullptr);
-    CreateImage(&thumbnail, 128, 128, kKindRGBA8, 0);
-    for (int32_t y = 0; y < 128; ++y)
-        for (int32_t x = 0; x < 128; ++x) setRGBA(x, y, &thumbnail, 0, 2 * x, 2 * y, 128, 255);
+    TestRun run;  // for its 128 x 128 thumbnail
     Settings settings{};
     for (const char* name : {"a<b>&\"c\"", "A&B", "Cr\xC3\xA8me", "one", "two", "three"})
-        EXPECT_EQ(SaveSettingsFile(settings, &thumbnail, (folder + "/" + name + ".q1r").c_str()), noErr);
+        EXPECT_EQ(SaveSettingsFile(settings, &run.thumbnail, (folder + "/" + name + ".q1r").c_str()), noErr);
     EXPECT_EQ(SaveSettingsFile(settings, nullptr, (folder + "/bare.q1r").c_str()), noErr);
-    ReleaseImage(&thumbnail);
     return folder;
 }
 
