@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -29,10 +28,9 @@ using testsupport::StatePath;
 // Runs a shell command line with the program as $T; the exit code, stderr in err.
 int Shell(const std::string& command, std::string* err = nullptr) {
     const std::string errPath = StatePath("shell-err.txt");
-    const std::string line = "T='" TESSELUME_PROGRAM "'; " + command + " 2>'" + errPath + "'";
-    const int status = std::system(line.c_str());
+    const int status = pagecheck::Shell("T='" TESSELUME_PROGRAM "'; " + command + " 2>'" + errPath + "'");
     if (err) *err = FileContents(errPath);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
 
 TEST(UserFiles, TransparencyIsKeptExactlyUnlessEditable) {
@@ -79,7 +77,7 @@ TEST(UserFiles, MetadataAndResolutionSurvive) {
     Save(tiff, RampImage(48, 32, 3, 16), {}, 300);
     AddMetadata(jpeg);
     AddMetadata(tiff);
-    const bool exiftool = Shell("command -v exiftool >/dev/null") == 0;
+    const bool exiftool = pagecheck::HaveTool("exiftool");
     for (const std::string& in : {jpeg, tiff})
         for (const char* extension : {".jpg", ".tif", ".png", ".webp"}) {
             if (in == tiff && std::string(extension) != ".tif") continue;  // 16 bits: TIFF to TIFF

@@ -15,6 +15,7 @@
 
 #include "FilterHost.h"
 #include "PresetFiles.h"
+#include "pages/PageChecks.h"
 #include "pattern/PatternTestSupport.h"
 #include "export/PsdWriter.h"
 #include "settings/Settings.h"
@@ -24,17 +25,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using pagecheck::HaveTool;
+using pagecheck::Shell;
 
 fs::path TestFolder() {
     const fs::path folder = fs::path(std::getenv("TESSELUME_STATE_DIR")) / "psd";
     fs::create_directories(folder);
     return folder;
-}
-
-// Runs a shell command; its exit status.
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A Python that has psd-tools, or empty.
@@ -217,7 +214,7 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
     }
 
     const fs::path psd8 = TestFolder() / "module8.psd", psd16 = TestFolder() / "module16.psd";
-    if (Shell("command -v identify >/dev/null") != 0) {
+    if (!HaveTool("identify")) {
         std::printf("skipped ImageMagick: identify (imagemagick) is not installed\n");
     } else {
         const fs::path said = TestFolder() / "identify.txt";
@@ -227,7 +224,7 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
         EXPECT_EQ(testsupport::FileContents(said),
                   "0 38x28 8 False []\n1 38x28 8 True [layer 1]\n0 38x28 16 True []\n1 38x28 16 True [layer 1]\n");
     }
-    if (Shell("command -v gimp >/dev/null") != 0) GTEST_SKIP() << "GIMP is not installed";
+    if (!HaveTool("gimp")) GTEST_SKIP() << "GIMP is not installed";
     // GIMP 2.10 reads the layers of 8-bit documents; of 16-bit ones, whose layers sit
     // in the "Lr16" block, it takes the merged image.
     const fs::path said = TestFolder() / "gimp.txt";

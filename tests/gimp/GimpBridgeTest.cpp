@@ -3,10 +3,6 @@
 // "tesselume apply" gives with the same parameters, and failures must come back as
 // GIMP error messages while GIMP carries on. GIMP starts slowly, so the checks are
 // grouped into two GIMP runs.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -19,8 +15,7 @@
 
 #include "Modules.h"
 #include "cli/TestImages.h"
-
-extern char** environ;
+#include "pages/PageChecks.h"
 
 namespace {
 
@@ -33,30 +28,11 @@ using clitest::StatePath;
 // on a display or in a GIMP folder of the user's.
 int Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& extraEnvironment,
           const std::string& log) {
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e, name = entry.substr(0, entry.find('='));
-        if (!extraEnvironment.count(name) && name != "DISPLAY" && name != "WAYLAND_DISPLAY" &&
-            name != "GIMP2_DIRECTORY") environment.push_back(entry);
-    }
-    for (const auto& [name, value] : extraEnvironment) environment.push_back(name + "=" + value);
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY -u GIMP2_DIRECTORY";
+    for (const auto& [name, value] : extraEnvironment) line += " " + name + "=" + pagecheck::Quoted(value);
+    for (const std::string& a : args) line += " " + pagecheck::Quoted(a);
+    return pagecheck::Shell(line + " >" + pagecheck::Quoted(log) + " 2>&1");
 }
-
-bool HaveGimp() { return std::system("command -v gimp >/dev/null 2>&1") == 0; }
 
 // A copy of the module whose menu name ends in "letter..." instead of "e...", so it
 // registers a procedure of its own.
@@ -96,7 +72,7 @@ TEST(GimpBridge, ProcedureNamesJoinRunsOfOtherCharactersIntoOneDash) {
 }
 
 TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
-    if (!HaveGimp()) GTEST_SKIP() << "gimp is not installed (Debian package gimp)";
+    if (!pagecheck::HaveTool("gimp")) GTEST_SKIP() << "gimp is not installed (Debian package gimp)";
     const std::string root = StatePath("gimp"), extra = root + "/extra-modules";
     fs::create_directories(extra);
     const std::map<std::string, std::string> environment = {
