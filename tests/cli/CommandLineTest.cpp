@@ -68,6 +68,7 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
         {"grey16.png", "grey16-out.png", RampImage(29, 31, 1, 16)},
         {"rgb16.tif", "rgb16-out.png", RampImage(21, 19, 3, 16)},
         {"greyalpha8.tif", "greyalpha8-out.tif", RampImage(18, 12, 1, 8, true)},
+        {"photo.jpg", "photo-out.png", RampImage(24, 16, 3, 8)},
     };
     for (const auto& [inName, outName, image] : cases) {
         SCOPED_TRACE(inName);
@@ -80,13 +81,6 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
         EXPECT_EQ(result.iccProfile, profile);
         ExpectSameOutside(Load(in), result, [](int32_t x, int32_t y) { return x >= 3 && x < 13 && y >= 4 && y < 9; });
     }
-
-    // A JPEG input works too and gives an 8-bit RGB result.
-    Save(StatePath("photo.jpg"), RampImage(24, 16, 3, 8), clitest::TestProfile(true));
-    RunOk({"apply", StatePath("photo.jpg"), "-o", StatePath("photo-out.png")});
-    const ImageFile out = Load(StatePath("photo-out.png"));
-    EXPECT_EQ(Shape(out.image), std::make_tuple(24, 16, 3, false, 8));
-    EXPECT_EQ(out.iccProfile, clitest::TestProfile(true));
 }
 
 TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
@@ -105,15 +99,11 @@ TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
         ExpectSameOutside(in, out, selected);
         // The filter did act where the mask selects: most selected pixels changed.
         int32_t inside = 0, changed = 0;
-        for (int32_t y = 0; y < 30; ++y)
-            for (int32_t x = 0; x < 40; ++x) {
-                if (!selected(x, y)) continue;
+        for (int32_t i = 0; i < 40 * 30; ++i)
+            if (selected(i % 40, i / 40)) {
+                const auto pixel = in.image.samples.begin() + 3 * i;
                 ++inside;
-                for (int32_t p = 0; p < 3; ++p)
-                    if (in.image.At(x, y, p) != out.image.At(x, y, p)) {
-                        ++changed;
-                        break;
-                    }
+                changed += !std::equal(pixel, pixel + 3, out.image.samples.begin() + 3 * i);
             }
         EXPECT_GT(changed, inside / 2) << "of " << inside << " selected pixels";
     }

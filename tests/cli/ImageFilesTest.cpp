@@ -27,10 +27,8 @@ using testsupport::StatePath;
 const std::string kCorpus = TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/";
 
 TEST(ImageFiles, SixteenBitScaleRoundTripsEveryHostValue) {
-    EXPECT_EQ(ToHostScale(0), 0);
-    EXPECT_EQ(ToHostScale(65535), 32768);
-    EXPECT_EQ(FromHostScale(0), 0);
-    EXPECT_EQ(FromHostScale(32768), 65535);
+    EXPECT_EQ(std::make_pair(ToHostScale(0), ToHostScale(65535)), std::make_pair(uint16_t(0), uint16_t(32768)));
+    EXPECT_EQ(std::make_pair(FromHostScale(0), FromHostScale(32768)), std::make_pair(uint16_t(0), uint16_t(65535)));
     EXPECT_EQ(FromHostScale(16384), 32768);  // 16384 * 65535 / 32768 = 32767.5, rounded up
     for (uint32_t h = 0; h <= 32768; ++h) ASSERT_EQ(ToHostScale(FromHostScale(uint16_t(h))), h) << h;
     for (uint32_t v = 0; v <= 65535; ++v)
@@ -42,8 +40,7 @@ TEST(ImageFiles, PngWritesWhatLibpngReadsBack) {
     const filterhost::Image rgba = RampImage(13, 7, 3, 8, true);
     std::string error;
     ASSERT_TRUE(WriteImageFile(path, FileFormat::png, FileOf(rgba, clitest::TestProfile(true)), error)) << error;
-    clitest::PngContents png;
-    ASSERT_TRUE(clitest::ReadWithLibpng(path, png));
+    const clitest::PngContents png = clitest::ReadWithLibpng(path);
     EXPECT_EQ(std::make_tuple(png.width, png.height, png.colourType, png.bitDepth),
               std::make_tuple(13u, 7u, PNG_COLOR_TYPE_RGB_ALPHA, 8));
     EXPECT_EQ(png.samples, rgba.samples);
@@ -52,8 +49,7 @@ TEST(ImageFiles, PngWritesWhatLibpngReadsBack) {
     const std::string greyPath = StatePath("grey16.png");
     const filterhost::Image grey = RampImage(5, 9, 1, 16);
     ASSERT_TRUE(WriteImageFile(greyPath, FileFormat::png, FileOf(grey), error)) << error;
-    clitest::PngContents png16;
-    ASSERT_TRUE(clitest::ReadWithLibpng(greyPath, png16));
+    const clitest::PngContents png16 = clitest::ReadWithLibpng(greyPath);
     EXPECT_EQ(std::make_pair(png16.colourType, png16.bitDepth), std::make_pair(int(PNG_COLOR_TYPE_GRAY), 16));
     std::vector<uint16_t> expected(grey.samples.size());
     std::transform(grey.samples.begin(), grey.samples.end(), expected.begin(), FromHostScale);
@@ -90,8 +86,7 @@ TEST(ImageFiles, PngReadsWhatLibpngWrote) {
     file.image.samples[4] = 100;
     const std::string outPath = StatePath("greyalpha16-out.png");
     ASSERT_TRUE(WriteImageFile(outPath, FileFormat::png, file, error)) << error;
-    clitest::PngContents png;
-    ASSERT_TRUE(clitest::ReadWithLibpng(outPath, png));
+    const clitest::PngContents png = clitest::ReadWithLibpng(outPath);
     std::vector<uint16_t> expected = raw;
     expected[4] = FromHostScale(100);
     EXPECT_EQ(png.samples, expected);
@@ -236,33 +231,25 @@ TEST(ImageFiles, PendingFileAppearsWholeOrNotAtAll) {
     const std::string target = (folder / "out.png").string();
     std::ofstream(target) << "old";
     std::string error;
-    // Abandoned, then committed: the target is the old file, then the new one, never a third file.
-    for (const bool commit : {false, true}) {
+    // Abandoned, then committed: the target is the old file, then the new one, never
+    // a third file. In a folder of its own, what a writer puts beside the temporary
+    // goes with it, whether the file is abandoned, removed as a signal would, or
+    // committed.
+    std::string expected = "old";
+    for (const auto& [own, ending] : {std::pair{false, 0}, {false, 2}, {true, 0}, {true, 1}, {true, 2}}) {
+        const std::string text = own ? "own" : "new";
         {
-            platform::PendingFile pending;
+            platform::PendingFile pending({.inOwnFolder = own, .removeOnSignal = own});
             ASSERT_TRUE(pending.Open(target, error)) << error;
-            std::ofstream(pending.TempPath()) << "new";
-            if (commit) {
-                ASSERT_TRUE(pending.Commit(error)) << error;
-            }
-        }
-        EXPECT_EQ(clitest::FileContents(target), commit ? "new" : "old");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
-    }
-    // In a folder of its own, what a writer puts beside the temporary goes with it,
-    // whether the file is abandoned, removed as a signal would, or committed.
-    for (const int ending : {0, 1, 2}) {
-        {
-            platform::PendingFile pending({.inOwnFolder = true, .removeOnSignal = true});
-            ASSERT_TRUE(pending.Open(target, error)) << error;
-            std::ofstream(pending.TempPath()) << "own";
-            std::ofstream(pending.TempPath() + ".beside") << "x";
+            std::ofstream(pending.TempPath()) << text;
+            if (own) std::ofstream(pending.TempPath() + ".beside") << "x";
             if (ending == 1) platform::RemovePendingFiles();
             if (ending == 2) {
                 ASSERT_TRUE(pending.Commit(error)) << error;
+                expected = text;
             }
         }
-        EXPECT_EQ(clitest::FileContents(target), ending == 2 ? "own" : "new");
+        EXPECT_EQ(clitest::FileContents(target), expected) << own << ending;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
     platform::PendingFile nowhere;

@@ -53,7 +53,8 @@ inline std::vector<uint8_t> TestProfile(bool rgb) {
     return profile;
 }
 
-// What libpng itself reads from a file: raw samples (16-bit as big-endian pairs joined).
+// What libpng itself reads from a file: raw samples (16-bit as big-endian pairs
+// joined). A file libpng cannot read fails the test and gives nothing.
 struct PngContents {
     uint32_t width = 0, height = 0;
     int colourType = 0, bitDepth = 0;
@@ -61,39 +62,37 @@ struct PngContents {
     std::vector<uint8_t> iccProfile;
 };
 
-inline bool ReadWithLibpng(const std::string& path, PngContents& out) {
+inline PngContents ReadWithLibpng(const std::string& path) {
+    PngContents out;
     FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp) return false;
+    if (!fp) {
+        ADD_FAILURE() << "cannot open " << path;
+        return out;
+    }
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
         std::fclose(fp);
-        return false;
+        ADD_FAILURE() << "libpng cannot read " << path;
+        return out;
     }
     png_init_io(png, fp);
-    png_read_info(png, info);
-    out.width = png_get_image_width(png, info);
-    out.height = png_get_image_height(png, info);
-    out.colourType = png_get_color_type(png, info);
-    out.bitDepth = png_get_bit_depth(png, info);
+    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_get_IHDR(png, info, &out.width, &out.height, &out.bitDepth, &out.colourType, nullptr, nullptr, nullptr);
     png_charp name;
     int compression;
     png_bytep profile;
     png_uint_32 length;
     if (png_get_iCCP(png, info, &name, &compression, &profile, &length)) out.iccProfile.assign(profile, profile + length);
-    const std::size_t rowBytes = png_get_rowbytes(png, info);
-    std::vector<uint8_t> bytes(rowBytes * out.height);
-    std::vector<png_bytep> rows(out.height);
-    for (uint32_t y = 0; y < out.height; ++y) rows[y] = bytes.data() + y * rowBytes;
-    png_read_image(png, rows.data());
+    const png_bytepp rows = png_get_rows(png, info);
+    const std::size_t rowBytes = png_get_rowbytes(png, info), step = out.bitDepth == 16 ? 2 : 1;
+    for (uint32_t y = 0; y < out.height; ++y)
+        for (std::size_t i = 0; i < rowBytes; i += step)
+            out.samples.push_back(step == 2 ? uint16_t(rows[y][i] << 8 | rows[y][i + 1]) : rows[y][i]);
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(fp);
-    if (out.bitDepth == 16)
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.samples.push_back(uint16_t(bytes[i] << 8 | bytes[i + 1]));
-    else
-        out.samples.assign(bytes.begin(), bytes.end());
-    return true;
+    return out;
 }
 
 // Writes raw samples (file scale) with libpng; palette images take 8-bit indices.

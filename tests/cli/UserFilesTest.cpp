@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using clitest::ExpectNoFileStartingWith;
+using clitest::ReadWithLibpng;
 using clitest::Save;
 using testsupport::FileContents;
 using testsupport::StatePath;
@@ -40,9 +41,7 @@ TEST(UserFiles, TransparencyIsKeptExactlyUnlessEditable) {
     Save(in, image);
     ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
     ASSERT_EQ(Shell("$T apply " + in + " -o " + edited + " --edit-transparency"), 0);
-    clitest::PngContents before, after, edit;
-    ASSERT_TRUE(clitest::ReadWithLibpng(in, before) && clitest::ReadWithLibpng(out, after) &&
-                clitest::ReadWithLibpng(edited, edit));
+    const clitest::PngContents before = ReadWithLibpng(in), after = ReadWithLibpng(out), edit = ReadWithLibpng(edited);
     ASSERT_EQ(after.samples.size(), before.samples.size());
     bool colourChanged = false;
     for (std::size_t i = 0; i < before.samples.size(); ++i) {
@@ -108,9 +107,8 @@ TEST(UserFiles, PipesAndBatches) {
     EXPECT_EQ(FileContents(StatePath("piped.png")), FileContents(StatePath("direct.png")));
     // --depth 16 on apply: the 8-bit values widened exactly outside the selection.
     ASSERT_EQ(Shell("$T apply " + a + " -o " + StatePath("deep.png") + " --depth 16 --select 0,0,2,2"), 0);
-    clitest::PngContents narrow, deep;
-    ASSERT_TRUE(clitest::ReadWithLibpng(a, narrow) && clitest::ReadWithLibpng(StatePath("deep.png"), deep));
-    EXPECT_EQ(deep.bitDepth, 16);
+    const clitest::PngContents narrow = ReadWithLibpng(a), deep = ReadWithLibpng(StatePath("deep.png"));
+    ASSERT_EQ(std::make_pair(deep.bitDepth, deep.samples.size()), std::make_pair(16, narrow.samples.size()));
     EXPECT_EQ(deep.samples.back(), narrow.samples.back() * 257);
 
     // Five inputs, one broken: four outputs, a message naming the broken one, exit 1.

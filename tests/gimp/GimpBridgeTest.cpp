@@ -21,7 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using clitest::FileContents;
-using clitest::PngContents;
 using clitest::StatePath;
 
 // Runs a program with extra environment, its output and errors going to log; never
@@ -61,11 +60,7 @@ std::string FilterCall(const std::string& procedure, const std::string& in, cons
            Quoted(out) + " " + Quoted(out) + ") (gimp-image-delete image))";
 }
 
-std::vector<uint16_t> Samples(const std::string& path) {
-    PngContents png;
-    EXPECT_TRUE(clitest::ReadWithLibpng(path, png)) << path;
-    return png.samples;
-}
+std::vector<uint16_t> Samples(const std::string& path) { return clitest::ReadWithLibpng(path).samples; }
 
 TEST(GimpBridge, ProcedureNamesJoinRunsOfOtherCharactersIntoOneDash) {
     EXPECT_EQ(tesselume::gimp::ProcedureName(" Two  Words!", "a.b--C 9"), "plug-in-8bf-two-words-a-b-c-9");
