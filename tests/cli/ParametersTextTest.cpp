@@ -74,12 +74,9 @@ TEST(DescriptorText, RoundTripsEveryItemKind) {
         {0x00000001u, typeInteger, 2147483647, 0, 0},
     };
     const std::string text = FormatDescriptor(descriptor, Terms());
-    EXPECT_NE(text.find("0013 bool true"), std::string::npos) << text;
-    EXPECT_NE(text.find("SYky enum SYty SY04"), std::string::npos) << text;
-    EXPECT_NE(text.find("# symmetry = 5-fold"), std::string::npos) << text;
-    EXPECT_NE(text.find("0x41422023 long 7"), std::string::npos) << text;
-    EXPECT_NE(text.find("0x00000001 long 2147483647"), std::string::npos) << text;
-
+    for (const char* line : {"0013 bool true", "SYky enum SYty SY04", "# symmetry = 5-fold", "0x41422023 long 7",
+                             "0x00000001 long 2147483647"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     filterhost::Descriptor back;
     std::string error;
     ASSERT_TRUE(ParseDescriptor(text, back, error)) << error;

@@ -113,19 +113,15 @@ inline bool WriteWithLibpng(const std::string& path, uint32_t width, uint32_t he
                  PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
     if (!paletteAlpha.empty()) png_set_tRNS(png, info, paletteAlpha.data(), int(paletteAlpha.size()), nullptr);
-    png_write_info(png, info);
-    const std::size_t perRow = samples.size() / height;
-    std::vector<uint8_t> row;
-    for (uint32_t y = 0; y < height; ++y) {
-        row.clear();
-        for (std::size_t i = 0; i < perRow; ++i) {
-            const uint16_t v = samples[y * perRow + i];
-            if (bitDepth == 16) row.push_back(uint8_t(v >> 8));
-            row.push_back(uint8_t(v));
-        }
-        png_write_row(png, row.data());
+    std::vector<uint8_t> bytes;
+    for (const uint16_t v : samples) {
+        if (bitDepth == 16) bytes.push_back(uint8_t(v >> 8));
+        bytes.push_back(uint8_t(v));
     }
-    png_write_end(png, nullptr);
+    std::vector<png_bytep> rows(height);
+    for (uint32_t y = 0; y < height; ++y) rows[y] = bytes.data() + y * (bytes.size() / height);
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(fp) == 0;
 }
