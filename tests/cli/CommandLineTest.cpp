@@ -52,13 +52,11 @@ void ExpectSameOutside(const ImageFile& a, const ImageFile& b, Inside inside) {
 }
 
 TEST(CommandLine, RenderMakesTheCanvasAskedFor) {
-    const std::string standard = StatePath("pattern.png"), deep = StatePath("deep.tif"), photo = StatePath("small.jpg");
+    const std::string standard = StatePath("pattern.png"), deep = StatePath("deep.tif");
     EXPECT_EQ(RunOk({"render", "-o", standard}).err, "");  // no progress bar when stderr is no terminal
     EXPECT_EQ(Shape(Load(standard).image), std::make_tuple(1024, 768, 3, false, 8));
     RunOk({"render", "--output=" + deep, "--size", "40x30", "--depth", "16", "--grey", "--set", "zoom=9"});
     EXPECT_EQ(Shape(Load(deep).image), std::make_tuple(40, 30, 1, false, 16));
-    RunOk({"render", "-o", photo, "--size", "33x17"});
-    EXPECT_EQ(Shape(Load(photo).image), std::make_tuple(33, 17, 3, false, 8));
 }
 
 TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
@@ -383,18 +381,6 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
     // Nothing was written: no outputs, no temporary files, the input as it was.
     EXPECT_EQ(FileContents(image), original);
     ExpectNoFileStartingWith({"o.", ".o."});
-}
-
-TEST(CommandLine, EveryCommandExplainsItself) {
-    for (const char* command : {"render", "apply", "export-psd", "catalogue", "info", "about"}) {
-        const Outcome outcome = RunOk({command, "--help"});
-        EXPECT_EQ(outcome.out.rfind(std::string("Usage: tesselume ") + command, 0), 0u) << outcome.out;
-    }
-    EXPECT_NE(RunOk({"--help"}).out.find("render"), std::string::npos);
-    const Outcome info = RunOk({"info"});
-    for (const char* expected : {"Tesselume...", "Quillborne", "PluginMain", "48-bit RGB", "Parameters (36)",
-                                 "zoom               0033  long  0 to 100", "GL62  screendim", "SY04  5-fold"})
-        EXPECT_NE(info.out.find(expected), std::string::npos) << expected;
 }
 
 TEST(CommandLine, CatalogueWritesAPresetsPage) {

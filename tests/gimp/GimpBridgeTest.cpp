@@ -16,6 +16,7 @@
 #include "Modules.h"
 #include "cli/TestImages.h"
 #include "pages/PageChecks.h"
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -147,10 +148,9 @@ TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
     // The same pixels as the command line. GIMP keeps a 16-bit PNG's samples as
     // they are (16-bit perceptual precision), so 16 bits match exactly too.
     const auto apply = [&](const std::string& in, const std::string& out, std::vector<std::string> more) {
-        std::vector<std::string> args = {TESSELUME_PROGRAM, "apply", in, "-o", out};
-        args.insert(args.end(), more.begin(), more.end());
-        args.insert(args.end(), cliSets.begin(), cliSets.end());
-        EXPECT_EQ(Spawn(args, {}, root + "/apply.log"), 0) << FileContents(root + "/apply.log");
+        more.insert(more.begin(), {"apply", in, "-o", out});
+        more.insert(more.end(), cliSets.begin(), cliSets.end());
+        testsupport::RunOk(more);
     };
     apply(root + "/rgb8.png", root + "/cli-rgb8.png", {});
     apply(root + "/rgb16.png", root + "/cli-rgb16.png", {});

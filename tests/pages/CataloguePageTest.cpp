@@ -46,21 +46,18 @@ std::string MakePresetsFolder() {
 
 }  // namespace
 
-TEST(CataloguePage, TextFilters) {
+TEST(CataloguePage, TextFiltersPictureSizesAndAnEmptyDotsPage) {
     EXPECT_EQ(PageText("a<b>&\"c\" {~}"), "a&lt;b&gt;&amp;&quot;c&quot; &#123;&#126;&#125;");
     // UTF-8 shows as its characters; a lone byte as ISO 8859-1.
     EXPECT_EQ(PageText("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE9 \xC2\xA0"), "Gr&uuml;&szlig;e &#8364; &eacute; &nbsp;");
     EXPECT_EQ(LinkText("A&B c-1"), "A%26B%20c%2d1");
     EXPECT_EQ(PictureFileName("a/b\\c:d\x01" "\x8E\xC3\x8F"), "a_b_c_d _c_");
-}
 
-// The picture sizes and the page without a filled dot; DialogPagesTest.cpp writes
-// pages with dots through the dialog.
-TEST(CataloguePage, MemoryDotsPageWithoutDots) {
+    // The picture sizes and the page without a filled dot; DialogPagesTest.cpp writes
+    // pages with dots through the dialog.
     int32_t width = 0, height = 0;
     DotPictureSize(5, 4000, width, height);
-    EXPECT_EQ(width, 1);
-    EXPECT_EQ(height, 300);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(1, 300));
 
     const std::string path = StatePath("dots.html");
     PageBuilder page;
@@ -69,7 +66,6 @@ TEST(CataloguePage, MemoryDotsPageWithoutDots) {
     const std::string empty = FileContents(path);
     EXPECT_NE(empty.find("<title>Tesselume memory dots</title>"), std::string::npos);
     EXPECT_NE(empty.find("align=\"center\"></table><br>\r\n</body></html>"), std::string::npos) << empty;
-
 }
 
 TEST(CataloguePage, SevenPresetsReadByChromiumTidyAndImageMagick) {
