@@ -78,25 +78,25 @@ TEST(UserFiles, MetadataAndResolutionSurvive) {
     AddMetadata(jpeg);
     AddMetadata(tiff);
     const bool exiftool = pagecheck::HaveTool("exiftool");
-    for (const std::string& in : {jpeg, tiff})
-        for (const char* extension : {".jpg", ".tif", ".png", ".webp"}) {
-            if (in == tiff && std::string(extension) != ".tif") continue;  // 16 bits: TIFF to TIFF
-            const std::string out = StatePath("kept" + std::string(extension));
-            SCOPED_TRACE(in + " to " + out);
-            ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
-            Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(out);
-            image->readMetadata();
-            const Exiv2::ExifData& exif = image->exifData();
-            EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), "Quillcam");
-            EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toLong(), 6);
-            EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), "2024:05:06 07:08:09");
-            EXPECT_EQ(image->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour at dawn");
-            EXPECT_NEAR(clitest::Load(out).resolution[0], 300, 0.01);
-            if (!exiftool) continue;
-            const std::string tags = StatePath("tags.txt");
-            ASSERT_EQ(Shell("exiftool -s3 -Make -Orientation# -Title -XResolution " + out + " > " + tags), 0);
-            EXPECT_EQ(FileContents(tags), "Quillcam\n6\nHarbour at dawn\n300\n");
-        }
+    // 16 bits: TIFF to TIFF only.
+    for (const auto& [in, extension] : {std::pair{jpeg, ".jpg"}, {jpeg, ".tif"}, {jpeg, ".png"}, {jpeg, ".webp"},
+                                        {tiff, ".tif"}}) {
+        const std::string out = StatePath("kept" + std::string(extension));
+        SCOPED_TRACE(in + " to " + out);
+        ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(out);
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), "Quillcam");
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toLong(), 6);
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), "2024:05:06 07:08:09");
+        EXPECT_EQ(image->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour at dawn");
+        EXPECT_NEAR(clitest::Load(out).resolution[0], 300, 0.01);
+        if (!exiftool) continue;
+        const std::string tags = StatePath("tags.txt");
+        ASSERT_EQ(Shell("exiftool -s3 -Make -Orientation# -Title -XResolution " + out + " > " + tags), 0);
+        EXPECT_EQ(FileContents(tags), "Quillcam\n6\nHarbour at dawn\n300\n");
+    }
     if (!exiftool) GTEST_SKIP() << "exiftool is not installed; checked with Exiv2 only";
 }
 

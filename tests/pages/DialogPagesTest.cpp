@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -96,8 +98,7 @@ TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
         EXPECT_NE(html.find(">" + name + "</font>"), std::string::npos) << name;
         const LibjpegImage jpeg = DecodeFile(StatePath("web_images/" + name + ".jpg"));
         ASSERT_TRUE(jpeg.ok) << name;
-        EXPECT_EQ(jpeg.width, 300);
-        EXPECT_EQ(jpeg.height, 150);
+        EXPECT_EQ(std::make_pair(jpeg.width, jpeg.height), std::make_pair(300, 150));
         pictures[n - 1] = jpeg.pixels;
     }
     // Each picture is its dot's settings rendered over the area's shape (through JPEG):
@@ -128,12 +129,10 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     a.zoom = 25;
     b.symmetry = 3;
     b.weave = 1;
-    SavePreset(a, folder + "/a q9q.q1r");
-    SavePreset(b, folder + "/b q5q.q1r");
-    SavePreset(a, folder + "/plain.q1r");
-    SavePreset(b, folder + "/ro q9q.q1r");
-    SavePreset(a, folder + "/c q9q.q1r");  // its done name is taken
-    SavePreset(b, folder + "/c q9q.q5q");
+    // "c q9q.q1r" finds its done name taken.
+    for (const auto& [name, settings] : {std::pair<std::string, Settings>{"a q9q.q1r", a}, {"b q5q.q1r", b},
+                                         {"plain.q1r", a}, {"ro q9q.q1r", b}, {"c q9q.q1r", a}, {"c q9q.q5q", b}})
+        SavePreset(settings, folder + "/" + name);
     ::chmod((folder + "/ro q9q.q1r").c_str(), 0444);
     std::ofstream(folder + "/short q5q.q1r", std::ios::binary) << FileContents(folder + "/plain.q1r").substr(0, 40);
     const std::string untouched[] = {"plain.q1r", "ro q9q.q1r", "short q5q.q1r"};
@@ -157,9 +156,8 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
         EXPECT_EQ(LoadSettingsFile(read, nullptr, path.c_str(), PresetsRead::everything, thumbnailRead), noErr)
             << path;
         EXPECT_EQ(DecodeFile(path, true).width, 128) << path;
-        EXPECT_EQ(read.zoom, settings.zoom);
-        EXPECT_EQ(read.symmetry, settings.symmetry);
-        EXPECT_EQ(read.weave, settings.weave);
+        EXPECT_EQ(std::tie(read.zoom, read.symmetry, read.weave),
+                  std::tie(settings.zoom, settings.symmetry, settings.weave));
     }
     // Read-only, unmarked and unreadable files, and the folder, are as they were.
     for (std::size_t i = 0; i < std::size(untouched); ++i)
@@ -169,6 +167,5 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     Settings after{};
     bool thumbnailRead = false;
     ASSERT_EQ(LoadSettingsFile(after, nullptr, kept.c_str(), PresetsRead::everything, thumbnailRead), noErr);
-    EXPECT_EQ(after.zoom, Factory().zoom);
-    EXPECT_EQ(after.symmetry, Factory().symmetry);
+    EXPECT_EQ(std::make_pair(after.zoom, after.symmetry), std::make_pair(Factory().zoom, Factory().symmetry));
 }
