@@ -5,12 +5,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <pty.h>
 #include <random>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -385,8 +383,7 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
 
 TEST(CommandLine, CatalogueWritesAPresetsPage) {
     const std::string folder = StatePath("presets"), page = StatePath("out/page.html");
-    fs::create_directories(folder);
-    fs::create_directories(StatePath("out"));
+    for (const std::string& made : {folder, StatePath("out")}) fs::create_directories(made);
     RunOk({"render", "--size", "8x8", "-o", StatePath("x.png"), "--save-preset", folder + "/<i>x&y.q1r"});
     EXPECT_EQ(RunOk({"catalogue", folder, "-o", page}).out, page + ": 1 presets\n");
     const std::string html = FileContents(page);

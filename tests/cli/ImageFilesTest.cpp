@@ -1,7 +1,6 @@
 // The command line's image files, checked against libpng, libjpeg and libtiff used
 // directly.
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

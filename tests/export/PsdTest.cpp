@@ -287,8 +287,7 @@ TEST(PsdExport, CancelCompletesTheDocumentFromTheRowsRendered) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
 }
 
-// A full disk: the run reports the failed write, and the file of that name stays as
-// it was, with no temporary beside it.
+// A full disk: the write fails, the file there stays as it was, no temporary is left.
 TEST(PsdExport, AFailedWriteKeepsTheFileThere) {
     const fs::path mount = TestFolder() / "small";
     fs::create_directory(mount);

@@ -4,7 +4,6 @@
 // GIMP error messages while GIMP carries on. GIMP starts slowly, so the checks are
 // grouped into two GIMP runs.
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>

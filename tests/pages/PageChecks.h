@@ -59,9 +59,6 @@ inline std::string Chromium(const std::string& url) {
         " 2>/dev/null");
 }
 
-// The page as Chromium's parser leaves it.
-inline std::string ChromiumDom(const std::string& page) { return Chromium("file://" + page); }
-
 // "N B": the images Chromium finds on the page once it has loaded, and how many of
 // them did not load (no natural width). The page is read in a frame of a checking
 // page beside it, whose script counts.
