@@ -138,23 +138,11 @@ TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
     }
 }
 
-// The file's big-endian 32-bit values.
-std::vector<int32_t> Values(const std::string& bytes) {
-    std::vector<int32_t> values;
-    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-        values.push_back(int32_t(uint32_t(uint8_t(bytes[i])) << 24 | uint32_t(uint8_t(bytes[i + 1])) << 16 |
-                                 uint32_t(uint8_t(bytes[i + 2])) << 8 | uint32_t(uint8_t(bytes[i + 3]))));
-    return values;
-}
-
 TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
-    // The factory settings saved: version, the 38 values in file order, no thumbnail.
-    const std::string factoryPreset = StatePath("factory.q1r"), factoryRecord = StatePath("factory.txt");
-    RunOk({"render", "-o", StatePath("factory.png"), "--size", "8x8", "--save-preset", factoryPreset, "--record",
-           factoryRecord});
-    EXPECT_EQ(Values(FileContents(factoryPreset)),
-              (std::vector<int32_t>{190, 33, 71, 97, 83, 6, 46, 192, 90, 120, 146, 109, 25, 1, 0, 1, 0, 0, 0, 1,
-                                    -58, 0, 100, 1, -7, 0, 100, 1, -90, 0, 100, 1, 1, 0, 1, 55, 1, 2, 1, 0}));
+    // The factory settings as a run without --set records them (their values in a
+    // saved file: the presets file tests).
+    const std::string factoryRecord = StatePath("factory.txt");
+    RunOk({"render", "-o", StatePath("factory.png"), "--size", "8x8", "--record", factoryRecord});
 
     // Saved after --set, the preset holds those values; the preset and the recording
     // each reproduce the run exactly, and record the same steps again.
