@@ -216,6 +216,9 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
 
 // export-psd writes the document the module exports; the progress window's Cancel,
 // before the job starts or once it runs, leaves no file and no temporary behind.
+// Ctrl-C once while it runs: the module completes its document, the program removes
+// it. Twice: the second ends the program at once, and the private folder the module
+// writes in goes with its contents. Either way nothing is left.
 TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
     const std::string psd = StatePath("pattern.psd");
     RunOk({"export-psd", "-o", psd, "--size", "40x30", "--depth", "16", "--set", "glue=screen"});
@@ -233,16 +236,11 @@ TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
         EXPECT_EQ(outcome.err, "tesselume: cancelled; " + StatePath("cancelled.psd") + " not written\n");
     }
     ExpectNoFileStartingWith({"cancelled.psd", ".cancelled.psd"});
-}
 
-// Ctrl-C once while export-psd runs: the module completes its document, the program
-// removes it. Twice: the second ends the program at once, and the private folder the
-// module writes in goes with its contents. Either way nothing is left.
-TEST(CommandLine, InterruptedExportPsdLeavesNothing) {
-    const std::string psd = StatePath("stopped.psd");
     for (const int signals : {1, 2}) {
         SCOPED_TRACE(signals);
-        const pid_t pid = testsupport::StartProgram({"export-psd", "-o", psd, "--size", "2000x2000"});
+        const pid_t pid =
+            testsupport::StartProgram({"export-psd", "-o", StatePath("stopped.psd"), "--size", "2000x2000"});
         ASSERT_GT(pid, 0);
         // The module's own temporary in the program's folder shows that the export runs.
         bool running = false;

@@ -41,10 +41,6 @@ Settings Factory() {
     return s;
 }
 
-void SavePreset(const Settings& settings, const std::string& path) {
-    ASSERT_EQ(SaveSettingsFile(settings, nullptr, path.c_str()), noErr) << path;
-}
-
 double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     if (a.size() != b.size() || a.empty()) return 1e9;
     double sum = 0;
@@ -76,8 +72,8 @@ TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
     second.density = second.redCycles = second.greenCycles = second.blueCycles = 3;
     second.mirror = 1;
     const std::string p1 = StatePath("first.q1r"), p2 = StatePath("second.q1r"), page = StatePath("dots.html");
-    SavePreset(first, p1);
-    SavePreset(second, p2);
+    for (const auto& [settings, path] : {std::pair{first, p1}, {second, p2}})
+        ASSERT_EQ(SaveSettingsFile(settings, nullptr, path.c_str()), noErr);
     EXPECT_EQ(RunDialog("click #8; key Ctrl+A; type " + p1 + "; key Enter; click #122; click #8; key Ctrl+A; type " +
                             p2 + "; key Enter; click #123; rclick #119; key Ctrl+A; type " + page +
                             "; key Enter; click #2",
@@ -132,7 +128,7 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     // "c q9q.q1r" finds its done name taken.
     for (const auto& [name, settings] : {std::pair<std::string, Settings>{"a q9q.q1r", a}, {"b q5q.q1r", b},
                                          {"plain.q1r", a}, {"ro q9q.q1r", b}, {"c q9q.q1r", a}, {"c q9q.q5q", b}})
-        SavePreset(settings, folder + "/" + name);
+        ASSERT_EQ(SaveSettingsFile(settings, nullptr, (folder + "/" + name).c_str()), noErr) << name;
     ::chmod((folder + "/ro q9q.q1r").c_str(), 0444);
     std::ofstream(folder + "/short q5q.q1r", std::ios::binary) << FileContents(folder + "/plain.q1r").substr(0, 40);
     const std::string untouched[] = {"plain.q1r", "ro q9q.q1r", "short q5q.q1r"};
