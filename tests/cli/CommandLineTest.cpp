@@ -205,12 +205,9 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
         while (read(master, rest, sizeof rest) > 0) {
         }
     });
-    int status = 0;
-    waitpid(pid, &status, 0);
+    EXPECT_EQ(testsupport::WaitProgram(pid), 130);
     drain.join();
     close(master);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
     ExpectNoFileStartingWith({"interrupted.png", ".interrupted.png"});
 }
 

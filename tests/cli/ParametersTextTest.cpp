@@ -62,7 +62,7 @@ TEST(ParameterNames, SettingsBecomeDescriptorItemsOrNameTheirFault) {
     }
 }
 
-TEST(DescriptorText, RoundTripsEveryItemKind) {
+TEST(DescriptorText, RoundTripsEveryItemKindAndFaultsNameTheirLine) {
     filterhost::Descriptor descriptor = {
         {PIFourCC("0001"), typeInteger, -2147483647 - 1, 0, 0},
         {PIFourCC("0013"), typeBoolean, 1, 0, 0},
@@ -87,9 +87,8 @@ TEST(DescriptorText, RoundTripsEveryItemKind) {
     ASSERT_TRUE(ParseDescriptor("# mine\r\n\r\n0033 long 12   # zoom\r\n", back, error)) << error;
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0].value, 12);
-}
 
-TEST(DescriptorText, FaultsNameTheirLine) {
+    // Faults name their line.
     const std::pair<const char*, const char*> faults[] = {
         {"0001 long 3\n0002 long\n", "line 2: expected a key, a type and a value"},
         {"0001 long 99999999999\n", "line 1: \"99999999999\" is not a 32-bit integer"},
@@ -97,10 +96,8 @@ TEST(DescriptorText, FaultsNameTheirLine) {
         {"GLUE enum GL62\n", "line 1: an enumerated value needs its type and value codes"},
         {"ZOOMY long 3\n", "line 1: expected a key, a type and a value"},
     };
-    for (const auto& [text, message] : faults) {
-        filterhost::Descriptor descriptor;
-        std::string error;
-        EXPECT_FALSE(ParseDescriptor(text, descriptor, error)) << text;
+    for (const auto& [fault, message] : faults) {
+        EXPECT_FALSE(ParseDescriptor(fault, back, error)) << fault;
         EXPECT_EQ(error, message);
     }
 }
