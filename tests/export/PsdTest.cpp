@@ -63,7 +63,7 @@ with open(sys.argv[2], 'wb') as out:
     out.write((raw(merged) if psd.depth == 32 else merged.astype('<u2').tobytes()))
 icc = psd.image_resources.get_data(1039)
 print(len(layers), layer.name, layer.size[0], layer.size[1], psd.depth, '/',
-      ' '.join(str(int(key)) for key in psd.image_resources.keys()), '/', len(icc) if icc else 0)
+      ' '.join(str(int(key)) for key in psd.image_resources.keys()), '/', len(icc) if icc else 0, end='')
 )";
 
 struct PsdDump {
@@ -78,7 +78,6 @@ bool Dump(const std::string& python, const fs::path& psd, int32_t width, int32_t
     if (Shell(python + " " + script.string() + " " + psd.string() + " " + raw.string() + " >" + said.string()) != 0)
         return false;
     dump.summary = testsupport::FileContents(said);
-    while (!dump.summary.empty() && dump.summary.back() == '\n') dump.summary.pop_back();
     const std::string bytes = testsupport::FileContents(raw);
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
     if (bytes.size() != pixels * 7 * 2) return false;
