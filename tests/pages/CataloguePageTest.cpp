@@ -81,9 +81,7 @@ TEST(CataloguePage, SevenPresetsReadByChromiumTidyAndImageMagick) {
     EXPECT_TRUE(fs::exists(images + "a<b>&\"c\".jpg"));
     EXPECT_FALSE(fs::exists(images + "bare.jpg"));  // its cell stays, without a picture
 
-    if (!HaveTool("identify")) {
-        GTEST_SKIP() << "ImageMagick's identify is not installed";
-    }
+    if (!HaveTool("identify")) GTEST_SKIP() << "ImageMagick's identify is not installed";
     const std::string picture = images + PictureFileName("Cr\xC3\xA8me") + ".jpg";
     EXPECT_EQ(Output("identify -format '%m %wx%h' " + Quoted(picture)), "JPEG 128x128");
     for (const FramePiece& piece : kFramePieces)
