@@ -14,6 +14,7 @@
 
 #include "files/FilesTestSupport.h"
 #include "pages/PageChecks.h"
+#include "pattern/PatternTestSupport.h"
 #include "settings/PresetsFile.h"
 #include "settings/Settings.h"
 #include "support/RunProgram.h"
@@ -33,12 +34,6 @@ int RunDialog(const std::string& script, const std::string& size, const std::vec
     const int code = testsupport::RunProgram(args).exitCode;
     ::unsetenv("TESSELUME_UI_SCRIPT");
     return code;
-}
-
-Settings Factory() {
-    Settings s{};
-    InitialiseSettings(s, nullptr);
-    return s;
 }
 
 double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
