@@ -23,16 +23,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::ExpectNoFileStartingWith;
-using clitest::FileContents;
-using clitest::Load;
-using clitest::Save;
-using clitest::Shape;
-using clitest::StatePath;
+using namespace clitest;
+using namespace testsupport;
 using tesselume::ImageFile;
-using testsupport::Outcome;
-using testsupport::RunOk;
-using testsupport::RunProgram;
 
 // Checks that every pixel outside inside(x, y) has the same samples in both files
 // (the file's own 16-bit values where it has them).

@@ -17,10 +17,7 @@ using namespace tesselume;
 
 namespace {
 
-using clitest::FileContents;
-using clitest::FileOf;
-using clitest::Shape;
-using testsupport::StatePath;
+using namespace clitest;
 
 // Small inputs kept in the image readers' fuzz corpus, which they seed.
 const std::string kCorpus = TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/";

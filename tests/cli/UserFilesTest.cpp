@@ -21,11 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::ExpectNoFileStartingWith;
-using clitest::ReadWithLibpng;
-using clitest::Save;
-using testsupport::FileContents;
-using testsupport::StatePath;
+using namespace clitest;
 
 // Runs a shell command line with the program as $T; the exit code, stderr in err.
 int Shell(const std::string& command, std::string* err = nullptr) {

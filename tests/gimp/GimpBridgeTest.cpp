@@ -20,8 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::FileContents;
-using clitest::StatePath;
+using namespace clitest;
 
 // Runs a program with extra environment, its output and errors going to log; never
 // on a display or in a GIMP folder of the user's.
