@@ -25,8 +25,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using pagecheck::HaveTool;
-using pagecheck::Shell;
+using namespace pagecheck;
 
 fs::path TestFolder() {
     const fs::path folder = fs::path(std::getenv("TESSELUME_STATE_DIR")) / "psd";

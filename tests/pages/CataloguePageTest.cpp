@@ -18,12 +18,8 @@
 #include "support/StateFiles.h"
 
 namespace fs = std::filesystem;
-using testsupport::FileContents;
-using testsupport::StatePath;
-using pagecheck::Count;
-using pagecheck::HaveTool;
-using pagecheck::Output;
-using pagecheck::Quoted;
+using namespace pagecheck;
+using namespace testsupport;
 
 namespace {
 

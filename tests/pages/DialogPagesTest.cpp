@@ -22,9 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using pagecheck::Count;
-using testsupport::FileContents;
-using testsupport::StatePath;
+using namespace pagecheck;
+using namespace testsupport;
 
 // Runs the dialog over a canvas of size with the script; the script ends it.
 int RunDialog(const std::string& script, const std::string& size, const std::vector<std::string>& more = {}) {
