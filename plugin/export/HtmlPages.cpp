@@ -119,6 +119,14 @@ void AddEmptyCell(PageBuilder& page) {
     EndCell(page);
 }
 
+// The text built byte by byte: map appends what each byte becomes.
+template <class Map>
+std::string MapBytes(std::string_view text, Map map) {
+    std::string out;
+    for (const char c : text) map(uint8_t(c), out);
+    return out;
+}
+
 bool IsPresetName(const std::filesystem::path& name) {
     std::string extension = name.extension().string();
     for (char& c : extension) c = char(std::tolower(uint8_t(c)));
@@ -153,30 +161,24 @@ std::string PageText(std::string_view text) {
 }
 
 std::string LinkText(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        const uint8_t byte = uint8_t(c);
+    return MapBytes(text, [](uint8_t byte, std::string& out) {
         if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9')) {
-            out += c;
+            out += char(byte);
         } else {
             char escaped[4];
             std::snprintf(escaped, sizeof escaped, "%%%02x", unsigned(byte));
             out += escaped;
         }
-    }
-    return out;
+    });
 }
 
 std::string PictureFileName(std::string_view presetName) {
-    std::string out;
-    for (const char c : presetName) {
-        uint8_t byte = uint8_t(c);
+    return MapBytes(presetName, [](uint8_t byte, std::string& out) {
         if (byte < 32) byte = ' ';
         if (byte > 127) byte = (byte & 127) + 32 == '.' ? '_' : uint8_t((byte & 127) + 32);
         if (byte == '\\' || byte == '/' || byte == ':') byte = '_';
         out += char(byte);
-    }
-    return out;
+    });
 }
 
 OSErr StartPage(PageBuilder& page, const char* pagePath, PageKind kind, std::string_view heading) {

@@ -5,12 +5,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <pty.h>
-#include <sstream>
-#include <spawn.h>
+#include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,59 +23,40 @@
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::FileContents;
-using clitest::Shape;
-using clitest::StatePath;
+using namespace clitest;
+using namespace testsupport;
 using tesselume::ImageFile;
-using testsupport::Outcome;
-using testsupport::RunOk;
-using testsupport::RunProgram;
 
-ImageFile Load(const std::string& path) {
-    ImageFile file;
-    std::string error;
-    EXPECT_TRUE(tesselume::ReadImageFile(path, file, error)) << path << ": " << error;
-    return file;
-}
-
-void Save(const std::string& path, const filterhost::Image& image, std::vector<uint8_t> profile = {}) {
-    std::string error;
-    ASSERT_TRUE(tesselume::WriteImageFile(path, *tesselume::FormatForPath(path), clitest::FileOf(image, profile), error))
-        << error;
-}
-
-// Checks that every pixel outside inside(x, y) has the same samples in both files.
+// Checks that every pixel outside inside(x, y) has the same samples in both files
+// (the file's own 16-bit values where it has them).
 template <class Inside>
 void ExpectSameOutside(const ImageFile& a, const ImageFile& b, Inside inside) {
-    ASSERT_EQ(a.image.samples.size(), b.image.samples.size());
-    ASSERT_EQ(a.fileSamples.size(), b.fileSamples.size());
-    const bool deep = !a.fileSamples.empty();
-    const std::vector<uint16_t>&as = deep ? a.fileSamples : a.image.samples, &bs = deep ? b.fileSamples : b.image.samples;
-    const int32_t planes = a.image.Planes();
-    for (int32_t y = 0; y < a.image.height; ++y)
-        for (int32_t x = 0; x < a.image.width; ++x)
-            for (int32_t p = 0; p < planes && !inside(x, y); ++p) {
-                const std::size_t i = std::size_t((y * a.image.width + x) * planes + p);
-                ASSERT_EQ(as[i], bs[i]) << "at " << x << "," << y << " plane " << p;
-            }
+    const std::vector<uint16_t>& as = a.fileSamples.empty() ? a.image.samples : a.fileSamples;
+    const std::vector<uint16_t>& bs = b.fileSamples.empty() ? b.image.samples : b.fileSamples;
+    ASSERT_EQ(as.size(), bs.size());
+    const int32_t planes = a.image.Planes(), width = a.image.width;
+    for (std::size_t i = 0; i < as.size(); ++i) {
+        const int32_t pixel = int32_t(i) / planes;
+        ASSERT_TRUE(inside(pixel % width, pixel / width) || as[i] == bs[i])
+            << "at " << pixel % width << "," << pixel / width << " plane " << i % planes;
+    }
 }
 
 TEST(CommandLine, RenderMakesTheCanvasAskedFor) {
-    const std::string standard = StatePath("pattern.png"), deep = StatePath("deep.tif"), photo = StatePath("small.jpg");
+    const std::string standard = StatePath("pattern.png"), deep = StatePath("deep.tif");
     EXPECT_EQ(RunOk({"render", "-o", standard}).err, "");  // no progress bar when stderr is no terminal
     EXPECT_EQ(Shape(Load(standard).image), std::make_tuple(1024, 768, 3, false, 8));
     RunOk({"render", "--output=" + deep, "--size", "40x30", "--depth", "16", "--grey", "--set", "zoom=9"});
     EXPECT_EQ(Shape(Load(deep).image), std::make_tuple(40, 30, 1, false, 16));
-    RunOk({"render", "-o", photo, "--size", "33x17"});
-    EXPECT_EQ(Shape(Load(photo).image), std::make_tuple(33, 17, 3, false, 8));
 }
 
 TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
     const std::tuple<const char*, const char*, filterhost::Image> cases[] = {
-        {"rgba8.png", "rgba8-out.png", clitest::AsymmetricImage(37, 23, 3, true, 8)},
-        {"grey16.png", "grey16-out.png", clitest::AsymmetricImage(29, 31, 1, false, 16)},
-        {"rgb16.tif", "rgb16-out.png", clitest::AsymmetricImage(21, 19, 3, false, 16)},
-        {"greyalpha8.tif", "greyalpha8-out.tif", clitest::AsymmetricImage(18, 12, 1, true, 8)},
+        {"rgba8.png", "rgba8-out.png", RampImage(37, 23, 3, 8, true)},
+        {"grey16.png", "grey16-out.png", RampImage(29, 31, 1, 16)},
+        {"rgb16.tif", "rgb16-out.png", RampImage(21, 19, 3, 16)},
+        {"greyalpha8.tif", "greyalpha8-out.tif", RampImage(18, 12, 1, 8, true)},
+        {"photo.jpg", "photo-out.png", RampImage(24, 16, 3, 8)},
     };
     for (const auto& [inName, outName, image] : cases) {
         SCOPED_TRACE(inName);
@@ -90,19 +69,12 @@ TEST(CommandLine, ApplyKeepsDepthChannelsProfileAndUnselectedPixels) {
         EXPECT_EQ(result.iccProfile, profile);
         ExpectSameOutside(Load(in), result, [](int32_t x, int32_t y) { return x >= 3 && x < 13 && y >= 4 && y < 9; });
     }
-
-    // A JPEG input works too and gives an 8-bit RGB result.
-    Save(StatePath("photo.jpg"), clitest::AsymmetricImage(24, 16, 3, false, 8), clitest::TestProfile(true));
-    RunOk({"apply", StatePath("photo.jpg"), "-o", StatePath("photo-out.png")});
-    const ImageFile out = Load(StatePath("photo-out.png"));
-    EXPECT_EQ(Shape(out.image), std::make_tuple(24, 16, 3, false, 8));
-    EXPECT_EQ(out.iccProfile, clitest::TestProfile(true));
 }
 
 TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
     for (int32_t depth : {8, 16}) {
         SCOPED_TRACE(depth);
-        Save(StatePath("masked-in.png"), clitest::AsymmetricImage(40, 30, 3, false, depth));
+        Save(StatePath("masked-in.png"), RampImage(40, 30, 3, depth));
         // A soft-edged blob off centre, as a 16-bit mask for the 16-bit case.
         filterhost::Image mask = filterhost::Image::Make(40, 30, 1, false, depth, 0);
         auto selected = [](int32_t x, int32_t y) { return (x - 25) * (x - 25) + (y - 11) * (y - 11) < 60; };
@@ -115,15 +87,11 @@ TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
         ExpectSameOutside(in, out, selected);
         // The filter did act where the mask selects: most selected pixels changed.
         int32_t inside = 0, changed = 0;
-        for (int32_t y = 0; y < 30; ++y)
-            for (int32_t x = 0; x < 40; ++x) {
-                if (!selected(x, y)) continue;
+        for (int32_t i = 0; i < 40 * 30; ++i)
+            if (selected(i % 40, i / 40)) {
+                const auto pixel = in.image.samples.begin() + 3 * i;
                 ++inside;
-                for (int32_t p = 0; p < 3; ++p)
-                    if (in.image.At(x, y, p) != out.image.At(x, y, p)) {
-                        ++changed;
-                        break;
-                    }
+                changed += !std::equal(pixel, pixel + 3, out.image.samples.begin() + 3 * i);
             }
         EXPECT_GT(changed, inside / 2) << "of " << inside << " selected pixels";
     }
@@ -134,13 +102,12 @@ TEST(CommandLine, MaskLeavesUnselectedPixelsByteIdentical) {
 // written. An interlaced PNG (made by ImageMagick where it is installed) is read
 // whole by its reader, then streamed the same way.
 TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
-    Save(StatePath("s-rgba8.png"), clitest::AsymmetricImage(61, 47, 3, true, 8), clitest::TestProfile(true));
-    Save(StatePath("s-rgb16.tif"), clitest::AsymmetricImage(45, 52, 3, false, 16));
-    Save(StatePath("s-photo.jpg"), clitest::AsymmetricImage(64, 40, 3, false, 8));
+    Save(StatePath("s-rgba8.png"), RampImage(61, 47, 3, 8, true), clitest::TestProfile(true));
+    Save(StatePath("s-rgb16.tif"), RampImage(45, 52, 3, 16));
+    Save(StatePath("s-photo.jpg"), RampImage(64, 40, 3, 8));
     std::vector<std::string> inputs = {"s-rgba8.png", "s-rgb16.tif", "s-photo.jpg"};
     if (std::system(("convert " + StatePath("s-rgba8.png") + " -interlace PNG -define png:exclude-chunks=date,time " +
-                     StatePath("s-laced.png") +
-                     " 2>/dev/null").c_str()) == 0)
+                     StatePath("s-laced.png") + " 2>/dev/null").c_str()) == 0)
         inputs.push_back("s-laced.png");
     else
         std::fprintf(stderr, "ImageMagick's convert is missing: no interlaced PNG case\n");
@@ -155,68 +122,38 @@ TEST(CommandLine, StreamedApplyEqualsTheWholeImagePath) {
         job.filterRect = Rect{6, 4, 35, 37};
         job.iccProfile = file.iccProfile;
         job.protectTransparency = file.image.transparency;
+        const auto host = LoadModule();
+        ASSERT_TRUE(host);
         std::string error;
-        auto host = filterhost::Host::Load(TESSELUME_MODULE_PATH, {}, error);
-        ASSERT_TRUE(host) << error;
         ASSERT_EQ(host->Run(file.image, job, error).result, noErr) << error;
         ASSERT_TRUE(tesselume::WriteImageFile(whole, *tesselume::FormatForPath(whole), file, error)) << error;
         EXPECT_EQ(FileContents(out), FileContents(whole));
     }
 }
 
-TEST(CommandLine, PlayingARecordingReproducesTheOutput) {
-    const std::string first = StatePath("first.png"), again = StatePath("again.png");
-    const std::string recording = StatePath("steps.txt"), rerecorded = StatePath("steps-again.txt");
-    RunOk({"render", "-o", first, "--size", "64x48", "--set", "zoom=20", "--set", "mixer_2=5", "--set", "glue=GL11",
-           "--set", "symmetry=5-fold", "--set", "mirror=on", "--record", recording});
-    const std::string text = FileContents(recording);
-    for (const char* line : {"0033 long 20", "0002 long 5", "GLUE enum GLty GL11", "SYky enum SYty SY04",
-                             "0016 bool true"})
-        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
-
-    RunOk({"render", "-o", again, "--size", "64x48", "--play", recording, "--record", rerecorded});
-    EXPECT_EQ(FileContents(again), FileContents(first));
-    EXPECT_EQ(FileContents(rerecorded), text);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// The file's big-endian 32-bit values.
-std::vector<int32_t> Values(const std::string& bytes) {
-    std::vector<int32_t> values;
-    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-        values.push_back(int32_t(uint32_t(uint8_t(bytes[i])) << 24 | uint32_t(uint8_t(bytes[i + 1])) << 16 |
-                                 uint32_t(uint8_t(bytes[i + 2])) << 8 | uint32_t(uint8_t(bytes[i + 3]))));
-    return values;
-}
-
 TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
-    // The factory settings saved: version, the 38 values in file order, no thumbnail.
-    const std::string factoryPreset = StatePath("factory.q1r"), factoryRecord = StatePath("factory.txt");
-    RunOk({"render", "-o", StatePath("factory.png"), "--size", "8x8", "--save-preset", factoryPreset, "--record",
-           factoryRecord});
-    EXPECT_EQ(Values(FileContents(factoryPreset)),
-              (std::vector<int32_t>{190, 33, 71, 97, 83, 6, 46, 192, 90, 120, 146, 109, 25, 1, 0, 1, 0, 0, 0, 1,
-                                    -58, 0, 100, 1, -7, 0, 100, 1, -90, 0, 100, 1, 1, 0, 1, 55, 1, 2, 1, 0}));
+    // The factory settings as a run without --set records them (their values in a
+    // saved file: the presets file tests).
+    const std::string factoryRecord = StatePath("factory.txt");
+    RunOk({"render", "-o", StatePath("factory.png"), "--size", "8x8", "--record", factoryRecord});
 
-    // Saved after --set, the preset holds those values and reproduces the run exactly.
+    // Saved after --set, the preset holds those values; the preset and the recording
+    // each reproduce the run exactly, and record the same steps again.
     const std::string first = StatePath("first.png"), again = StatePath("again.png"), preset = StatePath("mine.q1r");
     const std::string recording = StatePath("first.txt"), rerecorded = StatePath("again.txt");
     RunOk({"render", "-o", first, "--size", "64x48", "--set", "zoom=40", "--set", "glue=screendim", "--set",
-           "mixer 2=12", "--save-preset", preset, "--record", recording});
-    const std::vector<int32_t> saved = Values(FileContents(preset));
-    ASSERT_EQ(saved.size(), 40u);
-    EXPECT_EQ(saved[2], 12);   // mixer 2
-    EXPECT_EQ(saved[32], 62);  // glue by mode number
-    EXPECT_EQ(saved[35], 40);  // zoom
-    RunOk({"render", "-o", again, "--size", "64x48", "--preset", preset, "--record", rerecorded});
-    EXPECT_EQ(FileContents(again), FileContents(first));
-    EXPECT_EQ(FileContents(rerecorded), FileContents(recording));
+           "mixer 2=12", "--set", "symmetry=5-fold", "--set", "mirror=on", "--save-preset", preset, "--record",
+           recording});
+    const std::string text = FileContents(recording);
+    for (const char* line : {"0033 long 40", "0002 long 12", "GLUE enum GLty GL62", "SYky enum SYty SY04",
+                             "0016 bool true"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    for (const auto& [option, file] : {std::pair<std::string, std::string>{"--preset", preset}, {"--play", recording}}) {
+        SCOPED_TRACE(option);
+        RunOk({"render", "-o", again, "--size", "64x48", option, file, "--record", rerecorded});
+        EXPECT_EQ(FileContents(again), FileContents(first));
+        EXPECT_EQ(FileContents(rerecorded), text);
+    }
 
     // Command-line order decides: a later --set wins over the preset, an earlier one loses.
     RunOk({"render", "-o", again, "--size", "8x8", "--preset", preset, "--set", "zoom=70", "--record", rerecorded});
@@ -230,22 +167,9 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
     const std::string cut = StatePath("cut.q1r");
     std::ofstream(cut, std::ios::binary) << FileContents(preset).substr(0, 16);
     RunOk({"render", "-o", again, "--size", "8x8", "--preset", cut, "--record", rerecorded});
-    const std::vector<std::string> factory = Lines(FileContents(factoryRecord)), loaded = Lines(FileContents(rerecorded));
-    ASSERT_EQ(loaded.size(), factory.size());
-    ASSERT_EQ(loaded.size(), 37u);  // a comment line, then the 36 parameters
-    for (std::size_t i = 0; i < loaded.size(); ++i) {
-        if (loaded[i].starts_with("0002 "))
-            EXPECT_TRUE(loaded[i].starts_with("0002 long 12 ")) << loaded[i];
-        else
-            EXPECT_EQ(loaded[i], factory[i]);
-    }
-}
-
-// Fails for any file in the state folder whose name starts with one of the prefixes.
-void ExpectNoFileStartingWith(std::initializer_list<const char*> prefixes) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(StatePath("")))
-        for (const char* prefix : prefixes)
-            EXPECT_FALSE(entry.path().filename().string().starts_with(prefix)) << entry.path();
+    std::string expected = FileContents(factoryRecord);
+    expected.replace(expected.find("0002 long 71 "), 12, "0002 long 12");
+    EXPECT_EQ(FileContents(rerecorded), expected);
 }
 
 TEST(CommandLine, CtrlCLeavesNoOutputFile) {
@@ -274,12 +198,9 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
         while (read(master, rest, sizeof rest) > 0) {
         }
     });
-    int status = 0;
-    waitpid(pid, &status, 0);
+    EXPECT_EQ(testsupport::WaitProgram(pid), 130);
     drain.join();
     close(master);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
     ExpectNoFileStartingWith({"interrupted.png", ".interrupted.png"});
 }
 
@@ -302,13 +223,15 @@ TEST(CommandLine, AWriteFailingMidwayLeavesNoFile) {
 
 // export-psd writes the document the module exports; the progress window's Cancel,
 // before the job starts or once it runs, leaves no file and no temporary behind.
+// Ctrl-C once while it runs: the module completes its document, the program removes
+// it. Twice: the second ends the program at once, and the private folder the module
+// writes in goes with its contents. Either way nothing is left.
 TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
     const std::string psd = StatePath("pattern.psd");
     RunOk({"export-psd", "-o", psd, "--size", "40x30", "--depth", "16", "--set", "glue=screen"});
     const std::string bytes = FileContents(psd);
     ASSERT_GT(bytes.size(), 26u);
-    EXPECT_EQ(bytes.substr(0, 4), "8BPS");
-    EXPECT_EQ(bytes.substr(22, 4), std::string("\x00\x10\x00\x03", 4));  // 16 bits, RGB
+    EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(22, 4), std::string("8BPS\x00\x10\x00\x03", 8));  // 16 bits, RGB
 
     for (const char* script : {"click #4", "wait 1000; click #4"}) {
         SCOPED_TRACE(script);
@@ -319,18 +242,12 @@ TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
         EXPECT_EQ(outcome.err, "tesselume: cancelled; " + StatePath("cancelled.psd") + " not written\n");
     }
     ExpectNoFileStartingWith({"cancelled.psd", ".cancelled.psd"});
-}
 
-// Ctrl-C once while export-psd runs: the module completes its document, the program
-// removes it. Twice: the second ends the program at once, and the private folder the
-// module writes in goes with its contents. Either way nothing is left.
-TEST(CommandLine, InterruptedExportPsdLeavesNothing) {
-    const std::string psd = StatePath("stopped.psd");
     for (const int signals : {1, 2}) {
         SCOPED_TRACE(signals);
-        const char* argv[] = {TESSELUME_PROGRAM, "export-psd", "-o", psd.c_str(), "--size", "2000x2000", nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, TESSELUME_PROGRAM, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+        const pid_t pid =
+            testsupport::StartProgram({"export-psd", "-o", StatePath("stopped.psd"), "--size", "2000x2000"});
+        ASSERT_GT(pid, 0);
         // The module's own temporary in the program's folder shows that the export runs.
         bool running = false;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -347,10 +264,7 @@ TEST(CommandLine, InterruptedExportPsdLeavesNothing) {
             kill(pid, SIGINT);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 130);
+        EXPECT_EQ(testsupport::WaitProgram(pid), 130);
         ExpectNoFileStartingWith({"stopped.psd", ".stopped.psd"});
     }
 }
@@ -381,22 +295,28 @@ TEST(CommandLine, ThePsdButtonExportsAndTheDialogGoesOn) {
         }
     }
     // The window on top was the alert, far smaller than the main dialog.
-    const std::string png = FileContents(alert);
-    ASSERT_GT(png.size(), 24u);
-    const int width = (uint8_t(png[16]) << 24) | (uint8_t(png[17]) << 16) | (uint8_t(png[18]) << 8) | uint8_t(png[19]);
-    EXPECT_LT(width, 500);
+    EXPECT_LT(clitest::ReadWithLibpng(alert).width, 500u);
     EXPECT_TRUE(fs::is_fifo(pipe));
     ExpectNoFileStartingWith({".button-cancelled.psd", ".button.psd", ".button-pipe.psd"});
 }
 
 TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
     const std::string image = StatePath("good.png"), o = StatePath("o.png");
-    Save(image, clitest::AsymmetricImage(16, 12, 3, true, 8));
+    Save(image, RampImage(16, 12, 3, 8, true));
     const std::string original = FileContents(image);
     std::ofstream(StatePath("notes.txt")) << "no image here";
-    std::ofstream(StatePath("bad-play.txt")) << "0033 long 12\n0034 bool perhaps\n";
-    Save(StatePath("rgb-mask.png"), clitest::AsymmetricImage(16, 12, 3, false, 8));
-    Save(StatePath("small-mask.png"), clitest::AsymmetricImage(8, 12, 1, false, 8));
+    for (const auto& [name, text] : {std::pair<const char*, const char*>{"bad-play.txt", "0033 long 12\n0034 bool perhaps\n"},
+                                     {"far.txt", "0033 long 1000\n"},
+                                     {"typed.txt", "0016 long 1\n"},
+                                     {"unknown.txt", "ZZZZ long 1\n"}})
+        std::ofstream(StatePath(name)) << text;
+    std::string noise(1000, 0);
+    std::mt19937 random(7);
+    for (char& c : noise) c = char(random());
+    std::ofstream(StatePath("noise.q1r"), std::ios::binary) << noise;
+    auto play = [&](const char* name) { return std::vector<std::string>{"render", "-o", o, "--play", StatePath(name)}; };
+    Save(StatePath("rgb-mask.png"), RampImage(16, 12, 3, 8));
+    Save(StatePath("small-mask.png"), RampImage(8, 12, 1, 8));
     Save(StatePath("empty-mask.png"), filterhost::Image::Make(16, 12, 1, false, 8, 0));
     auto mask = [&](const char* name) { return std::vector<std::string>{"apply", image, "-o", o, "--mask", StatePath(name)}; };
 
@@ -408,8 +328,12 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"apply", image, "-o", image, "--set", "zoom=500"}, 2, "zoom takes an integer from 0 to 100, not \"500\""},
         {{"apply", image, "-o", image, "--set", "glue=sparkle"}, 2, "unknown glue \"sparkle\"; the values are: normal, "},
         {{"render", "-o", o, "--set", "bogus=1"}, 2, "unknown parameter \"bogus\"; the parameters are: mixer 1, mixer 2, "},
-        {{"render", "-o", o, "--play", StatePath("bad-play.txt")}, 1,
+        {play("bad-play.txt"), 1,
          StatePath("bad-play.txt") + ", line 2: a bool is true or false"},
+        {play("far.txt"), 1, StatePath("far.txt") + ": zoom takes an integer from 0 to 100, not 1000"},
+        {play("typed.txt"), 1, StatePath("typed.txt") + ": mirror is on or off, not a long"},
+        {play("unknown.txt"), 1, StatePath("unknown.txt") + ": unknown parameter key ZZZZ"},
+        {{"render", "-o", o, "--preset", StatePath("noise.q1r")}, 1, StatePath("noise.q1r") + ": "},
         {{"render", "-o", o, "--preset", StatePath("missing.q1r")}, 1,
          "cannot read the preset " + StatePath("missing.q1r") + ": No such file or directory"},
         {{"render", "-o", o, "--module", StatePath("nowhere.8bf")}, 1,
@@ -425,6 +349,9 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
         {{"render", "--size", "9x9"}, 2, "-o OUT is required (see tesselume render --help)"},
         {{"render", "-o", o, "--size", "big"}, 2, "--size takes WIDTHxHEIGHT, e.g. 1024x768"},
         {{"render", "-o", o, "--depth", "12"}, 2, "--depth is 8 or 16"},
+        {{"render", "-o", StatePath("o.jpg"), "--depth", "16", "--size", "30000x30000"}, 2,
+         "JPEG holds 8 bits per channel only"},
+        {{"render", "-o", "-", "--size", "8x8"}, 2, "-o - needs --format"},
         // Refused before any canvas is allocated (this one would need 60 GB).
         {{"render", "-o", o, "--size", "100000x100000"}, 1,
          "the image is larger than the 32767 pixels the filter protocol can address"},
@@ -446,27 +373,12 @@ TEST(CommandLine, BadInputGetsOneLineAndAnExitCode) {
     ExpectNoFileStartingWith({"o.", ".o."});
 }
 
-TEST(CommandLine, EveryCommandExplainsItself) {
-    for (const char* command : {"render", "apply", "export-psd", "catalogue", "info", "about"}) {
-        const Outcome outcome = RunOk({command, "--help"});
-        EXPECT_EQ(outcome.out.rfind(std::string("Usage: tesselume ") + command, 0), 0u) << outcome.out;
-    }
-    EXPECT_NE(RunOk({"--help"}).out.find("render"), std::string::npos);
-    const Outcome info = RunOk({"info"});
-    for (const char* expected : {"Tesselume...", "Quillborne", "PluginMain", "48-bit RGB", "Parameters (36)",
-                                 "zoom               0033  long  0 to 100", "GL62  screendim", "SY04  5-fold"})
-        EXPECT_NE(info.out.find(expected), std::string::npos) << expected;
-}
-
 TEST(CommandLine, CatalogueWritesAPresetsPage) {
     const std::string folder = StatePath("presets"), page = StatePath("out/page.html");
-    fs::create_directories(folder);
-    fs::create_directories(StatePath("out"));
+    for (const std::string& made : {folder, StatePath("out")}) fs::create_directories(made);
     RunOk({"render", "--size", "8x8", "-o", StatePath("x.png"), "--save-preset", folder + "/<i>x&y.q1r"});
     EXPECT_EQ(RunOk({"catalogue", folder, "-o", page}).out, page + ": 1 presets\n");
-    const std::string html = FileContents(page);
-    EXPECT_NE(html.find("<title>Tesselume presets</title>"), std::string::npos);
-    EXPECT_NE(html.find(">&lt;i&gt;x&amp;y</font>"), std::string::npos) << html;
+    EXPECT_NE(FileContents(page).find("<title>Tesselume presets</title>"), std::string::npos);
     EXPECT_TRUE(fs::exists(StatePath("out/web_images/bottom.gif")));
     EXPECT_EQ(RunProgram({"catalogue", folder}).exitCode, 2);
     EXPECT_EQ(RunProgram({"catalogue", StatePath("absent"), "-o", page}).exitCode, 1);

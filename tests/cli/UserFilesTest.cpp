@@ -1,14 +1,12 @@
 // The program on the files people bring: transparency and metadata kept, pipes,
-// batches, protected and linked outputs, signals, and recordings checked. Metadata
-// is read back with Exiv2 and, where installed, exiftool.
+// batches, protected and linked outputs, signals, a refused state folder, and what the
+// program says of itself. Metadata is read back with Exiv2 and, where installed,
+// exiftool.
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -17,48 +15,35 @@
 
 #include "ImageFiles.h"
 #include "TestImages.h"
-
-extern char** environ;
+#include "pages/PageChecks.h"
+#include "support/RunProgram.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::FileContents;
-using testsupport::StatePath;
+using namespace clitest;
 
 // Runs a shell command line with the program as $T; the exit code, stderr in err.
 int Shell(const std::string& command, std::string* err = nullptr) {
     const std::string errPath = StatePath("shell-err.txt");
-    const std::string line = "T='" TESSELUME_PROGRAM "'; " + command + " 2>'" + errPath + "'";
-    const int status = std::system(line.c_str());
+    const int status = pagecheck::Shell("T='" TESSELUME_PROGRAM "'; " + command + " 2>'" + errPath + "'");
     if (err) *err = FileContents(errPath);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void Save(const std::string& path, const filterhost::Image& image, double resolution = 0) {
-    tesselume::ImageFile file = clitest::FileOf(image);
-    file.resolution[0] = file.resolution[1] = resolution;
-    std::string error;
-    ASSERT_TRUE(tesselume::WriteImageFile(path, *tesselume::FormatForPath(path), file, error)) << error;
+    return status;
 }
 
 TEST(UserFiles, TransparencyIsKeptExactlyUnlessEditable) {
     const std::string in = StatePath("rgba.png"), out = StatePath("rgba-out.png"), edited = StatePath("rgba-edit.png");
-    filterhost::Image image = clitest::AsymmetricImage(40, 30, 3, true, 8);
+    filterhost::Image image = RampImage(40, 30, 3, 8, true);
     for (int32_t x = 0; x < 40; ++x) image.At(x, 5, 3) = 0;  // a fully transparent row
     Save(in, image);
     ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
     ASSERT_EQ(Shell("$T apply " + in + " -o " + edited + " --edit-transparency"), 0);
-    clitest::PngContents before, after, edit;
-    ASSERT_TRUE(clitest::ReadWithLibpng(in, before) && clitest::ReadWithLibpng(out, after) &&
-                clitest::ReadWithLibpng(edited, edit));
+    const clitest::PngContents before = ReadWithLibpng(in), after = ReadWithLibpng(out), edit = ReadWithLibpng(edited);
     ASSERT_EQ(after.samples.size(), before.samples.size());
     bool colourChanged = false;
     for (std::size_t i = 0; i < before.samples.size(); ++i) {
-        if (i % 4 == 3) {
-            ASSERT_EQ(after.samples[i], before.samples[i]) << "alpha at " << i / 4;
-        }
-        colourChanged |= i % 4 != 3 && after.samples[i] != before.samples[i];
+        ASSERT_TRUE(i % 4 != 3 || after.samples[i] == before.samples[i]) << "alpha at " << i / 4;
+        colourChanged |= after.samples[i] != before.samples[i];
     }
     EXPECT_TRUE(colourChanged);
     EXPECT_NE(edit.samples, after.samples);
@@ -82,47 +67,43 @@ void AddMetadata(const std::string& path) {
 
 TEST(UserFiles, MetadataAndResolutionSurvive) {
     const std::string jpeg = StatePath("camera.jpg"), tiff = StatePath("scan.tif");
-    Save(jpeg, clitest::AsymmetricImage(48, 32, 3, false, 8));
-    Save(tiff, clitest::AsymmetricImage(48, 32, 3, false, 16), 300);
+    Save(jpeg, RampImage(48, 32, 3, 8));
+    Save(tiff, RampImage(48, 32, 3, 16), {}, 300);
     AddMetadata(jpeg);
     AddMetadata(tiff);
-    const bool exiftool = Shell("command -v exiftool >/dev/null") == 0;
-    for (const std::string& in : {jpeg, tiff})
-        for (const char* extension : {".jpg", ".tif", ".png", ".webp"}) {
-            if (in == tiff && std::string(extension) != ".tif") continue;  // 16 bits: TIFF to TIFF
-            const std::string out = StatePath("kept" + std::string(extension));
-            SCOPED_TRACE(in + " to " + out);
-            ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
-            Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(out);
-            image->readMetadata();
-            const Exiv2::ExifData& exif = image->exifData();
-            EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), "Quillcam");
-            EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toLong(), 6);
-            EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), "2024:05:06 07:08:09");
-            EXPECT_EQ(image->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour at dawn");
-            tesselume::ImageFile file;
-            std::string error;
-            ASSERT_TRUE(tesselume::ReadImageFile(out, file, error)) << error;
-            EXPECT_NEAR(file.resolution[0], 300, 0.01);
-            if (!exiftool) continue;
-            const std::string tags = StatePath("tags.txt");
-            ASSERT_EQ(Shell("exiftool -s3 -Make -Orientation# -Title -XResolution " + out + " > " + tags), 0);
-            EXPECT_EQ(FileContents(tags), "Quillcam\n6\nHarbour at dawn\n300\n");
-        }
+    const bool exiftool = pagecheck::HaveTool("exiftool");
+    // 16 bits: TIFF to TIFF only.
+    for (const auto& [in, extension] : {std::pair{jpeg, ".jpg"}, {jpeg, ".tif"}, {jpeg, ".png"}, {jpeg, ".webp"},
+                                        {tiff, ".tif"}}) {
+        const std::string out = StatePath("kept" + std::string(extension));
+        SCOPED_TRACE(in + " to " + out);
+        ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(out);
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), "Quillcam");
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toLong(), 6);
+        EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), "2024:05:06 07:08:09");
+        EXPECT_EQ(image->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour at dawn");
+        EXPECT_NEAR(clitest::Load(out).resolution[0], 300, 0.01);
+        if (!exiftool) continue;
+        const std::string tags = StatePath("tags.txt");
+        ASSERT_EQ(Shell("exiftool -s3 -Make -Orientation# -Title -XResolution " + out + " > " + tags), 0);
+        EXPECT_EQ(FileContents(tags), "Quillcam\n6\nHarbour at dawn\n300\n");
+    }
     if (!exiftool) GTEST_SKIP() << "exiftool is not installed; checked with Exiv2 only";
 }
 
-TEST(UserFiles, PipesAndBatches) {
+TEST(UserFiles, PipesBatchesAndProtectedOrLinkedOutputs) {
     const std::string a = StatePath("a.png");
-    Save(a, clitest::AsymmetricImage(30, 20, 3, false, 8));
+    Save(a, RampImage(30, 20, 3, 8));
     ASSERT_EQ(Shell("cat " + a + " | $T apply - -o - --format png > " + StatePath("piped.png")), 0);
     ASSERT_EQ(Shell("$T apply " + a + " -o " + StatePath("direct.png")), 0);
     EXPECT_EQ(FileContents(StatePath("piped.png")), FileContents(StatePath("direct.png")));
     // --depth 16 on apply: the 8-bit values widened exactly outside the selection.
     ASSERT_EQ(Shell("$T apply " + a + " -o " + StatePath("deep.png") + " --depth 16 --select 0,0,2,2"), 0);
-    clitest::PngContents narrow, deep;
-    ASSERT_TRUE(clitest::ReadWithLibpng(a, narrow) && clitest::ReadWithLibpng(StatePath("deep.png"), deep));
-    EXPECT_EQ(deep.bitDepth, 16);
+    const clitest::PngContents narrow = ReadWithLibpng(a), deep = ReadWithLibpng(StatePath("deep.png"));
+    ASSERT_EQ(std::make_pair(deep.bitDepth, deep.samples.size()), std::make_pair(16, narrow.samples.size()));
     EXPECT_EQ(deep.samples.back(), narrow.samples.back() * 257);
 
     // Five inputs, one broken: four outputs, a message naming the broken one, exit 1.
@@ -133,7 +114,7 @@ TEST(UserFiles, PipesAndBatches) {
         if (i == 2)
             std::ofstream(name) << "not an image";
         else
-            Save(name, clitest::AsymmetricImage(12 + i, 9, 3, false, 8));
+            Save(name, RampImage(12 + i, 9, 3, 8));
         inputs += " " + name;
     }
     std::string err;
@@ -142,17 +123,15 @@ TEST(UserFiles, PipesAndBatches) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(fs::exists(StatePath("batch/in" + std::to_string(i) + ".jpg")), i != 2) << i;
     EXPECT_EQ(Shell("$T apply" + inputs + " -o " + StatePath("batch") + " --format tif"), 1);
     EXPECT_TRUE(fs::exists(StatePath("batch/in4.tif")));
-}
 
-TEST(UserFiles, OutputsKeepModesLinksAndProtection) {
-    const std::string a = StatePath("m.png"), kept = StatePath("kept.png"), locked = StatePath("locked.png");
-    Save(a, clitest::AsymmetricImage(10, 8, 3, false, 8));
+    // A write-protected output is refused and left alone; a linked one is written
+    // through its link, keeping the file's mode.
+    const std::string kept = StatePath("kept.png"), locked = StatePath("locked.png");
     std::ofstream(kept) << "old";
     std::ofstream(locked) << "old";
     ::chmod(kept.c_str(), 0640);
     ::chmod(locked.c_str(), 0444);
     fs::create_symlink(kept, StatePath("link.png"));
-    std::string err;
     EXPECT_EQ(Shell("$T apply " + a + " -o " + locked, &err), 1);
     EXPECT_NE(err.find("write-protected"), std::string::npos) << err;
     EXPECT_EQ(FileContents(locked), "old");
@@ -164,12 +143,6 @@ TEST(UserFiles, OutputsKeepModesLinksAndProtection) {
     EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
-// Fails for any temporary output file left in the state folder.
-void ExpectNoTemporaryFiles() {
-    for (const fs::directory_entry& entry : fs::directory_iterator(StatePath("")))
-        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
-}
-
 TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
     const std::string in = StatePath("large.png"), out = StatePath("large-out.tif");
     ASSERT_EQ(Shell("$T render --size 2500x2500 -o " + in), 0);
@@ -177,28 +150,16 @@ TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
     for (const int signal : {SIGTERM, SIGHUP, SIGINT})
         for (const int delay : {30, 120, 250, 400}) {
             SCOPED_TRACE(std::to_string(signal) + " after " + std::to_string(delay) + " ms");
-            const char* argv[] = {TESSELUME_PROGRAM, "apply", in.c_str(), "-o", out.c_str(), "--select", "0,0,8,8",
-                                  nullptr};
-            pid_t pid = 0;
-            ASSERT_EQ(posix_spawn(&pid, TESSELUME_PROGRAM, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+            const pid_t pid = testsupport::StartProgram({"apply", in, "-o", out, "--select", "0,0,8,8"});
+            ASSERT_GT(pid, 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             kill(pid, signal);
-            int status = 0;
-            waitpid(pid, &status, 0);
             // Killed before its handlers were in place (nothing to clean then), stopped, or done.
-            EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == signal
-                                            : WEXITSTATUS(status) == 128 + signal || WEXITSTATUS(status) == 0)
-                << status;
-            ExpectNoTemporaryFiles();
+            const int code = testsupport::WaitProgram(pid);
+            EXPECT_TRUE(code == 128 + signal || code == 0) << code;
+            ExpectNoFileStartingWith({"."});
             fs::remove(out);
         }
-}
-
-// How often what occurs in text.
-int Occurrences(const std::string& text, const std::string& what) {
-    int count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-    return count;
 }
 
 TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
@@ -211,49 +172,31 @@ TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
     const std::string script = "click #125; click #20; type 7; click #3";
     ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='" + script + "' $T render --size 48x32 " +
                         "--dialog -o " + StatePath("dots.png"), &err), 0) << err;
-    EXPECT_EQ(Occurrences(err, "state folder " + open + " is not used: others can write to it"), 1) << err;
+    EXPECT_EQ(pagecheck::Count(err, "state folder " + open + " is not used: others can write to it"), 1u) << err;
     EXPECT_TRUE(fs::exists(StatePath("dots.png")));
     EXPECT_TRUE(fs::is_empty(open));
     EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::all);
 }
 
-TEST(UserFiles, ImpossibleRequestsAndBadRecordingsAreRefusedFirst) {
-    std::vector<char> noise(1000);
-    std::mt19937 random(7);
-    for (char& c : noise) c = char(random());
-    std::ofstream(StatePath("noise.q1r"), std::ios::binary).write(noise.data(), std::streamsize(noise.size()));
-    std::ofstream(StatePath("far.txt")) << "0033 long 1000\n";
-    std::ofstream(StatePath("typed.txt")) << "0016 long 1\n";
-    std::ofstream(StatePath("unknown.txt")) << "ZZZZ long 1\n";
-    const std::string o = StatePath("o.png");
-    const std::pair<std::string, std::string> cases[] = {
-        {"$T render -o " + o + " --preset " + StatePath("noise.q1r"), "noise.q1r: "},
-        {"$T render -o " + o + " --play " + StatePath("far.txt"), "zoom takes an integer from 0 to 100, not 1000"},
-        {"$T render -o " + o + " --play " + StatePath("typed.txt"), "mirror is on or off, not a long"},
-        {"$T render -o " + o + " --play " + StatePath("unknown.txt"), "unknown parameter key ZZZZ"},
-        {"$T render -o " + StatePath("x.jpg") + " --depth 16 --size 30000x30000", "JPEG holds 8 bits per channel only"},
-        {"$T render -o - --size 8x8", "-o - needs --format"},
-    };
-    for (const auto& [command, message] : cases) {
-        std::string err;
-        EXPECT_NE(Shell(command, &err), 0) << command;
-        EXPECT_NE(err.find(message), std::string::npos) << err;
+TEST(UserFiles, HelpInfoVersionAboutManualAndCompletion) {
+    for (const char* command : {"render", "apply", "export-psd", "catalogue", "info", "about"}) {
+        const std::string usage = testsupport::RunOk({command, "--help"}).out;
+        EXPECT_EQ(usage.rfind(std::string("Usage: tesselume ") + command, 0), 0u) << usage;
     }
-    EXPECT_FALSE(fs::exists(o));
-}
-
-TEST(UserFiles, VersionAboutManualAndCompletion) {
+    EXPECT_NE(testsupport::RunOk({"--help"}).out.find("render"), std::string::npos);
+    const std::string info = testsupport::RunOk({"info"}).out;
+    for (const char* expected : {"Tesselume...", "Quillborne", "PluginMain", "48-bit RGB", "Parameters (36)",
+                                 "zoom               0033  long  0 to 100", "GL62  screendim", "SY04  5-fold"})
+        EXPECT_NE(info.find(expected), std::string::npos) << expected;
+    EXPECT_EQ(testsupport::RunOk({"--version"}).out.rfind("tesselume ", 0), 0u);
     const std::string out = StatePath("out.txt");
-    ASSERT_EQ(Shell("$T --version > " + out), 0);
-    EXPECT_EQ(FileContents(out).rfind("tesselume ", 0), 0u);
     ASSERT_EQ(Shell("env -u DISPLAY TESSELUME_UI=sdl $T about > " + out), 0);
     EXPECT_NE(FileContents(out).find("Symmetrical colour patterns"), std::string::npos) << FileContents(out);
     std::string err;
     EXPECT_EQ(Shell("env -u TESSELUME_UI DISPLAY=:97 $T about", &err), 1);
     EXPECT_NE(err.find("cannot open the display :97"), std::string::npos) << err;
     // The shipped manual page and completion are what the option table makes now.
-    ASSERT_EQ(Shell("$T --man-page > " + out), 0);
-    EXPECT_EQ(FileContents(out), FileContents(TESSELUME_SOURCE_DIR "/docs/tesselume.1"));
+    EXPECT_EQ(testsupport::RunOk({"--man-page"}).out, FileContents(TESSELUME_SOURCE_DIR "/docs/tesselume.1"));
     ASSERT_EQ(Shell("$T --bash-completion > " + out), 0);
     EXPECT_EQ(FileContents(out), FileContents(TESSELUME_SOURCE_DIR "/docs/tesselume.bash-completion"));
     ASSERT_EQ(Shell("bash -c 'source " + out + " && COMP_WORDS=(tesselume apply --ed); COMP_CWORD=2; _tesselume; "

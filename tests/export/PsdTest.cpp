@@ -9,36 +9,28 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 #include <sys/mount.h>
 
 #include "FilterHost.h"
 #include "PresetFiles.h"
+#include "pages/PageChecks.h"
+#include "pattern/PatternTestSupport.h"
 #include "export/PsdWriter.h"
 #include "settings/Settings.h"
 #include "store/ImageStore.h"
+#include "support/StateFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace pagecheck;
 
 fs::path TestFolder() {
     const fs::path folder = fs::path(std::getenv("TESSELUME_STATE_DIR")) / "psd";
     fs::create_directories(folder);
     return folder;
-}
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs a shell command; its exit status.
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A Python that has psd-tools, or empty.
@@ -70,7 +62,7 @@ with open(sys.argv[2], 'wb') as out:
     out.write((raw(merged) if psd.depth == 32 else merged.astype('<u2').tobytes()))
 icc = psd.image_resources.get_data(1039)
 print(len(layers), layer.name, layer.size[0], layer.size[1], psd.depth, '/',
-      ' '.join(str(int(key)) for key in psd.image_resources.keys()), '/', len(icc) if icc else 0)
+      ' '.join(str(int(key)) for key in psd.image_resources.keys()), '/', len(icc) if icc else 0, end='')
 )";
 
 struct PsdDump {
@@ -84,9 +76,8 @@ bool Dump(const std::string& python, const fs::path& psd, int32_t width, int32_t
     std::ofstream(script) << kDumpScript;
     if (Shell(python + " " + script.string() + " " + psd.string() + " " + raw.string() + " >" + said.string()) != 0)
         return false;
-    dump.summary = Contents(said);
-    while (!dump.summary.empty() && dump.summary.back() == '\n') dump.summary.pop_back();
-    const std::string bytes = Contents(raw);
+    dump.summary = testsupport::FileContents(said);
+    const std::string bytes = testsupport::FileContents(raw);
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
     if (bytes.size() != pixels * 7 * 2) return false;
     std::vector<uint16_t> all(pixels * 7);
@@ -158,17 +149,6 @@ TEST(PsdWriter, PsdToolsReadsTheLayerAndTheMergedImageOverTheCheckerboard) {
 
 // ---- The module's export ----
 
-// Mirror, weave and 5-fold symmetry, "normal" glue: the filter's output is the pattern.
-Settings Woven() {
-    Settings s;
-    InitialiseSettings(s, nullptr);
-    s.smooth = 0;
-    s.mirror = s.weave = 1;
-    s.symmetry = 4;
-    s.zoom = 37;
-    return s;
-}
-
 constexpr Rect kArea{5, 7, 33, 45};  // 38 x 28 of a 50 x 40 image
 constexpr OSType kExportKey = PIFourCC("PSDf");
 
@@ -177,14 +157,16 @@ struct Export {
     filterhost::Image image;
     filterhost::Job job;
 
-    Export(int32_t depth, const fs::path& path) {
-        std::string error;
-        host = filterhost::Host::Load(TESSELUME_MODULE_PATH, filterhost::HostOptions{}, error);
-        EXPECT_TRUE(host) << error;
+    // Woven with "normal" glue: the filter's output is the pattern.
+    // Without a path the run only filters.
+    Export(int32_t depth, const fs::path& path = {}) : host(LoadModule()) {
+        Settings settings = Woven();
+        settings.glue = 1;
+        settings.zoom = 37;
         image = filterhost::Image::Make(50, 40, 3, false, depth, depth == 16 ? 9000 : 70);
         job.filterRect = kArea;
-        job.play = tesselume::DescriptorOf(Woven());
-        job.playAliases = {{kExportKey, path.string()}};
+        job.play = tesselume::DescriptorOf(settings);
+        if (!path.empty()) job.playAliases = {{kExportKey, path.string()}};
     }
     OSErr Run() {
         std::string error;
@@ -208,8 +190,7 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
         ASSERT_EQ(exported.Run(), noErr);
         EXPECT_EQ(exported.image.samples, before.samples) << "the export changed the image";
 
-        Export filtered(depth, TestFolder() / "unused.psd");
-        filtered.job.playAliases.clear();
+        Export filtered(depth);
         ASSERT_EQ(filtered.Run(), noErr);
 
         PsdDump dump;
@@ -231,17 +212,17 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
     }
 
     const fs::path psd8 = TestFolder() / "module8.psd", psd16 = TestFolder() / "module16.psd";
-    if (Shell("command -v identify >/dev/null") != 0) {
+    if (!HaveTool("identify")) {
         std::printf("skipped ImageMagick: identify (imagemagick) is not installed\n");
     } else {
         const fs::path said = TestFolder() / "identify.txt";
         ASSERT_EQ(Shell("identify -format '%s %wx%h %z %A [%l]\\n' " + psd8.string() + " " + psd16.string() + " >" +
                         said.string()),
                   0);
-        EXPECT_EQ(Contents(said),
+        EXPECT_EQ(testsupport::FileContents(said),
                   "0 38x28 8 False []\n1 38x28 8 True [layer 1]\n0 38x28 16 True []\n1 38x28 16 True [layer 1]\n");
     }
-    if (Shell("command -v gimp >/dev/null") != 0) GTEST_SKIP() << "GIMP is not installed";
+    if (!HaveTool("gimp")) GTEST_SKIP() << "GIMP is not installed";
     // GIMP 2.10 reads the layers of 8-bit documents; of 16-bit ones, whose layers sit
     // in the "Lr16" block, it takes the merged image.
     const fs::path said = TestFolder() / "gimp.txt";
@@ -252,7 +233,7 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
                         "(gimp-drawable-has-alpha layer))) out))) (list \"" +
                         psd8.string() + "\" \"" + psd16.string() + "\")) (close-output-port out))";
     ASSERT_EQ(Shell("HOME=" + TestFolder().string() + " gimp -i -b '" + batch + "' -b '(gimp-quit 0)' >/dev/null 2>&1"), 0);
-    EXPECT_EQ(Contents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
+    EXPECT_EQ(testsupport::FileContents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
 }
 
 // The host's abort at the first look, half-way, or only after the last row: the run
@@ -271,8 +252,7 @@ TEST(PsdExport, CancelCompletesTheDocumentFromTheRowsRendered) {
         ASSERT_EQ(counted.Run(), noErr);
     }
     ASSERT_GT(looks, 3);
-    Export filtered(8, path);
-    filtered.job.playAliases.clear();
+    Export filtered(8);
     ASSERT_EQ(filtered.Run(), noErr);
 
     int32_t before = 0;
@@ -305,8 +285,7 @@ TEST(PsdExport, CancelCompletesTheDocumentFromTheRowsRendered) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
 }
 
-// A full disk: the run reports the failed write, and the file of that name stays as
-// it was, with no temporary beside it.
+// A full disk: the write fails, the file there stays as it was, no temporary is left.
 TEST(PsdExport, AFailedWriteKeepsTheFileThere) {
     const fs::path mount = TestFolder() / "small";
     fs::create_directory(mount);
@@ -321,7 +300,7 @@ TEST(PsdExport, AFailedWriteKeepsTheFileThere) {
     }
     Export exported(8, path);
     EXPECT_EQ(exported.Run(), writErr);
-    EXPECT_EQ(Contents(path), "before");
+    EXPECT_EQ(testsupport::FileContents(path), "before");
     for (const fs::directory_entry& entry : fs::directory_iterator(mount))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
     ::umount(mount.c_str());

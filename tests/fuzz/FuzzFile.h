@@ -10,12 +10,15 @@
 
 #include "store/ImageStore.h"
 
+// A private path in the temporary folder: name, then this process's id.
+inline std::string FuzzTempPath(const char* name) {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(::getpid());
+}
+
 // Writes the input to a private file and returns its path (the same file each run).
 inline const char* FuzzInputFile(const uint8_t* data, std::size_t size) {
-    static const std::string path = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        return std::string(tmp && *tmp ? tmp : "/tmp") + "/tesselume-fuzz-" + std::to_string(::getpid());
-    }();
+    static const std::string path = FuzzTempPath("tesselume-fuzz-");
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) std::abort();
     if (size) std::fwrite(data, 1, size, file);

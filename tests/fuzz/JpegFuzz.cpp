@@ -1,18 +1,11 @@
 // The JPEG decoder and the marker scanner.
 #include "FuzzFile.h"
 #include "store/FileLayer.h"
-#include "store/ImageStore.h"
 #include "store/Jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    // One image for every run: a store tile is large to clear.
-    static ImageStore* const store = [] {
-        static ImageStore image;
-        InitialiseImage(&image, nullptr);
-        CreateImage(&image, 40, 30, kKindRGBA8, 0);
-        return &image;
-    }();
-    DecodeJpeg(*store, Rect{0, 0, 30, 40}, data, size);
+    ImageStore* const store = FuzzThumbnail(40);
+    DecodeJpeg(*store, Rect{0, 0, 30, 40}, data, size);  // 40 x 30 of the 40 x 40 store
 
     platform::FileHandle file;
     if (OpenFileForReading(FuzzInputFile(data, size), file) == noErr) {

@@ -10,8 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static const bool ready = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/tesselume-fuzz-state-XXXXXX";
+        std::string folder = FuzzTempPath("tesselume-fuzz-state-") + "-XXXXXX";
         if (!::mkdtemp(folder.data())) std::abort();
         ::setenv("TESSELUME_STATE_DIR", folder.c_str(), 1);
         return true;

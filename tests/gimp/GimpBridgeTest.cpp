@@ -3,12 +3,7 @@
 // "tesselume apply" gives with the same parameters, and failures must come back as
 // GIMP error messages while GIMP carries on. GIMP starts slowly, so the checks are
 // grouped into two GIMP runs.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,44 +14,23 @@
 
 #include "Modules.h"
 #include "cli/TestImages.h"
-
-extern char** environ;
+#include "pages/PageChecks.h"
+#include "support/RunProgram.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::FileContents;
-using clitest::PngContents;
-using clitest::StatePath;
+using namespace clitest;
 
 // Runs a program with extra environment, its output and errors going to log; never
 // on a display or in a GIMP folder of the user's.
 int Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& extraEnvironment,
           const std::string& log) {
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e, name = entry.substr(0, entry.find('='));
-        if (!extraEnvironment.count(name) && name != "DISPLAY" && name != "WAYLAND_DISPLAY" &&
-            name != "GIMP2_DIRECTORY") environment.push_back(entry);
-    }
-    for (const auto& [name, value] : extraEnvironment) environment.push_back(name + "=" + value);
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY -u GIMP2_DIRECTORY";
+    for (const auto& [name, value] : extraEnvironment) line += " " + name + "=" + pagecheck::Quoted(value);
+    for (const std::string& a : args) line += " " + pagecheck::Quoted(a);
+    return pagecheck::Shell(line + " >" + pagecheck::Quoted(log) + " 2>&1");
 }
-
-bool HaveGimp() { return std::system("command -v gimp >/dev/null 2>&1") == 0; }
 
 // A copy of the module whose menu name ends in "letter..." instead of "e...", so it
 // registers a procedure of its own.
@@ -85,18 +59,12 @@ std::string FilterCall(const std::string& procedure, const std::string& in, cons
            Quoted(out) + " " + Quoted(out) + ") (gimp-image-delete image))";
 }
 
-std::vector<uint16_t> Samples(const std::string& path) {
-    PngContents png;
-    EXPECT_TRUE(clitest::ReadWithLibpng(path, png)) << path;
-    return png.samples;
-}
-
-TEST(GimpBridge, ProcedureNamesJoinRunsOfOtherCharactersIntoOneDash) {
-    EXPECT_EQ(tesselume::gimp::ProcedureName(" Two  Words!", "a.b--C 9"), "plug-in-8bf-two-words-a-b-c-9");
-}
+std::vector<uint16_t> Samples(const std::string& path) { return clitest::ReadWithLibpng(path).samples; }
 
 TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
-    if (!HaveGimp()) GTEST_SKIP() << "gimp is not installed (Debian package gimp)";
+    // Procedure names join runs of other characters into one dash.
+    EXPECT_EQ(tesselume::gimp::ProcedureName(" Two  Words!", "a.b--C 9"), "plug-in-8bf-two-words-a-b-c-9");
+    if (!pagecheck::HaveTool("gimp")) GTEST_SKIP() << "gimp is not installed (Debian package gimp)";
     const std::string root = StatePath("gimp"), extra = root + "/extra-modules";
     fs::create_directories(extra);
     const std::map<std::string, std::string> environment = {
@@ -113,9 +81,9 @@ TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
     const std::string missing = RenamedModule(extra, 'x'), damaged = RenamedModule(extra, 'y');
 
     // Inputs written by libpng: 8-bit RGB, 16-bit RGB, grey with alpha, and a palette image.
-    const filterhost::Image rgb = clitest::AsymmetricImage(61, 37, 3, false, 8);
+    const filterhost::Image rgb = RampImage(61, 37, 3, 8);
     // No fully transparent pixels: GIMP's PNG export clears their colour by default.
-    filterhost::Image grey = clitest::AsymmetricImage(40, 30, 1, true, 8);
+    filterhost::Image grey = RampImage(40, 30, 1, 8, true);
     for (std::size_t i = 1; i < grey.samples.size(); i += 2) grey.samples[i] = uint16_t(1 + grey.samples[i] % 255);
     std::vector<uint16_t> deep(std::size_t(50) * 20 * 3);
     for (std::size_t i = 0; i < deep.size(); ++i) deep[i] = uint16_t(i * 2654435761u >> 16);
@@ -176,10 +144,9 @@ TEST(GimpBridge, ScriptFuRunsMatchTheCommandLineAndFailuresLeaveGimpUp) {
     // The same pixels as the command line. GIMP keeps a 16-bit PNG's samples as
     // they are (16-bit perceptual precision), so 16 bits match exactly too.
     const auto apply = [&](const std::string& in, const std::string& out, std::vector<std::string> more) {
-        std::vector<std::string> args = {TESSELUME_PROGRAM, "apply", in, "-o", out};
-        args.insert(args.end(), more.begin(), more.end());
-        args.insert(args.end(), cliSets.begin(), cliSets.end());
-        EXPECT_EQ(Spawn(args, {}, root + "/apply.log"), 0) << FileContents(root + "/apply.log");
+        more.insert(more.begin(), {"apply", in, "-o", out});
+        more.insert(more.end(), cliSets.begin(), cliSets.end());
+        testsupport::RunOk(more);
     };
     apply(root + "/rgb8.png", root + "/cli-rgb8.png", {});
     apply(root + "/rgb16.png", root + "/cli-rgb16.png", {});

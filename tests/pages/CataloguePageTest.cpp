@@ -1,9 +1,6 @@
 // The catalogue pages, read back by real readers: Chromium's parser for the page,
 // tidy for its HTML, ImageMagick for the JPEG pictures and GIF frame pieces.
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,16 +13,13 @@
 #include "settings/Settings.h"
 #include "store/FileLayer.h"
 #include "store/ImageStore.h"
+#include "files/FilesTestSupport.h"
 #include "pages/PageChecks.h"
 #include "support/StateFiles.h"
 
 namespace fs = std::filesystem;
-using testsupport::FileContents;
-using testsupport::StatePath;
-using pagecheck::Count;
-using pagecheck::HaveTool;
-using pagecheck::Output;
-using pagecheck::Quoted;
+using namespace pagecheck;
+using namespace testsupport;
 
 namespace {
 
@@ -35,36 +29,28 @@ std::string MakePresetsFolder() {
     const std::string folder = StatePath("Mine & <yours>");
     fs::create_directories(folder + "/sub.q1r");
     std::ofstream(folder + "/notes.txt") << "not a preset";
-    ImageStore thumbnail{};
-    InitialiseImage(&thumbnail, nullptr);
-    CreateImage(&thumbnail, 128, 128, kKindRGBA8, 0);
-    for (int32_t y = 0; y < 128; ++y)
-        for (int32_t x = 0; x < 128; ++x) setRGBA(x, y, &thumbnail, 0, 2 * x, 2 * y, 128, 255);
+    TestRun run;  // for its 128 x 128 thumbnail
     Settings settings{};
     for (const char* name : {"a<b>&\"c\"", "A&B", "Cr\xC3\xA8me", "one", "two", "three"})
-        EXPECT_EQ(SaveSettingsFile(settings, &thumbnail, (folder + "/" + name + ".q1r").c_str()), noErr);
+        EXPECT_EQ(SaveSettingsFile(settings, &run.thumbnail, (folder + "/" + name + ".q1r").c_str()), noErr);
     EXPECT_EQ(SaveSettingsFile(settings, nullptr, (folder + "/bare.q1r").c_str()), noErr);
-    ReleaseImage(&thumbnail);
     return folder;
 }
 
 }  // namespace
 
-TEST(CataloguePage, TextFilters) {
+TEST(CataloguePage, TextFiltersPictureSizesAndAnEmptyDotsPage) {
     EXPECT_EQ(PageText("a<b>&\"c\" {~}"), "a&lt;b&gt;&amp;&quot;c&quot; &#123;&#126;&#125;");
     // UTF-8 shows as its characters; a lone byte as ISO 8859-1.
     EXPECT_EQ(PageText("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE9 \xC2\xA0"), "Gr&uuml;&szlig;e &#8364; &eacute; &nbsp;");
     EXPECT_EQ(LinkText("A&B c-1"), "A%26B%20c%2d1");
     EXPECT_EQ(PictureFileName("a/b\\c:d\x01" "\x8E\xC3\x8F"), "a_b_c_d _c_");
-}
 
-// The picture sizes and the page without a filled dot; DialogPagesTest.cpp writes
-// pages with dots through the dialog.
-TEST(CataloguePage, MemoryDotsPageWithoutDots) {
+    // The picture sizes and the page without a filled dot; DialogPagesTest.cpp writes
+    // pages with dots through the dialog.
     int32_t width = 0, height = 0;
     DotPictureSize(5, 4000, width, height);
-    EXPECT_EQ(width, 1);
-    EXPECT_EQ(height, 300);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(1, 300));
 
     const std::string path = StatePath("dots.html");
     PageBuilder page;
@@ -73,7 +59,6 @@ TEST(CataloguePage, MemoryDotsPageWithoutDots) {
     const std::string empty = FileContents(path);
     EXPECT_NE(empty.find("<title>Tesselume memory dots</title>"), std::string::npos);
     EXPECT_NE(empty.find("align=\"center\"></table><br>\r\n</body></html>"), std::string::npos) << empty;
-
 }
 
 TEST(CataloguePage, SevenPresetsReadByChromiumTidyAndImageMagick) {
@@ -92,9 +77,7 @@ TEST(CataloguePage, SevenPresetsReadByChromiumTidyAndImageMagick) {
     EXPECT_TRUE(fs::exists(images + "a<b>&\"c\".jpg"));
     EXPECT_FALSE(fs::exists(images + "bare.jpg"));  // its cell stays, without a picture
 
-    if (!HaveTool("identify")) {
-        GTEST_SKIP() << "ImageMagick's identify is not installed";
-    }
+    if (!HaveTool("identify")) GTEST_SKIP() << "ImageMagick's identify is not installed";
     const std::string picture = images + PictureFileName("Cr\xC3\xA8me") + ".jpg";
     EXPECT_EQ(Output("identify -format '%m %wx%h' " + Quoted(picture)), "JPEG 128x128");
     for (const FramePiece& piece : kFramePieces)
@@ -109,7 +92,7 @@ TEST(CataloguePage, SevenPresetsReadByChromiumTidyAndImageMagick) {
         std::printf("tidy is not installed: the page's HTML is not checked\n");
     }
     if (!HaveTool("chromium")) GTEST_SKIP() << "chromium is not installed";
-    const std::string dom = pagecheck::ChromiumDom(page);
+    const std::string dom = pagecheck::Chromium("file://" + page);  // the page as its parser leaves it
     ASSERT_NE(dom.find("</html>"), std::string::npos) << dom;
     // Two rows of five cells (the second filled with three empty ones), each
     // followed by a spacer row, and no markup from the names.

@@ -1,7 +1,10 @@
 // Real readers of the catalogue pages: tidy for their HTML 4.01, headless Chromium
-// for the page and every image on it, ImageMagick for the pictures. Each check
-// needs its tool; the callers skip with a message where it is missing.
+// for the page and every image on it, ImageMagick for the pictures; and the shell
+// that runs them and other tools. Each check needs its tool; the callers skip with
+// a message where it is missing.
 #pragma once
+
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +15,13 @@
 
 namespace pagecheck {
 
-inline bool HaveTool(const char* name) {
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
+// Runs a shell command line; its exit status.
+inline int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+inline bool HaveTool(const std::string& name) { return Shell("command -v " + name + " >/dev/null 2>&1") == 0; }
 
 // Runs a shell command and returns its standard output.
 inline std::string Output(const std::string& command) {
@@ -51,9 +58,6 @@ inline std::string Chromium(const std::string& url) {
         "--user-data-dir=" + Quoted(testsupport::StatePath("chromium")) + " --dump-dom " + Quoted(url) +
         " 2>/dev/null");
 }
-
-// The page as Chromium's parser leaves it.
-inline std::string ChromiumDom(const std::string& page) { return Chromium("file://" + page); }
 
 // "N B": the images Chromium finds on the page once it has loaded, and how many of
 // them did not load (no natural width). The page is read in a frame of a checking
