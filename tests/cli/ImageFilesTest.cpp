@@ -137,7 +137,7 @@ TEST(ImageFiles, ManyStripTiffReadsBackThroughLibtiff) {
     for (const int32_t depth : {8, 16}) {
         SCOPED_TRACE(depth);
         const std::string path = StatePath("strips.tif");
-        const filterhost::Image image = clitest::AsymmetricImage(2000, 101, 3, true, depth);
+        const filterhost::Image image = RampImage(2000, 101, 3, depth, true);
         std::string error;
         ASSERT_TRUE(WriteImageFile(path, FileFormat::tiff, FileOf(image), error)) << error;
         TIFF* tif = TIFFOpen(path.c_str(), "r");
