@@ -48,7 +48,7 @@ bool FileMetadata::Resolution(double& x, double& y) const {
 std::shared_ptr<const FileMetadata> ReadMetadata(const uint8_t* bytes, std::size_t size) {
     QuietExiv2();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(bytes, long(size));
+        auto image = Exiv2::ImageFactory::open(bytes, long(size));
         if (!image.get()) return nullptr;
         image->readMetadata();
         auto data = std::make_unique<FileMetadata::Data>();
@@ -65,7 +65,7 @@ std::shared_ptr<const FileMetadata> ReadMetadata(const uint8_t* bytes, std::size
 bool WriteMetadata(const std::string& path, const FileMetadata& metadata, std::string& error) {
     QuietExiv2();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+        auto image = Exiv2::ImageFactory::open(path);
         image->readMetadata();  // keeps what the encoder wrote (profile, resolution)
         // Each kind goes where the format can hold it (WebP has no IPTC, for one).
         const FileMetadata::Data& d = metadata.Get();
