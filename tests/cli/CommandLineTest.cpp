@@ -18,6 +18,7 @@
 
 #include "ImageFiles.h"
 #include "TestImages.h"
+#include "support/Environment.h"
 #include "support/RunProgram.h"
 
 namespace {
@@ -235,9 +236,8 @@ TEST(CommandLine, ExportPsdWritesTheDocumentOrNothing) {
 
     for (const char* script : {"click #4", "wait 1000; click #4"}) {
         SCOPED_TRACE(script);
-        ::setenv("TESSELUME_UI_SCRIPT", script, 1);
+        const testsupport::Script steps(script);
         const Outcome outcome = RunProgram({"export-psd", "-o", StatePath("cancelled.psd")});
-        ::unsetenv("TESSELUME_UI_SCRIPT");
         EXPECT_EQ(outcome.exitCode, 1);
         EXPECT_EQ(outcome.err, "tesselume: cancelled; " + StatePath("cancelled.psd") + " not written\n");
     }
@@ -286,9 +286,8 @@ TEST(CommandLine, ThePsdButtonExportsAndTheDialogGoesOn) {
                                  : psd.ends_with("cancelled.psd") ? "click #4; "
                                                                    : "";
         const std::string script = "click #117; type " + psd + "; key Enter; wait 1000; " + then + "wait 10; click #3";
-        ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
+        const testsupport::Script steps(script);
         RunOk({"render", "--dialog", "-o", StatePath("button.png"), "--size", "48x32"});
-        ::unsetenv("TESSELUME_UI_SCRIPT");
         EXPECT_TRUE(fs::exists(StatePath("button.png")));
         if (psd != pipe) {
             EXPECT_EQ(FileContents(psd).substr(0, 4), "8BPS");

@@ -17,6 +17,7 @@
 #include "pattern/PatternTestSupport.h"
 #include "settings/PresetsFile.h"
 #include "settings/Settings.h"
+#include "support/Environment.h"
 #include "support/RunProgram.h"
 
 namespace {
@@ -27,12 +28,10 @@ using namespace testsupport;
 
 // Runs the dialog over a canvas of size with the script; the script ends it.
 int RunDialog(const std::string& script, const std::string& size, const std::vector<std::string>& more = {}) {
-    ::setenv("TESSELUME_UI_SCRIPT", script.c_str(), 1);
+    const Script steps(script);
     std::vector<std::string> args = {"render", "-o", StatePath("out.png"), "--size", size, "--dialog"};
     args.insert(args.end(), more.begin(), more.end());
-    const int code = testsupport::RunProgram(args).exitCode;
-    ::unsetenv("TESSELUME_UI_SCRIPT");
-    return code;
+    return testsupport::RunProgram(args).exitCode;
 }
 
 double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {

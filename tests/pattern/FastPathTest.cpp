@@ -17,6 +17,7 @@
 #include "pattern/RowsAhead.h"
 #include "store/Glue.h"
 #include "store/StoreTestSupport.h"
+#include "support/Environment.h"
 
 namespace {
 
@@ -134,11 +135,12 @@ TEST(FastPath, GlueSamplesGiveGlueRowsColoursOnEveryLevel) {
     }
 }
 
-// Selects the kernels' level and the thread count for the module's next renders.
-void UseFastPath(const char* level, int32_t threads) {
-    setenv("TESSELUME_SIMD", level, 1);
-    setenv("TESSELUME_THREADS", std::to_string(threads).c_str(), 1);
-}
+// Selects the kernels' level and the thread count for the module's renders while it lives.
+struct UseFastPath {
+    testsupport::ScopedEnv level, threads;
+    UseFastPath(const char* simd, int32_t count)
+        : level("TESSELUME_SIMD", simd), threads("TESSELUME_THREADS", std::to_string(count)) {}
+};
 
 TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
     // Random settings with every glue mode, on odd and even sizes, 8 and 16 bits, grey
@@ -166,19 +168,19 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
                         int16_t(left + 1 + random() % uint32_t(width - left))};
         }
         filterhost::Image reference = source;
-        UseFastPath("scalar", 1);
-        renderer.Render(reference, s, mask, area);
+        {
+            const UseFastPath scalar("scalar", 1);
+            renderer.Render(reference, s, mask, area);
+        }
         for (SimdLevel level : AvailableSimdLevels())
             for (int32_t threads = 1; threads <= 3; ++threads) {
                 filterhost::Image image = source;
-                UseFastPath(SimdLevelName(level), threads);
+                const UseFastPath fast(SimdLevelName(level), threads);
                 renderer.Render(image, s, mask, area);
                 ASSERT_EQ(image.samples, reference.samples)
                     << "trial " << trial << " " << SimdLevelName(level) << " threads " << threads;
             }
     }
-    unsetenv("TESSELUME_SIMD");
-    unsetenv("TESSELUME_THREADS");
 }
 
 TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {

@@ -12,6 +12,7 @@
 #include "store/HostUtil.h"
 #include "store/ImageStore.h"
 #include "store/StoreTestSupport.h"
+#include "support/Environment.h"
 
 namespace {
 
@@ -173,15 +174,14 @@ struct HostBuffers {
 TEST(ImageStore, AllocationFailurePartWayLeavesNothing) {
     // 1100 x 600 takes 19 blocks: the tile array, 3 x 2 tiles at level 0, 2 x 1 at
     // level 1 and one for each of the ten levels above.
-    ::setenv("TESSELUME_HEAP_FAIL_AFTER", "0", 1);
     for (int allowed : {0, 1, 4, 8, 18}) {
+        const testsupport::ScopedEnv noHeap("TESSELUME_HEAP_FAIL_AFTER", "0");
         HostBuffers host(allowed);
         ScopedImage image;
         EXPECT_FALSE(CreateImage(image.get(), 1100, 600, kKindRGBA16, 0)) << allowed;
         EXPECT_EQ(image->tiles, nullptr);
         EXPECT_EQ(host.Outstanding(), 0) << allowed;
     }
-    ::unsetenv("TESSELUME_HEAP_FAIL_AFTER");
     // With enough host buffers every block comes from the host; with 3 the heap serves
     // the rest. Release returns each block to where it came from (a heap block freed
     // through the host's suite would fail, the sanitizer build checks the heap side).
