@@ -41,16 +41,9 @@ double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>&
     return sum / double(a.size());
 }
 
-// A JPEG file, or the framed thumbnail of a presets file (after value 39), by libjpeg.
-LibjpegImage DecodeFile(const std::string& path, bool presets = false) {
+LibjpegImage DecodeFile(const std::string& path) {
     const std::vector<uint8_t> bytes = ReadAll(path);
-    std::size_t at = 0, size = bytes.size();
-    if (presets) {
-        if (bytes.size() < 172 || BigEndianAt(bytes, 156) != 1) return {};
-        at = 172;
-        size = std::min<std::size_t>(uint32_t(BigEndianAt(bytes, 168)), bytes.size() - at);
-    }
-    return DecodeWithLibjpeg(bytes.data() + at, size);
+    return DecodeWithLibjpeg(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -58,7 +51,7 @@ LibjpegImage DecodeFile(const std::string& path, bool presets = false) {
 TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
     // Dot 1 takes the settings the dialog opens with; dots 2 and 3 two loaded presets.
     // The area is larger than the preview, which shows it reduced.
-    Settings first = Factory(), second = Factory();
+    Settings first = FactorySettings(), second = FactorySettings();
     first.zoom = 30;
     first.symmetry = 4;
     second.mixer1 = 80;
@@ -114,7 +107,7 @@ TEST(DialogPages, MemoryDotsPageShowsTheRenderOfEveryFilledDot) {
 TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     const std::string folder = StatePath("batch");
     fs::create_directories(folder + "/sub q9q");
-    Settings a = Factory(), b = Factory();
+    Settings a = FactorySettings(), b = FactorySettings();
     a.zoom = 25;
     b.symmetry = 3;
     b.weave = 1;
@@ -137,14 +130,16 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     EXPECT_FALSE(fs::exists(folder + "/a q9q.q1r"));
     const std::string doneA = folder + "/a q9q.q5q", doneB = folder + "/b q5q.q1r";
     // New thumbnails of each preset's own pattern.
-    EXPECT_GT(MeanDifference(DecodeFile(doneA, true).pixels, DecodeFile(doneB, true).pixels), 10.0);
+    EXPECT_GT(MeanDifference(DecodePresetsThumbnail(ReadAll(doneA)).pixels,
+                             DecodePresetsThumbnail(ReadAll(doneB)).pixels),
+              10.0);
     for (const auto& [path, settings] : {std::pair{doneA, a}, std::pair{doneB, b},
                                          std::pair{folder + "/c q9q.q1r", a}, std::pair{folder + "/c q9q.q5q", b}}) {
-        Settings read = Factory();
+        Settings read = FactorySettings();
         bool thumbnailRead = false;
         EXPECT_EQ(LoadSettingsFile(read, nullptr, path.c_str(), PresetsRead::everything, thumbnailRead), noErr)
             << path;
-        EXPECT_EQ(DecodeFile(path, true).width, 128) << path;
+        EXPECT_EQ(DecodePresetsThumbnail(ReadAll(path)).width, 128) << path;
         EXPECT_EQ(std::tie(read.zoom, read.symmetry, read.weave),
                   std::tie(settings.zoom, settings.symmetry, settings.weave));
     }
@@ -156,5 +151,5 @@ TEST(DialogPages, BatchRefreshRenewsMarkedPresetsAndLeavesTheRestAlone) {
     Settings after{};
     bool thumbnailRead = false;
     ASSERT_EQ(LoadSettingsFile(after, nullptr, kept.c_str(), PresetsRead::everything, thumbnailRead), noErr);
-    EXPECT_EQ(std::make_pair(after.zoom, after.symmetry), std::make_pair(Factory().zoom, Factory().symmetry));
+    EXPECT_EQ(std::make_pair(after.zoom, after.symmetry), std::make_pair(FactorySettings().zoom, FactorySettings().symmetry));
 }

@@ -9,7 +9,7 @@
 namespace {
 
 TEST(ColourWaves, TablesHoldTheStatedEntries) {
-    Settings s = Factory();
+    Settings s = FactorySettings();
     // Zero cycles: every table is the identity, whatever phase, shift and amplitude say.
     s.redCycles = s.greenCycles = s.blueCycles = 0;
     ColourTables tables;

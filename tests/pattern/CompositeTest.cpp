@@ -204,7 +204,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
     // An asymmetric RGB source, factory and woven settings: the final run, the store (of
     // the image's depth) and the fully selected preview must agree.
     const int32_t width = 37, height = 23;
-    for (const Settings& settings : {Factory(), Woven()})
+    for (const Settings& settings : {FactorySettings(), Woven()})
         for (int32_t depth : {8, 16}) {
             Fixture finalRun(width, height, 3, depth, RunMode::final, &settings);
             Fixture preview(width, height, 3, depth, RunMode::preview, &settings);

@@ -186,7 +186,7 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
 TEST(FastPath, RowsAheadFollowTheRowBufferWhenRowsComeOutOfOrder) {
     // Rows asked for out of order restart the ring from the row buffer as the rows
     // before left it; every row's values and colours must still be the reference's.
-    Settings s = Factory();
+    Settings s = FactorySettings();
     s.smooth = 1;
     const int32_t width = 300, height = 40;
     ScopedImage ramp(256, 1, kKindRGBA8);

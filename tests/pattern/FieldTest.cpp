@@ -20,7 +20,7 @@ float ValueAt(const FieldConstants& field, float x, float y) {
 }
 
 TEST(Geometry, CentreEdgesZoomAndPan) {
-    Settings s = Factory();
+    Settings s = FactorySettings();
     s.zoom = s.aspect = 0;  // Z = 4
     s.symmetry = 1;
     const Rect rect{10, 20, 15, 29};  // 9 x 5
@@ -56,7 +56,7 @@ TEST(Geometry, CentreEdgesZoomAndPan) {
 }
 
 TEST(PatternField, MixerFormsInversionAndMirror) {
-    Settings s = Factory();
+    Settings s = FactorySettings();
     s.mixer1 = 100;
     s.mixer2 = s.mixer3 = s.invert1 = s.sharpness1 = s.sharpness = 0;
     s.amount11 = s.amount12 = 37;
@@ -82,7 +82,7 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
     s.amount31 = s.amount32 = 10;
     EXPECT_NEAR(ValueAt(MakeFieldConstants(s), 1.0f, 1.0f), (0.75 / 3 + 1) / 2, 1e-6);
     // Mirror without a fold shows the four quadrants reflected in the centre lines.
-    s = Factory();
+    s = FactorySettings();
     s.symmetry = s.mirror = 1;
     const Rect rect{0, 0, 10, 12};
     float x[12], y[12], top[12], bottom[12];
@@ -103,7 +103,7 @@ TEST(Geometry, FoldsGiveTheirRotationalOrder) {
     std::uniform_real_distribution<float> coordinate(-1.5f, 1.5f);
     for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
         for (int32_t weave = 0; weave < (symmetry % 2 == 0 ? 2 : 1); ++weave) {
-            Settings s = Factory();
+            Settings s = FactorySettings();
             s.symmetry = symmetry;
             s.weave = weave;
             const GeometryConstants g = MakeGeometryConstants(s, Rect{0, 0, 8, 8});

@@ -11,20 +11,15 @@
 #include <vector>
 
 #include "PresetFiles.h"
+#include "files/FilesTestSupport.h"
 #include "host/HostTestSupport.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
 
-inline Settings Factory() {
-    Settings s;
-    InitialiseSettings(s, nullptr);
-    return s;
-}
-
 // Smooth off, mirror and weave on, 5-fold symmetry and glue "screen", which reads
 // the source: every optional stage of the pipeline at work.
 inline Settings Woven() {
-    Settings s = Factory();
+    Settings s = FactorySettings();
     s.smooth = 0;
     s.mirror = s.weave = 1;
     s.symmetry = 4;
@@ -35,7 +30,7 @@ inline Settings Woven() {
 // Settings anywhere in the parameters' own ranges, drawn by a fixed linear
 // congruential sequence, so the same draws come out on every machine.
 inline Settings Drawn(uint32_t seed) {
-    Settings s = Factory();
+    Settings s = FactorySettings();
     for (const ParameterInfo& p : kParameters) {
         seed = seed * 1664525u + 1013904223u;
         s.*p.field = p.minimum + int32_t((seed >> 8) % uint32_t(p.maximum - p.minimum + 1));

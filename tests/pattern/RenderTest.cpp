@@ -27,7 +27,7 @@ int32_t QuarterTurnMismatches(const Image& image) {
 
 TEST(Render, FourFoldMatchesItselfTurnedByAQuarterTurn) {
     Renderer renderer;
-    Settings s = Factory();
+    Settings s = FactorySettings();
     s.symmetry = 3;  // 4-fold
     // Smooth off; without mixer sharpness, whose slope is unbounded where the terms are 0,
     // floating rounding moves at most a few pixels across a colour boundary.
@@ -46,7 +46,7 @@ TEST(Render, StatedValues) {
     Renderer renderer;
     // All mixers off: t = 0.5 everywhere, colour index 127, and density 0 makes the
     // tables the identity: every sample is 127, whatever the source held.
-    Settings s = Factory();
+    Settings s = FactorySettings();
     s.mixer1 = s.mixer2 = s.mixer3 = s.density = 0;
     for (int32_t smooth = 0; smooth <= 1; ++smooth) {
         s.smooth = smooth;  // the flat pattern reads level 0 between entries 127 and 128
@@ -55,7 +55,7 @@ TEST(Render, StatedValues) {
         for (uint16_t sample : flat.samples) ASSERT_EQ(sample, 127);
     }
     // Density 0 with the factory mixers: a grey ramp, red = green = blue, not flat.
-    s = Factory();
+    s = FactorySettings();
     s.density = 0;
     Image grey = Source(40, 30, 3, 8);
     renderer.Render(grey, s);
@@ -64,7 +64,7 @@ TEST(Render, StatedValues) {
     const auto [darkest, lightest] = std::minmax_element(grey.samples.begin(), grey.samples.end());
     EXPECT_GT(*lightest - *darkest, 100);
     // A white pattern (amplitude 0, shift 100) on a grey image gives 254.
-    s = Factory();
+    s = FactorySettings();
     s.redAmplitude = s.greenAmplitude = s.blueAmplitude = 0;
     s.redShift = s.greenShift = s.blueShift = 100;
     Image white = Source(11, 7, 1, 8);
@@ -75,7 +75,7 @@ TEST(Render, StatedValues) {
 TEST(Render, SixteenBitIsTheEightBitRenderTimes128) {
     Renderer renderer;
     for (int32_t smooth = 0; smooth <= 1; ++smooth) {
-        Settings s = Factory();
+        Settings s = FactorySettings();
         s.smooth = smooth;
         Image eight = Source(50, 37, 3, 8), sixteen = Source(50, 37, 3, 16);
         renderer.Render(eight, s);
@@ -100,7 +100,7 @@ TEST(Render, MaskKeepsUnselectedPixelsAndBlendsPartlySelectedOnes) {
     const int32_t width = 37, height = 23;
     const std::vector<uint8_t> mask = MixedMask(width, height);
     Renderer renderer;
-    for (const Settings& s : {Factory(), Woven()}) {
+    for (const Settings& s : {FactorySettings(), Woven()}) {
         const Image source = Source(width, height, 3, 8);
         Image full = source, masked = source;
         renderer.Render(full, s);
@@ -140,7 +140,7 @@ std::map<std::string, uint64_t> RenderHashes() {
     };
     for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
         for (int32_t flags = 0; flags < 8; ++flags) {
-            Settings s = Factory();
+            Settings s = FactorySettings();
             s.symmetry = symmetry;
             s.mirror = flags & 1, s.weave = (flags >> 1) & 1, s.smooth = (flags >> 2) & 1;
             run("symmetry" + std::to_string(symmetry) + " flags" + std::to_string(flags), s, 3, false, 8, false);
@@ -160,7 +160,7 @@ std::map<std::string, uint64_t> RenderHashes() {
             for (int32_t depth : {8, 16})
                 for (bool masked : {false, true})
                     run("drawn" + std::to_string(seed), Drawn(seed), planes, false, depth, masked);
-    for (const Settings& s : {Factory(), Woven()})
+    for (const Settings& s : {FactorySettings(), Woven()})
         for (int32_t planes : {1, 3})
             for (int32_t depth : {8, 16}) run(s.glue == 1 ? "factory" : "woven", s, planes, true, depth, true);
     return hashes;
