@@ -360,6 +360,8 @@ void Host::State::Commit() {
     // Output taken whole, as a plain run without a selection gives it: copied as it is.
     const bool whole = (job.mask.empty() || !job.blendSelection) && !(shape.transparency && job.protectTransparency) &&
                        o.loPlane == 0 && o.hiPlane == planes - 1 && o.rect.left >= 0 && o.rect.right <= shape.width;
+    // Output over the whole row replaces it; any other output lands in a copy of it.
+    const bool wholeRow = whole && o.rect.left == 0 && o.rect.right == shape.width;
     const std::size_t width = std::size_t(o.rect.right - o.rect.left), pixelBytes = std::size_t(planes * bytes);
     std::size_t at = 0;
     for (int32_t y = o.rect.top; y < o.rect.bottom; ++y) {
@@ -367,15 +369,10 @@ void Host::State::Commit() {
         HeldRow* row = rowInside ? &held[std::size_t(y - released)] : nullptr;
         if (rowInside) lastWritten = std::max(lastWritten, y);
         const uint8_t* from = o.bytes.data() + at * std::size_t(bytes);
-        // Output over the whole row replaces it; any other output lands in a copy of it.
-        if (row && whole && o.rect.left == 0 && o.rect.right == shape.width) {
-            row->filtered.assign(from, from + width * pixelBytes);
-            at += width * std::size_t(planes);
-            continue;
-        }
-        if (row && row->filtered.empty()) row->filtered = row->original;
+        if (row && row->filtered.empty() && !wholeRow) row->filtered = row->original;
         if (row && whole) {
-            std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes, from, width * pixelBytes);
+            if (wholeRow) row->filtered.assign(from, from + width * pixelBytes);
+            else std::memcpy(row->filtered.data() + std::size_t(o.rect.left) * pixelBytes, from, width * pixelBytes);
             at += width * std::size_t(planes);
             continue;
         }

@@ -166,8 +166,7 @@ public:
     // After the last row: completes and closes the file.
     virtual bool Close(const ImageFile& file, std::string& error) = 0;
 
-protected:
-    const std::string path;
+    const std::string path;  // the file written
 };
 
 namespace {
@@ -1155,8 +1154,8 @@ std::size_t QueuedRows(std::size_t rowBytes) {
 
 }  // namespace
 
-ImageWriter::ImageWriter(std::unique_ptr<RowEncoder> encoder, std::string path, std::size_t rowBytes)
-    : encoder(std::move(encoder)), path(std::move(path)),
+ImageWriter::ImageWriter(std::unique_ptr<RowEncoder> encoder, std::size_t rowBytes)
+    : encoder(std::move(encoder)),
       queue(QueuedRows(rowBytes), std::vector<uint8_t>(rowBytes)), thread(&ImageWriter::Encode, this) {}
 
 ImageWriter::~ImageWriter() { Stop(true); }
@@ -1219,7 +1218,7 @@ bool ImageWriter::Finish(const ImageFile& file, std::string& error) {
         return false;
     }
     if (!encoder->Close(file, error)) return false;
-    return !file.metadata || WriteMetadata(path, *file.metadata, error);
+    return !file.metadata || WriteMetadata(encoder->path, *file.metadata, error);
 }
 
 std::unique_ptr<ImageWriter> CreateImage(const std::string& path, FileFormat format, const ImageFile& file,
@@ -1230,7 +1229,7 @@ std::unique_ptr<ImageWriter> CreateImage(const std::string& path, FileFormat for
     }
     const auto open = [&](auto encoder) -> std::unique_ptr<ImageWriter> {
         if (!encoder->Open(file, error)) return nullptr;
-        return std::make_unique<ImageWriter>(std::move(encoder), path, file.image.Shape().RowBytes());
+        return std::make_unique<ImageWriter>(std::move(encoder), file.image.Shape().RowBytes());
     };
     switch (format) {
         case FileFormat::png: return open(std::make_unique<PngWriter>(path));

@@ -99,7 +99,7 @@ class RowEncoder;  // one format's encoder (ImageFiles.cpp)
 // filter run). A fault of the encoder shows at the next WriteRow or at Finish.
 class ImageWriter {
 public:
-    ImageWriter(std::unique_ptr<RowEncoder> encoder, std::string path, std::size_t rowBytes);
+    ImageWriter(std::unique_ptr<RowEncoder> encoder, std::size_t rowBytes);
     ImageWriter(const ImageWriter&) = delete;
     ImageWriter& operator=(const ImageWriter&) = delete;
     ~ImageWriter();  // without Finish, the rows still queued are dropped
@@ -111,7 +111,6 @@ private:
     void Encode();  // the encoder thread: rows from the queue, in order
     void Stop(bool drop);
     std::unique_ptr<RowEncoder> encoder;
-    const std::string path;
     std::vector<std::vector<uint8_t>> queue;  // a ring of rows, [first, first + queued) waiting
     std::size_t first = 0, queued = 0;
     bool closing = false, dropping = false;
