@@ -57,45 +57,50 @@ HWY_INLINE void OverRow(int32_t count, const std::array<const float*, inCount>& 
     }
 }
 
-// FoldPoint on lanes.
-HWY_INLINE void Fold(const GeometryConstants& g, VF& x, VF& y) {
+// FoldPoint's first half on lanes: the point's radius and its folded angle.
+HWY_INLINE void FoldedPolar(const GeometryConstants& g, VF x, VF y, VF& radius, VF& folded) {
     const DF df;
-    if (g.foldFactor != 0.0) {
-        const VF zero = hn::Zero(df);
-        const VF radius = hn::Sqrt(x * x + y * y);
-        const VF angle = Atan(x / y);
-        const VF onAxis = hn::IfThenElse(x <= zero, hn::Set(df, 1.5707964f), hn::Set(df, 4.712389f));
-        const VF below = hn::IfThenElse(x >= zero, angle + hn::Set(df, 6.2831855f), angle);
-        VF theta = hn::IfThenElse(y > zero, angle + hn::Set(df, 3.1415927f), hn::IfThenElse(y < zero, below, onAxis));
-        if (g.doubleAngle) theta = theta * hn::Set(df, 2.0f);
-        const VF folded = Narrow(Widen(theta) * SetD(g.foldFactor));
-        VF sine, cosine;
-        SinCos(folded, sine, cosine);
-        x = cosine * radius;
-        y = sine * radius;
-    }
-    if (g.mirror) {
-        x = hn::Abs(x);
-        y = hn::Abs(y);
-    }
+    const VF zero = hn::Zero(df);
+    radius = hn::Sqrt(x * x + y * y);
+    const VF angle = Atan(x / y);
+    const VF onAxis = hn::IfThenElse(x <= zero, hn::Set(df, 1.5707964f), hn::Set(df, 4.712389f));
+    const VF below = hn::IfThenElse(x >= zero, angle + hn::Set(df, 6.2831855f), angle);
+    VF theta = hn::IfThenElse(y > zero, angle + hn::Set(df, 3.1415927f), hn::IfThenElse(y < zero, below, onAxis));
+    if (g.doubleAngle) theta = theta * hn::Set(df, 2.0f);
+    folded = Narrow(Widen(theta) * SetD(g.foldFactor));
 }
 
+// MapRow on lanes, in passes over the row as PatternRowSimd takes the field: the
+// unfolded points, then their radius and folded angle (held in the output arrays),
+// then the folded points from the angle's sine and cosine.
 void MapRowSimd(const GeometryConstants& g, int32_t row, int32_t firstColumn, int32_t count, float* x, float* y) {
     const DF df;
     const DI32 di;
     const VF rowY = hn::Set(df, RowPointY(g, row));
     const VF twiceWidth = hn::Set(df, g.width + g.width);
     const VF zoom = hn::Set(df, g.zoom);
-    const auto kernel = [&](int32_t i, const std::array<VF, 0>&, std::array<VF, 2>& out) {
+    OverRow<0, 2>(count, {}, {x, y}, [&](int32_t i, const auto&, auto& out) {
         const auto px = hn::Set(di, g.previewScale) * hn::Iota(di, firstColumn + i) + hn::Set(di, g.panX);
         const VF u = hn::ConvertTo(df, px + px + hn::Set(di, 1)) / twiceWidth;
-        VF pointX = Narrow((Widen(u) - SetD(0.5)) * SetD(2.0)) * zoom;
-        VF pointY = rowY;
-        Fold(g, pointX, pointY);
-        out[0] = pointX;
-        out[1] = pointY;
-    };
-    OverRow<0, 2>(count, {}, {x, y}, kernel);
+        out[0] = Narrow((Widen(u) - SetD(0.5)) * SetD(2.0)) * zoom;
+        out[1] = rowY;
+    });
+    if (g.foldFactor != 0.0) {
+        OverRow<2, 2>(count, {x, y}, {x, y}, [&](int32_t, const auto& in, auto& out) {
+            FoldedPolar(g, in[0], in[1], out[1], out[0]);
+        });
+        OverRow<2, 2>(count, {x, y}, {x, y}, [&](int32_t, const auto& in, auto& out) {
+            VF sine, cosine;
+            SinCos(in[0], sine, cosine);
+            out[0] = cosine * in[1];
+            out[1] = sine * in[1];
+        });
+    }
+    if (g.mirror)
+        OverRow<2, 2>(count, {x, y}, {x, y}, [&](int32_t, const auto& in, auto& out) {
+            out[0] = hn::Abs(in[0]);
+            out[1] = hn::Abs(in[1]);
+        });
 }
 
 // Shape on lanes: the power only where it changes anything.
