@@ -103,12 +103,24 @@ void MapRowSimd(const GeometryConstants& g, int32_t row, int32_t firstColumn, in
         });
 }
 
-// Shape on lanes: the power only where it changes anything.
-HWY_INLINE VF Shape(VF value, float exponent) {
+// Pixels per chunk of PatternRowSimd: its buffers stay in the first-level cache.
+constexpr int32_t kChunk = 512;
+
+// Shape over n values in place, in two passes: the exponent times the log (in
+// doubles, kept exactly as Pow keeps them), then the exp and the product. The power
+// is taken only where it changes anything.
+HWY_INLINE void ShapeRow(float* values, int32_t n, float exponent, double* logs) {
+    if (exponent == 0.0f) return;
+    const DD dd;
     const DF df;
-    if (exponent == 0.0f) return value;
-    const VF shaped = value * Pow(hn::Abs(value), hn::Set(df, exponent));
-    return hn::IfThenElse(value == hn::Zero(df), value, shaped);
+    const VD e = Widen(hn::Set(df, exponent));
+    OverRow<1, 0>(n, {values}, {}, [&](int32_t i, const auto& in, auto&) {
+        hn::StoreU(e * LogPositive(Widen(hn::Abs(in[0]))), dd, logs + i);
+    });
+    OverRow<1, 1>(n, {values}, {values}, [&](int32_t i, const auto& in, auto& out) {
+        const VF shaped = in[0] * Narrow(ExpHeld(hn::LoadU(dd, logs + i)));
+        out[0] = hn::IfThenElse(in[0] == hn::Zero(df), in[0], shaped);
+    });
 }
 
 // The phase-scaled lanes: x * pi, and half that under weave.
@@ -136,12 +148,8 @@ HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, const YSines& ys) 
     return quarter * ((s1 * s2 + s3) + s4);
 }
 
-// Pixels per chunk of PatternRowSimd: its buffers (five rows of floats) stay in the
-// first-level cache.
-constexpr int32_t kChunk = 512;
-
 // The field in passes over chunks of the row: the phases, then each mixer's sines and
-// term, then each mixer's shaping power, then the sum. Per pixel the field is one
+// term, then each mixer's shaping power, then the sum and its shaping. Per pixel the field is one
 // long chain of dependent steps (sines, then a power, then the sum); pass by pass,
 // the iterations of each loop are independent, so the processor overlaps them
 // instead of waiting on each step's latency. The operations are the reference's.
@@ -155,6 +163,7 @@ void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int
     if (sameY)
         for (int k = 0; k < 3; ++k) rowSines[k] = SinesOfY(f, k, Phase(f, hn::Set(df, y[0])));
     HWY_ALIGN float px[kChunk], py[kChunk], term[3][kChunk];
+    HWY_ALIGN double logs[kChunk + kMaxLanes];  // a whole vector past the last pixel
     for (int32_t start = 0; start < count; start += kChunk) {
         const int32_t n = count - start < kChunk ? count - start : kChunk;
         OverRow<2, 2>(n, {x + start, y + start}, {px, py}, [&](int32_t, const auto& in, auto& out) {
@@ -169,17 +178,17 @@ void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int
             OverRow<2, 1>(n, {px, py}, {term[k]}, [&](int32_t, const auto& in, auto& out) {
                 out[0] = MixerTerm(f, k, in[0], sameY ? rowSines[k] : SinesOfY(f, k, in[1]));
             });
-            if (f.sharpness[k] != 0.0f)
-                OverRow<1, 1>(n, {term[k]}, {term[k]}, [&](int32_t, const auto& in, auto& out) {
-                    out[0] = Shape(in[0], f.sharpness[k]);
-                });
+            ShapeRow(term[k], n, f.sharpness[k], logs);
         }
-        OverRow<3, 1>(n, {term[0], term[1], term[2]}, {t + start}, [&](int32_t, const auto& in, auto& out) {
-            VF sum = (in[1] * hn::Set(df, f.weight[1]) + in[0] * hn::Set(df, f.weight[0])) +
-                     in[2] * hn::Set(df, f.weight[2]);
-            sum = Narrow(Widen(sum) / SetD(3.0));
-            sum = Shape(sum, f.globalSharpness);
-            out[0] = Narrow((Widen(sum) + SetD(1.0)) * SetD(0.5));
+        float* sum = t + start;
+        OverRow<3, 1>(n, {term[0], term[1], term[2]}, {sum}, [&](int32_t, const auto& in, auto& out) {
+            const VF weighted = (in[1] * hn::Set(df, f.weight[1]) + in[0] * hn::Set(df, f.weight[0])) +
+                                in[2] * hn::Set(df, f.weight[2]);
+            out[0] = Narrow(Widen(weighted) / SetD(3.0));
+        });
+        ShapeRow(sum, n, f.globalSharpness, logs);
+        OverRow<1, 1>(n, {sum}, {sum}, [&](int32_t, const auto& in, auto& out) {
+            out[0] = Narrow((Widen(in[0]) + SetD(1.0)) * SetD(0.5));
         });
     }
 }

@@ -1,4 +1,5 @@
-// PixelMath on SIMD lanes: the same sin, cos, atan, log and pow, lane by lane.
+// PixelMath on SIMD lanes: the same sin, cos, atan and log, and pow's two halves
+// (LogPositive, ExpHeld), lane by lane.
 //
 // Included once per instruction set by RowKernels.cpp (Highway's foreach_target), so
 // it has a toggled guard instead of #pragma once. Every function repeats the scalar
@@ -171,8 +172,6 @@ HWY_INLINE VD ExpHeld(VD t) {
 }
 
 HWY_INLINE VF Log(VF x) { return Narrow(LogPositive(Widen(x))); }
-
-HWY_INLINE VF Pow(VF x, VF y) { return Narrow(ExpHeld(Widen(y) * LogPositive(Widen(x)))); }
 
 }  // namespace HWY_NAMESPACE
 }  // namespace tesselume
