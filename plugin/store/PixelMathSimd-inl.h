@@ -98,10 +98,23 @@ HWY_INLINE void SinCos(VF x, VF& sine, VF& cosine) {
     cosine = Narrow(Negated(cosineNegative, hn::IfThenElse(odd, s, c)));
 }
 
+// Sin with one polynomial per lane: SinKernel's and CosKernel's share their shape,
+// so each lane runs the same Horner steps on the coefficients its quadrant needs, and
+// only the short final steps are taken both ways.
 HWY_INLINE VF Sin(VF x) {
     VD r;
     const VI quadrant = Reduce(x, r);
-    const VD magnitude = hn::IfThenElse(QuadrantHas(quadrant, 1), CosKernel(r), SinKernel(r));
+    const auto odd = QuadrantHas(quadrant, 1);
+    const auto pick = [odd](double cosine, double sine) { return hn::IfThenElse(odd, SetD(cosine), SetD(sine)); };
+    const VD z = r * r;
+    const VD p =
+        pick(1.0 / 24.0, -1.0 / 6.0) +
+        z * (pick(-1.0 / 720.0, 1.0 / 120.0) +
+             z * (pick(1.0 / 40320.0, -1.0 / 5040.0) +
+                  z * (pick(-1.0 / 3628800.0, 1.0 / 362880.0) +
+                       z * (pick(1.0 / 479001600.0, -1.0 / 39916800.0) +
+                            z * pick(-1.0 / 87178291200.0, 1.0 / 6227020800.0)))));
+    const VD magnitude = hn::IfThenElse(odd, SetD(1.0) + z * (SetD(-0.5) + z * p), r + r * z * p);
     return Narrow(Negated(QuadrantHas(quadrant, 2), magnitude));
 }
 
