@@ -149,10 +149,11 @@ HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, const YSines& ys) 
 }
 
 // The field in passes over chunks of the row: the phases, then each mixer's sines and
-// term, then each mixer's shaping power, then the sum and its shaping. Per pixel the field is one
-// long chain of dependent steps (sines, then a power, then the sum); pass by pass,
-// the iterations of each loop are independent, so the processor overlaps them
-// instead of waiting on each step's latency. The operations are the reference's.
+// term, then each mixer's shaping power, then the sum and its shaping. Per pixel the
+// field is one long chain of dependent steps (sines, then a power, then the sum);
+// pass by pass, the iterations of each loop are independent, so the processor
+// overlaps them instead of waiting on each step's latency. The operations are the
+// reference's.
 void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int32_t count, float* t) {
     const DF df;
     // Without a fold every point of a row has the same y (bit for bit): its sines are

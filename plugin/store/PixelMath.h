@@ -64,22 +64,33 @@ inline double ReduceQuarterTurns(double x, double& k) {
 }
 
 // Taylor series on |r| <= pi/4; the first omitted terms are below 3e-14 relative.
+// sin r = r + r z P(z) and cos r = 1 + z (-1/2 + z Q(z)) with z = r * r, P and Q
+// these coefficients in Horner order (lowest first).
+inline constexpr double kSinTerms[6] = {-1.0 / 6.0,     1.0 / 120.0,       -1.0 / 5040.0,
+                                        1.0 / 362880.0, -1.0 / 39916800.0, 1.0 / 6227020800.0};
+inline constexpr double kCosTerms[6] = {1.0 / 24.0,       -1.0 / 720.0,      1.0 / 40320.0,
+                                        -1.0 / 3628800.0, 1.0 / 479001600.0, -1.0 / 87178291200.0};
+
+// atan w = w S(w * w) on |w| <= 0.4143, S with these coefficients in Horner order.
+inline constexpr double kAtanTerms[16] = {1.0,        -1.0 / 3.0,  1.0 / 5.0,  -1.0 / 7.0,  1.0 / 9.0,  -1.0 / 11.0,
+                                          1.0 / 13.0, -1.0 / 15.0, 1.0 / 17.0, -1.0 / 19.0, 1.0 / 21.0, -1.0 / 23.0,
+                                          1.0 / 25.0, -1.0 / 27.0, 1.0 / 29.0, -1.0 / 31.0};
+
+// c[0] + z (c[1] + z (... + z c[5])).
+inline double Horner6(double z, const double (&c)[6]) {
+    double p = c[5];
+    for (int n = 4; n >= 0; --n) p = c[n] + z * p;
+    return p;
+}
+
 inline double SinKernel(double r) {
     const double z = r * r;
-    const double p = -1.0 / 6.0 +
-                     z * (1.0 / 120.0 +
-                          z * (-1.0 / 5040.0 +
-                               z * (1.0 / 362880.0 + z * (-1.0 / 39916800.0 + z * (1.0 / 6227020800.0)))));
-    return r + r * z * p;
+    return r + r * z * Horner6(z, kSinTerms);
 }
 
 inline double CosKernel(double r) {
     const double z = r * r;
-    const double p =
-        1.0 / 24.0 +
-        z * (-1.0 / 720.0 +
-             z * (1.0 / 40320.0 + z * (-1.0 / 3628800.0 + z * (1.0 / 479001600.0 + z * (-1.0 / 87178291200.0)))));
-    return 1.0 + z * (-0.5 + z * p);
+    return 1.0 + z * (-0.5 + z * Horner6(z, kCosTerms));
 }
 
 // Natural logarithm of a positive finite double: x = 2^e * m with m in
@@ -172,12 +183,9 @@ inline float Atan(float x) {
         base = kQuarterPi;
         w = (a - 1.0) / (a + 1.0);
     }
-    constexpr double kTerms[16] = {1.0,        -1.0 / 3.0,  1.0 / 5.0,  -1.0 / 7.0,  1.0 / 9.0,  -1.0 / 11.0,
-                                   1.0 / 13.0, -1.0 / 15.0, 1.0 / 17.0, -1.0 / 19.0, 1.0 / 21.0, -1.0 / 23.0,
-                                   1.0 / 25.0, -1.0 / 27.0, 1.0 / 29.0, -1.0 / 31.0};
     const double z = w * w;
-    double series = kTerms[15];
-    for (int n = 14; n >= 0; --n) series = kTerms[n] + z * series;
+    double series = Detail::kAtanTerms[15];
+    for (int n = 14; n >= 0; --n) series = Detail::kAtanTerms[n] + z * series;
     const double result = base + w * series;
     return float(x < 0.0f ? -result : result);
 }

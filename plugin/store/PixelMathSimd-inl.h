@@ -15,11 +15,14 @@
 
 #include <hwy/highway.h>
 
+#include "store/PixelMath.h"
+
 HWY_BEFORE_NAMESPACE();
 namespace tesselume {
 namespace HWY_NAMESPACE {
 
 namespace hn = hwy::HWY_NAMESPACE;
+namespace pm = PixelMath::Detail;  // the coefficients the scalar functions use
 
 // Double lanes, and floats and integers rebound to the same lane count.
 using DD = hn::ScalableTag<double>;
@@ -52,24 +55,22 @@ HWY_INLINE VD ReduceQuarterTurns(VD x, VD& k) {
            k * SetD(0x1.8a2e03707344ap-81);
 }
 
+// PixelMath's Horner6, with the coefficient of each step given per lane by c(n).
+template <class Coefficient>
+HWY_INLINE VD Horner6(VD z, const Coefficient& c) {
+    VD p = c(5);
+    for (int n = 4; n >= 0; --n) p = c(n) + z * p;
+    return p;
+}
+
 HWY_INLINE VD SinKernel(VD r) {
     const VD z = r * r;
-    const VD p =
-        SetD(-1.0 / 6.0) +
-        z * (SetD(1.0 / 120.0) +
-             z * (SetD(-1.0 / 5040.0) +
-                  z * (SetD(1.0 / 362880.0) + z * (SetD(-1.0 / 39916800.0) + z * SetD(1.0 / 6227020800.0)))));
-    return r + r * z * p;
+    return r + r * z * Horner6(z, [](int n) { return SetD(pm::kSinTerms[n]); });
 }
 
 HWY_INLINE VD CosKernel(VD r) {
     const VD z = r * r;
-    const VD p =
-        SetD(1.0 / 24.0) +
-        z * (SetD(-1.0 / 720.0) +
-             z * (SetD(1.0 / 40320.0) +
-                  z * (SetD(-1.0 / 3628800.0) + z * (SetD(1.0 / 479001600.0) + z * SetD(-1.0 / 87178291200.0)))));
-    return SetD(1.0) + z * (SetD(-0.5) + z * p);
+    return SetD(1.0) + z * (SetD(-0.5) + z * Horner6(z, [](int n) { return SetD(pm::kCosTerms[n]); }));
 }
 
 // x reduced to r, |r| <= pi/4, and its quadrant 0..3, as Sin and Cos reduce it.
@@ -105,15 +106,9 @@ HWY_INLINE VF Sin(VF x) {
     VD r;
     const VI quadrant = Reduce(x, r);
     const auto odd = QuadrantHas(quadrant, 1);
-    const auto pick = [odd](double cosine, double sine) { return hn::IfThenElse(odd, SetD(cosine), SetD(sine)); };
     const VD z = r * r;
-    const VD p =
-        pick(1.0 / 24.0, -1.0 / 6.0) +
-        z * (pick(-1.0 / 720.0, 1.0 / 120.0) +
-             z * (pick(1.0 / 40320.0, -1.0 / 5040.0) +
-                  z * (pick(-1.0 / 3628800.0, 1.0 / 362880.0) +
-                       z * (pick(1.0 / 479001600.0, -1.0 / 39916800.0) +
-                            z * pick(-1.0 / 87178291200.0, 1.0 / 6227020800.0)))));
+    const VD p = Horner6(
+        z, [odd](int n) { return hn::IfThenElse(odd, SetD(pm::kCosTerms[n]), SetD(pm::kSinTerms[n])); });
     const VD magnitude = hn::IfThenElse(odd, SetD(1.0) + z * (SetD(-0.5) + z * p), r + r * z * p);
     return Narrow(Negated(QuadrantHas(quadrant, 2), magnitude));
 }
@@ -127,12 +122,9 @@ HWY_INLINE VF Atan(VF x) {
     const VD w = hn::IfThenElse(middle, quotient, a);
     const VD base = hn::IfThenElse(outer, SetD(1.5707963267948966),
                                    hn::IfThenElseZero(middle, SetD(0.78539816339744831)));
-    constexpr double kTerms[16] = {1.0,        -1.0 / 3.0,  1.0 / 5.0,  -1.0 / 7.0,  1.0 / 9.0,  -1.0 / 11.0,
-                                   1.0 / 13.0, -1.0 / 15.0, 1.0 / 17.0, -1.0 / 19.0, 1.0 / 21.0, -1.0 / 23.0,
-                                   1.0 / 25.0, -1.0 / 27.0, 1.0 / 29.0, -1.0 / 31.0};
     const VD z = w * w;
-    VD series = SetD(kTerms[15]);
-    for (int n = 14; n >= 0; --n) series = SetD(kTerms[n]) + z * series;
+    VD series = SetD(pm::kAtanTerms[15]);
+    for (int n = 14; n >= 0; --n) series = SetD(pm::kAtanTerms[n]) + z * series;
     const VD result = base + w * series;
     return Narrow(Negated(Widen(x) < hn::Zero(DD()), result));
 }
