@@ -374,6 +374,21 @@ private:
     std::vector<uint8_t> rows;  // one row, or the whole interlaced image
 };
 
+// PNG's Up filter: each byte less the one above it. In blocks of 16 through local
+// copies, which the compiler turns into vector instructions (the plain loop it leaves
+// alone, as the rows might overlap).
+void UpFilter(const uint8_t* row, const uint8_t* above, uint8_t* out, std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        uint8_t a[16], b[16];
+        std::memcpy(a, row + i, 16);
+        std::memcpy(b, above + i, 16);
+        for (std::size_t j = 0; j < 16; ++j) a[j] = uint8_t(a[j] - b[j]);
+        std::memcpy(out + i, a, 16);
+    }
+    for (; i < count; ++i) out[i] = uint8_t(row[i] - above[i]);
+}
+
 // zlib level 1 with the Up filter on every row, as fast image writers choose. On a
 // 4096 x 4096 render (factory settings), against level 4 with Up: about 0.3 CPU s
 // less, the file 30% larger (8.9 MB against 6.9 MB); level 4 was in turn 3.8 times
@@ -384,11 +399,11 @@ private:
 // boundary by a sync flush (the last by the stream's end), one IDAT chunk each, the
 // zlib header before the first and the Adler-32 of all the rows (combined from the
 // pieces') after the last. So the compression, about 0.37 CPU s of that render, runs
-// on every core: on two cores the whole render to PNG takes 0.8 s instead of 0.9, the
-// file 8.94 MB either way (a 5-byte flush mark a piece against libpng's 12 bytes for
-// each of its 8 KB chunks). Starting each piece with the 32 KB before it as its
+// on every core: on two cores the whole render to PNG takes 0.71 s instead of 0.84,
+// the file 8.94 MB either way (a 5-byte flush mark a piece against libpng's 12 bytes
+// for each of its 8 KB chunks). Starting each piece with the 32 KB before it as its
 // dictionary saved 0.08% of the file for 2% more compression time: pieces start
-// empty. libpng writes the chunks before the pixels and every chunk's framing.
+// empty. libpng writes IHDR, iCCP and pHYs, and every chunk's framing.
 class PngWriter final : public RowEncoder, private PngFile {
 public:
     explicit PngWriter(const std::string& path) : RowEncoder(path), PngFile(true) {}
@@ -406,7 +421,6 @@ public:
     }
 
     bool WriteRow(const uint8_t* row, std::string& error) override {
-        // Up: each byte less the one above it (zeros above the first row).
         const uint8_t* current = row;
         if (deep) {
             const auto* in = reinterpret_cast<const uint16_t*>(row);
@@ -417,8 +431,8 @@ public:
             current = bytes.data();
         }
         uint8_t* out = pieces.NextRow();
-        out[0] = 2;
-        for (std::size_t i = 0; i < above.size(); ++i) out[1 + i] = uint8_t(current[i] - above[i]);
+        out[0] = 2;  // Up, zeros above the first row
+        UpFilter(current, above.data(), out + 1, above.size());
         std::copy(current, current + above.size(), above.begin());
         const auto pack = [this](std::size_t i, Piece& piece) { Pack(i, piece); };
         const auto put = [&](std::size_t i, Piece& piece) { return Stepped(PutFrom(i, &piece), error); };
