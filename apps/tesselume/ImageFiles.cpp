@@ -1266,7 +1266,7 @@ std::unique_ptr<ImageReader> OpenImage(const uint8_t* data, std::size_t size, Im
 namespace {
 
 // About 1 MB of rows between the caller and the encoder: enough to ride out a
-// TIFF batch being compressed, little beside the image.
+// batch of pieces being compressed (PNG, TIFF), little beside the image.
 std::size_t QueuedRows(std::size_t rowBytes) {
     return std::clamp<std::size_t>((std::size_t(1) << 20) / std::max<std::size_t>(rowBytes, 1), 2, 64);
 }
