@@ -82,6 +82,33 @@ TEST(ImageFiles, SixteenBitScaleAndPngBothWaysThroughLibpng) {
     std::vector<uint16_t> kept = raw;
     kept[4] = FromHostScale(100);
     EXPECT_EQ(clitest::ReadWithLibpng(outPath).samples, kept);
+
+    // Texts known at the start go before the pixels; those a reader found only behind
+    // its pixels follow them, a long one compressed. libpng finds each where it belongs.
+    ImageFile texts = FileOf(RampImage(3, 2, 3, 8));
+    texts.texts = {{"Title", "before"}};
+    const std::string textsPath = StatePath("texts.png");
+    std::unique_ptr<ImageWriter> writer = CreateImage(textsPath, FileFormat::png, texts, error);
+    ASSERT_TRUE(writer) << error;
+    for (int32_t y = 0; y < 2; ++y) {
+        const std::vector<uint8_t> row(texts.image.samples.begin() + 9 * y, texts.image.samples.begin() + 9 * y + 9);
+        ASSERT_TRUE(writer->WriteRow(row.data(), error)) << error;
+    }
+    texts.texts.emplace_back("Comment", std::string(3000, 'x') + "after");
+    ASSERT_TRUE(writer->Finish(texts, error)) << error;
+    const std::string bytes = FileContents(textsPath);
+    ImageFile back;
+    const std::unique_ptr<ImageReader> reader =
+        OpenImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), back, error);
+    ASSERT_TRUE(reader) << error;
+    ASSERT_EQ(back.texts.size(), 1u);
+    EXPECT_EQ(back.texts[0], texts.texts[0]);
+    std::vector<uint8_t> row(9);
+    for (int32_t y = 0; y < 2; ++y) ASSERT_TRUE(reader->ReadRow(row.data(), error)) << error;
+    EXPECT_EQ(row[8], texts.image.At(2, 1, 2));
+    ASSERT_TRUE(reader->Finish(back, error)) << error;
+    EXPECT_EQ(back.texts, texts.texts);
+    EXPECT_NE(bytes.find("zTXtComment"), std::string::npos);
 }
 
 TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
@@ -131,29 +158,38 @@ TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
     TIFFClose(tif);
 }
 
-// Images of many strips, compressed in parallel batches with a short last strip:
-// libtiff reads back every sample, 16-bit ones on the file's scale.
-TEST(ImageFiles, ManyStripTiffReadsBackThroughLibtiff) {
-    for (const int32_t depth : {8, 16}) {
-        SCOPED_TRACE(depth);
-        const std::string path = StatePath("strips.tif");
-        const filterhost::Image image = RampImage(2000, 101, 3, depth, true);
+// Images of many pieces compressed in parallel batches, an odd width and a short last
+// piece: libtiff and libpng read back every sample, 16-bit ones on the file's scale.
+TEST(ImageFiles, ManyPieceTiffAndPngReadBackThroughTheirLibraries) {
+    for (const auto& [format, planes, alpha, depth] :
+         {std::tuple{FileFormat::tiff, 3, true, 8}, {FileFormat::tiff, 3, true, 16}, {FileFormat::png, 3, false, 8},
+          {FileFormat::png, 1, true, 16}}) {
+        SCOPED_TRACE(std::string(FormatExtension(format)) + " " + std::to_string(depth));
+        const std::string path = StatePath(std::string("pieces") + FormatExtension(format));
+        const filterhost::Image image = RampImage(2001, 303, planes, depth, alpha);
         std::string error;
-        ASSERT_TRUE(WriteImageFile(path, FileFormat::tiff, FileOf(image), error)) << error;
-        TIFF* tif = TIFFOpen(path.c_str(), "r");
-        ASSERT_NE(tif, nullptr);
-        EXPECT_GE(TIFFNumberOfStrips(tif), 4u);
-        std::vector<uint8_t> line(std::size_t(TIFFScanlineSize(tif)));
-        const auto* deep = reinterpret_cast<const uint16_t*>(line.data());
-        for (uint32_t y = 0; y < 101; ++y) {
-            ASSERT_GE(TIFFReadScanline(tif, line.data(), y, 0), 0);
-            for (std::size_t i = 0; i < 2000 * 4; ++i) {
-                const uint16_t sample = image.samples[y * 2000 * 4 + i];
-                ASSERT_EQ(depth == 16 ? deep[i] : line[i], depth == 16 ? FromHostScale(sample) : sample)
-                    << "row " << y << " sample " << i;
+        ASSERT_TRUE(WriteImageFile(path, format, FileOf(image), error)) << error;
+        std::vector<uint16_t> expected = image.samples;
+        if (depth == 16) std::transform(expected.begin(), expected.end(), expected.begin(), FromHostScale);
+        std::vector<uint16_t> read;
+        if (format == FileFormat::png) {
+            read = clitest::ReadWithLibpng(path).samples;
+        } else {
+            TIFF* tif = TIFFOpen(path.c_str(), "r");
+            ASSERT_NE(tif, nullptr);
+            EXPECT_GE(TIFFNumberOfStrips(tif), 4u);
+            std::vector<uint8_t> line(std::size_t(TIFFScanlineSize(tif)));
+            const auto* deep = reinterpret_cast<const uint16_t*>(line.data());
+            for (uint32_t y = 0; y < 303; ++y) {
+                ASSERT_GE(TIFFReadScanline(tif, line.data(), y, 0), 0);
+                for (std::size_t i = 0; i < line.size() / std::size_t(depth / 8); ++i)
+                    read.push_back(depth == 16 ? deep[i] : line[i]);
             }
+            TIFFClose(tif);
         }
-        TIFFClose(tif);
+        ASSERT_EQ(read.size(), expected.size());
+        const auto wrong = std::mismatch(read.begin(), read.end(), expected.begin());
+        EXPECT_EQ(wrong.first, read.end()) << "first wrong sample " << wrong.first - read.begin();
     }
 }
 
