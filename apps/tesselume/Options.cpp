@@ -2,6 +2,7 @@
 #include "Options.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 
 namespace tesselume {
@@ -136,9 +137,12 @@ std::string Roff(const std::string& text) {
 
 std::string MainHelp() {
     std::string help = "Usage: tesselume COMMAND [OPTIONS]\n\nRuns the Tesselume filter module on image files.\n\nCommands:\n";
+    // The summaries line up two spaces after the longest name.
+    std::size_t width = 0;
+    for (const CommandInfo& command : CommandTable()) width = std::max(width, std::strlen(command.name) + 2);
     for (const CommandInfo& command : CommandTable()) {
         std::string name = command.name;
-        name.resize(9, ' ');
+        name.resize(width, ' ');
         help += "  " + name + command.summary + "\n";
     }
     return help + "\n\"tesselume COMMAND --help\" lists a command's options; \"tesselume --version\" shows the version.\n";
