@@ -36,6 +36,8 @@ inline void StoreSample(uint8_t* pixel, int32_t index, DepthClass depth, int32_t
 
 inline int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : (v > high ? high : v); }
 
+inline int32_t LastIndex(int32_t length) { return length - 1 > 0 ? length - 1 : 0; }
+
 // A pattern float on the integer scale: truncated toward zero, negatives 0.
 inline int32_t PatternChannel(float value, float scale) {
     const float scaled = value * scale;
@@ -91,15 +93,26 @@ void WritePreview(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueCo
     }
 }
 
-void WriteHost(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour) {
+// The finished colours of count pixels into the host's output row, from column
+// first on. The plan's and the row's constants are held in locals: the byte stores
+// could alias them and would have them read again pixel by pixel.
+void WriteHost(const RenderPlan& plan, const RowEnds& ends, int32_t first, const GlueColour* colours,
+               int32_t count) {
     const DepthClass depth = plan.format.depth;
-    uint8_t* pixel = PixelAt(ends.out, x, ends.outStride, depth);
-    StoreSample(pixel, 0, depth, colour.r);
-    if (!plan.format.grey) {
-        StoreSample(pixel, 1, depth, colour.g);
-        StoreSample(pixel, 2, depth, colour.b);
+    const bool grey = plan.format.grey, transparency = plan.format.transparency;
+    const int32_t stride = ends.outStride, alphaIndex = ends.outAlpha, one = plan.one;
+    const int32_t last = LastIndex(ends.rowLength);
+    uint8_t* const row = ends.out;
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t* pixel = PixelAt(row, Clamp(first + i, 0, last), stride, depth);
+        const GlueColour colour = colours[i];
+        StoreSample(pixel, 0, depth, colour.r);
+        if (!grey) {
+            StoreSample(pixel, 1, depth, colour.g);
+            StoreSample(pixel, 2, depth, colour.b);
+        }
+        if (transparency) StoreSample(pixel, alphaIndex, depth, one);
     }
-    if (plan.format.transparency) StoreSample(pixel, ends.outAlpha, depth, plan.one);
 }
 
 void WriteStore(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueColour colour) {
@@ -146,7 +159,6 @@ void CompositeFloat(const RenderPlan& plan, const RowEnds& ends, int32_t x, Floa
     if (plan.format.transparency) Store<float>(pixel, preview ? 1.0f : alpha, ends.outAlpha);
 }
 
-inline int32_t LastIndex(int32_t length) { return length - 1 > 0 ? length - 1 : 0; }
 
 }  // namespace
 
@@ -335,6 +347,10 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
     // for its transparency.
     const bool normal = GlueIsNormal(plan.glue);
     const bool readSource = !normal || ends.kind == SinkKind::preview;
+    // Held in locals: the stores to pattern could alias the plan's table.
+    const int32_t* const channel = plan.channel;
+    const int32_t maximum = plan.maximum;
+    const bool grey = plan.format.grey;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = Clamp(firstColumn + i, 0, last);
         if (readSource && fromStore) {
@@ -345,12 +361,11 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         } else if (readSource) {
             source[i] = ReadSource(plan, ends, x, alpha[i]);
         }
-        GlueColour p{plan.channel[colours[i].red & 255], plan.channel[colours[i].green & 255],
-                     plan.channel[colours[i].blue & 255]};
-        if (plan.format.grey) p.r = Luma(p.r, p.g, p.b);
-        p.r = p.r < plan.maximum ? p.r : plan.maximum;
-        p.g = p.g < plan.maximum ? p.g : plan.maximum;
-        p.b = p.b < plan.maximum ? p.b : plan.maximum;
+        GlueColour p{channel[colours[i].red & 255], channel[colours[i].green & 255], channel[colours[i].blue & 255]};
+        if (grey) p.r = Luma(p.r, p.g, p.b);
+        p.r = p.r < maximum ? p.r : maximum;
+        p.g = p.g < maximum ? p.g : maximum;
+        p.b = p.b < maximum ? p.b : maximum;
         pattern[i] = p;
     }
     // A row of colours is 3 * count samples in a row (GlueColour is three int32_t).
@@ -360,9 +375,7 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
                                               3 * count)))
         GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
     switch (ends.kind) {
-    case SinkKind::host:
-        for (int32_t i = 0; i < count; ++i) WriteHost(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i]);
-        break;
+    case SinkKind::host: WriteHost(plan, ends, firstColumn, pattern, count); break;
     case SinkKind::preview:
         for (int32_t i = 0; i < count; ++i)
             WritePreview(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i], alpha[i]);
