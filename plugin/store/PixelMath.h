@@ -76,21 +76,22 @@ inline constexpr double kAtanTerms[16] = {1.0,        -1.0 / 3.0,  1.0 / 5.0,  -
                                           1.0 / 13.0, -1.0 / 15.0, 1.0 / 17.0, -1.0 / 19.0, 1.0 / 21.0, -1.0 / 23.0,
                                           1.0 / 25.0, -1.0 / 27.0, 1.0 / 29.0, -1.0 / 31.0};
 
-// c[0] + z (c[1] + z (... + z c[5])).
-inline double Horner6(double z, const double (&c)[6]) {
-    double p = c[5];
-    for (int n = 4; n >= 0; --n) p = c[n] + z * p;
+// c[0] + z (c[1] + z (... + z c[n - 1])).
+template <int n>
+inline double Horner(double z, const double (&c)[n]) {
+    double p = c[n - 1];
+    for (int i = n - 2; i >= 0; --i) p = c[i] + z * p;
     return p;
 }
 
 inline double SinKernel(double r) {
     const double z = r * r;
-    return r + r * z * Horner6(z, kSinTerms);
+    return r + r * z * Horner(z, kSinTerms);
 }
 
 inline double CosKernel(double r) {
     const double z = r * r;
-    return 1.0 + z * (-0.5 + z * Horner6(z, kCosTerms));
+    return 1.0 + z * (-0.5 + z * Horner(z, kCosTerms));
 }
 
 // Natural logarithm of a positive finite double: x = 2^e * m with m in
@@ -184,9 +185,7 @@ inline float Atan(float x) {
         w = (a - 1.0) / (a + 1.0);
     }
     const double z = w * w;
-    double series = Detail::kAtanTerms[15];
-    for (int n = 14; n >= 0; --n) series = Detail::kAtanTerms[n] + z * series;
-    const double result = base + w * series;
+    const double result = base + w * Detail::Horner(z, Detail::kAtanTerms);
     return float(x < 0.0f ? -result : result);
 }
 

@@ -55,22 +55,28 @@ HWY_INLINE VD ReduceQuarterTurns(VD x, VD& k) {
            k * SetD(0x1.8a2e03707344ap-81);
 }
 
-// PixelMath's Horner6, with the coefficient of each step given per lane by c(n).
-template <class Coefficient>
-HWY_INLINE VD Horner6(VD z, const Coefficient& c) {
-    VD p = c(5);
-    for (int n = 4; n >= 0; --n) p = c(n) + z * p;
+// PixelMath's Horner over n coefficients, each step's given per lane by c(i).
+template <int n, class Coefficient>
+HWY_INLINE VD Horner(VD z, const Coefficient& c) {
+    VD p = c(n - 1);
+    for (int i = n - 2; i >= 0; --i) p = c(i) + z * p;
     return p;
+}
+
+// PixelMath's Horner with the same coefficients in every lane.
+template <int n>
+HWY_INLINE VD Horner(VD z, const double (&c)[n]) {
+    return Horner<n>(z, [&c](int i) { return SetD(c[i]); });
 }
 
 HWY_INLINE VD SinKernel(VD r) {
     const VD z = r * r;
-    return r + r * z * Horner6(z, [](int n) { return SetD(pm::kSinTerms[n]); });
+    return r + r * z * Horner(z, pm::kSinTerms);
 }
 
 HWY_INLINE VD CosKernel(VD r) {
     const VD z = r * r;
-    return SetD(1.0) + z * (SetD(-0.5) + z * Horner6(z, [](int n) { return SetD(pm::kCosTerms[n]); }));
+    return SetD(1.0) + z * (SetD(-0.5) + z * Horner(z, pm::kCosTerms));
 }
 
 // x reduced to r, |r| <= pi/4, and its quadrant 0..3, as Sin and Cos reduce it.
@@ -107,8 +113,8 @@ HWY_INLINE VF Sin(VF x) {
     const VI quadrant = Reduce(x, r);
     const auto odd = QuadrantHas(quadrant, 1);
     const VD z = r * r;
-    const VD p = Horner6(
-        z, [odd](int n) { return hn::IfThenElse(odd, SetD(pm::kCosTerms[n]), SetD(pm::kSinTerms[n])); });
+    const VD p = Horner<6>(
+        z, [odd](int i) { return hn::IfThenElse(odd, SetD(pm::kCosTerms[i]), SetD(pm::kSinTerms[i])); });
     const VD magnitude = hn::IfThenElse(odd, SetD(1.0) + z * (SetD(-0.5) + z * p), r + r * z * p);
     return Narrow(Negated(QuadrantHas(quadrant, 2), magnitude));
 }
@@ -123,9 +129,7 @@ HWY_INLINE VF Atan(VF x) {
     const VD base = hn::IfThenElse(outer, SetD(1.5707963267948966),
                                    hn::IfThenElseZero(middle, SetD(0.78539816339744831)));
     const VD z = w * w;
-    VD series = SetD(pm::kAtanTerms[15]);
-    for (int n = 14; n >= 0; --n) series = SetD(pm::kAtanTerms[n]) + z * series;
-    const VD result = base + w * series;
+    const VD result = base + w * Horner(z, pm::kAtanTerms);
     return Narrow(Negated(Widen(x) < hn::Zero(DD()), result));
 }
 
