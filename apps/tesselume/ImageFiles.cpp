@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <exception>
 #include <new>
 #include <thread>
 #include <fcntl.h>
@@ -389,21 +390,16 @@ void UpFilter(const uint8_t* row, const uint8_t* above, uint8_t* out, std::size_
     for (; i < count; ++i) out[i] = uint8_t(row[i] - above[i]);
 }
 
-// zlib level 1 with the Up filter on every row, as fast image writers choose. On a
-// 4096 x 4096 render (factory settings), against level 4 with Up: about 0.3 CPU s
-// less, the file 30% larger (8.9 MB against 6.9 MB); level 4 was in turn 3.8 times
-// faster than level 6 with adaptive filters. At level 1 Up gives the smallest file
-// (Paeth 9.1 MB, Sub 9.8, none 10.7).
-// PNG's data is one zlib stream, but a deflate stream may be made of pieces compressed
-// apart: each of PieceBatch's pieces is raw deflate of its own, ended on a byte
-// boundary by a sync flush (the last by the stream's end), one IDAT chunk each, the
-// zlib header before the first and the Adler-32 of all the rows (combined from the
-// pieces') after the last. So the compression, about 0.37 CPU s of that render, runs
-// on every core: on two cores the whole render to PNG takes 0.71 s instead of 0.84,
-// the file 8.94 MB either way (a 5-byte flush mark a piece against libpng's 12 bytes
-// for each of its 8 KB chunks). Starting each piece with the 32 KB before it as its
-// dictionary saved 0.08% of the file for 2% more compression time: pieces start
-// empty. libpng writes IHDR, iCCP and pHYs, and every chunk's framing.
+// zlib level 1 with the Up filter on every row, as fast image writers choose (on a
+// 4096 x 4096 render 0.3 CPU s less than level 4, the file 30% larger; at level 1 Up
+// gives the smallest file of the filters). PNG's data is one zlib stream, but a
+// deflate stream may be made of pieces compressed apart: each of PieceBatch's pieces
+// is raw deflate of its own, ended on a byte boundary by a sync flush (the last by
+// the stream's end), one IDAT chunk each, the zlib header before the first and the
+// Adler-32 of all the rows (combined from the pieces') after the last; so the
+// compression runs on every core. Pieces start without a dictionary: the 32 KB
+// before them saved 0.08% of the file for 2% more time. libpng writes IHDR, iCCP and
+// pHYs, and every chunk's framing.
 class PngWriter final : public RowEncoder, private PngFile {
 public:
     explicit PngWriter(const std::string& path) : RowEncoder(path), PngFile(true) {}
@@ -1302,10 +1298,12 @@ void ImageWriter::Encode() {
         lock.unlock();  // the caller fills only the slots after the queued ones
         std::string error;
         bool encoded = false;
-        try {  // nothing may leave the thread
+        try {  // nothing may leave the thread (a batch of pieces starts threads of its own)
             encoded = encoder->WriteRow(row, error);
         } catch (const std::bad_alloc&) {
             error = "out of memory";
+        } catch (const std::exception& e) {
+            error = e.what();
         }
         lock.lock();
         if (!encoded) {
