@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
+#include <cstring>
 
 #include "store/GlueChannel.h"
 #include "store/PixelMath.h"
@@ -429,5 +431,14 @@ RowKernels KernelsFor(SimdLevel level) {
 }
 
 const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }
+
+SimdLevel SimdLevelFromEnvironment() {
+    const std::vector<SimdLevel> levels = AvailableSimdLevels();
+    if (const char* wanted = std::getenv("TESSELUME_SIMD")) {
+        for (SimdLevel level : levels)
+            if (std::strcmp(wanted, SimdLevelName(level)) == 0) return level;
+    }
+    return levels.back();
+}
 
 #endif  // HWY_ONCE
