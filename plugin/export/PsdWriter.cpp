@@ -2,6 +2,7 @@
 // layer and mask information (which renders the layer), merged image.
 #include "export/PsdWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -82,51 +83,89 @@ struct Pixel {
     float f[4];
 };
 
-Pixel ReadPixel(const ImageStore& image, int32_t x, int32_t y) {
+// Pixels per piece of a row that the planes are converted and written in. Pieces
+// start at multiples of it and it divides the tile size, so a piece lies in one tile
+// and its pixels follow each other there.
+constexpr int32_t kPiece = 256;
+static_assert(kTileSize % kPiece == 0);
+
+// The count pixels of the piece from x of row y, the store's kind chosen once.
+void ReadPiece(const ImageStore& image, int32_t x, int32_t y, int32_t count, Pixel* pixels) {
     const uint8_t* at = TilePixel(image, 0, x, y);
-    Pixel p{};
     switch (image.pixelKind) {
-    case kKindRGBA8: {
-        uint32_t word;
-        std::memcpy(&word, at, 4);
-        p.c[0] = int32_t(word >> 24), p.c[1] = int32_t(word >> 16 & 255), p.c[2] = int32_t(word >> 8 & 255),
-        p.c[3] = int32_t(word & 255);
+    case kKindRGBA8:
+        for (int32_t i = 0; i < count; ++i, at += 4) {
+            uint32_t word;
+            std::memcpy(&word, at, 4);
+            Pixel& p = pixels[i];
+            p.c[0] = int32_t(word >> 24), p.c[1] = int32_t(word >> 16 & 255), p.c[2] = int32_t(word >> 8 & 255),
+            p.c[3] = int32_t(word & 255);
+        }
+        break;
+    case kKindRGBA16:
+        for (int32_t i = 0; i < count; ++i, at += 8) {
+            uint16_t words[4];
+            std::memcpy(words, at, 8);
+            for (int k = 0; k < 4; ++k) pixels[i].c[k] = words[k];
+        }
+        break;
+    default:
+        for (int32_t i = 0; i < count; ++i, at += 16) std::memcpy(pixels[i].f, at, 16);
         break;
     }
-    case kKindRGBA16: {
-        uint16_t words[4];
-        std::memcpy(words, at, 8);
-        for (int i = 0; i < 4; ++i) p.c[i] = words[i];
-        break;
-    }
-    default: std::memcpy(p.f, at, 16); break;
-    }
-    return p;
 }
 
 // A 16-bit store value as written: twice the value, 32768 as 65535.
 uint32_t Wide(int32_t v) { return v >= 32768 ? 65535u : uint32_t(v < 0 ? 0 : 2 * v); }
 
-void PutSample(Output& out, int32_t bytesPerChannel, int32_t value, float f) {
-    switch (bytesPerChannel) {
-    case 1: out.U8(uint32_t(value)); return;
-    case 2: out.U16(Wide(value)); return;
-    default: out.F32(f); return;
-    }
+// One sample before it is written: the integer of 8- and 16-bit documents, the float
+// of float ones.
+struct Sample {
+    int32_t c;
+    float f;
+};
+
+// One plane of the image, row by row: sample(pixel, x, y) gives each pixel's value,
+// written big-endian at the document's depth a piece of a row at a time.
+template <class SampleOf>
+void WritePlane(Output& out, const PsdDocument& doc, const SampleOf& sample) {
+    const ImageStore& image = *doc.image;
+    const int32_t bytes = doc.bytesPerChannel;
+    Pixel pixels[kPiece];
+    uint8_t piece[kPiece * 4];
+    for (int32_t y = 0; y < image.fullHeight; ++y)
+        for (int32_t x = 0; x < image.fullWidth; x += kPiece) {
+            const int32_t count = std::min(kPiece, image.fullWidth - x);
+            ReadPiece(image, x, y, count, pixels);
+            uint8_t* at = piece;
+            for (int32_t i = 0; i < count; ++i) {
+                const Sample v = sample(pixels[i], x + i, y);
+                switch (bytes) {
+                case 1: *at++ = uint8_t(v.c); break;
+                case 2: {
+                    const uint32_t w = Wide(v.c);
+                    *at++ = uint8_t(w >> 8), *at++ = uint8_t(w);
+                    break;
+                }
+                default: {
+                    uint32_t w;
+                    std::memcpy(&w, &v.f, 4);
+                    *at++ = uint8_t(w >> 24), *at++ = uint8_t(w >> 16), *at++ = uint8_t(w >> 8), *at++ = uint8_t(w);
+                    break;
+                }
+                }
+            }
+            out.Bytes(piece, std::size_t(at - piece));
+        }
+    out.Flush();
 }
 
 // Channel data of the layer: the record's order is transparency, red, green, blue.
 void WriteLayerChannels(Output& out, const PsdDocument& doc) {
-    const ImageStore& image = *doc.image;
     static constexpr int kOrder[4] = {3, 0, 1, 2};
     for (const int channel : kOrder) {
         out.U16(0);
-        for (int32_t y = 0; y < image.fullHeight; ++y)
-            for (int32_t x = 0; x < image.fullWidth; ++x) {
-                const Pixel p = ReadPixel(image, x, y);
-                PutSample(out, doc.bytesPerChannel, p.c[channel], p.f[channel]);
-            }
-        out.Flush();
+        WritePlane(out, doc, [channel](const Pixel& p, int32_t, int32_t) { return Sample{p.c[channel], p.f[channel]}; });
     }
 }
 
@@ -134,22 +173,19 @@ void WriteLayerChannels(Output& out, const PsdDocument& doc) {
 // checkerboard; 16-bit documents add a plane of 65535.
 void WriteMerged(Output& out, const PsdDocument& doc) {
     const ImageStore& image = *doc.image;
+    const int32_t bytes = doc.bytesPerChannel;
     out.U16(0);
-    for (int channel = 0; channel < 4; ++channel) {
-        for (int32_t y = 0; y < image.fullHeight; ++y)
-            for (int32_t x = 0; x < image.fullWidth; ++x) {
-                const Pixel p = ReadPixel(image, x, y);
-                const bool light = ((x ^ y) & 8) == 0;
-                const int32_t c = p.c[channel], a = p.c[3];
-                switch (doc.bytesPerChannel) {
-                case 1: out.U8(uint32_t(((light ? 255 : 204) * (255 - a) + c * a) / 255)); break;
-                case 2: out.U16(Wide((c * a + (light ? 32640 : 26112) * (32768 - a)) >> 15)); break;
-                default: out.F32(p.f[channel] * p.f[3] + (1.0f - p.f[3]) * (light ? 1.0f : 0.8f)); break;
-                }
+    for (int channel = 0; channel < 4; ++channel)
+        WritePlane(out, doc, [channel, bytes](const Pixel& p, int32_t x, int32_t y) {
+            const bool light = ((x ^ y) & 8) == 0;
+            const int32_t c = p.c[channel], a = p.c[3];
+            switch (bytes) {
+            case 1: return Sample{((light ? 255 : 204) * (255 - a) + c * a) / 255, 0.0f};
+            case 2: return Sample{(c * a + (light ? 32640 : 26112) * (32768 - a)) >> 15, 0.0f};
+            default: return Sample{0, p.f[channel] * p.f[3] + (1.0f - p.f[3]) * (light ? 1.0f : 0.8f)};
             }
-        out.Flush();
-    }
-    if (doc.bytesPerChannel == 2) {
+        });
+    if (bytes == 2) {
         for (int64_t n = int64_t(image.fullWidth) * image.fullHeight; n > 0; --n) out.U16(65535);
         out.Flush();
     }

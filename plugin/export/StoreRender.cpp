@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "pattern/Compositing.h"
+#include "pattern/RowsAhead.h"
 #include "settings/Settings.h"
 
 StoreRender::StoreRender(const Settings& settings, const Rect& area, ImageFormat format, const WeightTable* weights,
@@ -28,18 +29,19 @@ StoreRender::StoreRender(const Settings& settings, const Rect& area, ImageFormat
     history = reinterpret_cast<float*>(static_cast<uint8_t*>(block.data) + sizeof(RenderPlan));
     std::fill(history, history + historyLength, -1.0f);
     CreateImage(&ramp, 256, 1, kKindRGBA8, 0);  // without it smooth reads zeros, as in any render
-    // Every level gives the reference's bytes; the export takes the fastest.
-    BuildRenderPlan(full, area, format, AvailableSimdLevels().back(), ramp, *plan);
+    BuildRenderPlan(full, area, format, SimdLevelFromEnvironment(), ramp, *plan);
+    ahead = PatternRowsAhead::Start(ThreadCountFromEnvironment(), *plan);
 }
 
 StoreRender::~StoreRender() {
+    ahead.reset();
     ReleaseImage(&ramp);
     ReleaseBuffer(block);
 }
 
 void StoreRender::Row(int32_t row) {
     SmoothState smooth{history, historyLength, -1.0f};
-    RenderPlanRow(*plan, row, StoreRowEnds(image, row), smooth, nullptr);
+    RenderRowAhead(*plan, ahead.get(), row, image.fullHeight, StoreRowEnds(image, row), smooth);
 }
 
 bool RenderIntoStore(const Settings& settings, const Rect& area, ImageFormat format, const WeightTable* weights,

@@ -6,16 +6,19 @@
 // The image starts transparent black, so the glue modes lay the pattern onto
 // nothing; every pixel of the area is rendered (not the preview's reduced window),
 // the colour waves cycle with the density and smooth starts fresh, as render start
-// and the row loop do.
+// and the row loop do. Like them it runs at the environment's SIMD level and
+// computes pattern rows ahead on the environment's threads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "PIFilter.h"
 #include "pattern/RenderPlan.h"
 #include "store/HostUtil.h"
 #include "store/ImageStore.h"
 
+class PatternRowsAhead;
 struct Settings;
 struct WeightTable;
 
@@ -41,6 +44,7 @@ private:
     float* history = nullptr;
     int32_t historyLength = 0;
     ImageStore ramp{};
+    std::unique_ptr<PatternRowsAhead> ahead;  // reads the plan and the ramp: stopped first
 };
 
 // Every row at once. False when the plan's memory could not be had.

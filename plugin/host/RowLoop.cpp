@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <thread>
 #include <vector>
 
 #include "dialog/Preview.h"
@@ -92,26 +91,6 @@ void StartSetup(RunGlobals& globals) {
 }
 
 namespace {
-
-// The SIMD level named by TESSELUME_SIMD when the machine has it, else the fastest.
-SimdLevel SimdLevelFromEnvironment() {
-    const std::vector<SimdLevel> levels = AvailableSimdLevels();
-    if (const char* wanted = std::getenv("TESSELUME_SIMD")) {
-        for (SimdLevel level : levels)
-            if (std::strcmp(wanted, SimdLevelName(level)) == 0) return level;
-    }
-    return levels.back();
-}
-
-// TESSELUME_THREADS when it is 1..64, else the machine's cores.
-int32_t ThreadCountFromEnvironment() {
-    if (const char* text = std::getenv("TESSELUME_THREADS")) {
-        const int32_t wanted = std::atoi(text);
-        if (wanted >= 1 && wanted <= 64) return wanted;
-    }
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : int32_t(std::min(cores, 64u));
-}
 
 void StopWorkers(RenderState& render) {
     delete render.ahead;
@@ -366,12 +345,7 @@ void RenderRow(RunGlobals& globals) {
     }
     float* history = static_cast<float*>(globals.rowBuffer.data);
     SmoothState smooth{history, history ? globals.rowBufferBytes / 4 : 0, -1.0f};
-    if (render.ahead) {
-        const PatternOfRow ahead = render.ahead->Row(row, ends.rowLength, globals.loop.height, smooth);
-        RenderPlanRow(render.plan, row, ends, smooth, &ahead);
-    } else {
-        RenderPlanRow(render.plan, row, ends, smooth, nullptr);
-    }
+    RenderRowAhead(render.plan, render.ahead, row, globals.loop.height, ends, smooth);
 }
 
 void RenderFinish(RunGlobals& globals) {

@@ -73,10 +73,8 @@ RampRead SmoothRead(float t, float prev, float above, int32_t topLevel) {
 void CopyRampLevels(const ImageStore& ramp, RampLevels& levels) {
     levels.topLevel = ramp.tileCount == 0 ? -1 : std::min(ramp.topLevel, kRampLevels - 1);
     for (int32_t level = 0; level <= levels.topLevel; ++level) {
-        levels.sampleWidth[level] = ramp.sampleWidth[level];
-        levels.maxXf[level] = ramp.maxXf[level];
-        levels.maxX[level] = std::min(ramp.maxX[level], 255);
-        for (int32_t x = 0; x <= levels.maxX[level]; ++x) {
+        levels.sampleWidth[level] = std::min(ramp.sampleWidth[level], 256);
+        for (int32_t x = 0; x < levels.sampleWidth[level]; ++x) {
             IntRGBA value{0, 0, 0, 0};
             getRGBA(x, 0, &ramp, level, value);
             levels.colours[level * 256 + x] = (value.red & 255) | (value.green & 255) << 8 | (value.blue & 255) << 16;

@@ -49,9 +49,7 @@ struct PatternColour {
 constexpr int32_t kRampLevels = 9;
 struct RampLevels {
     int32_t topLevel;  // -1: the ramp holds no pixels
-    int32_t sampleWidth[kRampLevels];
-    float maxXf[kRampLevels];
-    int32_t maxX[kRampLevels];
+    int32_t sampleWidth[kRampLevels];  // entries per level, at most 256; the last is at sampleWidth - 1
     // Entry x of level l at [l * 256 + x]: red | green << 8 | blue << 16, so that one
     // 32-bit gather reads a whole colour.
     int32_t colours[kRampLevels * 256];

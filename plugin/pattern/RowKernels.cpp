@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
+#include <cstring>
 
 #include "store/GlueChannel.h"
 #include "store/PixelMath.h"
@@ -208,16 +210,19 @@ struct LevelConstants {
     VF maxXf;
 };
 
+// A level's last entry is at sampleWidth - 1, as the store has it.
+HWY_INLINE LevelConstants ConstantsOf(VI32 level, VI32 sampleWidth) {
+    const VI32 maxX = sampleWidth - hn::Set(DI32(), 1);
+    return {level, sampleWidth, maxX, hn::ConvertTo(DF(), maxX)};
+}
+
 HWY_INLINE LevelConstants ConstantsOfLevels(const RampLevels& ramp, VI32 level) {
-    const DI32 di;
-    return {level, hn::GatherIndex(di, ramp.sampleWidth, level), hn::GatherIndex(di, ramp.maxX, level),
-            hn::GatherIndex(DF(), ramp.maxXf, level)};
+    return ConstantsOf(level, hn::GatherIndex(DI32(), ramp.sampleWidth, level));
 }
 
 HWY_INLINE LevelConstants ConstantsOfLevel(const RampLevels& ramp, int32_t level) {
     const DI32 di;
-    return {hn::Set(di, level), hn::Set(di, ramp.sampleWidth[level]), hn::Set(di, ramp.maxX[level]),
-            hn::Set(DF(), ramp.maxXf[level])};
+    return ConstantsOf(hn::Set(di, level), hn::Set(di, ramp.sampleWidth[level]));
 }
 
 HWY_INLINE RampBlend BlendOnLevel(const RampLevels& ramp, const LevelConstants& c, VF u) {
@@ -426,5 +431,14 @@ RowKernels KernelsFor(SimdLevel level) {
 }
 
 const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }
+
+SimdLevel SimdLevelFromEnvironment() {
+    const std::vector<SimdLevel> levels = AvailableSimdLevels();
+    if (const char* wanted = std::getenv("TESSELUME_SIMD")) {
+        for (SimdLevel level : levels)
+            if (std::strcmp(wanted, SimdLevelName(level)) == 0) return level;
+    }
+    return levels.back();
+}
 
 #endif  // HWY_ONCE

@@ -43,3 +43,6 @@ RowKernels KernelsFor(SimdLevel level);
 
 // "scalar", "sse4", "avx2", "avx512".
 const char* SimdLevelName(SimdLevel level);
+
+// The level TESSELUME_SIMD names when the machine has it, else the fastest.
+SimdLevel SimdLevelFromEnvironment();

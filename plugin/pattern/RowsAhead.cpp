@@ -2,7 +2,10 @@
 #include "pattern/RowsAhead.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
+
+#include "pattern/Compositing.h"
 
 namespace {
 
@@ -129,4 +132,23 @@ PatternOfRow PatternRowsAhead::Row(int32_t row, int32_t length, int32_t count, c
         }
     }
     return {slot.values.data(), slot.colours.data()};
+}
+
+int32_t ThreadCountFromEnvironment() {
+    if (const char* text = std::getenv("TESSELUME_THREADS")) {
+        const int32_t wanted = std::atoi(text);
+        if (wanted >= 1 && wanted <= 64) return wanted;
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : int32_t(std::min(cores, 64u));
+}
+
+void RenderRowAhead(const RenderPlan& plan, PatternRowsAhead* ahead, int32_t row, int32_t rowCount,
+                    const RowEnds& ends, SmoothState& state) {
+    if (!ahead) {
+        RenderPlanRow(plan, row, ends, state, nullptr);
+        return;
+    }
+    const PatternOfRow pattern = ahead->Row(row, ends.rowLength, rowCount, state);
+    RenderPlanRow(plan, row, ends, state, &pattern);
 }

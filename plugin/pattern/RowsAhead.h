@@ -62,3 +62,12 @@ private:
     int32_t busy = 0;     // rows being computed
     bool started = false, restarting = false, stopping = false;
 };
+
+// TESSELUME_THREADS when it is 1..64, else the machine's cores: the threads a render
+// computes pattern rows on, the caller's own included.
+int32_t ThreadCountFromEnvironment();
+
+// RenderPlanRow for `row` of a render of rowCount rows, its pattern from the workers'
+// ring where there are workers (ahead not null), else computed inline.
+void RenderRowAhead(const RenderPlan& plan, PatternRowsAhead* ahead, int32_t row, int32_t rowCount,
+                    const RowEnds& ends, SmoothState& state);

@@ -96,7 +96,8 @@ uint16_t Wide(int32_t v) { return v >= 32768 ? 65535 : uint16_t(2 * v); }
 TEST(PsdWriter, PsdToolsReadsTheLayerAndTheMergedImageOverTheCheckerboard) {
     const std::string python = PsdToolsPython();
     if (python.empty()) GTEST_SKIP() << "psd-tools (python3-psd-tools) is not installed";
-    constexpr int32_t kWidth = 37, kHeight = 21;
+    // Wider than a store tile (512) and a piece of a row the writer converts (256).
+    constexpr int32_t kWidth = 530, kHeight = 21;
     for (const int32_t bytes : {1, 2, 4}) {
         SCOPED_TRACE(bytes);
         const int32_t one = bytes == 2 ? 32768 : 255;
@@ -126,7 +127,7 @@ TEST(PsdWriter, PsdToolsReadsTheLayerAndTheMergedImageOverTheCheckerboard) {
         ASSERT_TRUE(Dump(python, path, kWidth, kHeight, dump));
         const std::string resources = bytes == 4 ? "1001 1005 1011 1016 1035 1069 1072 1024 1026"
                                                  : "1001 1005 1011 1016 1035 1024 1026";
-        EXPECT_EQ(dump.summary, "1 layer 1 37 21 " + std::to_string(8 * bytes) + " / " + resources + " / 0");
+        EXPECT_EQ(dump.summary, "1 layer 1 530 21 " + std::to_string(8 * bytes) + " / " + resources + " / 0");
         for (int32_t y = 0; y < kHeight; ++y)
             for (int32_t x = 0; x < kWidth; ++x) {
                 const std::size_t at = std::size_t(y * kWidth + x);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PatternTestSupport.h"
+#include "export/StoreRender.h"
 #include "pattern/RowKernels.h"
 #include "pattern/RowsAhead.h"
 #include "store/Glue.h"
@@ -180,6 +181,39 @@ TEST(FastPath, RendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
                 renderer.Render(image, s, mask, area);
                 ASSERT_EQ(image.samples, reference.samples)
                     << "trial " << trial << " " << SimdLevelName(level) << " threads " << threads;
+            }
+    }
+}
+
+TEST(FastPath, ExportRendersGiveTheReferenceBytesOnEveryLevelAndThreadCount) {
+    // The exports' renders into store images, 8 and 16 bits, with smooth on some rows
+    // wider than a kernel call: every level and thread count against the reference.
+    std::mt19937 random(2024);
+    for (int32_t trial = 0; trial < 12; ++trial) {
+        Settings s = Drawn(uint32_t(random()));
+        s.smooth = trial % 2;
+        const bool wide = trial % 3 == 0;
+        const int16_t width = int16_t(wide ? 257 + random() % 300 : 1 + random() % 60);
+        const int16_t height = int16_t(1 + random() % 40);
+        const bool deep = trial % 4 >= 2;
+        const ImageFormat format{deep ? DepthClass::bits16 : DepthClass::bits8, false, false};
+        const PixelKind kind = deep ? kKindRGBA16 : kKindRGBA8;
+        const auto render = [&](const char* simd, int32_t threads) {
+            const UseFastPath path(simd, threads);
+            auto image = std::make_unique<ScopedImage>();
+            EXPECT_TRUE(CreateImage(&image->image, width, height, kind, kNoPyramid));
+            EXPECT_TRUE(RenderIntoStore(s, Rect{0, 0, height, width}, format, nullptr, image->image));
+            return image;
+        };
+        const auto reference = render("scalar", 1);
+        for (SimdLevel level : AvailableSimdLevels())
+            for (int32_t threads : {1, 3}) {
+                const auto image = render(SimdLevelName(level), threads);
+                for (int32_t y = 0; y < height; ++y)
+                    for (int32_t x = 0; x < width; ++x)
+                        ASSERT_EQ(PixelAt(image->get(), x, y), PixelAt(reference->get(), x, y))
+                            << "trial " << trial << " " << SimdLevelName(level) << " threads " << threads << " at " << x
+                            << ", " << y;
             }
     }
 }
