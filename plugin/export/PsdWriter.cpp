@@ -131,7 +131,7 @@ template <class SampleOf>
 void WritePlane(Output& out, const PsdDocument& doc, const SampleOf& sample) {
     const ImageStore& image = *doc.image;
     const int32_t bytes = doc.bytesPerChannel;
-    Pixel pixels[kPiece];
+    Pixel pixels[kPiece] = {};  // a kind fills either the integers or the floats; the others stay 0
     uint8_t piece[kPiece * 4];
     for (int32_t y = 0; y < image.fullHeight; ++y)
         for (int32_t x = 0; x < image.fullWidth; x += kPiece) {

@@ -2,10 +2,8 @@
 #include "host/RowLoop.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <vector>
 
 #include "dialog/Preview.h"
 #include "host/Globals.h"
