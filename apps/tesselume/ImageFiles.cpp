@@ -390,9 +390,11 @@ void UpFilter(const uint8_t* row, const uint8_t* above, uint8_t* out, std::size_
     for (; i < count; ++i) out[i] = uint8_t(row[i] - above[i]);
 }
 
-// zlib level 1 with the Up filter on every row, as fast image writers choose (on a
-// 4096 x 4096 render 0.3 CPU s less than level 4, the file 30% larger; at level 1 Up
-// gives the smallest file of the filters). PNG's data is one zlib stream, but a
+// zlib's run-length strategy with the Up filter on every row, as fast image writers
+// choose: on a 4096 x 4096 render 0.3 CPU s less than level 4, the file 26% larger;
+// against level 1's matching, a little faster and the file 3% smaller, and on
+// photographs glued with the pattern mostly 5 to 10% smaller (at level 1, Up gave the
+// smallest file of the filters). PNG's data is one zlib stream, but a
 // deflate stream may be made of pieces compressed apart: each of PieceBatch's pieces
 // is raw deflate of its own, ended on a byte boundary by a sync flush (the last by
 // the stream's end), one IDAT chunk each, the zlib header before the first and the
@@ -465,7 +467,7 @@ private:
         streams.resize(pieces.Size());
         checks.resize(pieces.Size());
         for (z_stream& stream : streams) {
-            if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
                 message = "out of memory";
                 return false;
             }
