@@ -102,7 +102,7 @@ void PatternRows(benchmark::State& state) {
         const GeometryConstants geometry = MakeGeometryConstants(settings, rect);
         const FieldConstants field = MakeFieldConstants(settings);
         kernels.mapRow(geometry, row, 0, kSide, x.data(), y.data());
-        kernels.patternRow(field, x.data(), y.data(), kSide, t.data());
+        kernels.patternRow(field, x.data(), y.data(), kSide, t.data(), nullptr);
         benchmark::DoNotOptimize(t.data());
         row = (row + 97) % kSide;
     }

@@ -216,10 +216,23 @@ void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageForm
         plan.channel[v] = PatternChannel(float(v * plan.multiplier) * plan.reciprocal, plan.scale);
 }
 
-void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t) {
+void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t,
+                   const XSines* xSines) {
     float x[kRowChunk], y[kRowChunk];
     plan.kernels.mapRow(plan.geometry, row, firstColumn, count, x, y);
-    plan.kernels.patternRow(plan.field, x, y, count, t);
+    plan.kernels.patternRow(plan.field, x, y, count, t, xSines);
+}
+
+std::vector<float> ColumnXSines(const RenderPlan& plan, int32_t columns) {
+    if (plan.geometry.foldFactor != 0.0 || plan.kernels.level == SimdLevel::scalar || columns <= 0) return {};
+    std::vector<float> table(std::size_t(kXSineRows) * std::size_t(columns));
+    float x[kRowChunk], y[kRowChunk];
+    for (int32_t first = 0; first < columns; first += kRowChunk) {
+        const int32_t count = std::min(kRowChunk, columns - first);
+        plan.kernels.mapRow(plan.geometry, 0, first, count, x, y);
+        TakeXSines(plan.field, x, count, table.data() + first, columns);
+    }
+    return table;
 }
 
 void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn, int32_t count, SmoothState& state,

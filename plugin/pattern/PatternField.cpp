@@ -28,13 +28,14 @@ inline float MixerTerm(const FieldConstants& f, int k, float x, float y) {
     return 0.25f * ((Sin(a2 * y) * Sin(a1 * x) + Sin(a2 * x)) + Sin(a1 * y));
 }
 
+// A point's coordinate on the phase scale: times pi, and half that under weave.
+inline float Phase(const FieldConstants& f, float point) {
+    const float phase = float(double(point) * kPi);
+    return f.weave ? phase * 0.5f : phase;
+}
+
 inline float PatternValue(const FieldConstants& f, float pointX, float pointY) {
-    float x = float(double(pointX) * kPi);
-    float y = float(double(pointY) * kPi);
-    if (f.weave) {
-        x = x * 0.5f;
-        y = y * 0.5f;
-    }
+    const float x = Phase(f, pointX), y = Phase(f, pointY);
     float term[3];
     for (int k = 0; k < 3; ++k) term[k] = f.on[k] ? Shape(MixerTerm(f, k, x, y), f.sharpness[k]) : 0.0f;
     float sum = (term[1] * f.weight[1] + term[0] * f.weight[0]) + term[2] * f.weight[2];
@@ -68,4 +69,13 @@ FieldConstants MakeFieldConstants(const Settings& s) {
 
 void PatternRow(const FieldConstants& field, const float* x, const float* y, int32_t count, float* t) {
     for (int32_t i = 0; i < count; ++i) t[i] = PatternValue(field, x[i], y[i]);
+}
+
+void TakeXSines(const FieldConstants& field, const float* x, int32_t count, float* table, int32_t stride) {
+    for (int k = 0; k < 3; ++k)
+        for (int32_t i = 0; i < count; ++i) {
+            const float phase = Phase(field, x[i]);
+            table[2 * k * stride + i] = PixelMath::Sin(field.first[k] * phase);
+            table[(2 * k + 1) * stride + i] = PixelMath::Sin(field.second[k] * phase);
+        }
 }

@@ -25,3 +25,16 @@ FieldConstants MakeFieldConstants(const Settings& settings);
 
 // Pattern values of `count` points.
 void PatternRow(const FieldConstants& field, const float* x, const float* y, int32_t count, float* t);
+
+// The sines of the points' x alone, sin(a_k1 * x) and sin(a_k2 * x) of each mixer k,
+// as the field takes them: without a fold every row has the same x column by
+// column, so a render can take them once for all its rows. Row 2k (a_k1) and row
+// 2k + 1 (a_k2) of a table `stride` floats wide, from the first point on.
+struct XSines {
+    const float* table;
+    int32_t stride;
+};
+constexpr int32_t kXSineRows = 6;
+
+// Fills the table's rows (stride floats apart) for count points x.
+void TakeXSines(const FieldConstants& field, const float* x, int32_t count, float* table, int32_t stride);

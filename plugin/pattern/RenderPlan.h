@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "PIFilter.h"
 #include "pattern/ColourWaves.h"
@@ -71,8 +72,15 @@ void BuildRenderPlan(const Settings& settings, const Rect& filterRect, ImageForm
 constexpr int32_t kRowChunk = 256;
 
 // (a1) The pattern values t of count (at most kRowChunk) pixels of a row, from
-// column firstColumn on. Pure: any row, in any order, on any thread.
-void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t);
+// column firstColumn on. Pure: any row, in any order, on any thread. xSines, where
+// given, are the sines of x of these columns (ColumnXSines).
+void PatternValues(const RenderPlan& plan, int32_t row, int32_t firstColumn, int32_t count, float* t,
+                   const XSines* xSines = nullptr);
+
+// Without a fold the points of a column share their x in every row: the sines of x
+// of columns 0 .. columns - 1, taken once for a render (a table of kXSineRows rows,
+// `columns` wide), else nothing (an empty table), as also at the scalar level.
+std::vector<float> ColumnXSines(const RenderPlan& plan, int32_t columns);
 
 // Smooth's state: the value of the pixel before (-1 at a row's start) and, per
 // column, the value of the pixel above (the row buffer, -1 before the first row).

@@ -140,12 +140,11 @@ HWY_INLINE YSines SinesOfY(const FieldConstants& f, int k, VF y) {
     return {Sin(hn::Set(DF(), f.second[k]) * y), Sin(hn::Set(DF(), f.first[k]) * y)};
 }
 
-HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, const YSines& ys) {
-    const DF df;
-    const VF a1 = hn::Set(df, f.first[k]), a2 = hn::Set(df, f.second[k]);
-    const VF s1 = ys.second, s2 = Sin(a1 * x), s3 = Sin(a2 * x), s4 = ys.first;
+// Mixer k's term from its sines of x, sin(a_k1 * x) and sin(a_k2 * x), and of y.
+HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF s2, VF s3, const YSines& ys) {
+    const VF s1 = ys.second, s4 = ys.first;
     if (!f.weave) return Narrow(SetD(0.5) * Widen(s1 * s2 + s3 * s4));
-    const VF quarter = hn::Set(df, 0.25f);
+    const VF quarter = hn::Set(DF(), 0.25f);
     if (k < 2) return quarter * (((s1 + s2) + s3) + s4);
     return quarter * ((s1 * s2 + s3) + s4);
 }
@@ -156,10 +155,12 @@ HWY_INLINE VF MixerTerm(const FieldConstants& f, int k, VF x, const YSines& ys) 
 // pass by pass, the iterations of each loop are independent, so the processor
 // overlaps them instead of waiting on each step's latency. The operations are the
 // reference's.
-void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int32_t count, float* t) {
+void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int32_t count, float* t,
+                    const XSines* xSines) {
     const DF df;
     // Without a fold every point of a row has the same y (bit for bit): its sines are
-    // then the same in every lane and are taken once for the whole call.
+    // then the same in every lane and are taken once for the whole call; and every
+    // row the same x, whose sines the caller may have taken once for all (xSines).
     bool sameY = count > 0;
     for (int32_t i = 1; i < count && sameY; ++i) sameY = std::bit_cast<uint32_t>(y[i]) == std::bit_cast<uint32_t>(y[0]);
     YSines rowSines[3];
@@ -169,18 +170,27 @@ void PatternRowSimd(const FieldConstants& f, const float* x, const float* y, int
     HWY_ALIGN double logs[kChunk + kMaxLanes];  // a whole vector past the last pixel
     for (int32_t start = 0; start < count; start += kChunk) {
         const int32_t n = count - start < kChunk ? count - start : kChunk;
-        OverRow<2, 2>(n, {x + start, y + start}, {px, py}, [&](int32_t, const auto& in, auto& out) {
-            out[0] = Phase(f, in[0]);
-            out[1] = Phase(f, in[1]);
-        });
+        const auto phase = [&](int32_t, const auto& in, auto& out) { out[0] = Phase(f, in[0]); };
+        OverRow<1, 1>(n, {y + start}, {py}, phase);
+        if (!xSines) OverRow<1, 1>(n, {x + start}, {px}, phase);
         for (int k = 0; k < 3; ++k) {
             if (!f.on[k]) {
                 std::fill_n(term[k], n, 0.0f);
                 continue;
             }
-            OverRow<2, 1>(n, {px, py}, {term[k]}, [&](int32_t, const auto& in, auto& out) {
-                out[0] = MixerTerm(f, k, in[0], sameY ? rowSines[k] : SinesOfY(f, k, in[1]));
-            });
+            if (xSines) {
+                const float* first = xSines->table + 2 * k * xSines->stride + start;
+                const float* second = first + xSines->stride;
+                OverRow<3, 1>(n, {first, second, py}, {term[k]}, [&](int32_t, const auto& in, auto& out) {
+                    out[0] = MixerTerm(f, k, in[0], in[1], sameY ? rowSines[k] : SinesOfY(f, k, in[2]));
+                });
+            } else {
+                const VF a1 = hn::Set(df, f.first[k]), a2 = hn::Set(df, f.second[k]);
+                OverRow<2, 1>(n, {px, py}, {term[k]}, [&](int32_t, const auto& in, auto& out) {
+                    out[0] = MixerTerm(f, k, Sin(a1 * in[0]), Sin(a2 * in[0]),
+                                       sameY ? rowSines[k] : SinesOfY(f, k, in[1]));
+                });
+            }
             ShapeRow(term[k], n, f.sharpness[k], logs);
         }
         float* sum = t + start;
@@ -427,7 +437,10 @@ RowKernels KernelsFor(SimdLevel level) {
         default: break;
         }
     }
-    return {SimdLevel::scalar, MapRow, PatternRow, nullptr, nullptr};
+    // The scalar reference takes every sine itself.
+    const auto reference = [](const FieldConstants& field, const float* x, const float* y, int32_t count, float* t,
+                              const XSines*) { PatternRow(field, x, y, count, t); };
+    return {SimdLevel::scalar, MapRow, reference, nullptr, nullptr};
 }
 
 const char* SimdLevelName(SimdLevel level) { return kLevels[int(level)].name; }

@@ -21,7 +21,11 @@ struct RowKernels {
     SimdLevel level;
     void (*mapRow)(const GeometryConstants& geometry, int32_t row, int32_t firstColumn, int32_t count, float* x,
                    float* y);
-    void (*patternRow)(const FieldConstants& field, const float* x, const float* y, int32_t count, float* t);
+    // PatternRow. Where the caller has the sines of these very x (xSines not null),
+    // the SIMD levels read them instead of taking them; the scalar reference always
+    // takes its own.
+    void (*patternRow)(const FieldConstants& field, const float* x, const float* y, int32_t count, float* t,
+                       const XSines* xSines);
     // The smooth colours of count pixels from their values t and their neighbours'
     // (prev to the left, above from the row buffer, -1 for none): SmoothColour over a
     // row, reading the ramp's copied levels. Null at the scalar level, whose smooth

@@ -56,8 +56,11 @@ PatternRowsAhead::Slot& PatternRowsAhead::Claim() {
 void PatternRowsAhead::Compute(Slot& slot, std::unique_lock<std::mutex>& lock) {
     const int32_t row = slot.row, length = rowLength;
     lock.unlock();
-    for (int32_t column = 0; column < length; column += kRowChunk)
-        PatternValues(plan, row, column, std::min(kRowChunk, length - column), slot.values.data() + column);
+    for (int32_t column = 0; column < length; column += kRowChunk) {
+        const XSines columnSines{xSines.data() + column, length};
+        PatternValues(plan, row, column, std::min(kRowChunk, length - column), slot.values.data() + column,
+                      xSines.empty() ? nullptr : &columnSines);
+    }
     lock.lock();
     slot.valuesReady = true;
     finished.notify_all();
@@ -104,6 +107,7 @@ PatternOfRow PatternRowsAhead::Row(int32_t row, int32_t length, int32_t count, c
         // row buffer as it is now.
         restarting = true;
         finished.wait(lock, [this] { return busy == 0; });
+        if (!started || length != rowLength) xSines = ColumnXSines(plan, length);
         rowLength = length;
         rowCount = count;
         historyLength = history.history ? history.historyLength : 0;

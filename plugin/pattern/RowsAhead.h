@@ -8,8 +8,10 @@
 // the row buffer as the host's thread left it). The host's thread asks for rows in
 // order; a row no worker has taken yet it computes itself, and while a worker
 // finishes the row it needs, it computes rows further ahead, so one worker and the
-// caller together keep two cores busy. Every value comes from the same kernels as
-// the inline path, so the bytes do not depend on the thread count.
+// caller together keep two cores busy. Without a fold the sines of each column's x
+// are the same in every row: the ring takes them once when it starts
+// (ColumnXSines) and every row reads them. Every value comes from the same kernels
+// as the inline path, so the bytes do not depend on the thread count.
 //
 // Nothing here calls the host; workers touch only the ring and read the plan.
 #pragma once
@@ -55,6 +57,7 @@ private:
     std::vector<std::thread> workers;
     std::vector<Slot> slots;
     std::vector<float> firstHistory;  // the row buffer when the ring started
+    std::vector<float> xSines;        // ColumnXSines of the rows' length: the same for every row
     int32_t rowLength = 0, rowCount = 0, historyLength = 0;
     int32_t first = 0;    // the row the ring started at
     int32_t current = 0;  // the row the host's thread holds

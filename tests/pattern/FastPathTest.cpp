@@ -56,16 +56,22 @@ TEST(FastPath, KernelsGiveTheReferenceBitsOnEveryLevel) {
         };
         std::vector<float> wildX(n), wildY(n), wildT(n);
         for (std::size_t i = 0; i < n; ++i) wildX[i] = wild(), wildY[i] = wild();
-        reference.patternRow(field, x.data(), y.data(), count, t.data());
-        reference.patternRow(field, wildX.data(), wildY.data(), count, wildT.data());
+        reference.patternRow(field, x.data(), y.data(), count, t.data(), nullptr);
+        reference.patternRow(field, wildX.data(), wildY.data(), count, wildT.data(), nullptr);
+        // The sines of x as a render takes them once for its columns.
+        std::vector<float> table(kXSineRows * n);
+        TakeXSines(field, wildX.data(), count, table.data(), count);
+        const XSines wildSines{table.data(), count};
         for (SimdLevel level : levels) {
             const RowKernels kernels = KernelsFor(level);
             ASSERT_EQ(kernels.level, level);
-            std::vector<float> fx(n), fy(n), ft(n), fw(n);
+            std::vector<float> fx(n), fy(n), ft(n), fw(n), fs(n);
             kernels.mapRow(geometry, row, first, count, fx.data(), fy.data());
-            kernels.patternRow(field, x.data(), y.data(), count, ft.data());
-            kernels.patternRow(field, wildX.data(), wildY.data(), count, fw.data());
-            ASSERT_TRUE(SameBits(fx, x) && SameBits(fy, y) && SameBits(ft, t) && SameBits(fw, wildT))
+            kernels.patternRow(field, x.data(), y.data(), count, ft.data(), nullptr);
+            kernels.patternRow(field, wildX.data(), wildY.data(), count, fw.data(), nullptr);
+            kernels.patternRow(field, wildX.data(), wildY.data(), count, fs.data(), &wildSines);
+            ASSERT_TRUE(SameBits(fx, x) && SameBits(fy, y) && SameBits(ft, t) && SameBits(fw, wildT) &&
+                        SameBits(fs, wildT))
                 << SimdLevelName(level) << " trial " << trial;
         }
     }
