@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <type_traits>
 
 #include "store/FileLayer.h"
 #include "store/ImageStore.h"
@@ -118,41 +119,30 @@ void ReadPiece(const ImageStore& image, int32_t x, int32_t y, int32_t count, Pix
 // A 16-bit store value as written: twice the value, 32768 as 65535.
 uint32_t Wide(int32_t v) { return v >= 32768 ? 65535u : uint32_t(v < 0 ? 0 : 2 * v); }
 
-// One sample before it is written: the integer of 8- and 16-bit documents, the float
-// of float ones.
-struct Sample {
-    int32_t c;
-    float f;
-};
-
-// One plane of the image, row by row: sample(pixel, x, y) gives each pixel's value,
-// written big-endian at the document's depth a piece of a row at a time.
-template <class SampleOf>
-void WritePlane(Output& out, const PsdDocument& doc, const SampleOf& sample) {
-    const ImageStore& image = *doc.image;
-    const int32_t bytes = doc.bytesPerChannel;
-    Pixel pixels[kPiece] = {};  // a kind fills either the integers or the floats; the others stay 0
-    uint8_t piece[kPiece * 4];
+// One plane of the image, row by row, at a depth of kBytes a sample: sample(pixel, x,
+// y, depth) gives each pixel's value (the integer of 8- and 16-bit documents, the
+// float of float ones; depth is kBytes as a type, so each depth has its own loop),
+// written big-endian a piece of a row at a time.
+template <int32_t kBytes, class SampleOf>
+void WritePlaneAt(Output& out, const ImageStore& image, const SampleOf& sample) {
+    Pixel pixels[kPiece];
+    uint8_t piece[kPiece * kBytes];
     for (int32_t y = 0; y < image.fullHeight; ++y)
         for (int32_t x = 0; x < image.fullWidth; x += kPiece) {
             const int32_t count = std::min(kPiece, image.fullWidth - x);
             ReadPiece(image, x, y, count, pixels);
             uint8_t* at = piece;
             for (int32_t i = 0; i < count; ++i) {
-                const Sample v = sample(pixels[i], x + i, y);
-                switch (bytes) {
-                case 1: *at++ = uint8_t(v.c); break;
-                case 2: {
-                    const uint32_t w = Wide(v.c);
+                const auto v = sample(pixels[i], x + i, y, std::integral_constant<int32_t, kBytes>{});
+                if constexpr (kBytes == 1) {
+                    *at++ = uint8_t(v);
+                } else if constexpr (kBytes == 2) {
+                    const uint32_t w = Wide(v);
                     *at++ = uint8_t(w >> 8), *at++ = uint8_t(w);
-                    break;
-                }
-                default: {
+                } else {
                     uint32_t w;
-                    std::memcpy(&w, &v.f, 4);
+                    std::memcpy(&w, &v, 4);
                     *at++ = uint8_t(w >> 24), *at++ = uint8_t(w >> 16), *at++ = uint8_t(w >> 8), *at++ = uint8_t(w);
-                    break;
-                }
                 }
             }
             out.Bytes(piece, std::size_t(at - piece));
@@ -160,12 +150,27 @@ void WritePlane(Output& out, const PsdDocument& doc, const SampleOf& sample) {
     out.Flush();
 }
 
+template <class SampleOf>
+void WritePlane(Output& out, const PsdDocument& doc, const SampleOf& sample) {
+    switch (doc.bytesPerChannel) {
+    case 1: WritePlaneAt<1>(out, *doc.image, sample); return;
+    case 2: WritePlaneAt<2>(out, *doc.image, sample); return;
+    default: WritePlaneAt<4>(out, *doc.image, sample); return;
+    }
+}
+
 // Channel data of the layer: the record's order is transparency, red, green, blue.
 void WriteLayerChannels(Output& out, const PsdDocument& doc) {
     static constexpr int kOrder[4] = {3, 0, 1, 2};
     for (const int channel : kOrder) {
         out.U16(0);
-        WritePlane(out, doc, [channel](const Pixel& p, int32_t, int32_t) { return Sample{p.c[channel], p.f[channel]}; });
+        WritePlane(out, doc, [channel](const Pixel& p, int32_t, int32_t, auto depth) {
+            if constexpr (decltype(depth)::value == 4) {
+                return p.f[channel];
+            } else {
+                return p.c[channel];
+            }
+        });
     }
 }
 
@@ -173,19 +178,21 @@ void WriteLayerChannels(Output& out, const PsdDocument& doc) {
 // checkerboard; 16-bit documents add a plane of 65535.
 void WriteMerged(Output& out, const PsdDocument& doc) {
     const ImageStore& image = *doc.image;
-    const int32_t bytes = doc.bytesPerChannel;
     out.U16(0);
     for (int channel = 0; channel < 4; ++channel)
-        WritePlane(out, doc, [channel, bytes](const Pixel& p, int32_t x, int32_t y) {
+        WritePlane(out, doc, [channel](const Pixel& p, int32_t x, int32_t y, auto depth) {
             const bool light = ((x ^ y) & 8) == 0;
-            const int32_t c = p.c[channel], a = p.c[3];
-            switch (bytes) {
-            case 1: return Sample{((light ? 255 : 204) * (255 - a) + c * a) / 255, 0.0f};
-            case 2: return Sample{(c * a + (light ? 32640 : 26112) * (32768 - a)) >> 15, 0.0f};
-            default: return Sample{0, p.f[channel] * p.f[3] + (1.0f - p.f[3]) * (light ? 1.0f : 0.8f)};
+            if constexpr (decltype(depth)::value == 1) {
+                const int32_t c = p.c[channel], a = p.c[3];
+                return ((light ? 255 : 204) * (255 - a) + c * a) / 255;
+            } else if constexpr (decltype(depth)::value == 2) {
+                const int32_t c = p.c[channel], a = p.c[3];
+                return (c * a + (light ? 32640 : 26112) * (32768 - a)) >> 15;
+            } else {
+                return p.f[channel] * p.f[3] + (1.0f - p.f[3]) * (light ? 1.0f : 0.8f);
             }
         });
-    if (bytes == 2) {
+    if (doc.bytesPerChannel == 2) {
         for (int64_t n = int64_t(image.fullWidth) * image.fullHeight; n > 0; --n) out.U16(65535);
         out.Flush();
     }
