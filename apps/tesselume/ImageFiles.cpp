@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <thread>
 #include <fcntl.h>

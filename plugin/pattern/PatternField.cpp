@@ -72,10 +72,11 @@ void PatternRow(const FieldConstants& field, const float* x, const float* y, int
 }
 
 void TakeXSines(const FieldConstants& field, const float* x, int32_t count, float* table, int32_t stride) {
-    for (int k = 0; k < 3; ++k)
-        for (int32_t i = 0; i < count; ++i) {
-            const float phase = Phase(field, x[i]);
+    for (int32_t i = 0; i < count; ++i) {
+        const float phase = Phase(field, x[i]);
+        for (int k = 0; k < 3; ++k) {
             table[2 * k * stride + i] = PixelMath::Sin(field.first[k] * phase);
             table[(2 * k + 1) * stride + i] = PixelMath::Sin(field.second[k] * phase);
         }
+    }
 }
