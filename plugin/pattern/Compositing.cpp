@@ -44,6 +44,17 @@ inline int32_t PatternChannel(float value, float scale) {
     return scaled > 0.0f ? int32_t(scaled) : 0;
 }
 
+// A pattern colour on the image's integer scale, at most the maximum; grey images
+// take its luma as their one channel.
+inline GlueColour PatternSamples(const int32_t* channel, int32_t maximum, bool grey, PatternColour colour) {
+    GlueColour p{channel[colour.red & 255], channel[colour.green & 255], channel[colour.blue & 255]};
+    if (grey) p.r = Luma(p.r, p.g, p.b);
+    p.r = p.r < maximum ? p.r : maximum;
+    p.g = p.g < maximum ? p.g : maximum;
+    p.b = p.b < maximum ? p.b : maximum;
+    return p;
+}
+
 inline bool LightSquare(int32_t x, int32_t y) { return ((x ^ y) & 8) == 0; }
 
 inline uint8_t* PixelAt(uint8_t* row, int32_t x, int32_t stride, DepthClass depth) {
@@ -93,25 +104,36 @@ void WritePreview(const RenderPlan& plan, const RowEnds& ends, int32_t x, GlueCo
     }
 }
 
-// The finished colours of count pixels into the host's output row, from column
-// first on. The plan's and the row's constants are held in locals: the byte stores
-// could alias them and would have them read again pixel by pixel.
-void WriteHost(const RenderPlan& plan, const RowEnds& ends, int32_t first, const GlueColour* colours,
-               int32_t count) {
-    const DepthClass depth = plan.format.depth;
+// The finished colours of count pixels, colourOf(0) .. colourOf(count - 1), into the
+// host's output row from column first on, in the depth's sample type. The plan's and
+// the row's constants are held in locals: the sample stores could alias them and
+// would have them read again pixel by pixel.
+template <typename Sample, typename ColourOf>
+void WriteHostSamples(const RenderPlan& plan, const RowEnds& ends, int32_t first, int32_t count, ColourOf colourOf) {
     const bool grey = plan.format.grey, transparency = plan.format.transparency;
-    const int32_t stride = ends.outStride, alphaIndex = ends.outAlpha, one = plan.one;
-    const int32_t last = LastIndex(ends.rowLength);
+    const std::size_t step = std::size_t(ends.outStride) * sizeof(Sample);
+    const int32_t alphaIndex = ends.outAlpha, last = LastIndex(ends.rowLength);
+    const Sample one = Sample(plan.one);
     uint8_t* const row = ends.out;
+    const bool inside = first >= 0 && first + count - 1 <= last;
     for (int32_t i = 0; i < count; ++i) {
-        uint8_t* pixel = PixelAt(row, Clamp(first + i, 0, last), stride, depth);
-        const GlueColour colour = colours[i];
-        StoreSample(pixel, 0, depth, colour.r);
+        uint8_t* pixel = row + std::size_t(inside ? first + i : Clamp(first + i, 0, last)) * step;
+        const GlueColour colour = colourOf(i);
+        Store<Sample>(pixel, Sample(colour.r), 0);
         if (!grey) {
-            StoreSample(pixel, 1, depth, colour.g);
-            StoreSample(pixel, 2, depth, colour.b);
+            Store<Sample>(pixel, Sample(colour.g), 1);
+            Store<Sample>(pixel, Sample(colour.b), 2);
         }
-        if (transparency) StoreSample(pixel, alphaIndex, depth, one);
+        if (transparency) Store<Sample>(pixel, one, alphaIndex);
+    }
+}
+
+template <typename ColourOf>
+void WriteHost(const RenderPlan& plan, const RowEnds& ends, int32_t first, int32_t count, ColourOf colourOf) {
+    if (plan.format.depth == DepthClass::bits8) {
+        WriteHostSamples<uint8_t>(plan, ends, first, count, colourOf);
+    } else {
+        WriteHostSamples<uint16_t>(plan, ends, first, count, colourOf);
     }
 }
 
@@ -353,17 +375,22 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         }
         return;
     }
-    GlueColour pattern[kRowChunk] = {}, source[kRowChunk] = {};
-    int32_t alpha[kRowChunk];
-    const bool fromStore = ends.kind == SinkKind::store;
-    // Normal glue writes the pattern as it is: only the preview reads the source then,
-    // for its transparency.
-    const bool normal = GlueIsNormal(plan.glue);
-    const bool readSource = !normal || ends.kind == SinkKind::preview;
     // Held in locals: the stores to pattern could alias the plan's table.
     const int32_t* const channel = plan.channel;
     const int32_t maximum = plan.maximum;
     const bool grey = plan.format.grey;
+    // Normal glue writes the pattern as it is, straight into the host's row; only the
+    // preview reads the source then, for its transparency.
+    const bool normal = GlueIsNormal(plan.glue);
+    if (normal && ends.kind == SinkKind::host) {
+        WriteHost(plan, ends, firstColumn, count,
+                  [&](int32_t i) { return PatternSamples(channel, maximum, grey, colours[i]); });
+        return;
+    }
+    GlueColour pattern[kRowChunk] = {}, source[kRowChunk] = {};
+    int32_t alpha[kRowChunk];
+    const bool fromStore = ends.kind == SinkKind::store;
+    const bool readSource = !normal || ends.kind == SinkKind::preview;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = Clamp(firstColumn + i, 0, last);
         if (readSource && fromStore) {
@@ -374,12 +401,7 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
         } else if (readSource) {
             source[i] = ReadSource(plan, ends, x, alpha[i]);
         }
-        GlueColour p{channel[colours[i].red & 255], channel[colours[i].green & 255], channel[colours[i].blue & 255]};
-        if (grey) p.r = Luma(p.r, p.g, p.b);
-        p.r = p.r < maximum ? p.r : maximum;
-        p.g = p.g < maximum ? p.g : maximum;
-        p.b = p.b < maximum ? p.b : maximum;
-        pattern[i] = p;
+        pattern[i] = PatternSamples(channel, maximum, grey, colours[i]);
     }
     // A row of colours is 3 * count samples in a row (GlueColour is three int32_t).
     static_assert(sizeof(GlueColour) == 3 * sizeof(int32_t));
@@ -388,7 +410,7 @@ void CompositeColours(const RenderPlan& plan, const RowEnds& ends, int32_t first
                                               3 * count)))
         GlueRow(plan.glue, plan.gluePath, pattern, source, pattern, count, plan.pingPong);
     switch (ends.kind) {
-    case SinkKind::host: WriteHost(plan, ends, firstColumn, pattern, count); break;
+    case SinkKind::host: WriteHost(plan, ends, firstColumn, count, [&](int32_t i) { return pattern[i]; }); break;
     case SinkKind::preview:
         for (int32_t i = 0; i < count; ++i)
             WritePreview(plan, ends, Clamp(firstColumn + i, 0, last), pattern[i], alpha[i]);
