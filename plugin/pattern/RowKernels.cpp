@@ -301,10 +301,17 @@ void SmoothRowSimd(const RampLevels& ramp, const float* t, const float* prev, co
             };
             colour = {blend(low.red, high.red), blend(low.green, high.green), blend(low.blue, high.blue)};
         }
+        // A whole vector of colours goes out as three interleaved rows (PatternColour is
+        // three int32_t).
+        static_assert(sizeof(PatternColour) == 3 * sizeof(int32_t));
+        if (i + lanes <= count) {
+            hn::StoreInterleaved3(colour.red, colour.green, colour.blue, di, &colours[i].red);
+            return;
+        }
         hn::Store(colour.red, di, red);
         hn::Store(colour.green, di, green);
         hn::Store(colour.blue, di, blue);
-        for (int32_t j = 0; j < lanes && i + j < count; ++j) colours[i + j] = PatternColour{red[j], green[j], blue[j]};
+        for (int32_t j = 0; i + j < count; ++j) colours[i + j] = PatternColour{red[j], green[j], blue[j]};
     };
     OverRow<3, 0>(count, {t, prev, above}, {}, kernel);
 }
