@@ -280,15 +280,19 @@ void PatternColours(const RenderPlan& plan, const float* t, int32_t firstColumn,
     }
     // The neighbours of every pixel are known before any colour is, so the row buffer
     // moves on first and the colours are taken in one pass.
+    if (count <= 0) return;
     float prev[kRowChunk], above[kRowChunk];
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t column = firstColumn + i;
-        prev[i] = i == 0 ? state.prev : t[i - 1];
-        const bool held = column < state.historyLength;
-        above[i] = held ? state.history[column] : -1.0f;
-        if (held) state.history[column] = prev[i];
+    prev[0] = state.prev;
+    std::copy(t, t + count - 1, prev + 1);
+    // Columns the row buffer holds: their value above, then the value to their left.
+    const int32_t held = std::clamp(state.historyLength - firstColumn, 0, count);
+    if (held > 0) {
+        float* const history = state.history + firstColumn;
+        std::copy(history, history + held, above);
+        std::copy(prev, prev + held, history);
     }
-    if (count > 0) state.prev = t[count - 1];
+    std::fill(above + held, above + count, -1.0f);
+    state.prev = t[count - 1];
     plan.kernels.smoothRow(plan.rampLevels, t, prev, above, count, colours);
 }
 
