@@ -46,7 +46,7 @@ TEST(ColourSpaces, HslHueConventionAndRoundTrip) {
     EXPECT_EQ(RgbToHslCorrected({1.0f, 1.0f, 1.0f}).l, 1.0f);
 }
 
-TEST(ColourSpaces, LightnessFunctions) {
+TEST(ColourSpaces, LightnessFunctionsAndPlaneAnglesFrom0To2Pi) {
     EXPECT_EQ(LightnessRatio(0.0f, 0.0f), 1.0f);
     EXPECT_EQ(LightnessRatio(0.8f, 0.2f), 0.875f);   // 1 - 0.5 * 0.25
     EXPECT_EQ(LightnessRatio(0.2f, 0.8f), 0.125f);   // 0.5 * 0.25
@@ -55,14 +55,11 @@ TEST(ColourSpaces, LightnessFunctions) {
     EXPECT_FLOAT_EQ(LightnessProduct(0.9f, 0.5f, 0.9f), 0.6975f + 0.5f * (0.9f - 0.6975f));
     EXPECT_EQ(LightnessProduct(0.0f, 0.9f, 0.0f), 0.0f);
     EXPECT_EQ(LightnessProduct(1.0f, 1.0f, 1.0f), 1.0f);
-}
 
-TEST(ColourSpaces, PlaneAnglesRunFrom0To2Pi) {
     EXPECT_FLOAT_EQ(PlaneToPolar({0.0f, -1.0f}).angle, 4.712389f);
     EXPECT_EQ(PlaneToPolar({0.0f, 0.0f}).angle, 0.0f);
     EXPECT_EQ(PlaneToPolar({1.0f, -1e-9f}).angle, 0.0f);  // just below the axis wraps to 0
 }
-
 
 TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxis) {
     const LabTables& t = GetLabTables();

@@ -48,7 +48,7 @@ struct Surface {
     }
 };
 
-TEST(Canvas, FillsAndLinesStayInsideTheClip) {
+TEST(Canvas, FillsLinesAndBitmapsStayInsideTheClipAndBitmapsBlendByAlpha) {
     Surface s(20, 10);
     const ui::Canvas clipped = s.canvas.Clipped({5, 2, 15, 8});
     ui::FillRect(clipped, {-5, -5, 8, 30}, kBlack);
@@ -73,20 +73,17 @@ TEST(Canvas, FillsAndLinesStayInsideTheClip) {
     EXPECT_EQ(frame.At(4, 4), kBlack);
     EXPECT_EQ(frame.At(2, 2), kWhite);
     EXPECT_EQ(frame.At(5, 5), kWhite);
-}
 
-TEST(Canvas, BitmapsAreClippedAndBlendedByAlpha) {
     // Each pixel of an asymmetric 5 x 3 bitmap tells where it came from.
     ui::Bitmap bitmap{5, 3, {}};
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) bitmap.pixels.push_back(ui::Rgb(unsigned(10 + x), unsigned(100 + y), 7));
-    Surface s(6, 6);
-    const ui::Canvas clipped = s.canvas.Clipped({0, 1, 4, 6});
-    ui::DrawBitmap(clipped, bitmap, -2, 0);
+    Surface drawnOn(6, 6);
+    ui::DrawBitmap(drawnOn.canvas.Clipped({0, 1, 4, 6}), bitmap, -2, 0);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
             const bool drawn = x < 3 && y >= 1 && y < 3;
-            EXPECT_EQ(s.At(x, y), drawn ? bitmap.At(x + 2, y) : kWhite) << x << "," << y;
+            EXPECT_EQ(drawnOn.At(x, y), drawn ? bitmap.At(x + 2, y) : kWhite) << x << "," << y;
         }
     // Transparent pixels leave the surface; half-transparent ones mix.
     ui::Bitmap glass{2, 1, {0x00FF0000u, 0x80FFFFFFu}};
