@@ -1,7 +1,5 @@
-// The program on the files people bring: transparency and metadata kept, pipes,
-// batches, protected and linked outputs, signals, a refused state folder, and what the
-// program says of itself. Metadata is read back with Exiv2 and, where installed,
-// exiftool.
+// The program on the files people bring, and what it says of itself; metadata is read
+// back with Exiv2 and, where installed, exiftool.
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>

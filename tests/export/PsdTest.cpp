@@ -1,6 +1,5 @@
-// The PSD export read back by independent readers: psd-tools for the layer, its
-// alpha and the merged image; ImageMagick and GIMP for opening the file. Cancelling
-// at any point still gives a whole document; a failed write gives none.
+// The PSD export read back by independent readers (psd-tools, ImageMagick, GIMP);
+// cancelled, it still gives a whole document, and a failed write gives none.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,4 @@
-// The file layer: overwriting in place, skips, state paths, and the read-sharing
-// rule.
+// The file layer's rules for writing, skipping, paths and sharing.
 #include <string>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The presets file: the round trip, the thumbnail libjpeg reads back, old versions,
-// and damaged files that must load without harm.
+// The presets file, with the thumbnail libjpeg reads back, old versions and damage.
 #include <array>
 #include <string>
 #include <tuple>

@@ -1,6 +1,5 @@
-// Colour spaces of the glue modes: the HSL hue convention and round trips, the chroma
-// plane's angles (its round trip shows in the glue test of colours glued onto
-// themselves), the colour tables' nodes and neutral axis, tetrahedral interpolation.
+// Colour spaces of the glue modes (the chroma plane's round trip shows in the glue
+// test of colours glued onto themselves).
 #include <gtest/gtest.h>
 
 #include <algorithm>

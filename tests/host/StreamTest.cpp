@@ -1,6 +1,4 @@
-// Rows streamed through a run: read and written once each, in order, a band held at a
-// time, the same bytes as a dialog run that holds the whole image, and faults of the
-// source or the sink ending the run with their message.
+// Rows streamed through a run from a source to a sink.
 #include <tuple>
 #include <utility>
 

@@ -1,5 +1,4 @@
-// The compositing pass and the row renderer on hand-made host records: the preview's
-// selection weight and checkerboard, and the same bytes from every run mode.
+// The compositing pass and the row renderer on hand-made host records.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,5 +1,4 @@
-// Geometry and pattern field: stated positions, the mixer formulas and the folds'
-// rotational orders.
+// Geometry and pattern field against stated positions and the mixers' formulas.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// The level pyramid: constant images, the impulse response, tile seams against a
-// plain reference, the kind-7 box and the drivers' state.
+// The level pyramid, against stated weights and a plain reference.
 #include <algorithm>
 #include <array>
 #include <bit>

@@ -1,5 +1,4 @@
-// Windowed-sinc resampling: the weight table, constant images, the direct tile path
-// against a clamped reference across seams, level choice of resize and copies.
+// Windowed-sinc resampling, against constant images and a clamped reference.
 #include <algorithm>
 #include <array>
 #include <cstdlib>

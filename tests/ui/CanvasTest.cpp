@@ -1,5 +1,4 @@
-// Painting primitives: clipping of fills, lines, bitmaps and text; text alignment;
-// pixmaps; PNG files read back by libpng.
+// Painting primitives, pixmaps and templates; PNG files read back by libpng.
 #include <span>
 #include <string>
 #include <string_view>

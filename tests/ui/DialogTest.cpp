@@ -1,5 +1,4 @@
-// Real dialogs run headless from scripts: what the dialog procedure hears, what the
-// controls hold afterwards, timers on the virtual clock, capture and posting.
+// Real dialogs run headless from scripts, with a procedure recording what it hears.
 #include <algorithm>
 #include <string>
 #include <vector>

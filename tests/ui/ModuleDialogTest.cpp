@@ -1,5 +1,4 @@
-// The module's own dialogs from its resources: the about box, the refusal alerts and
-// dialog placement over the host's window.
+// The module's own dialogs from its resources.
 #include <string>
 #include <utility>
 
