@@ -163,7 +163,7 @@ TEST(CommandLine, PresetsCarryParametersBetweenRuns) {
     EXPECT_EQ(FileContents(rerecorded), expected);
 }
 
-TEST(CommandLine, CtrlCLeavesNoOutputFile) {
+TEST(CommandLine, CtrlCOrAWriteFailingMidwayLeavesNoOutputFile) {
     const std::string output = StatePath("interrupted.png");
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
@@ -193,11 +193,9 @@ TEST(CommandLine, CtrlCLeavesNoOutputFile) {
     drain.join();
     close(master);
     ExpectNoFileStartingWith({"interrupted.png", ".interrupted.png"});
-}
 
-// The encoder thread failing part-way (a file size limit: writes fail as on a full
-// disk) fails the run with the encoder's error and leaves no file behind.
-TEST(CommandLine, AWriteFailingMidwayLeavesNoFile) {
+    // The encoder thread failing part-way (a file size limit: writes fail as on a full
+    // disk) fails the run with the encoder's error and leaves no file behind.
     for (const std::string name : {"full.png", "full.tif"}) {
         SCOPED_TRACE(name);
         const std::string output = StatePath(name), err = StatePath("full-err.txt");

@@ -95,7 +95,7 @@ TEST(PresetsFile, OldVersionsAndTheirEmbeddedImage) {
     EXPECT_EQ(std::make_pair(skipped.aspect, skipped.smooth), std::make_pair(37, 39));
 }
 
-TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
+TEST(PresetsFile, DamagedFilesLoadWithoutHarmTruncatedOnesLeavingUnreadFieldsAsTheyWere) {
     TestRun run;
     const std::string whole = StatePath("whole.q1r"), part = StatePath("part.q1r");
     ASSERT_EQ(SaveSettingsFile(FactorySettings(), &run.thumbnail, whole.c_str()), noErr);
@@ -121,13 +121,9 @@ TEST(PresetsFile, TruncatedFilesLeaveUnreadFieldsAsTheyWere) {
     bool thumbnailRead = false;
     EXPECT_EQ(Load(StatePath("absent.q1r"), settings, &run.thumbnail, thumbnailRead), kOpenErr);
     EXPECT_EQ(Values(settings), Values(Distinct()));
-}
 
-TEST(PresetsFile, OversizedAndCorruptedThumbnailsLoadWithoutHarm) {
-    TestRun run;
-    const std::string path = StatePath("thumb.q1r"), damaged = StatePath("damaged.q1r");
-    ASSERT_EQ(SaveSettingsFile(FactorySettings(), &run.thumbnail, path.c_str()), noErr);
-    const std::vector<uint8_t> bytes = ReadAll(path);
+    // Oversized and corrupted thumbnails.
+    const std::string damaged = StatePath("damaged.q1r");
     const std::size_t frame = 39 * 4;
     const std::vector<uint8_t> jpeg(bytes.begin() + std::ptrdiff_t(frame + 16), bytes.end());
     const auto framed = [&](int32_t kind, int32_t side, int32_t count, std::size_t padding = 0) {

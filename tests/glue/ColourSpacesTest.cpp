@@ -60,7 +60,7 @@ TEST(ColourSpaces, LightnessFunctionsAndPlaneAnglesFrom0To2Pi) {
     EXPECT_EQ(PlaneToPolar({1.0f, -1e-9f}).angle, 0.0f);  // just below the axis wraps to 0
 }
 
-TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxis) {
+TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxisAndInterpolateExactlyOnLinearTables) {
     const LabTables& t = GetLabTables();
     // Node (i, j, k) and the bytes it holds.
     const std::pair<const uint8_t*, std::array<int, 6>> stated[] = {
@@ -86,9 +86,7 @@ TEST(ColourSpaces, ColourTablesHoldTheReferenceNodesAndANeutralAxis) {
                 ASSERT_GE(NodeBytes(t.forward, j, k, i)[0], NodeBytes(t.forward, j, k, i - 1)[0]);
             }
     }
-}
 
-TEST(ColourSpaces, TetrahedralInterpolationIsExactOnLinearTables) {
     // A table linear in the node indices: interpolation on the 8-bit path must give
     // the linear function of the input, divided by 17 and truncated.
     static uint8_t table[kColourTableBytes];

@@ -48,7 +48,7 @@ TEST(Dispatch, AboutFullRunAndBadSelectors) {
     host->End();
 }
 
-TEST(Dispatch, StartEndsWithOneForHostsImagesAndMemoryItCannotServe) {
+TEST(Dispatch, StartEndsWithOneForWhatTheHostCannotServeAndUnusableSuitesFallBackToTheHeap) {
     // No advanceState: the refusal, result 1, nothing held.
     filterhost::HostOptions options;
     options.advanceState = false;
@@ -84,16 +84,12 @@ TEST(Dispatch, StartEndsWithOneForHostsImagesAndMemoryItCannotServe) {
     // The next run works normally.
     host->Options().bufferFailAfter = -1;
     EXPECT_EQ(host->Run(image, {}, error).result, noErr);
-}
-
-TEST(Dispatch, UnusableHostSuitesFallBackToTheHeap) {
-    auto image = RampImage(16, 12, 3, 8);
-    std::string error;
 
     // A handle suite of version 2 is not used: the module keeps its records on its own heap.
-    filterhost::HostOptions options;
+    options = {};
     options.handleProcsVersion = 2;
-    auto host = LoadModule(options);
+    host.reset();  // unloaded first, or the reload finds it still there
+    host = LoadModule(options);
     const int32_t handlesBefore = Host::LiveHandles();
     EXPECT_EQ(host->Run(image, {}, error).result, noErr);
     EXPECT_NE(host->DataSlot(), 0);

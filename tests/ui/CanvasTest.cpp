@@ -132,7 +132,7 @@ TEST(Canvas, TextIsAlignedAndClippedToItsRectangle) {
     EXPECT_GT(wrapped.Ink().Height(), 2 * ui::LineHeight(font));
 }
 
-TEST(Images, PixmapsParseAndPngFilesReadBack) {
+TEST(ResourceTexts, PixmapsAndTemplatesParseAndReportTheirFaultsAndPngFilesReadBack) {
     ui::Pixmap pixmap;
     ASSERT_TRUE(ui::ParsePixmap(
         Bytes("# an arrow\npixmap 3 2 hotspot 1 0\ncolour . none\ncolour r #FF0000\ncolour b #0000FF\nr.b\nbbr\n"),
@@ -156,9 +156,7 @@ TEST(Images, PixmapsParseAndPngFilesReadBack) {
     EXPECT_EQ(png.image.height, 3u);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 6; ++x) EXPECT_EQ(png.At(x, y), s.At(x + 1, y + 1)) << x << "," << y;
-}
 
-TEST(Templates, ReadQuotedTextStylesAndReportTheBadLine) {
     const std::string text =
         "# comment\n"
         "dialog 10 20 200 100\n"

@@ -75,7 +75,7 @@ TEST(MainDialog, TemplateAndControlTableAgree) {
     EXPECT_EQ(LabelText(1), "-undef string-");
 }
 
-TEST(MainDialog, TypedNumberAndNextGlueRenderTheSameBytesAsSet) {
+TEST(MainDialog, EditsRenderAsSetAndSlidersAndNumberFieldsHoldToTheirRanges) {
     const std::string in = Input(), typed = StatePath("typed.png"), set = StatePath("set.png");
     {
         // Next glue wraps from the last mode to the first.
@@ -85,18 +85,15 @@ TEST(MainDialog, TypedNumberAndNextGlueRenderTheSameBytesAsSet) {
     RunOk({"apply", in, "-o", set, "--set", "mixer 1=42", "--record", StatePath("set.txt")});  // and glue GL01
     EXPECT_EQ(FileContents(StatePath("typed.txt")), FileContents(StatePath("set.txt")));
     EXPECT_EQ(FileContents(typed), FileContents(set));
-}
 
-TEST(MainDialog, SlidersAndNumberFieldsHoldToTheirRanges) {
     const std::string shot = StatePath("sliders.png");
     // Both drags end over other controls: the pressed slider still takes the value.
     Script script("drag #15 #3; drag #17 #54; click #21; key Ctrl+A; type 250; click #32; key Ctrl+A; type abc;"
                   "click #30; key Ctrl+A; type x; screenshot " + shot + "; click #3");
-    const std::string in = Input();
     RunOk({"apply", in, "-o", StatePath("out.png"), "--dialog", "--record", StatePath("steps.txt")});
     // Mixer 1 dragged past its right end, sharpness 1 past its left end, 250 typed into
     // amount 12, letters into mixer 2 and into amount 21, whose minimum is 1.
-    RunOk({"apply", in, "-o", StatePath("set.png"), "--record", StatePath("set.txt"), "--set", "mixer 1=100", "--set",
+    RunOk({"apply", in, "-o", set, "--record", StatePath("set.txt"), "--set", "mixer 1=100", "--set",
            "sharpness 1=0", "--set", "amount 12=200", "--set", "mixer 2=0", "--set", "amount 21=1"});
     EXPECT_EQ(FileContents(StatePath("steps.txt")), FileContents(StatePath("set.txt")));
 
