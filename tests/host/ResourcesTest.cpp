@@ -126,11 +126,12 @@ TEST(Resources, HostReadsTheImageModesAndRefusesModulesThatDoNotFit) {
     ASSERT_TRUE(host);
     const filterhost::PropertyList& list = host->Properties();
     // The modes accepted without and with the enable expression read.
-    for (const auto& [mode, without, with] : {std::tuple{plugInModeRGBColor, true, true}, {plugInModeGrayScale, true, true},
-                                             {plugInModeRGB48, false, true}, {plugInModeGray16, false, true},
-                                             {plugInModeCMYKColor, false, false}, {plugInModeMultichannel, false, false}})
-        EXPECT_EQ(std::make_pair(filterhost::AcceptsImageMode(list, mode, false), filterhost::AcceptsImageMode(list, mode, true)),
-                  std::make_pair(without, with)) << mode;
+    for (const auto& [mode, without, with] :
+         {std::tuple{plugInModeRGBColor, true, true}, {plugInModeGrayScale, true, true}, {plugInModeRGB48, false, true},
+          {plugInModeGray16, false, true}, {plugInModeCMYKColor, false, false}, {plugInModeMultichannel, false, false}})
+        EXPECT_EQ(std::pair(filterhost::AcceptsImageMode(list, mode, false), filterhost::AcceptsImageMode(list, mode, true)),
+                  std::pair(without, with))
+            << mode;
 
     // An older host refuses a 16-bit image before running any of the module.
     filterhost::HostOptions older;
