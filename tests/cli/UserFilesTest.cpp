@@ -159,22 +159,6 @@ TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
         }
 }
 
-TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
-    // A dialog session reads and writes stored state many times: cached settings,
-    // the memory dots and their map, undo.
-    const std::string open = StatePath("open");
-    fs::create_directory(open);
-    ::chmod(open.c_str(), 01777);
-    std::string err;
-    const std::string script = "click #125; click #20; type 7; click #3";
-    ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='" + script + "' $T render --size 48x32 " +
-                        "--dialog -o " + StatePath("dots.png"), &err), 0) << err;
-    EXPECT_EQ(pagecheck::Count(err, "state folder " + open + " is not used: others can write to it"), 1u) << err;
-    EXPECT_TRUE(fs::exists(StatePath("dots.png")));
-    EXPECT_TRUE(fs::is_empty(open));
-    EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::all);
-}
-
 TEST(UserFiles, HelpInfoVersionAboutManualAndCompletion) {
     for (const char* command : {"render", "apply", "export-psd", "catalogue", "info", "about"}) {
         const std::string usage = testsupport::RunOk({command, "--help"}).out;
