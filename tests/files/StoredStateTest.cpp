@@ -65,9 +65,6 @@ TEST(StoredState, MemoryDotMapRoundTripsAndAShortMapChangesNothing) {
 
     TestRun run;
     EXPECT_EQ(SaveMemoryDot(Settings{}, &run.thumbnail, kScratchDot + 1), kOpenErr);
-    char path[kPathCapacity];
-    ASSERT_TRUE(MemoryDotPath(24, path));
-    EXPECT_EQ(std::string(path), StatePath("Tesselume memory dot 24.q1r"));
 }
 
 // Two processes write the same dot, undo and map files as fast as they can while a

@@ -129,11 +129,10 @@ TEST(MainDialog, CancelLeavesTheImageAndTheParametersAsTheyWere) {
     filterhost::Image image = RampImage(48, 32, 3, 8);
     const filterhost::Image before = image;
     // What the filter renders with its factory settings, before any dialog ran.
-    std::string error;
     filterhost::Image expected = before;
     filterhost::Job factory;
     factory.play = filterhost::Descriptor{};
-    ASSERT_EQ(LoadModule()->Run(expected, factory, error).result, noErr) << error;
+    ASSERT_EQ(RunJob(expected, factory).result, noErr);
 
     EXPECT_EQ(run.Run(image).result, userCanceledErr);
     EXPECT_EQ(image.samples, before.samples);
