@@ -1,5 +1,7 @@
 // Selector dispatch, result codes and the host-service fallbacks, through filterhost.
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "HostTestSupport.h"
 
@@ -11,9 +13,8 @@ TEST(Dispatch, AboutFullRunAndBadSelectors) {
     // About touches nothing.
     const int32_t handlesBefore = Host::LiveHandles();
     EXPECT_EQ(host->About(), noErr);
-    EXPECT_EQ(host->DataSlot(), 0);
-    EXPECT_EQ(Host::LiveHandles(), handlesBefore);
-    EXPECT_EQ(host->Record().parameters, nullptr);
+    EXPECT_EQ(std::tuple(host->DataSlot(), Host::LiveHandles(), host->Record().parameters),
+              std::tuple(0, handlesBefore, nullptr));
 
     // A full run calls every selector and gives back everything it took.
     auto image = RampImage(40, 30, 3, 8);
@@ -28,11 +29,8 @@ TEST(Dispatch, AboutFullRunAndBadSelectors) {
     EXPECT_EQ(report.selectors, expected);
     EXPECT_EQ(report.advanceStateCalls, 30);  // one per row, the first inside Start
     EXPECT_GT(report.bufferAllocations, 0);
-    EXPECT_EQ(report.buffersOutstanding, 0);
-    EXPECT_EQ(Host::LockedHandles(), 0);
-    EXPECT_NE(host->DataSlot(), 0);
-    EXPECT_NE(host->Record().parameters, nullptr);
-    EXPECT_TRUE(report.recorded.has_value());
+    EXPECT_EQ(std::pair(report.buffersOutstanding, Host::LockedHandles()), std::pair(0, 0));
+    EXPECT_TRUE(host->DataSlot() != 0 && host->Record().parameters != nullptr && report.recorded.has_value());
 
     // The globals and settings survive into the next run.
     const intptr_t globals = host->DataSlot();

@@ -2,6 +2,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -168,10 +169,8 @@ TEST(ResourceTexts, PixmapsAndTemplatesParseAndReportTheirFaultsAndPngFilesReadB
         "static 6 1 20 30 10 \"\" hidden center\n";
     ui::DialogTemplate dialog;
     ASSERT_TRUE(ui::ParseTemplate(Bytes(text), dialog));
-    EXPECT_EQ(dialog.caption, "Say \"hi\"");
-    EXPECT_EQ(dialog.fontFamily, "Arial");
-    EXPECT_EQ(dialog.pointSize, 9);
-    EXPECT_TRUE(dialog.systemMenu);
+    EXPECT_EQ(std::tuple(dialog.caption, dialog.fontFamily, dialog.pointSize, dialog.systemMenu),
+              std::tuple("Say \"hi\"", "Arial", 9, true));
     EXPECT_EQ(dialog.units, (Rect{10, 20, 210, 120}));
     ASSERT_EQ(dialog.controls.size(), 2u);
     EXPECT_EQ(dialog.controls[0].style, unsigned(ui::kStyleDefault | ui::kStyleDisabled));

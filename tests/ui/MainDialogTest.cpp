@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -101,8 +102,7 @@ TEST(MainDialog, EditsRenderAsSetAndSlidersAndNumberFieldsHoldToTheirRanges) {
     // its right end at the maximum.
     Screenshot png;
     ASSERT_TRUE(png.Read(shot));
-    ASSERT_EQ(png.image.width, 834u);
-    ASSERT_EQ(png.image.height, 740u);
+    ASSERT_EQ(std::pair(png.image.width, png.image.height), std::pair(834u, 740u));
     EXPECT_NEAR(KnobLeft(png, 17), ControlLayout(17).left + 1, 1);
     EXPECT_NEAR(KnobLeft(png, 15), ControlLayout(15).right - 14, 1);
     EXPECT_NEAR(KnobLeft(png, 22), ControlLayout(22).right - 14, 1);  // follows the typed 250 at once
