@@ -214,7 +214,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
                 for (int32_t x = 0; x < width; ++x) {
                     int32_t v[3];
                     for (int32_t p = 0; p < 3; ++p) {
-                        v[p] = SourceSample(x, y, p, depth);
+                        v[p] = RampSample(x, y, p, depth);
                         finalRun.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                         preview.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                     }
