@@ -1,6 +1,7 @@
 // The command line's image files, checked against libpng, libjpeg and libtiff used
 // directly.
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,7 +23,7 @@ using namespace clitest;
 // Small inputs kept in the image readers' fuzz corpus, which they seed.
 const std::string kCorpus = TESSELUME_SOURCE_DIR "/tests/fuzz/corpus/ImageReadFuzz/";
 
-TEST(ImageFiles, SixteenBitScaleAndPngBothWaysThroughLibpng) {
+TEST(ImageFiles, SixteenBitScaleAndFilesLibpngAndLibtiffWroteThroughOurReaders) {
     // Every host value survives the file's scale and back.
     EXPECT_EQ(std::make_pair(ToHostScale(0), ToHostScale(65535)), std::make_pair(uint16_t(0), uint16_t(32768)));
     EXPECT_EQ(std::make_pair(FromHostScale(0), FromHostScale(32768)), std::make_pair(uint16_t(0), uint16_t(65535)));
@@ -31,28 +32,8 @@ TEST(ImageFiles, SixteenBitScaleAndPngBothWaysThroughLibpng) {
     for (uint32_t v = 0; v <= 65535; ++v)
         ASSERT_LE(std::abs(int(FromHostScale(ToHostScale(uint16_t(v)))) - int(v)), 1) << v;
 
-    // Ours to libpng: RGBA with a profile, and 16-bit grey on the file's scale.
-    const std::string path = StatePath("rgba8.png");
-    const filterhost::Image rgba = RampImage(13, 7, 3, 8, true);
-    std::string error;
-    ASSERT_TRUE(WriteImageFile(path, FileFormat::png, FileOf(rgba, clitest::TestProfile(true)), error)) << error;
-    const clitest::PngContents png = clitest::ReadWithLibpng(path);
-    EXPECT_EQ(std::make_tuple(png.width, png.height, png.colourType, png.bitDepth),
-              std::make_tuple(13u, 7u, PNG_COLOR_TYPE_RGB_ALPHA, 8));
-    EXPECT_EQ(png.samples, rgba.samples);
-    EXPECT_EQ(png.iccProfile, clitest::TestProfile(true));
-
-    const std::string greyPath = StatePath("grey16.png");
-    const filterhost::Image grey = RampImage(5, 9, 1, 16);
-    ASSERT_TRUE(WriteImageFile(greyPath, FileFormat::png, FileOf(grey), error)) << error;
-    const clitest::PngContents png16 = clitest::ReadWithLibpng(greyPath);
-    EXPECT_EQ(std::make_pair(png16.colourType, png16.bitDepth), std::make_pair(int(PNG_COLOR_TYPE_GRAY), 16));
-    std::vector<uint16_t> expected(grey.samples.size());
-    std::transform(grey.samples.begin(), grey.samples.end(), expected.begin(), FromHostScale);
-    EXPECT_EQ(png16.samples, expected);
-    EXPECT_TRUE(png16.iccProfile.empty());
-
     // Written by libpng: a palette image with a transparent entry reads as 8-bit RGBA.
+    std::string error;
     const std::string palettePath = StatePath("palette.png");
     const std::vector<png_color> palette = {{10, 20, 30}, {200, 100, 50}, {1, 2, 3}};
     const std::vector<uint8_t> paletteAlpha = {255, 0};
@@ -61,10 +42,8 @@ TEST(ImageFiles, SixteenBitScaleAndPngBothWaysThroughLibpng) {
     ImageFile file;
     ASSERT_TRUE(ReadImageFile(palettePath, file, error)) << error;
     EXPECT_EQ(Shape(file.image), std::make_tuple(3, 2, 3, true, 8));
-    EXPECT_EQ(file.image.At(1, 0, 0), 200);
-    EXPECT_EQ(file.image.At(1, 0, 3), 0);
-    EXPECT_EQ(file.image.At(0, 1, 2), 3);
-    EXPECT_EQ(file.image.At(0, 1, 3), 255);
+    EXPECT_EQ(file.image.samples, (std::vector<uint16_t>{10, 20, 30, 255, 200, 100, 50, 0, 1, 2, 3, 255, 1, 2, 3, 255,
+                                                         200, 100, 50, 0, 10, 20, 30, 255}));
 
     // 16-bit grey with alpha: host scale in the image, the file's values kept aside.
     const std::string greyAlphaPath = StatePath("greyalpha16.png");
@@ -109,75 +88,59 @@ TEST(ImageFiles, SixteenBitScaleAndPngBothWaysThroughLibpng) {
     ASSERT_TRUE(reader->Finish(back, error)) << error;
     EXPECT_EQ(back.texts, texts.texts);
     EXPECT_NE(bytes.find("zTXtComment"), std::string::npos);
-}
 
-TEST(ImageFiles, TiffBothWaysThroughLibtiff) {
     // Written by libtiff: 3 x 2 pixels of 16-bit RGB with associated alpha in separate
     // planes, and TestProfile(true). Pixel (2, 0) holds 100, 200, 300 and (1, 1) blue
-    // 7, both opaque; (2, 1) holds 32768, 16384, 0 under alpha 32768.
-    const std::vector<uint8_t> profile = clitest::TestProfile(true);
-    ImageFile file;
-    std::string error;
+    // 7, both opaque; (2, 1) holds 32768, 16384, 0 under alpha 32768, whose straight
+    // colour is twice the stored one.
     ASSERT_TRUE(ReadImageFile(kCorpus + "planar-premultiplied.tif", file, error)) << error;
     EXPECT_EQ(Shape(file.image), std::make_tuple(3, 2, 3, true, 16));
-    EXPECT_EQ(file.iccProfile, profile);
-    EXPECT_EQ(file.image.At(2, 0, 1), ToHostScale(200));
-    EXPECT_EQ(file.image.At(1, 1, 2), ToHostScale(7));
-    // Half transparent: the straight colour is twice the stored one.
-    EXPECT_EQ(file.image.At(2, 1, 0), ToHostScale(65535));
-    EXPECT_EQ(file.image.At(2, 1, 1), ToHostScale(32768));
-    EXPECT_EQ(file.image.At(2, 1, 3), ToHostScale(32768));
-
-    // Written by us, read by libtiff: interleaved, unassociated alpha, the profile kept.
-    const std::string outPath = StatePath("out.tif");
-    const filterhost::Image grey = RampImage(6, 4, 1, 8, true);
-    ASSERT_TRUE(WriteImageFile(outPath, FileFormat::tiff, FileOf(grey, profile), error)) << error;
-    TIFF* tif = TIFFOpen(outPath.c_str(), "r");
-    ASSERT_NE(tif, nullptr);
-    uint16_t spp = 0, bits = 0, photometric = 0, extraCount = 0;
-    uint16_t* extraTypes = nullptr;
-    uint32_t profileLength = 0;
-    void* profileData = nullptr;
-    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    ASSERT_TRUE(TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes));
-    ASSERT_TRUE(TIFFGetField(tif, TIFFTAG_ICCPROFILE, &profileLength, &profileData));
-    EXPECT_EQ(std::make_tuple(spp, bits, photometric), std::make_tuple(2, 8, PHOTOMETRIC_MINISBLACK));
-    ASSERT_EQ(extraCount, 1);
-    EXPECT_EQ(extraTypes[0], EXTRASAMPLE_UNASSALPHA);
-    EXPECT_EQ(std::vector<uint8_t>(static_cast<uint8_t*>(profileData),
-                                   static_cast<uint8_t*>(profileData) + profileLength),
-              profile);
-    std::vector<uint8_t> line(std::size_t(TIFFScanlineSize(tif)));
-    for (uint32_t y = 0; y < 4; ++y) {
-        ASSERT_GE(TIFFReadScanline(tif, line.data(), y, 0), 0);
-        for (int32_t x = 0; x < 6; ++x)
-            for (int32_t p = 0; p < 2; ++p) ASSERT_EQ(line[std::size_t(x * 2 + p)], grey.At(x, int32_t(y), p));
-    }
-    TIFFClose(tif);
+    EXPECT_EQ(file.iccProfile, clitest::TestProfile(true));
+    EXPECT_EQ((std::array{file.image.At(2, 0, 1), file.image.At(1, 1, 2), file.image.At(2, 1, 0), file.image.At(2, 1, 1),
+                          file.image.At(2, 1, 3)}),
+              (std::array{ToHostScale(200), ToHostScale(7), ToHostScale(65535), ToHostScale(32768), ToHostScale(32768)}));
 }
 
-// Images of many pieces compressed in parallel batches, an odd width and a short last
-// piece: libtiff and libpng read back every sample, 16-bit ones on the file's scale.
-TEST(ImageFiles, ManyPieceTiffAndPngReadBackThroughTheirLibraries) {
-    for (const auto& [format, planes, alpha, depth] :
-         {std::tuple{FileFormat::tiff, 3, true, 8}, {FileFormat::tiff, 3, true, 16}, {FileFormat::png, 3, false, 8},
-          {FileFormat::png, 1, true, 16}}) {
-        SCOPED_TRACE(std::string(FormatExtension(format)) + " " + std::to_string(depth));
+// Our PNG and TIFF files of every colour type we write, read back by libpng and
+// libtiff: the type, depth and profile they state, and every sample, 16-bit ones on
+// the file's scale. The images are of many pieces compressed in parallel batches, an
+// odd width and a short last piece.
+TEST(ImageFiles, OurPngAndTiffFilesReadBackThroughTheirLibraries) {
+    for (const auto& [format, planes, alpha, depth, profiled] :
+         {std::tuple{FileFormat::png, 3, true, 8, true}, {FileFormat::png, 3, false, 8, false},
+          {FileFormat::png, 1, false, 16, false}, {FileFormat::png, 1, true, 16, false},
+          {FileFormat::tiff, 3, true, 8, false}, {FileFormat::tiff, 3, true, 16, false},
+          {FileFormat::tiff, 1, true, 8, true}}) {
+        SCOPED_TRACE(std::string(FormatExtension(format)) + " " + std::to_string(planes) + " " + std::to_string(depth));
         const std::string path = StatePath(std::string("pieces") + FormatExtension(format));
         const filterhost::Image image = RampImage(2001, 303, planes, depth, alpha);
+        const std::vector<uint8_t> profile = profiled ? TestProfile(planes == 3) : std::vector<uint8_t>{};
         std::string error;
-        ASSERT_TRUE(WriteImageFile(path, format, FileOf(image), error)) << error;
+        ASSERT_TRUE(WriteImageFile(path, format, FileOf(image, profile), error)) << error;
         std::vector<uint16_t> expected = image.samples;
         if (depth == 16) std::transform(expected.begin(), expected.end(), expected.begin(), FromHostScale);
         std::vector<uint16_t> read;
         if (format == FileFormat::png) {
-            read = clitest::ReadWithLibpng(path).samples;
+            const clitest::PngContents png = clitest::ReadWithLibpng(path);
+            const int type = (planes == 3 ? PNG_COLOR_MASK_COLOR : 0) | (alpha ? PNG_COLOR_MASK_ALPHA : 0);
+            EXPECT_EQ(std::make_tuple(png.colourType, png.bitDepth, png.iccProfile), std::make_tuple(type, depth, profile));
+            read = png.samples;
         } else {
             TIFF* tif = TIFFOpen(path.c_str(), "r");
             ASSERT_NE(tif, nullptr);
             EXPECT_GE(TIFFNumberOfStrips(tif), 4u);
+            uint16_t spp = 0, bits = 0, photometric = 0, extraCount = 0, *extraTypes = nullptr;
+            uint32_t profileLength = 0;
+            uint8_t* profileData = nullptr;
+            TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+            TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+            TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+            ASSERT_TRUE(TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes));
+            EXPECT_EQ(std::make_tuple(spp, bits, photometric, extraCount, extraTypes[0]),
+                      std::make_tuple(planes + 1, depth, planes == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK, 1,
+                                      EXTRASAMPLE_UNASSALPHA));
+            TIFFGetField(tif, TIFFTAG_ICCPROFILE, &profileLength, &profileData);
+            EXPECT_EQ(std::vector<uint8_t>(profileData, profileData + profileLength), profile);
             std::vector<uint8_t> line(std::size_t(TIFFScanlineSize(tif)));
             const auto* deep = reinterpret_cast<const uint16_t*>(line.data());
             for (uint32_t y = 0; y < 303; ++y) {

@@ -1,7 +1,5 @@
-// The program on the files people bring: transparency and metadata kept, pipes,
-// batches, protected and linked outputs, signals, a refused state folder, and what the
-// program says of itself. Metadata is read back with Exiv2 and, where installed,
-// exiftool.
+// The program on the files people bring, and what it says of itself; metadata is read
+// back with Exiv2 and, where installed, exiftool.
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -31,24 +29,6 @@ int Shell(const std::string& command, std::string* err = nullptr) {
     return status;
 }
 
-TEST(UserFiles, TransparencyIsKeptExactlyUnlessEditable) {
-    const std::string in = StatePath("rgba.png"), out = StatePath("rgba-out.png"), edited = StatePath("rgba-edit.png");
-    filterhost::Image image = RampImage(40, 30, 3, 8, true);
-    for (int32_t x = 0; x < 40; ++x) image.At(x, 5, 3) = 0;  // a fully transparent row
-    Save(in, image);
-    ASSERT_EQ(Shell("$T apply " + in + " -o " + out), 0);
-    ASSERT_EQ(Shell("$T apply " + in + " -o " + edited + " --edit-transparency"), 0);
-    const clitest::PngContents before = ReadWithLibpng(in), after = ReadWithLibpng(out), edit = ReadWithLibpng(edited);
-    ASSERT_EQ(after.samples.size(), before.samples.size());
-    bool colourChanged = false;
-    for (std::size_t i = 0; i < before.samples.size(); ++i) {
-        ASSERT_TRUE(i % 4 != 3 || after.samples[i] == before.samples[i]) << "alpha at " << i / 4;
-        colourChanged |= after.samples[i] != before.samples[i];
-    }
-    EXPECT_TRUE(colourChanged);
-    EXPECT_NE(edit.samples, after.samples);
-}
-
 // Camera metadata added with Exiv2 to an image our writer made (Exiv2 leaves a
 // TIFF's own resolution tags alone: the writer sets them).
 void AddMetadata(const std::string& path) {
@@ -65,7 +45,24 @@ void AddMetadata(const std::string& path) {
     image->writeMetadata();
 }
 
-TEST(UserFiles, MetadataAndResolutionSurvive) {
+TEST(UserFiles, TransparencyMetadataAndResolutionAreKept) {
+    // Transparency exactly, unless it is editable.
+    const std::string rgba = StatePath("rgba.png"), kept = StatePath("rgba-kept.png"), edited = StatePath("rgba-edit.png");
+    filterhost::Image image = RampImage(40, 30, 3, 8, true);
+    for (int32_t x = 0; x < 40; ++x) image.At(x, 5, 3) = 0;  // a fully transparent row
+    Save(rgba, image);
+    ASSERT_EQ(Shell("$T apply " + rgba + " -o " + kept), 0);
+    ASSERT_EQ(Shell("$T apply " + rgba + " -o " + edited + " --edit-transparency"), 0);
+    const clitest::PngContents before = ReadWithLibpng(rgba), after = ReadWithLibpng(kept), edit = ReadWithLibpng(edited);
+    ASSERT_EQ(after.samples.size(), before.samples.size());
+    bool colourChanged = false;
+    for (std::size_t i = 0; i < before.samples.size(); ++i) {
+        ASSERT_TRUE(i % 4 != 3 || after.samples[i] == before.samples[i]) << "alpha at " << i / 4;
+        colourChanged |= after.samples[i] != before.samples[i];
+    }
+    EXPECT_TRUE(colourChanged);
+    EXPECT_NE(edit.samples, after.samples);
+
     const std::string jpeg = StatePath("camera.jpg"), tiff = StatePath("scan.tif");
     Save(jpeg, RampImage(48, 32, 3, 8));
     Save(tiff, RampImage(48, 32, 3, 16), {}, 300);
@@ -160,22 +157,6 @@ TEST(UserFiles, SignalsAtAnyMomentLeaveNoTemporaryFile) {
             ExpectNoFileStartingWith({"."});
             fs::remove(out);
         }
-}
-
-TEST(UserFiles, ARefusedStateFolderIsSaidOnceAndLeftAlone) {
-    // A dialog session reads and writes stored state many times: cached settings,
-    // the memory dots and their map, undo.
-    const std::string open = StatePath("open");
-    fs::create_directory(open);
-    ::chmod(open.c_str(), 01777);
-    std::string err;
-    const std::string script = "click #125; click #20; type 7; click #3";
-    ASSERT_EQ(Shell("TESSELUME_STATE_DIR='" + open + "' TESSELUME_UI_SCRIPT='" + script + "' $T render --size 48x32 " +
-                        "--dialog -o " + StatePath("dots.png"), &err), 0) << err;
-    EXPECT_EQ(pagecheck::Count(err, "state folder " + open + " is not used: others can write to it"), 1u) << err;
-    EXPECT_TRUE(fs::exists(StatePath("dots.png")));
-    EXPECT_TRUE(fs::is_empty(open));
-    EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::all);
 }
 
 TEST(UserFiles, HelpInfoVersionAboutManualAndCompletion) {

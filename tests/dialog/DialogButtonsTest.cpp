@@ -1,7 +1,5 @@
-// Dice, resets, Factory, Undo and the memory dots through the real module: the
-// tesselume program runs the dialog headless from a script, and what it leaves
-// (presets saved from inside the dialog, --save-preset, the state folder, the
-// output image) is read back.
+// The dialog's buttons and memory dots through the real module: the tesselume program
+// runs the dialog headless from a script, and what it leaves behind is read back.
 #include <algorithm>
 #include <filesystem>
 #include <set>

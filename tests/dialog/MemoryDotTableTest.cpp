@@ -1,5 +1,4 @@
-// The memory dots below the dialog: store, recall, pin, the extra dot's picture,
-// and what a new run finds in the state folder.
+// The memory dots below the dialog, with a stand-in for the dialog.
 #include <filesystem>
 #include <memory>
 #include <vector>

@@ -76,8 +76,7 @@ TEST(PreviewInDialog, AtFitScaleItIsTheRenderingOfTheHostsReducedImage) {
             }
     filterhost::Job job;
     job.play = flat;
-    std::string error;
-    ASSERT_EQ(LoadModule()->Run(reduced, job, error).result, noErr) << error;
+    ASSERT_EQ(RunJob(reduced, job).result, noErr);
 
     Screenshot shot;
     ASSERT_TRUE(shot.Read(path));

@@ -1,6 +1,5 @@
-// The PSD export read back by independent readers: psd-tools for the layer, its
-// alpha and the merged image; ImageMagick and GIMP for opening the file. Cancelling
-// at any point still gives a whole document; a failed write gives none.
+// The PSD export read back by independent readers (psd-tools, ImageMagick, GIMP);
+// cancelled, it still gives a whole document, and a failed write gives none.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -177,7 +176,7 @@ struct Export {
 
 // The layer holds what the filter paints over the same area with the same settings,
 // opaque; the merged image shows it unchanged. ImageMagick and GIMP open the files.
-TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
+TEST(PsdExport, ReadersSeeTheLayerTheFilterPaintsWholeOrUpToACancel) {
     const std::string python = PsdToolsPython();
     if (python.empty()) GTEST_SKIP() << "psd-tools (python3-psd-tools) is not installed";
     const int32_t width = kArea.right - kArea.left, height = kArea.bottom - kArea.top;
@@ -212,39 +211,10 @@ TEST(PsdExport, ReadersSeeTheLayerTheFilterPaints) {
             }
     }
 
-    const fs::path psd8 = TestFolder() / "module8.psd", psd16 = TestFolder() / "module16.psd";
-    if (!HaveTool("identify")) {
-        std::printf("skipped ImageMagick: identify (imagemagick) is not installed\n");
-    } else {
-        const fs::path said = TestFolder() / "identify.txt";
-        ASSERT_EQ(Shell("identify -format '%s %wx%h %z %A [%l]\\n' " + psd8.string() + " " + psd16.string() + " >" +
-                        said.string()),
-                  0);
-        EXPECT_EQ(testsupport::FileContents(said),
-                  "0 38x28 8 False []\n1 38x28 8 True [layer 1]\n0 38x28 16 True []\n1 38x28 16 True [layer 1]\n");
-    }
-    if (!HaveTool("gimp")) GTEST_SKIP() << "GIMP is not installed";
-    // GIMP 2.10 reads the layers of 8-bit documents; of 16-bit ones, whose layers sit
-    // in the "Lr16" block, it takes the merged image.
-    const fs::path said = TestFolder() / "gimp.txt";
-    std::string batch = "(let ((out (open-output-file \"" + said.string() + "\"))) (for-each (lambda (f) (let* ((img "
-                        "(car (file-psd-load RUN-NONINTERACTIVE f f))) (layer (aref (cadr (gimp-image-get-layers img)) "
-                        "0))) (write (list (car (gimp-image-get-layers img)) (car (gimp-item-get-name layer)) (car "
-                        "(gimp-drawable-width layer)) (car (gimp-drawable-height layer)) (car "
-                        "(gimp-drawable-has-alpha layer))) out))) (list \"" +
-                        psd8.string() + "\" \"" + psd16.string() + "\")) (close-output-port out))";
-    ASSERT_EQ(Shell("HOME=" + TestFolder().string() + " gimp -i -b '" + batch + "' -b '(gimp-quit 0)' >/dev/null 2>&1"), 0);
-    EXPECT_EQ(testsupport::FileContents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
-}
-
-// The host's abort at the first look, half-way, or only after the last row: the run
-// ends cancelled, and a whole document readers open takes the place of the file there,
-// its layer holding the rows rendered before the cancel as the filter paints them
-// and transparency below.
-TEST(PsdExport, CancelCompletesTheDocumentFromTheRowsRendered) {
-    const std::string python = PsdToolsPython();
-    if (python.empty()) GTEST_SKIP() << "psd-tools (python3-psd-tools) is not installed";
-    const int32_t width = kArea.right - kArea.left, height = kArea.bottom - kArea.top;
+    // The host's abort at the first look, half-way, or only after the last row: the run
+    // ends cancelled, and a whole document readers open takes the place of the file there,
+    // its layer holding the rows rendered before the cancel as the filter paints them
+    // and transparency below.
     const fs::path path = TestFolder() / "cancel.psd";
     int32_t looks = 0;
     {
@@ -284,6 +254,30 @@ TEST(PsdExport, CancelCompletesTheDocumentFromTheRowsRendered) {
     // Nothing is left under a temporary name (".cancel.psd.XXXXXX" beside the target).
     for (const fs::directory_entry& entry : fs::directory_iterator(TestFolder()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+
+    const fs::path psd8 = TestFolder() / "module8.psd", psd16 = TestFolder() / "module16.psd";
+    if (!HaveTool("identify")) {
+        std::printf("skipped ImageMagick: identify (imagemagick) is not installed\n");
+    } else {
+        const fs::path said = TestFolder() / "identify.txt";
+        ASSERT_EQ(Shell("identify -format '%s %wx%h %z %A [%l]\\n' " + psd8.string() + " " + psd16.string() + " >" +
+                        said.string()),
+                  0);
+        EXPECT_EQ(testsupport::FileContents(said),
+                  "0 38x28 8 False []\n1 38x28 8 True [layer 1]\n0 38x28 16 True []\n1 38x28 16 True [layer 1]\n");
+    }
+    if (!HaveTool("gimp")) GTEST_SKIP() << "GIMP is not installed";
+    // GIMP 2.10 reads the layers of 8-bit documents; of 16-bit ones, whose layers sit
+    // in the "Lr16" block, it takes the merged image.
+    const fs::path said = TestFolder() / "gimp.txt";
+    std::string batch = "(let ((out (open-output-file \"" + said.string() + "\"))) (for-each (lambda (f) (let* ((img "
+                        "(car (file-psd-load RUN-NONINTERACTIVE f f))) (layer (aref (cadr (gimp-image-get-layers img)) "
+                        "0))) (write (list (car (gimp-image-get-layers img)) (car (gimp-item-get-name layer)) (car "
+                        "(gimp-drawable-width layer)) (car (gimp-drawable-height layer)) (car "
+                        "(gimp-drawable-has-alpha layer))) out))) (list \"" +
+                        psd8.string() + "\" \"" + psd16.string() + "\")) (close-output-port out))";
+    ASSERT_EQ(Shell("HOME=" + TestFolder().string() + " gimp -i -b '" + batch + "' -b '(gimp-quit 0)' >/dev/null 2>&1"), 0);
+    EXPECT_EQ(testsupport::FileContents(said), "(1 \"layer 1\" 38 28 1)(1 \"Background\" 38 28 0)");
 }
 
 // A full disk: the write fails, the file there stays as it was, no temporary is left.

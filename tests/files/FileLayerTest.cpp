@@ -1,5 +1,4 @@
-// The file layer: overwriting in place, skips, state paths, and the read-sharing
-// rule.
+// The file layer's rules for writing, skipping, paths and sharing.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -10,7 +9,7 @@
 namespace {
 
 // Values, short reads and skip positions are checked through the presets file.
-TEST(FileLayer, StateFilesAreOverwrittenInPlaceAndTheirPathsNeverCut) {
+TEST(FileLayer, StateFilesAreOverwrittenInPlaceTheirPathsNeverCutAndFilesBeingReadNotWritten) {
     const std::string folder = std::getenv("TESSELUME_STATE_DIR");
     char path[kPathCapacity];
     ASSERT_TRUE(TempFilePath("Tesselume undo 0", path));
@@ -33,20 +32,18 @@ TEST(FileLayer, StateFilesAreOverwrittenInPlaceAndTheirPathsNeverCut) {
     EXPECT_TRUE(TempFilePath(std::string(kPathCapacity - folder.size() - 2, 'n').c_str(), path));
     EXPECT_FALSE(TempFilePath(std::string(kPathCapacity - folder.size() - 1, 'n').c_str(), path));
     EXPECT_STREQ(path, "");
-}
 
-// Each open holds its own lock, so a second handle here stands for another process
-// (or another run) reading the file.
-TEST(FileLayer, AFileBeingReadCannotBeOpenedForWriting) {
-    const std::string path = StatePath("layer shared");
-    WriteAll(path, {1, 2, 3, 4});
+    // Each open holds its own lock, so a second handle here stands for another process
+    // (or another run) reading the file.
+    const std::string shared = StatePath("layer shared");
+    WriteAll(shared, {1, 2, 3, 4});
     platform::FileHandle reader, other, writer;
-    ASSERT_EQ(OpenFileForReading(path.c_str(), reader), noErr);
-    EXPECT_EQ(OpenFileForWriting(path.c_str(), writer), kOpenErr);
-    ASSERT_EQ(OpenFileForReading(path.c_str(), other), noErr);  // readers share
+    ASSERT_EQ(OpenFileForReading(shared.c_str(), reader), noErr);
+    EXPECT_EQ(OpenFileForWriting(shared.c_str(), writer), kOpenErr);
+    ASSERT_EQ(OpenFileForReading(shared.c_str(), other), noErr);  // readers share
     CloseFile(other);
     CloseFile(reader);
-    ASSERT_EQ(OpenFileForWriting(path.c_str(), writer), noErr);
+    ASSERT_EQ(OpenFileForWriting(shared.c_str(), writer), noErr);
     CloseFile(writer);
 }
 

@@ -29,7 +29,7 @@ LibjpegImage EncodeAndRead(const ImageStore& image, int quality, const JpegMetad
     return DecodeWithLibjpeg(buffer.data(), size);
 }
 
-TEST(Jpeg, MarkersMetadataAndTablesAsLibjpegReadsThem) {
+TEST(Jpeg, MarkersMetadataAndTablesAsLibjpegReadsThemAndTheKeywordRules) {
     ScopedStore store(40, 30);
     MetadataBlock exif{};
     EXPECT_EQ(BuildExifBlock(exif, true, true), 43);  // measuring
@@ -91,6 +91,20 @@ TEST(Jpeg, MarkersMetadataAndTablesAsLibjpegReadsThem) {
                                                    10, 14, 12, 12, 12, 12, 12, 12, 15, 12, 12, 12, 12, 12, 12, 12,
                                                    15, 12, 12, 12, 12, 12, 12, 12, 15, 12, 12, 12, 12, 12, 12, 12}));
     EXPECT_EQ(jpeg.lumaSampling, 11);
+
+    // The keyword rules: a duplicate in another case, too short, empty, too long.
+    IptcBlock full{};
+    ClearKeywords(full.keywords);
+    EXPECT_TRUE(AddKeyword(full.keywords, "symmetry3"));
+    for (const std::string& bad : {std::string("Symmetry3"), std::string("sym"), std::string(), std::string(50, 'k')})
+        EXPECT_FALSE(AddKeyword(full.keywords, bad.c_str())) << bad;
+    EXPECT_TRUE(AddKeyword(full.keywords, std::string(49, 'k').c_str()));
+    for (int i = 2; i < kMaxKeywords; ++i) EXPECT_TRUE(AddKeyword(full.keywords, ("word" + std::to_string(i)).c_str()));
+    EXPECT_FALSE(AddKeyword(full.keywords, "one more"));
+    // The fullest list still fits the block it is built into.
+    const int32_t measured = BuildIptcBlock(full, true, true);
+    EXPECT_EQ(BuildIptcBlock(full, true, false), measured);
+    ReleaseMetadataBlock(full.block);
 }
 
 TEST(Jpeg, QualityLevelsClampAndPickTheirTables) {
@@ -162,22 +176,6 @@ TEST(Jpeg, DecodingIntoColourAndGreyImages) {
     // A buffer too small for the data, and data that is not a JPEG, fail cleanly.
     EXPECT_EQ(EncodeJpeg(source.image, LevelRect(&source.image, 0), buffer.data(), 300, size, 95, {}), kJpegCodecError);
     EXPECT_FALSE(DecodeJpeg(colour.image, LevelRect(&colour.image, 0), buffer.data() + 2, 100));
-}
-
-TEST(Jpeg, KeywordRules) {
-    IptcBlock iptc{};
-    ClearKeywords(iptc.keywords);
-    EXPECT_TRUE(AddKeyword(iptc.keywords, "symmetry3"));
-    // A duplicate in another case, too short, empty, too long.
-    for (const std::string& bad : {std::string("Symmetry3"), std::string("sym"), std::string(), std::string(50, 'k')})
-        EXPECT_FALSE(AddKeyword(iptc.keywords, bad.c_str())) << bad;
-    EXPECT_TRUE(AddKeyword(iptc.keywords, std::string(49, 'k').c_str()));
-    for (int i = 2; i < kMaxKeywords; ++i) EXPECT_TRUE(AddKeyword(iptc.keywords, ("word" + std::to_string(i)).c_str()));
-    EXPECT_FALSE(AddKeyword(iptc.keywords, "one more"));
-    // The fullest list still fits the block it is built into.
-    const int32_t measured = BuildIptcBlock(iptc, true, true);
-    EXPECT_EQ(BuildIptcBlock(iptc, true, false), measured);
-    ReleaseMetadataBlock(iptc.block);
 }
 
 }  // namespace

@@ -116,7 +116,8 @@ TEST(Glue, StatedValuesOfTheIntegerModes) {
     EXPECT_EQ(Channel(34, b16, 30000, 10000), Channel(33, b16, 10000, 30000));
 }
 
-TEST(Glue, ChannelRotationsTakeTheirWeightsFromTheStatedChannels) {
+TEST(Glue, StatedValuesOfTheWholeColourModesAndIndexesOutsideTheModes) {
+    // Channel rotations take their weights from the stated channels.
     const GlueColour p{200, 100, 50}, d{10, 20, 30};
     const std::pair<int32_t, Rgb3> cases[] = {
         {48, {125, 84, 34}}, {49, {162, 37, 42}}, {50, {185, 90, 49}}, {51, {177, 96, 48}}};
@@ -125,24 +126,25 @@ TEST(Glue, ChannelRotationsTakeTheirWeightsFromTheStatedChannels) {
     // 16-bit: lerp weights on 32768.
     EXPECT_EQ(AsRgb(Glue(48, GluePath::bits16, {20000, 16384, 0}, {0, 32768, 32768}, kPingPong.data())),
               (Rgb3{10000, 16384, 20000}));
-}
+    // Indexes outside the modes leave the pattern.
+    for (GluePath path : {GluePath::bits8, GluePath::bits16})
+        for (int32_t mode : {0, 1, 63, -1, 1000, -2147483647 - 1})
+            EXPECT_EQ(AsRgb(Glue(mode, path, p, d, kPingPong.data())), AsRgb(p)) << mode;
 
-TEST(Glue, BrightAndDimCompareLumasWithoutTheLowBits) {
-    // Lumas 15760 and 15711 agree above the low 8 bits: both modes keep the pattern.
-    const GlueColour p{100, 50, 20}, d{99, 50, 21}, light{200, 200, 200}, dark{10, 90, 40};
+    // Bright and dim compare lumas without the low bits: 15760 and 15711 agree above
+    // the low 8 bits, and both modes keep the pattern.
+    const GlueColour close{100, 50, 20}, closer{99, 50, 21}, light{200, 200, 200}, dark{10, 90, 40};
     for (GluePath path : {GluePath::bits8, GluePath::bits16})
         for (int32_t mode : {28, 29}) {
-            EXPECT_EQ(AsRgb(Glue(mode, path, p, d, kPingPong.data())), AsRgb(p)) << mode;
+            EXPECT_EQ(AsRgb(Glue(mode, path, close, closer, kPingPong.data())), AsRgb(close)) << mode;
             // Otherwise bright keeps the lighter colour and dim the darker, in either order.
             const Rgb3 kept = AsRgb(mode == 28 ? light : dark);
             EXPECT_EQ(AsRgb(Glue(mode, path, light, dark, kPingPong.data())), kept) << mode;
             EXPECT_EQ(AsRgb(Glue(mode, path, dark, light, kPingPong.data())), kept) << mode;
         }
-}
 
-TEST(Glue, GreyInputsToTheHslModes) {
-    // Color with a grey pattern: a grey at the image's normalised luma,
-    // (77 * 200 + 150 * 40 + 28 * 10) >> 8 = 84.
+    // Grey inputs to the HSL modes. Color with a grey pattern: a grey at the image's
+    // normalised luma, (77 * 200 + 150 * 40 + 28 * 10) >> 8 = 84.
     EXPECT_EQ(AsRgb(Glue(15, GluePath::bits8, Grey(90), {200, 40, 10}, kPingPong.data())), (Rgb3{84, 84, 84}));
     // Frontal with greys, black or white: the grey of the smaller lightness.
     for (GluePath path : {GluePath::bits8, GluePath::bits16}) {
@@ -167,11 +169,4 @@ TEST(Glue, ColourModesGiveBackAColourGluedOntoItself) {
                 << mode << ": " << c.r << " " << c.g << " " << c.b;
         }
     }
-}
-
-TEST(Glue, IndexesOutsideTheModesLeaveThePattern) {
-    const GlueColour p{12, 200, 99}, d{250, 3, 40};
-    for (GluePath path : {GluePath::bits8, GluePath::bits16})
-        for (int32_t mode : {0, 1, 63, -1, 1000, -2147483647 - 1})
-            EXPECT_EQ(AsRgb(Glue(mode, path, p, d, kPingPong.data())), AsRgb(p)) << mode;
 }

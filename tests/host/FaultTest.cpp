@@ -75,27 +75,30 @@ TEST(Faults, HeapFailureSweepOverADialogSession) {
     EXPECT_GT(SweepBudgets(job, original, reference, true), 0);
 }
 
-// Two runs over a state folder others can write to: each says once that it keeps no
-// state, however often it reaches for it, and neither writes into the folder.
-TEST(Faults, ARefusedStateFolderIsSaidOncePerRun) {
+// Two runs over a state folder others can write to, the second a dialog session that
+// reaches for it many times (cached settings, a memory dot stored, undo): each says
+// once that it keeps no state, and neither writes into the folder or changes it.
+TEST(Faults, ARefusedStateFolderIsSaidOncePerRunAndLeftAlone) {
     const std::string open = testsupport::StatePath("open");
     ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
     ::chmod(open.c_str(), 01777);
     const testsupport::StateDir state(open);
+    const testsupport::Script script("click #125; click #20; type 7; click #3");
     auto host = LoadModule();
     std::string error;
     testing::internal::CaptureStderr();
     for (const bool dialog : {false, true}) {
-        filterhost::Job job;
-        job.showDialog = dialog;
         auto image = RampImage(8, 8, 3, 8);
-        host->Run(image, job, error);
+        EXPECT_EQ(host->Run(image, dialog ? DialogJob() : filterhost::Job{}, error).result, noErr) << dialog << error;
     }
     const std::string said = testing::internal::GetCapturedStderr();
     int count = 0;
     for (std::size_t at = said.find("is not used"); at != std::string::npos; at = said.find("is not used", at + 1))
         ++count;
     EXPECT_EQ(count, 2) << said;
+    struct stat status {};
+    ::stat(open.c_str(), &status);
+    EXPECT_EQ(status.st_mode & 07777, 01777u);
     EXPECT_EQ(::rmdir(open.c_str()), 0) << "something was written into the refused folder";
 }
 

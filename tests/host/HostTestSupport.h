@@ -17,16 +17,20 @@ inline std::unique_ptr<filterhost::Host> LoadModule(const filterhost::HostOption
     return host;
 }
 
-// An image whose samples differ from pixel to pixel and plane to plane, so that a
-// swapped axis or channel shows.
+// Sample p of pixel (x, y) of an image that differs from pixel to pixel and plane to
+// plane, so that a swapped axis or channel shows, with no mirror or rotation symmetry,
+// below the depth's maximum.
+inline int32_t RampSample(int32_t x, int32_t y, int32_t p, int32_t depth) {
+    return (x * 7 + y * 13 + p * 61) % (depth == 16 ? 32768 : 255);
+}
+
+// An image of those samples, its alpha plane included when it has one.
 inline filterhost::Image RampImage(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth,
                                    bool transparency = false) {
     auto image = filterhost::Image::Make(width, height, colourPlanes, transparency, depth, 0);
-    const int32_t maximum = depth == 16 ? 32768 : 255;
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
-            for (int32_t p = 0; p < image.Planes(); ++p)
-                image.At(x, y, p) = uint16_t((x * 7 + y * 13 + p * 61) % (maximum + 1));
+            for (int32_t p = 0; p < image.Planes(); ++p) image.At(x, y, p) = uint16_t(RampSample(x, y, p, depth));
     return image;
 }
 

@@ -105,10 +105,8 @@ TEST(Resources, TerminologyNamesEveryParameterAndValue) {
 
     ASSERT_EQ(terms.enumerations.size(), 2u);
     const filterhost::TermEnumeration &symmetry = terms.enumerations[0], &glue = terms.enumerations[1];
-    EXPECT_EQ(symmetry.type, PIFourCC("SYty"));
-    EXPECT_EQ(glue.type, PIFourCC("GLty"));
-    ASSERT_EQ(symmetry.values.size(), 4u);
-    ASSERT_EQ(glue.values.size(), 60u);
+    EXPECT_EQ(std::make_pair(symmetry.type, glue.type), std::make_pair(PIFourCC("SYty"), PIFourCC("GLty")));
+    ASSERT_EQ(std::make_pair(symmetry.values.size(), glue.values.size()), std::make_pair(std::size_t(4), std::size_t(60)));
     const std::tuple<const filterhost::TermEnumeration&, int, const char*, const char*> named[] = {
         {symmetry, 0, "SY01", "2-fold"}, {symmetry, 3, "SY04", "5-fold"}, {glue, 0, "GL01", "normal"},
         {glue, 25, "GL26", "harsh diff"}, {glue, 58, "GL59", "sinister"}, {glue, 59, "GL62", "screendim"}};
@@ -127,14 +125,13 @@ TEST(Resources, HostReadsTheImageModesAndRefusesModulesThatDoNotFit) {
     auto host = LoadModule();
     ASSERT_TRUE(host);
     const filterhost::PropertyList& list = host->Properties();
-    for (bool enbl : {false, true}) {
-        EXPECT_TRUE(filterhost::AcceptsImageMode(list, plugInModeRGBColor, enbl));
-        EXPECT_TRUE(filterhost::AcceptsImageMode(list, plugInModeGrayScale, enbl));
-        EXPECT_EQ(filterhost::AcceptsImageMode(list, plugInModeRGB48, enbl), enbl);
-        EXPECT_EQ(filterhost::AcceptsImageMode(list, plugInModeGray16, enbl), enbl);
-        EXPECT_FALSE(filterhost::AcceptsImageMode(list, plugInModeCMYKColor, enbl));
-        EXPECT_FALSE(filterhost::AcceptsImageMode(list, plugInModeMultichannel, enbl));
-    }
+    // The modes accepted without and with the enable expression read.
+    for (const auto& [mode, without, with] :
+         {std::tuple{plugInModeRGBColor, true, true}, {plugInModeGrayScale, true, true}, {plugInModeRGB48, false, true},
+          {plugInModeGray16, false, true}, {plugInModeCMYKColor, false, false}, {plugInModeMultichannel, false, false}})
+        EXPECT_EQ(std::pair(filterhost::AcceptsImageMode(list, mode, false), filterhost::AcceptsImageMode(list, mode, true)),
+                  std::pair(without, with))
+            << mode;
 
     // An older host refuses a 16-bit image before running any of the module.
     filterhost::HostOptions older;

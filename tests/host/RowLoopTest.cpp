@@ -1,12 +1,13 @@
 // The row loop as a host sees it: rectangles, mask windows, progress and abort pacing.
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "HostTestSupport.h"
 #include "files/FilesTestSupport.h"
 #include "settings/Parameters.h"
 
-TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRow) {
+TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRowAndAbortsAndAdvanceStateErrorsEndTheRunEarly) {
     auto image = RampImage(8, 100, 1, 8);
     filterhost::Job job;
     std::vector<std::pair<int32_t, int32_t>> reported;
@@ -24,9 +25,39 @@ TEST(RowLoop, ProgressAndAbortArePacedToEvery32ndRow) {
     EXPECT_EQ(report.result, noErr);
     EXPECT_EQ(report.advanceStateCalls, 1);
     EXPECT_EQ(reported, (Steps{{0, 2}}));
+
+    // An abort is noticed within 32 rows and keeps the rows before it; an advanceState
+    // error inside Start ends the run before any row. Both give back every buffer.
+    const int32_t width = 16, height = 80;
+    const auto source = RampImage(width, height, 3, 8);
+    auto reference = source;
+    RunJob(reference);
+
+    auto aborted = source;
+    filterhost::Job aborting;
+    aborting.shouldAbort = [] { return true; };
+    report = RunJob(aborted, aborting);
+    EXPECT_EQ(report.result, userCanceledErr);
+    EXPECT_EQ(report.advanceStateCalls, 32);
+    EXPECT_EQ(report.abortCalls, 1);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+    EXPECT_EQ(report.selectors.back(), filterSelectorContinue);  // no Finish after an abort
+    const auto split = std::ptrdiff_t(32 * width * 3);
+    EXPECT_TRUE(std::equal(aborted.samples.begin(), aborted.samples.begin() + split, reference.samples.begin()));
+    EXPECT_TRUE(std::equal(aborted.samples.begin() + split, aborted.samples.end(), source.samples.begin() + split));
+
+    auto failed = source;
+    filterhost::HostOptions failing;
+    failing.advanceStateFailAt = 1;
+    failing.advanceStateFailure = -25;
+    report = RunJob(failed, {}, failing);
+    EXPECT_EQ(report.result, -25);
+    EXPECT_EQ(report.selectors.back(), filterSelectorStart);
+    EXPECT_EQ(report.buffersOutstanding, 0);
+    EXPECT_EQ(failed.samples, source.samples);
 }
 
-TEST(RowLoop, MaskWindowsFollowTheRowAndStayInsideTheSelection) {
+TEST(RowLoop, MaskWindowsFollowTheRowInsideTheSelectionAndAnUnblendedCommitIsTheOutputOverTheMaskBox) {
     const int32_t width = 12, height = 10;
     auto image = RampImage(width, height, 3, 8);
     filterhost::Job job;
@@ -35,21 +66,16 @@ TEST(RowLoop, MaskWindowsFollowTheRowAndStayInsideTheSelection) {
     EXPECT_EQ(report.result, noErr);
     ASSERT_EQ(report.maskRects.size(), std::size_t(height));
     const Rect first = report.maskRects.front(), last = report.maskRects.back();
-    EXPECT_EQ(first.top, 0);
-    EXPECT_EQ(first.bottom, 2);  // rows y to y + 1
-    EXPECT_EQ(last.top, height - 3);
-    EXPECT_EQ(last.bottom, height);  // rows y - 2 to y
+    // Rows y to y + 1 at the first row, y - 2 to y at the last.
+    EXPECT_EQ((std::array<int32_t, 4>{first.top, first.bottom, last.top, last.bottom}), (std::array{0, 2, height - 3, height}));
     for (const Rect& r : report.maskRects) {
         EXPECT_GE(r.bottom - r.top, 1);
         EXPECT_EQ(r.left, 0);
         EXPECT_EQ(r.right, width);
     }
-}
 
-// A host application that blends through its own selection (the GIMP bridge) gets
-// the module's output over the selection's box, neither blended nor clipped.
-TEST(RowLoop, UnblendedCommitIsTheModulesOutputOverTheMaskBox) {
-    const int32_t width = 12, height = 10;
+    // A host application that blends through its own selection (the GIMP bridge) gets
+    // the module's output over the selection's box, neither blended nor clipped.
     const auto source = RampImage(width, height, 3, 8);
     filterhost::Job masked;
     masked.mask.assign(std::size_t(width * height), 0);
@@ -69,38 +95,6 @@ TEST(RowLoop, UnblendedCommitIsTheModulesOutputOverTheMaskBox) {
     auto blended = source;
     RunJob(blended, masked);
     EXPECT_NE(blended.samples, reference.samples);
-}
-
-// An abort is noticed within 32 rows and keeps the rows before it; an advanceState
-// error inside Start ends the run before any row. Both give back every buffer.
-TEST(RowLoop, AbortAndAdvanceStateErrorsEndTheRunEarly) {
-    const int32_t width = 16, height = 80;
-    const auto source = RampImage(width, height, 3, 8);
-    auto reference = source;
-    RunJob(reference);
-
-    auto aborted = source;
-    filterhost::Job job;
-    job.shouldAbort = [] { return true; };
-    auto report = RunJob(aborted, job);
-    EXPECT_EQ(report.result, userCanceledErr);
-    EXPECT_EQ(report.advanceStateCalls, 32);
-    EXPECT_EQ(report.abortCalls, 1);
-    EXPECT_EQ(report.buffersOutstanding, 0);
-    EXPECT_EQ(report.selectors.back(), filterSelectorContinue);  // no Finish after an abort
-    const auto split = std::ptrdiff_t(32 * width * 3);
-    EXPECT_TRUE(std::equal(aborted.samples.begin(), aborted.samples.begin() + split, reference.samples.begin()));
-    EXPECT_TRUE(std::equal(aborted.samples.begin() + split, aborted.samples.end(), source.samples.begin() + split));
-
-    auto failed = source;
-    filterhost::HostOptions failing;
-    failing.advanceStateFailAt = 1;
-    failing.advanceStateFailure = -25;
-    report = RunJob(failed, {}, failing);
-    EXPECT_EQ(report.result, -25);
-    EXPECT_EQ(report.selectors.back(), filterSelectorStart);
-    EXPECT_EQ(report.buffersOutstanding, 0);
-    EXPECT_EQ(failed.samples, source.samples);
 }
 
 TEST(RowLoop, StartSetupLoadsCachedSettingsAndRunsKeepThePins) {

@@ -1,6 +1,4 @@
-// Rows streamed through a run: read and written once each, in order, a band held at a
-// time, the same bytes as a dialog run that holds the whole image, and faults of the
-// source or the sink ending the run with their message.
+// Rows streamed through a run from a source to a sink.
 #include <tuple>
 #include <utility>
 
@@ -57,7 +55,7 @@ filterhost::Job MaskedJob(const filterhost::Image& image) {
 
 }  // namespace
 
-TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
+TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRunAndFaultsEndTheRun) {
     Rows streamed(RampImage(53, 180, 3, 8, true));
     const filterhost::Job job = MaskedJob(streamed.image);
     auto host = LoadModule();
@@ -81,18 +79,15 @@ TEST(Streaming, RowsPassOnceInOrderWithABandHeldAndMatchAWholeImageRun) {
     EXPECT_EQ(whole.written, Sequence(180));
     EXPECT_EQ(whole.image.samples, streamed.image.samples);
     EXPECT_NE(whole.image.samples, RampImage(53, 180, 3, 8, true).samples);
-}
 
-TEST(Streaming, SourceAndSinkFaultsEndTheRunWithTheirMessage) {
-    auto host = LoadModule();
-    filterhost::Job job;
-    job.play = filterhost::Descriptor{};
+    // Faults of the source or the sink end the run with their message.
+    filterhost::Job plain;
+    plain.play = filterhost::Descriptor{};
     for (const auto& [sink, row, result, said] : {std::tuple{true, 60, writErr, "cannot write row 60: disk full"},
                                                    std::tuple{false, 70, readErr, "cannot read row 70: bad data"}}) {
         Rows rows(RampImage(20, 90, 1, 8));
         (sink ? rows.failWriteAt : rows.failReadAt) = row;
-        std::string error;
-        EXPECT_EQ(host->Run(rows.image.Shape(), rows, rows, job, error).result, result);
+        EXPECT_EQ(host->Run(rows.image.Shape(), rows, rows, plain, error).result, result);
         EXPECT_NE(error.find(said), std::string::npos) << error;
         EXPECT_EQ(rows.written, Sequence(row));  // what was filtered before the fault, no more
     }

@@ -1,7 +1,5 @@
-// Real readers of the catalogue pages: tidy for their HTML 4.01, headless Chromium
-// for the page and every image on it, ImageMagick for the pictures; and the shell
-// that runs them and other tools. Each check needs its tool; the callers skip with
-// a message where it is missing.
+// Real readers of the catalogue pages (tidy, headless Chromium, ImageMagick) and the
+// shell that runs them and other tools; callers skip with a message where one is missing.
 #pragma once
 
 #include <sys/wait.h>

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(ColourWaves, TablesHoldTheStatedEntries) {
+TEST(ColourWaves, TablesHoldTheStatedEntriesAndSmoothReadsTheRampAtTheLevelOfTheDifference) {
     Settings s = FactorySettings();
     // Zero cycles: every table is the identity, whatever phase, shift and amplitude say.
     s.redCycles = s.greenCycles = s.blueCycles = 0;
@@ -34,33 +34,32 @@ TEST(ColourWaves, TablesHoldTheStatedEntries) {
     // The colour index: t = 1 gives 255, t = 0.5 127; beyond 0..1 it wraps.
     for (auto [t, want] : {std::pair{1.0f, 255}, {0.5f, 127}, {1.5f, 382 & 255}, {-0.5f, -127 & 255}})
         EXPECT_EQ(ColourIndex(t), want) << t;
-}
 
-TEST(ColourWaves, SmoothReadsTheRampAtTheLevelOfTheDifference) {
+    // The smooth lookup reads the ramp at the level of the difference.
     Current() = CurrentCall{};
     ScopedImage ramp(256, 1, kKindRGBA8);
     // A sawtooth table: neighbouring entries differ a lot, so blurred levels differ
     // visibly from level 0.
-    ColourTables tables;
+    ColourTables sawtooth;
     for (int i = 0; i < 256; ++i) {
-        tables.red[i] = uint8_t((i % 2) * 255);
-        tables.green[i] = uint8_t(i);
-        tables.blue[i] = uint8_t(255 - i);
+        sawtooth.red[i] = uint8_t((i % 2) * 255);
+        sawtooth.green[i] = uint8_t(i);
+        sawtooth.blue[i] = uint8_t(255 - i);
     }
-    FillRamp(ramp.image, tables);
+    FillRamp(ramp.image, sawtooth);
     // No neighbour (first pixel of the render): level 0, read at the entry's centre;
     // above takes the left value and prev takes t.
     for (int i : {17, 255}) {
         float prev = -1.0f, above = -1.0f;
         const float t = (float(i) + 0.5f) / 256.0f;
         const IntRGBA colour = SmoothColour(ramp.image, t, prev, above);
-        EXPECT_EQ((Px{colour.red, colour.green, colour.blue}), (Px{tables.red[i], tables.green[i], tables.blue[i]}));
+        EXPECT_EQ((Px{colour.red, colour.green, colour.blue}), (Px{sawtooth.red[i], sawtooth.green[i], sawtooth.blue[i]}));
         EXPECT_EQ((std::pair{above, prev}), (std::pair{-1.0f, t}));
     }
     // Equal neighbours: still level 0.
     const float t = 100.5f / 256.0f;
     float prev = t, above = t;
-    EXPECT_EQ(SmoothColour(ramp.image, t, prev, above).red, tables.red[100]);
+    EXPECT_EQ(SmoothColour(ramp.image, t, prev, above).red, sawtooth.red[100]);
     // A large jump from the pixel above (d = 0.25 * 255, level about 5.5) reads a
     // blurred level where the sawtooth averages out to the middle.
     above = t + 0.25f;

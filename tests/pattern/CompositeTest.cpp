@@ -1,5 +1,4 @@
-// The compositing pass and the row renderer on hand-made host records: the preview's
-// selection weight and checkerboard, and the same bytes from every run mode.
+// The compositing pass and the row renderer on hand-made host records.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -149,7 +148,7 @@ void InsideSelectorCall(std::function<void()> body) {
     duringCall = nullptr;
 }
 
-TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
+TEST(Compositing, PreviewWeightsCheckerboardSourceRowAndSixteenBitsIntoAnEightBitStore) {
     // 8-bit preview, 20 x 2: row 0 unselected (mask 0), row 1 fully selected.
     Fixture f(20, 2, 3, 8, RunMode::preview);
     std::vector<uint8_t> mask(40, 0);
@@ -188,15 +187,13 @@ TEST(Compositing, PreviewWeightsCheckerboardAndSourceRow) {
     deep.Composite(0, half);
     EXPECT_EQ((std::pair{deep.out[0], deep.out[3 * 8]}),
               (std::pair<uint16_t, uint16_t>{(32640 * 255) >> 8, (26112 * 255) >> 8}));
-}
 
-TEST(Compositing, SixteenBitIntoAnEightBitStore) {
     // Run mode 2, 16-bit into a packed 8-bit image: (v + 1) >> 7 per channel. That the
     // store's glue reads the stored pixel as its source shows in the run-mode test below.
-    Fixture f(4, 1, 3, 16, RunMode::store);
+    Fixture store(4, 1, 3, 16, RunMode::store);
     ScopedImage image(4, 3, kKindRGBA8);
-    Work(f.globals).render.destination = image.get();
-    f.Composite(2, {PatternColour{255, 100, 0}});  // 32640, 12800, 0
+    Work(store.globals).render.destination = image.get();
+    store.Composite(2, {PatternColour{255, 100, 0}});  // 32640, 12800, 0
     EXPECT_EQ(PixelAt(image.get(), 0, 2), (Px{255, 100, 0, 255}));
 }
 
@@ -217,7 +214,7 @@ TEST(RenderRow, EveryRunModeGivesTheSameBytes) {
                 for (int32_t x = 0; x < width; ++x) {
                     int32_t v[3];
                     for (int32_t p = 0; p < 3; ++p) {
-                        v[p] = SourceSample(x, y, p, depth);
+                        v[p] = RampSample(x, y, p, depth);
                         finalRun.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                         preview.SetIn(std::size_t((y * width + x) * 3 + p), v[p]);
                     }

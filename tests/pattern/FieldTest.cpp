@@ -1,5 +1,4 @@
-// Geometry and pattern field: stated positions, the mixer formulas and the folds'
-// rotational orders.
+// Geometry and pattern field against stated positions and the mixers' formulas.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +18,7 @@ float ValueAt(const FieldConstants& field, float x, float y) {
     return t;
 }
 
-TEST(Geometry, CentreEdgesZoomAndPan) {
+TEST(Geometry, CentreEdgesZoomPanAndTheFoldsRotationalOrder) {
     Settings s = FactorySettings();
     s.zoom = s.aspect = 0;  // Z = 4
     s.symmetry = 1;
@@ -52,6 +51,30 @@ TEST(Geometry, CentreEdgesZoomAndPan) {
             MapRow(MakeGeometryConstants(s, rect), 2, 0, 9, x, y);
             EXPECT_EQ((std::array{x[4], y[4], ValueAt(MakeFieldConstants(s), x[4], y[4])}), (std::array{0.0f, 0.0f, 0.5f}))
                 << symmetry << " " << flags;
+        }
+
+    // Turning a point by 1/n of a turn before the n-fold fold leaves the pattern value as it
+    // was, up to rounding; weave keeps it only with its doubled angle (3-fold and 5-fold).
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> coordinate(-1.5f, 1.5f);
+    for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
+        for (int32_t weave = 0; weave < (symmetry % 2 == 0 ? 2 : 1); ++weave) {
+            Settings folded = FactorySettings();
+            folded.symmetry = symmetry;
+            folded.weave = weave;
+            const GeometryConstants g = MakeGeometryConstants(folded, Rect{0, 0, 8, 8});
+            const FieldConstants field = MakeFieldConstants(folded);
+            const double step = 2.0 * M_PI / double(symmetry + 1);
+            float largest = 0.0f;
+            for (int i = 0; i < 2000; ++i) {
+                float x = coordinate(random), y = coordinate(random);
+                float turnedX = float(x * std::cos(step) - y * std::sin(step));
+                float turnedY = float(x * std::sin(step) + y * std::cos(step));
+                FoldPoint(g, x, y);
+                FoldPoint(g, turnedX, turnedY);
+                largest = std::max(largest, std::fabs(ValueAt(field, x, y) - ValueAt(field, turnedX, turnedY)));
+            }
+            EXPECT_LT(largest, 1e-3f) << "symmetry " << symmetry << " weave " << weave;
         }
 }
 
@@ -94,32 +117,6 @@ TEST(PatternField, MixerFormsInversionAndMirror) {
         EXPECT_NEAR(top[c], top[11 - c], 1e-5f);  // opposite pixel centres agree up to rounding
         EXPECT_NEAR(top[c], bottom[c], 1e-5f);
     }
-}
-
-// Turning a point by 1/n of a turn before the n-fold fold leaves the pattern value as it
-// was, up to rounding; weave keeps it only with its doubled angle (3-fold and 5-fold).
-TEST(Geometry, FoldsGiveTheirRotationalOrder) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> coordinate(-1.5f, 1.5f);
-    for (int32_t symmetry = 1; symmetry <= 4; ++symmetry)
-        for (int32_t weave = 0; weave < (symmetry % 2 == 0 ? 2 : 1); ++weave) {
-            Settings s = FactorySettings();
-            s.symmetry = symmetry;
-            s.weave = weave;
-            const GeometryConstants g = MakeGeometryConstants(s, Rect{0, 0, 8, 8});
-            const FieldConstants field = MakeFieldConstants(s);
-            const double step = 2.0 * M_PI / double(symmetry + 1);
-            float largest = 0.0f;
-            for (int i = 0; i < 2000; ++i) {
-                float x = coordinate(random), y = coordinate(random);
-                float turnedX = float(x * std::cos(step) - y * std::sin(step));
-                float turnedY = float(x * std::sin(step) + y * std::cos(step));
-                FoldPoint(g, x, y);
-                FoldPoint(g, turnedX, turnedY);
-                largest = std::max(largest, std::fabs(ValueAt(field, x, y) - ValueAt(field, turnedX, turnedY)));
-            }
-            EXPECT_LT(largest, 1e-3f) << "symmetry " << symmetry << " weave " << weave;
-        }
 }
 
 }  // namespace

@@ -38,20 +38,10 @@ inline Settings Drawn(uint32_t seed) {
     return s;
 }
 
-// Sample p of pixel (x, y) of a source that differs from pixel to pixel and channel
-// to channel, with no mirror or rotation symmetry, below the depth's maximum.
-inline int32_t SourceSample(int32_t x, int32_t y, int32_t p, int32_t depth) {
-    return (x * 7 + y * 13 + p * 61) % (depth == 16 ? 32768 : 255);
-}
-
-// An image of those samples, its alpha plane included when it has one.
+// The source the pattern tests render over: the host tests' RampImage.
 inline filterhost::Image Source(int32_t width, int32_t height, int32_t colourPlanes, int32_t depth,
                                 bool transparency = false) {
-    filterhost::Image image = filterhost::Image::Make(width, height, colourPlanes, transparency, depth, 0);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            for (int32_t p = 0; p < image.Planes(); ++p) image.At(x, y, p) = uint16_t(SourceSample(x, y, p, depth));
-    return image;
+    return RampImage(width, height, colourPlanes, depth, transparency);
 }
 
 struct Renderer {

@@ -25,24 +25,7 @@ int32_t QuarterTurnMismatches(const Image& image) {
     return mismatches;
 }
 
-TEST(Render, FourFoldMatchesItselfTurnedByAQuarterTurn) {
-    Renderer renderer;
-    Settings s = FactorySettings();
-    s.symmetry = 3;  // 4-fold
-    // Smooth off; without mixer sharpness, whose slope is unbounded where the terms are 0,
-    // floating rounding moves at most a few pixels across a colour boundary.
-    s.smooth = s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
-    Image fourFold = Source(96, 96, 3, 8);
-    renderer.Render(fourFold, s);
-    EXPECT_LE(QuarterTurnMismatches(fourFold), 15);
-    // The 2-fold pattern is not quarter-turn symmetric: the comparison can tell.
-    s.symmetry = 1;
-    Image twoFold = Source(96, 96, 3, 8);
-    renderer.Render(twoFold, s);
-    EXPECT_GT(QuarterTurnMismatches(twoFold), 96 * 96 / 4);
-}
-
-TEST(Render, StatedValues) {
+TEST(Render, StatedValuesSymmetryAndSixteenBitsAsEightTimes128) {
     Renderer renderer;
     // All mixers off: t = 0.5 everywhere, colour index 127, and density 0 makes the
     // tables the identity: every sample is 127, whatever the source held.
@@ -70,12 +53,25 @@ TEST(Render, StatedValues) {
     Image white = Source(11, 7, 1, 8);
     renderer.Render(white, s);
     for (uint16_t sample : white.samples) ASSERT_EQ(sample, 254);
-}
 
-TEST(Render, SixteenBitIsTheEightBitRenderTimes128) {
-    Renderer renderer;
+    // 4-fold matches itself turned by a quarter turn. Smooth off; without mixer
+    // sharpness, whose slope is unbounded where the terms are 0, floating rounding
+    // moves at most a few pixels across a colour boundary.
+    s = FactorySettings();
+    s.symmetry = 3;
+    s.smooth = s.sharpness1 = s.sharpness2 = s.sharpness3 = 0;
+    Image fourFold = Source(96, 96, 3, 8);
+    renderer.Render(fourFold, s);
+    EXPECT_LE(QuarterTurnMismatches(fourFold), 15);
+    // The 2-fold pattern is not quarter-turn symmetric: the comparison can tell.
+    s.symmetry = 1;
+    Image twoFold = Source(96, 96, 3, 8);
+    renderer.Render(twoFold, s);
+    EXPECT_GT(QuarterTurnMismatches(twoFold), 96 * 96 / 4);
+
+    // Sixteen bits give the 8-bit render times 128.
     for (int32_t smooth = 0; smooth <= 1; ++smooth) {
-        Settings s = FactorySettings();
+        s = FactorySettings();
         s.smooth = smooth;
         Image eight = Source(50, 37, 3, 8), sixteen = Source(50, 37, 3, 16);
         renderer.Render(eight, s);

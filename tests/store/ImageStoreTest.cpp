@@ -25,7 +25,7 @@ Sizes Levels(const ImageStore& image) {
     return sizes;
 }
 
-TEST(ImageStore, LevelGeometryOfOddSizes) {
+TEST(ImageStore, CreationGivesTheLevelGeometryOfOddSizesAndRefusesBadArguments) {
     ScopedImage wide(600, 5, kKindRGBA8), line(1025, 1, kKindGrey8), one(1, 1, kKindRGBA16),
         two(2, 1, kKindRGBAFloat), tall(3, 1100, kKindSigned3);
     EXPECT_EQ(Levels(wide.image), (Sizes{{600, 5}, {300, 4}, {150, 2}, {76, 1}, {38, 1}, {20, 1}, {10, 1}, {6, 1},
@@ -37,9 +37,7 @@ TEST(ImageStore, LevelGeometryOfOddSizes) {
     EXPECT_EQ(one->tileCount, 1);
     EXPECT_EQ(Levels(two.image), (Sizes{{2, 1}, {1, 1}}));
     EXPECT_EQ(Levels(tall.image)[1], (std::pair{2, 550}));
-}
 
-TEST(ImageStore, CreationRefusesBadArguments) {
     EXPECT_FALSE(CreateImage(nullptr, 4, 4, kKindRGBA8, 0));
     ScopedImage image(7, 3, kKindRGBA8);
     setRGBA(2, 1, image.get(), 0, 9, 8, 7, 6);
@@ -56,7 +54,7 @@ TEST(ImageStore, CreationRefusesBadArguments) {
     EXPECT_EQ(image->pyramidState, kPyramidCreated);
 }
 
-TEST(ImageStore, AccessorsClampReadsAndIgnoreOutsideWrites) {
+TEST(ImageStore, AccessorsClampReadsIgnoreOutsideWritesAndStayInsideThePixel) {
     ScopedImage image(530, 6, kKindRGBA8);
     // Distinct values per pixel, across the seam between the two tiles.
     for (int32_t y = 0; y < 6; ++y)
@@ -82,9 +80,7 @@ TEST(ImageStore, AccessorsClampReadsAndIgnoreOutsideWrites) {
     setRGBA(0, 0, image.get(), 0, 5, 5, 5, 5);
     EXPECT_EQ(PixelAt(image.get(), 0, 0), (Px{}));
     ReleaseImage(image.get());  // a second release does nothing
-}
 
-TEST(ImageStore, KindAccessorsStayInsideThePixel) {
     ScopedImage grey(3, 2, kKindGrey8);
     SetByte(1, 0, grey.get(), 0, 77);
     SetByte(2, 0, grey.get(), 0, 99);
@@ -117,19 +113,17 @@ TEST(ImageStore, KindAccessorsStayInsideThePixel) {
     EXPECT_EQ(AsFloats(getRGBAFloat(0, 1, single.get(), 0)), (std::array{0.75f, 0.75f, 0.75f, 1.0f}));
 }
 
-TEST(ImageStore, ConversionsAndFootprintLevel) {
+TEST(ImageStore, ConversionsFootprintLevelAndBilinearAndTrilinearReads) {
     for (auto [f, linear, root] : {std::tuple{0.5f, 127, 180}, {0.25f, 63, 127}, {-0.2f, 0, 0}, {1e9f, 255, 255}}) {
         EXPECT_EQ(ToByteLinear(f), linear) << f;
         EXPECT_EQ(ToByteSqrt(f), root) << f;
     }
 
-    ScopedImage image(600, 5, kKindRGBA8);
-    EXPECT_EQ(levelForFootprint(1.0f, 0.5f, 0.2f, 1.0f, image.get()), 0.0f);
-    EXPECT_NEAR(levelForFootprint(8.0f, 2.0f, 8.0f, 1.0f, image.get()), 3.0f, 0.01f);
-    EXPECT_EQ(levelForFootprint(1e6f, 0.0f, 1e6f, 0.0f, image.get()), 10.0f);
-}
+    ScopedImage wide(600, 5, kKindRGBA8);
+    EXPECT_EQ(levelForFootprint(1.0f, 0.5f, 0.2f, 1.0f, wide.get()), 0.0f);
+    EXPECT_NEAR(levelForFootprint(8.0f, 2.0f, 8.0f, 1.0f, wide.get()), 3.0f, 0.01f);
+    EXPECT_EQ(levelForFootprint(1e6f, 0.0f, 1e6f, 0.0f, wide.get()), 10.0f);
 
-TEST(ImageStore, BilinearAndTrilinear) {
     ScopedImage image(4, 2, kKindRGBA8);
     // Red rises by 40 per column, green by 100 per row; level 1 is a different constant.
     for (int32_t y = 0; y < 2; ++y)

@@ -1,5 +1,4 @@
-// Windowed-sinc resampling: the weight table, constant images, the direct tile path
-// against a clamped reference across seams, level choice of resize and copies.
+// Windowed-sinc resampling, against constant images and a clamped reference.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -27,7 +26,7 @@ struct SampledImage : ScopedImage {
     SampledImage(int32_t width, int32_t height, PixelKind kind) : SampledImage() { Create(width, height, kind); }
 };
 
-TEST(Resample, WeightPhasesSumToTheirScales) {
+TEST(Resample, WeightPhasesSumToTheirScalesAndConstantImagesSampleToTheirValueEverywhere) {
     const WeightTable& t = kWeights;
     for (int p = 0; p < kWeightPhases; ++p) {
         int32_t sum2048 = 0, sum32768 = 0;
@@ -45,9 +44,7 @@ TEST(Resample, WeightPhasesSumToTheirScales) {
     // Moving the phase moves weight from the far-side taps to the near side.
     EXPECT_GT(t.floats[1][127], t.floats[1][0]);
     EXPECT_LT(t.floats[3][127], t.floats[3][0]);
-}
 
-TEST(Resample, ConstantImagesSampleToTheirValueEverywhere) {
     SampledImage packed(530, 7, kKindRGBA8), deep(530, 7, kKindRGBA16), floats(530, 7, kKindRGBAFloat),
         grey(530, 7, kKindGrey8);
     for (int32_t y = 0; y < 7; ++y)
@@ -133,7 +130,7 @@ void FillLevels(ImageStore* image) {
                 setRGBA(x, y, image, level, colours[level][0], colours[level][1], colours[level][2], 255);
 }
 
-TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
+TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBiasAndKeepsTheImageTheRightWayRound) {
     SampledImage source(512, 512, kKindRGBA8);
     FillLevels(source.get());
     SampledImage half(256, 256, kKindRGBA8), quarter(128, 96, kKindRGBA8);
@@ -154,16 +151,14 @@ TEST(Resample, ResizeChoosesTheLevelFromTheRatioLessTheBias) {
     EXPECT_TRUE(near(PixelAt(canvas.get(), 40, 2), {100, 30, 60, 255}));
     EXPECT_EQ(PixelAt(canvas.get(), 39, 2), (Px{1, 2, 3, 4}));
     EXPECT_EQ(PixelAt(canvas.get(), 296, 100), (Px{1, 2, 3, 4}));
-}
 
-TEST(Resample, ResizeKeepsTheImageTheRightWayRound) {
     // An asymmetric source: red in the left third, blue in the bottom half of the rest.
-    SampledImage source(300, 200, kKindRGBA8), small(60, 40, kKindRGBA8);
+    SampledImage asymmetric(300, 200, kKindRGBA8), small(60, 40, kKindRGBA8);
     auto picture = [](int32_t x, int32_t y, void*) {
         return x < 100 ? IntRGBA{255, 0, 0, 255} : y >= 100 ? IntRGBA{0, 0, 255, 255} : IntRGBA{0, 255, 0, 255};
     };
-    FillLevelZero(source.get(), picture, nullptr, true);
-    copyOrResize(source.get(), small.get());
+    FillLevelZero(asymmetric.get(), picture, nullptr, true);
+    copyOrResize(asymmetric.get(), small.get());
     EXPECT_GT(PixelAt(small.get(), 5, 35)[0], 240);
     EXPECT_GT(PixelAt(small.get(), 50, 5)[1], 240);
     EXPECT_GT(PixelAt(small.get(), 50, 35)[2], 240);

@@ -1,8 +1,8 @@
-// Painting primitives: clipping of fills, lines, bitmaps and text; text alignment;
-// pixmaps; PNG files read back by libpng.
+// Painting primitives, pixmaps and templates; PNG files read back by libpng.
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ struct Surface {
     }
 };
 
-TEST(Canvas, FillsAndLinesStayInsideTheClip) {
+TEST(Canvas, FillsLinesAndBitmapsStayInsideTheClipAndBitmapsBlendByAlpha) {
     Surface s(20, 10);
     const ui::Canvas clipped = s.canvas.Clipped({5, 2, 15, 8});
     ui::FillRect(clipped, {-5, -5, 8, 30}, kBlack);
@@ -73,20 +73,17 @@ TEST(Canvas, FillsAndLinesStayInsideTheClip) {
     EXPECT_EQ(frame.At(4, 4), kBlack);
     EXPECT_EQ(frame.At(2, 2), kWhite);
     EXPECT_EQ(frame.At(5, 5), kWhite);
-}
 
-TEST(Canvas, BitmapsAreClippedAndBlendedByAlpha) {
     // Each pixel of an asymmetric 5 x 3 bitmap tells where it came from.
     ui::Bitmap bitmap{5, 3, {}};
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) bitmap.pixels.push_back(ui::Rgb(unsigned(10 + x), unsigned(100 + y), 7));
-    Surface s(6, 6);
-    const ui::Canvas clipped = s.canvas.Clipped({0, 1, 4, 6});
-    ui::DrawBitmap(clipped, bitmap, -2, 0);
+    Surface drawnOn(6, 6);
+    ui::DrawBitmap(drawnOn.canvas.Clipped({0, 1, 4, 6}), bitmap, -2, 0);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
             const bool drawn = x < 3 && y >= 1 && y < 3;
-            EXPECT_EQ(s.At(x, y), drawn ? bitmap.At(x + 2, y) : kWhite) << x << "," << y;
+            EXPECT_EQ(drawnOn.At(x, y), drawn ? bitmap.At(x + 2, y) : kWhite) << x << "," << y;
         }
     // Transparent pixels leave the surface; half-transparent ones mix.
     ui::Bitmap glass{2, 1, {0x00FF0000u, 0x80FFFFFFu}};
@@ -136,7 +133,7 @@ TEST(Canvas, TextIsAlignedAndClippedToItsRectangle) {
     EXPECT_GT(wrapped.Ink().Height(), 2 * ui::LineHeight(font));
 }
 
-TEST(Images, PixmapsParseAndPngFilesReadBack) {
+TEST(ResourceTexts, PixmapsAndTemplatesParseAndReportTheirFaultsAndPngFilesReadBack) {
     ui::Pixmap pixmap;
     ASSERT_TRUE(ui::ParsePixmap(
         Bytes("# an arrow\npixmap 3 2 hotspot 1 0\ncolour . none\ncolour r #FF0000\ncolour b #0000FF\nr.b\nbbr\n"),
@@ -160,9 +157,7 @@ TEST(Images, PixmapsParseAndPngFilesReadBack) {
     EXPECT_EQ(png.image.height, 3u);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 6; ++x) EXPECT_EQ(png.At(x, y), s.At(x + 1, y + 1)) << x << "," << y;
-}
 
-TEST(Templates, ReadQuotedTextStylesAndReportTheBadLine) {
     const std::string text =
         "# comment\n"
         "dialog 10 20 200 100\n"
@@ -174,10 +169,8 @@ TEST(Templates, ReadQuotedTextStylesAndReportTheBadLine) {
         "static 6 1 20 30 10 \"\" hidden center\n";
     ui::DialogTemplate dialog;
     ASSERT_TRUE(ui::ParseTemplate(Bytes(text), dialog));
-    EXPECT_EQ(dialog.caption, "Say \"hi\"");
-    EXPECT_EQ(dialog.fontFamily, "Arial");
-    EXPECT_EQ(dialog.pointSize, 9);
-    EXPECT_TRUE(dialog.systemMenu);
+    EXPECT_EQ(std::tuple(dialog.caption, dialog.fontFamily, dialog.pointSize, dialog.systemMenu),
+              std::tuple("Say \"hi\"", "Arial", 9, true));
     EXPECT_EQ(dialog.units, (Rect{10, 20, 210, 120}));
     ASSERT_EQ(dialog.controls.size(), 2u);
     EXPECT_EQ(dialog.controls[0].style, unsigned(ui::kStyleDefault | ui::kStyleDisabled));

@@ -1,7 +1,8 @@
-// Real dialogs run headless from scripts: what the dialog procedure hears, what the
-// controls hold afterwards, timers on the virtual clock, capture and posting.
+// Real dialogs run headless from scripts, with a procedure recording what it hears.
 #include <algorithm>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -97,7 +98,7 @@ bool CaretNearRightEnd(ui::Window* window, int id) {
     return false;
 }
 
-TEST(Dialog, AnEditFieldNotifiesReadsBackAndScrollsToKeepTheCaretInView) {
+TEST(Dialog, EditFieldsListsAndCheckBoxesNotifyAndReadBackAndEditsKeepTheCaretInView) {
     Heard heard;
     std::string text;
     int start = -1, end = -1;
@@ -120,19 +121,15 @@ TEST(Dialog, AnEditFieldNotifiesReadsBackAndScrollsToKeepTheCaretInView) {
     });
     EXPECT_EQ(Open(heard), ui::kIdCancel);
     EXPECT_EQ(text, "x12a|7|36");
-    EXPECT_EQ(start, 1);
-    EXPECT_EQ(end, 2);
-    EXPECT_TRUE(caretAtEnd);
-    EXPECT_FALSE(caretAfterHome);
+    EXPECT_EQ(std::pair(start, end), std::pair(1, 2));
+    EXPECT_EQ(std::pair(caretAtEnd, caretAfterHome), std::pair(true, false));
     // Every change by the user is one notification: 4 typed, backspace, x, delete, a
     // replacement, then the 36 letters.
     const auto changes = heard.Commands(10);
     EXPECT_EQ(changes.size(), 8u + 36u);
     for (const ui::Message& m : changes) EXPECT_EQ(m.code, ui::kEditChanged);
-}
 
-TEST(Dialog, ListSelectionAndCheckBoxNotify) {
-    Heard heard;
+    Heard lists;
     int kept = -1, selection = -1;
     bool checked = false;
     std::string shown;
@@ -155,18 +152,16 @@ TEST(Dialog, ListSelectionAndCheckBoxNotify) {
         ui::headless::QueueCall([&](ui::Window* w) { checked = ui::Checked(w, 12); });
         ui::headless::QueueScript("key Space");
     });
-    EXPECT_EQ(Open(heard), ui::kIdCancel);
-    EXPECT_EQ(kept, 0);
-    EXPECT_EQ(selection, 2);
-    EXPECT_EQ(shown, "4-fold");
-    const auto listChanges = heard.Commands(11);
+    EXPECT_EQ(Open(lists), ui::kIdCancel);
+    EXPECT_EQ(std::tuple(kept, selection, shown), std::tuple(0, 2, "4-fold"));
+    const auto listChanges = lists.Commands(11);
     ASSERT_EQ(listChanges.size(), 3u);  // the pick, Down, Enter
     for (const ui::Message& m : listChanges) EXPECT_EQ(m.code, ui::kSelectionChanged);
     EXPECT_TRUE(checked);
-    const auto clicks = heard.Commands(12);
+    const auto clicks = lists.Commands(12);
     ASSERT_EQ(clicks.size(), 2u);  // the click, then Space
     EXPECT_EQ(clicks[0].code, ui::kClicked);
-    EXPECT_EQ(heard.Commands(ui::kIdCancel).size(), 1u);  // from the end of the script, not that Escape
+    EXPECT_EQ(lists.Commands(ui::kIdCancel).size(), 1u);  // from the end of the script, not that Escape
 }
 
 TEST(Dialog, CaptureKeepsMouseMovesComingOverOtherControls) {

@@ -13,13 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path MakeFolder(const char* name) {
-    const fs::path folder = testsupport::StatePath(name);
-    fs::create_directories(folder / "sub");
-    for (const fs::path& file : {folder / "a.psd", folder / "b.txt", folder / "sub" / "c.psd"}) std::ofstream(file) << "x";
-    return folder;
-}
-
 ui::FileDialogOptions Options(const fs::path& folder) {
     ui::FileDialogOptions options;
     options.title = "Save a PSD file";
@@ -28,8 +21,10 @@ ui::FileDialogOptions Options(const fs::path& folder) {
     return options;
 }
 
-TEST(FileDialogs, OpenPicksAnExistingFileByTypingItsName) {
-    const fs::path folder = MakeFolder("open");
+TEST(FileDialogs, OpenPicksAnExistingFileAndSaveOffersTheNameAndAddsTheTypesExtension) {
+    const fs::path folder = testsupport::StatePath("dialogs");
+    fs::create_directories(folder / "sub");
+    for (const fs::path& file : {folder / "a.psd", folder / "b.txt", folder / "sub" / "c.psd"}) std::ofstream(file) << "x";
     std::vector<std::string> listed;
     ui::headless::ClearQueue();
     ui::headless::QueueCall([&](ui::Window* window) {
@@ -53,10 +48,7 @@ TEST(FileDialogs, OpenPicksAnExistingFileByTypingItsName) {
     EXPECT_EQ(ui::ChooseFileToOpen(Options(folder)), (folder / "sub" / "c.psd").string());
     ASSERT_TRUE(ui::headless::QueueScript("type a.psd; key Escape"));
     EXPECT_EQ(ui::ChooseFileToOpen(Options(folder)), "");
-}
 
-TEST(FileDialogs, SaveOffersTheNameAndAddsTheTypesExtension) {
-    const fs::path folder = MakeFolder("save");
     ui::FileDialogOptions options = Options(folder);
     options.name = "Tesselume result.psd";
     std::string offered;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,7 @@ TEST(MainDialog, TemplateAndControlTableAgree) {
     EXPECT_EQ(LabelText(1), "-undef string-");
 }
 
-TEST(MainDialog, TypedNumberAndNextGlueRenderTheSameBytesAsSet) {
+TEST(MainDialog, EditsRenderAsSetAndSlidersAndNumberFieldsHoldToTheirRanges) {
     const std::string in = Input(), typed = StatePath("typed.png"), set = StatePath("set.png");
     {
         // Next glue wraps from the last mode to the first.
@@ -85,18 +86,15 @@ TEST(MainDialog, TypedNumberAndNextGlueRenderTheSameBytesAsSet) {
     RunOk({"apply", in, "-o", set, "--set", "mixer 1=42", "--record", StatePath("set.txt")});  // and glue GL01
     EXPECT_EQ(FileContents(StatePath("typed.txt")), FileContents(StatePath("set.txt")));
     EXPECT_EQ(FileContents(typed), FileContents(set));
-}
 
-TEST(MainDialog, SlidersAndNumberFieldsHoldToTheirRanges) {
     const std::string shot = StatePath("sliders.png");
     // Both drags end over other controls: the pressed slider still takes the value.
     Script script("drag #15 #3; drag #17 #54; click #21; key Ctrl+A; type 250; click #32; key Ctrl+A; type abc;"
                   "click #30; key Ctrl+A; type x; screenshot " + shot + "; click #3");
-    const std::string in = Input();
     RunOk({"apply", in, "-o", StatePath("out.png"), "--dialog", "--record", StatePath("steps.txt")});
     // Mixer 1 dragged past its right end, sharpness 1 past its left end, 250 typed into
     // amount 12, letters into mixer 2 and into amount 21, whose minimum is 1.
-    RunOk({"apply", in, "-o", StatePath("set.png"), "--record", StatePath("set.txt"), "--set", "mixer 1=100", "--set",
+    RunOk({"apply", in, "-o", set, "--record", StatePath("set.txt"), "--set", "mixer 1=100", "--set",
            "sharpness 1=0", "--set", "amount 12=200", "--set", "mixer 2=0", "--set", "amount 21=1"});
     EXPECT_EQ(FileContents(StatePath("steps.txt")), FileContents(StatePath("set.txt")));
 
@@ -104,8 +102,7 @@ TEST(MainDialog, SlidersAndNumberFieldsHoldToTheirRanges) {
     // its right end at the maximum.
     Screenshot png;
     ASSERT_TRUE(png.Read(shot));
-    ASSERT_EQ(png.image.width, 834u);
-    ASSERT_EQ(png.image.height, 740u);
+    ASSERT_EQ(std::pair(png.image.width, png.image.height), std::pair(834u, 740u));
     EXPECT_NEAR(KnobLeft(png, 17), ControlLayout(17).left + 1, 1);
     EXPECT_NEAR(KnobLeft(png, 15), ControlLayout(15).right - 14, 1);
     EXPECT_NEAR(KnobLeft(png, 22), ControlLayout(22).right - 14, 1);  // follows the typed 250 at once
@@ -132,11 +129,10 @@ TEST(MainDialog, CancelLeavesTheImageAndTheParametersAsTheyWere) {
     filterhost::Image image = RampImage(48, 32, 3, 8);
     const filterhost::Image before = image;
     // What the filter renders with its factory settings, before any dialog ran.
-    std::string error;
     filterhost::Image expected = before;
     filterhost::Job factory;
     factory.play = filterhost::Descriptor{};
-    ASSERT_EQ(LoadModule()->Run(expected, factory, error).result, noErr) << error;
+    ASSERT_EQ(RunJob(expected, factory).result, noErr);
 
     EXPECT_EQ(run.Run(image).result, userCanceledErr);
     EXPECT_EQ(image.samples, before.samples);

@@ -1,5 +1,4 @@
-// The module's own dialogs from its resources: the about box, the refusal alerts and
-// dialog placement over the host's window.
+// The module's own dialogs from its resources.
 #include <string>
 #include <utility>
 
@@ -15,7 +14,7 @@
 
 namespace {
 
-TEST(AboutBox, EndsAtOnceHeadlessShowsItsPictureOnWhiteOverTheHostWindow) {
+TEST(ModuleDialogs, TheAboutBoxOverTheHostWindowAndTheRefusalsShowTheirTextsAndPictures) {
     PIWindowGeometry host{VRect{100, 200, 700, 1000}, 1920, 1080};
     PlatformData platform{&host};
     FilterRecord record{};
@@ -57,16 +56,15 @@ TEST(AboutBox, EndsAtOnceHeadlessShowsItsPictureOnWhiteOverTheHostWindow) {
     EXPECT_EQ(shot.At(picture.left, picture.top), ui::Rgb(255, 255, 255));  // outside the round medallion
     EXPECT_NE(shot.At(picture.left + 32, picture.top + 32), ui::Rgb(255, 255, 255));
     EXPECT_NE(shot.At(button.left, button.top + button.Height() / 2), ui::Rgb(255, 255, 255));
-}
 
-TEST(Refusal, ShowsTheTextAndPictureAndEndsOnItsButton) {
+    // The refusal alerts: their text and picture; they end on their button.
     std::string text, cancel;
-    ui::Rect picture;
+    ui::Rect alertPicture;
     ui::headless::ClearQueue();
     ui::headless::QueueCall([&](ui::Window* window) {
         text = ui::ControlText(window, 101);
         cancel = ui::ControlText(window, 1);
-        picture = ui::ControlRect(window, 100);
+        alertPicture = ui::ControlRect(window, 100);
     });
     ASSERT_TRUE(ui::headless::QueueScript("click #1"));
     ShowRefusal("REFUSAL2");
@@ -74,7 +72,7 @@ TEST(Refusal, ShowsTheTextAndPictureAndEndsOnItsButton) {
               "The filter cannot run because your paint program does not support enough of the Photoshop 3.0 "
               "plug-in standard.");
     EXPECT_EQ(cancel, "Cancel");
-    EXPECT_EQ(picture.Width(), 32);
+    EXPECT_EQ(alertPicture.Width(), 32);
     ui::headless::QueueCall([&](ui::Window* window) { text = ui::ControlText(window, 101); });
     ShowRefusal("REFUSAL1");  // ends by itself when the script is used up
     EXPECT_EQ(text, "The filter cannot run.");
