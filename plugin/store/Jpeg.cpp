@@ -6,7 +6,6 @@
 #include <array>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 
 #include <jpeglib.h>
 #include <jerror.h>

@@ -3,7 +3,6 @@
 #include "store/Pyramid.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "store/SampleBytes.h"
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "store/PixelMath.h"
 #include "store/Pyramid.h"
