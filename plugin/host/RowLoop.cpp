@@ -26,9 +26,7 @@ void ComputeGeometry(RunGlobals& globals) {
     RowLoopState& loop = globals.loop;
     loop.width = rect.right - rect.left;
     loop.height = rect.bottom - rect.top;
-    loop.firstColumn = 0;
     loop.lastColumn = loop.width - 1;
-    loop.firstRow = 0;
     loop.lastRow = loop.height - 1;
 }
 
@@ -286,7 +284,6 @@ OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaH
     RowLoopState& loop = globals.loop;
     loop.width = width;
     loop.height = height;
-    loop.firstColumn = loop.firstRow = 0;
     loop.lastColumn = width - 1;
     loop.lastRow = height - 1;
     loop.maskRows[0] = loop.inputRows[0] = 0;
