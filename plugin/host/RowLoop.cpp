@@ -88,6 +88,11 @@ void StartSetup(RunGlobals& globals) {
 
 namespace {
 
+// The preview's selection as the row loop holds it.
+PreviewSelection SelectionOf(const RowLoopState& loop) {
+    return {loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
+}
+
 void StopWorkers(RenderState& render) {
     delete render.ahead;
     render.ahead = nullptr;
@@ -294,9 +299,8 @@ OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaH
 
 void RenderPreviewSource(RunGlobals& globals) {
     const RenderPlan& plan = Work(globals).render.plan;
-    const RowLoopState& loop = globals.loop;
-    const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
-    for (int32_t row = 0; row < loop.height; ++row)
+    const PreviewSelection selection = SelectionOf(globals.loop);
+    for (int32_t row = 0; row < globals.loop.height; ++row)
         CompositeSourceRow(plan, PreviewRowEnds(*globals.filterRecord, row, selection));
 }
 
@@ -327,12 +331,7 @@ void RenderRow(RunGlobals& globals) {
     RowEnds ends;
     switch (CurrentSettings()->runMode) {
     case RunMode::final: ends = HostRowEnds(record, row); break;
-    case RunMode::preview: {
-        const RowLoopState& loop = globals.loop;
-        const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
-        ends = PreviewRowEnds(record, row, selection);
-        break;
-    }
+    case RunMode::preview: ends = PreviewRowEnds(record, row, SelectionOf(globals.loop)); break;
     case RunMode::store:
         if (!render.destination) return;
         ends = StoreRowEnds(*render.destination, row);
