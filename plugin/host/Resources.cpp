@@ -5,6 +5,7 @@
 
 #include "PIResources.h"
 #include "settings/Parameters.h"
+#include "store/Glue.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "pattern/Compositing.h"
 #include "pattern/RenderPlan.h"
 #include "pattern/RowsAhead.h"
-#include "store/Glue.h"
 #include "store/Resample.h"
 #include "settings/Settings.h"
 #include "settings/StoredState.h"
