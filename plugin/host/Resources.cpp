@@ -28,10 +28,6 @@ struct Writer {
         U8(std::uint8_t(s.size()));
         Raw(s);
     }
-    void CString(std::string_view s) {
-        Raw(s);
-        U8(0);
-    }
     void Zeros(std::size_t n) { bytes.insert(bytes.end(), n, 0); }
     // Pads with zeros to the next multiple of n bytes from the start.
     void Align(std::size_t n) { Zeros((n - bytes.size() % n) % n); }
