@@ -516,7 +516,7 @@ int RunFilter(const CommandLine& line) {
     return code;
 }
 
-// ---- info and about ----
+// ---- info ----
 
 const char* ImageModeName(int16_t mode) {
     static const char* const names[] = {"bitmap", "greyscale", "indexed colour", "RGB", "CMYK", "HSL",
