@@ -17,7 +17,7 @@
 
 BufferPlan PlanBuffers(int32_t width, int32_t height) {
     const int32_t longRow = std::max(2 * (std::max(width, height) + 4), 3 * width + 2184);
-    return {longRow, 4 * longRow, 4 * longRow + 1112};
+    return {4 * longRow, 4 * longRow + 1112};
 }
 
 void ComputeGeometry(RunGlobals& globals) {

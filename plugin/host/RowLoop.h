@@ -14,11 +14,11 @@ struct PreviewRows;
 struct RunGlobals;
 struct WorkBlock;
 
-// Buffer sizes for a filter rectangle of width by height pixels.
+// Buffer sizes for a filter rectangle of W by H pixels, from the long row L =
+// 2 * (max(W, H) + 4), at least 3 * W + 2184.
 struct BufferPlan {
-    int32_t longRow;      // L: 2 * (max(W, H) + 4), at least 3 * W + 2184
-    int32_t rowBufferBytes;
-    int32_t bufferSpace;  // what Prepare asks of the host
+    int32_t rowBufferBytes;  // 4 L
+    int32_t bufferSpace;     // what Prepare asks of the host: 4 L + 1112
 };
 BufferPlan PlanBuffers(int32_t width, int32_t height);
 
