@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
-#include "settings/Parameters.h"
 #include "store/Glue.h"
 
 namespace {

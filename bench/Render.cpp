@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <string>
 #include <vector>
 

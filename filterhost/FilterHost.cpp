@@ -435,7 +435,6 @@ OSErr AdvanceState() {
 }
 
 void Progress(int32_t done, int32_t total) {
-    ++current->report.progressCalls;
     if (current->job.onProgress) current->job.onProgress(done, total);
 }
 

@@ -232,7 +232,6 @@ struct RunReport {
     std::vector<OSErr> results;                 // one per selector
     std::optional<Descriptor> recorded;         // the descriptor written at Finish
     int32_t advanceStateCalls = 0;
-    int32_t progressCalls = 0;
     int32_t abortCalls = 0;
     int32_t displayPixelsCalls = 0;
     std::vector<Rect> maskRects;                // every non-empty mask rectangle requested

@@ -20,7 +20,6 @@ public:
     Reader(const uint8_t* data, std::size_t size) : data(data), size(size) {}
     bool ok() const { return good; }
     std::size_t at() const { return pos; }
-    std::size_t left() const { return good ? size - pos : 0; }
     void Seek(std::size_t to) {
         if (to > size) good = false;
         else pos = to;

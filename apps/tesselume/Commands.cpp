@@ -2,7 +2,11 @@
 // descriptor and the job, run, and write the results whole or not at all.
 #include "Commands.h"
 
+#include <netdb.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,19 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <memory>
 #include <new>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include "CommandParts.h"
 #include "DescriptorText.h"
@@ -519,7 +516,7 @@ int RunFilter(const CommandLine& line) {
     return code;
 }
 
-// ---- info and about ----
+// ---- info ----
 
 const char* ImageModeName(int16_t mode) {
     static const char* const names[] = {"bitmap", "greyscale", "indexed colour", "RGB", "CMYK", "HSL",

@@ -126,6 +126,12 @@ void FileToHostScale(ImageFile& file) {
 
 // ---- Shared by the writers: one row of an image in memory on the file's scale ----
 
+// A 16-bit host sample on the file's scale: the file's own sample, where there is one
+// and the host value is still what it loaded as, else the nearest file value.
+uint16_t ToFileSample(uint16_t hostValue, const uint16_t* fileValue) {
+    return fileValue && ToHostScale(*fileValue) == hostValue ? *fileValue : FromHostScale(hostValue);
+}
+
 void FileRow8(const ImageFile& file, int32_t y, uint8_t* out) {
     const std::size_t count = std::size_t(file.image.width) * std::size_t(file.image.Planes());
     const uint16_t* in = file.image.samples.data() + std::size_t(y) * count;
@@ -136,11 +142,9 @@ void FileRow16(const ImageFile& file, int32_t y, uint16_t* out) {
     const std::size_t count = std::size_t(file.image.width) * std::size_t(file.image.Planes());
     const std::size_t start = std::size_t(y) * count;
     const uint16_t* in = file.image.samples.data() + start;
-    const bool haveOriginals = file.fileSamples.size() == file.image.samples.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const bool unchanged = haveOriginals && ToHostScale(file.fileSamples[start + i]) == in[i];
-        out[i] = unchanged ? file.fileSamples[start + i] : FromHostScale(in[i]);
-    }
+    const uint16_t* original =
+        file.fileSamples.size() == file.image.samples.size() ? file.fileSamples.data() + start : nullptr;
+    for (std::size_t i = 0; i < count; ++i) out[i] = ToFileSample(in[i], original ? original + i : nullptr);
 }
 
 struct FileCloser {
@@ -1445,11 +1449,8 @@ bool FileRows::WriteRow(int32_t, const uint8_t* row, std::string& error) {
     const auto* deep = reinterpret_cast<const uint16_t*>(row);
     std::vector<uint16_t>& out = deepRow;
     out.resize(count);
-    const std::vector<uint16_t>* original = originals.empty() ? nullptr : &originals.front();
-    for (std::size_t i = 0; i < count; ++i) {
-        const bool unchanged = original && ToHostScale((*original)[i]) == deep[i];
-        out[i] = unchanged ? (*original)[i] : FromHostScale(deep[i]);
-    }
+    const uint16_t* original = originals.empty() ? nullptr : originals.front().data();
+    for (std::size_t i = 0; i < count; ++i) out[i] = ToFileSample(deep[i], original ? original + i : nullptr);
     if (original) originals.pop_front();
     return Written(writer.WriteRow(reinterpret_cast<const uint8_t*>(out.data()), error), error);
 }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <cstring>
 
 static_assert(std::endian::native == std::endian::little, "pixels are stored as 32-bit 0xAARRGGBB values");
 

@@ -497,26 +497,6 @@ void EnableControl(Window* window, int id, bool enabled) {
     InvalidateRect(window, control->rect);
 }
 
-bool ControlEnabled(Window* window, int id) {
-    const Control* control = Find(window, id);
-    return control && control->enabled;
-}
-
-void ShowControl(Window* window, int id, bool visible) {
-    Control* control = Find(window, id);
-    if (!control || control->visible == visible) return;
-    control->visible = visible;
-    const int index = IndexOf(*window, id);
-    if (!visible && window->focus == index) window->focus = -1;
-    if (!visible && window->popup.control == index) ClosePopup(*window);
-    InvalidateRect(window, control->rect);
-}
-
-bool ControlVisible(Window* window, int id) {
-    const Control* control = Find(window, id);
-    return control && control->visible;
-}
-
 void SetFocus(Window* window, int id) {
     const int index = IndexOf(*window, id);
     if (index >= 0 && Focusable(window->controls[std::size_t(index)])) FocusIndex(*window, index, true);
@@ -581,16 +561,6 @@ void SetSelection(Window* window, int id, int index) {
 int Selection(Window* window, int id) {
     const Control* control = Find(window, id);
     return control ? control->selection : -1;
-}
-
-void SetEditSelection(Window* window, int id, int start, int end) {
-    Control* control = Find(window, id);
-    if (!control) return;
-    const int length = int(control->text.size());
-    control->anchor = std::clamp(start, 0, length);
-    control->caret = std::clamp(end, 0, length);
-    ScrollToCaret(*window, *control);
-    InvalidateRect(window, control->rect);
 }
 
 void GetEditSelection(Window* window, int id, int& start, int& end) {
@@ -664,8 +634,6 @@ void ReleaseCapture() {
     TheBackend().Capture(false);
 }
 
-Window* CaptureWindow() { return State().capture; }
-
 const Cursor* ArrowCursor() {
     static Cursor arrow{Cursor::Arrow, {}, nullptr};
     return &arrow;
@@ -693,8 +661,6 @@ void SetCursor(const Cursor* cursor) {
     State().cursor = cursor;
     TheBackend().ShowCursor(const_cast<Cursor&>(*cursor));
 }
-
-const Cursor* CurrentCursor() { return State().cursor ? State().cursor : ArrowCursor(); }
 
 bool SaveScreenshot(Window* window, const char* path) {
     PaintWindow(*window);

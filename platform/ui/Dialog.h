@@ -117,9 +117,6 @@ void MoveControl(Window* window, int id, Rect r);
 void SetControlText(Window* window, int id, std::string_view text);
 std::string ControlText(Window* window, int id);
 void EnableControl(Window* window, int id, bool enabled);
-bool ControlEnabled(Window* window, int id);
-void ShowControl(Window* window, int id, bool visible);
-bool ControlVisible(Window* window, int id);
 void SetFocus(Window* window, int id);
 int FocusedControl(Window* window);  // -1 when none
 // Check boxes.
@@ -132,8 +129,7 @@ int ItemCount(Window* window, int id);
 std::string ItemText(Window* window, int id, int index);
 void SetSelection(Window* window, int id, int index);
 int Selection(Window* window, int id);
-// Edit fields: the selected byte range [start, end) of the text; the caret is at end.
-void SetEditSelection(Window* window, int id, int start, int end);
+// Edit fields: the selected byte range [start, end) of the text.
 void GetEditSelection(Window* window, int id, int& start, int& end);
 // The image a bitmap static or an icon button shows.
 void SetControlImage(Window* window, int id, const Bitmap& image);
@@ -173,7 +169,6 @@ std::uint32_t TickCount();
 // also when the pointer is outside it.
 void SetCapture(Window* window);
 void ReleaseCapture();
-Window* CaptureWindow();
 
 // Cursors.
 struct Cursor;
@@ -182,7 +177,6 @@ const Cursor* WaitCursor();
 // A cursor resource (pixmap with hot spot), made once; null when missing.
 const Cursor* LoadCursor(std::int32_t id);
 void SetCursor(const Cursor* cursor);
-const Cursor* CurrentCursor();
 
 // Writes the dialog's client area as a PNG file.
 bool SaveScreenshot(Window* window, const char* path);

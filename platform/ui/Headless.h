@@ -26,7 +26,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/ui/Dialog.h"
 
@@ -39,8 +38,5 @@ bool QueueScript(std::string_view script, std::string* error = nullptr);
 void QueueCall(std::function<void(Window*)> call);
 // Drops every step not yet played.
 void ClearQueue();
-// The files the toolkit was asked to open with the desktop's default program; the
-// headless backend records them instead of starting a program.
-const std::vector<std::string>& OpenedFiles();
 
 }  // namespace ui::headless

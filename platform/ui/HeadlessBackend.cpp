@@ -33,7 +33,6 @@ struct Step {
 
 struct Queue {
     std::deque<Step> steps;
-    std::vector<std::string> opened;
 };
 
 Queue& Input() {
@@ -225,10 +224,8 @@ public:
     void ShowCursor(Cursor&) override {}
     void SetClipboard(const std::string& text) override { clipboard_ = text; }
     std::string Clipboard() override { return clipboard_; }
-    bool OpenWithDefaultProgram(const std::string& path) override {
-        Input().opened.push_back(path);
-        return true;
-    }
+    // No program is started without a display; the request counts as done.
+    bool OpenWithDefaultProgram(const std::string&) override { return true; }
 
 private:
     static constexpr int kIdleTimerLimit = 1000;
@@ -358,8 +355,6 @@ void QueueCall(std::function<void(Window*)> call) {
 }
 
 void ClearQueue() { Input().steps.clear(); }
-
-const std::vector<std::string>& OpenedFiles() { return Input().opened; }
 
 }  // namespace headless
 

@@ -68,6 +68,5 @@ constexpr int kOk = 3, kCancel = 2, kSave = 6, kLoad = 8, kGlueList = 9, kZoomIn
 
 // Resource ids of the dialog's artwork.
 namespace artwork {
-constexpr int kBackground = 239, kTrackA = 101, kTrackB = 102, kKnob = 120, kLogo = 183, kInfoPicture = 186,
-              kDotFrame = 217, kClosedHand = 107, kOpenHand = 108;
+constexpr int kBackground = 239, kTrackA = 101, kTrackB = 102, kKnob = 120, kLogo = 183, kDotFrame = 217;
 }  // namespace artwork

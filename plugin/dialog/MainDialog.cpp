@@ -14,8 +14,8 @@
 #include "dialog/ModuleDialog.h"
 #include "dialog/PresetDialogs.h"
 #include "store/HostUtil.h"
-#include "settings/Parameters.h"
 #include "settings/Settings.h"
+#include "store/Glue.h"
 
 namespace {
 

@@ -32,17 +32,3 @@ std::span<const std::uint8_t> FindResource(std::uint32_t type, std::string_view 
         return std::string_view(e.name, ::strnlen(e.name, kPIResourceNameLength)) == name;
     });
 }
-
-std::string_view FindString(std::int32_t id) {
-    std::span<const std::uint8_t> table = FindResource(StringTableType, 16000);
-    std::size_t at = 0;
-    while (at + 8 <= table.size()) {
-        std::uint32_t entryId, length;
-        std::memcpy(&entryId, table.data() + at, 4);
-        std::memcpy(&length, table.data() + at + 4, 4);
-        if (at + 8 + length > table.size()) break;
-        if (std::int32_t(entryId) == id) return {reinterpret_cast<const char*>(table.data() + at + 8), length};
-        at += 8 + length;
-    }
-    return {};
-}

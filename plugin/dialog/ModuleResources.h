@@ -10,5 +10,3 @@
 std::span<const std::uint8_t> FindResource(std::uint32_t type, std::int32_t id);
 // The bytes of the resource of that type with the given name, or an empty span.
 std::span<const std::uint8_t> FindResource(std::uint32_t type, std::string_view name);
-// A text of the string table, or an empty view.
-std::string_view FindString(std::int32_t id);

@@ -2,7 +2,6 @@
 #include "dialog/ProgressWindow.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "dialog/ModuleDialog.h"

@@ -34,11 +34,6 @@ public:
     }
     void U16(uint32_t v) { U8(v >> 8), U8(v); }
     void U32(uint32_t v) { U16(v >> 16), U16(v & 0xFFFF); }
-    void F32(float f) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        U32(bits);
-    }
     void Text(const char* text) { Bytes(text, std::strlen(text)); }
     void Zeros(std::size_t count) {
         for (; count > 0; --count) U8(0);

@@ -22,7 +22,7 @@ struct Settings;
 // Row-loop state (the row loop owns it).
 struct RowLoopState {
     int32_t width, height;
-    int32_t firstColumn, lastColumn, firstRow, lastRow;
+    int32_t lastColumn, lastRow;
     int32_t currentRow;     // the row just delivered, from the top of the filter rectangle
     int32_t renderedRow;    // the row handed to RenderRow
     int32_t progressDone, progressTotal;

@@ -5,6 +5,7 @@
 
 #include "PIResources.h"
 #include "settings/Parameters.h"
+#include "store/Glue.h"
 
 namespace {
 
@@ -26,10 +27,6 @@ struct Writer {
     void Pascal(std::string_view s) {
         U8(std::uint8_t(s.size()));
         Raw(s);
-    }
-    void CString(std::string_view s) {
-        Raw(s);
-        U8(0);
     }
     void Zeros(std::size_t n) { bytes.insert(bytes.end(), n, 0); }
     // Pads with zeros to the next multiple of n bytes from the start.

@@ -11,14 +11,13 @@
 #include "pattern/Compositing.h"
 #include "pattern/RenderPlan.h"
 #include "pattern/RowsAhead.h"
-#include "store/Glue.h"
 #include "store/Resample.h"
 #include "settings/Settings.h"
 #include "settings/StoredState.h"
 
 BufferPlan PlanBuffers(int32_t width, int32_t height) {
     const int32_t longRow = std::max(2 * (std::max(width, height) + 4), 3 * width + 2184);
-    return {longRow, 4 * longRow, 4 * longRow + 1112};
+    return {4 * longRow, 4 * longRow + 1112};
 }
 
 void ComputeGeometry(RunGlobals& globals) {
@@ -26,9 +25,7 @@ void ComputeGeometry(RunGlobals& globals) {
     RowLoopState& loop = globals.loop;
     loop.width = rect.right - rect.left;
     loop.height = rect.bottom - rect.top;
-    loop.firstColumn = 0;
     loop.lastColumn = loop.width - 1;
-    loop.firstRow = 0;
     loop.lastRow = loop.height - 1;
 }
 
@@ -89,6 +86,11 @@ void StartSetup(RunGlobals& globals) {
 }
 
 namespace {
+
+// The preview's selection as the row loop holds it.
+PreviewSelection SelectionOf(const RowLoopState& loop) {
+    return {loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
+}
 
 void StopWorkers(RenderState& render) {
     delete render.ahead;
@@ -286,7 +288,6 @@ OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaH
     RowLoopState& loop = globals.loop;
     loop.width = width;
     loop.height = height;
-    loop.firstColumn = loop.firstRow = 0;
     loop.lastColumn = width - 1;
     loop.lastRow = height - 1;
     loop.maskRows[0] = loop.inputRows[0] = 0;
@@ -297,9 +298,8 @@ OSErr RequestPreviewWindow(RunGlobals& globals, int32_t areaWidth, int32_t areaH
 
 void RenderPreviewSource(RunGlobals& globals) {
     const RenderPlan& plan = Work(globals).render.plan;
-    const RowLoopState& loop = globals.loop;
-    const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
-    for (int32_t row = 0; row < loop.height; ++row)
+    const PreviewSelection selection = SelectionOf(globals.loop);
+    for (int32_t row = 0; row < globals.loop.height; ++row)
         CompositeSourceRow(plan, PreviewRowEnds(*globals.filterRecord, row, selection));
 }
 
@@ -330,12 +330,7 @@ void RenderRow(RunGlobals& globals) {
     RowEnds ends;
     switch (CurrentSettings()->runMode) {
     case RunMode::final: ends = HostRowEnds(record, row); break;
-    case RunMode::preview: {
-        const RowLoopState& loop = globals.loop;
-        const PreviewSelection selection{loop.lastColumn, loop.lastRow, loop.maskRows[0], loop.maskRows[1]};
-        ends = PreviewRowEnds(record, row, selection);
-        break;
-    }
+    case RunMode::preview: ends = PreviewRowEnds(record, row, SelectionOf(globals.loop)); break;
     case RunMode::store:
         if (!render.destination) return;
         ends = StoreRowEnds(*render.destination, row);

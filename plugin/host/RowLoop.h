@@ -14,22 +14,21 @@ struct PreviewRows;
 struct RunGlobals;
 struct WorkBlock;
 
-// Buffer sizes for a filter rectangle of width by height pixels.
+// Buffer sizes for a filter rectangle of W by H pixels, from the long row L =
+// 2 * (max(W, H) + 4), at least 3 * W + 2184.
 struct BufferPlan {
-    int32_t longRow;      // L: 2 * (max(W, H) + 4), at least 3 * W + 2184
-    int32_t rowBufferBytes;
-    int32_t bufferSpace;  // what Prepare asks of the host
+    int32_t rowBufferBytes;  // 4 L
+    int32_t bufferSpace;     // what Prepare asks of the host: 4 L + 1112
 };
 BufferPlan PlanBuffers(int32_t width, int32_t height);
 
-// Recomputes width, height and the first/last row and column from filterRect.
+// Recomputes width, height and the last row and column from filterRect.
 void ComputeGeometry(RunGlobals& globals);
 
 // Forgets every work buffer without releasing it (a fresh globals or settings record).
 void ClearWorkBuffers(RunGlobals& globals);
-// Takes the row buffer, the small buffers and the work block. On failure releases
-// what it took, empties the rectangles and returns false (the result is left for the
-// caller to set).
+// Takes the row buffer and the work block. On failure releases what it took, empties
+// the rectangles and returns false (the result is left for the caller to set).
 bool AllocateWorkBuffers(RunGlobals& globals);
 // Releases every work buffer (and the thumbnail image); safe to call twice.
 void ReleaseWorkBuffers(RunGlobals& globals);
@@ -43,8 +42,8 @@ void StartSetup(RunGlobals& globals);
 void RenderBegin(RunGlobals& globals);
 // Sets the host's rectangles, planes, rates and paddings for row r.
 void RequestRow(RunGlobals& globals, int32_t row);
-// Renders the current row: progress, the render driver, preview drawing, the next
-// row number, abort polling.
+// Renders the current row: progress (final run only), the row, the next row number,
+// abort polling (not for the preview).
 void RenderOneRow(RunGlobals& globals);
 // The Continue selector: renders rows while the host delivers them, then finishes.
 void DoContinue(RunGlobals& globals);
@@ -66,10 +65,11 @@ void RenderPreviewSource(RunGlobals& globals);
 const PreviewRows& PreviewRowsOfRowLoop();
 
 // The render's lifecycle around the row loop. RenderStart builds the render plan
-// from the current settings, the saved filter rectangle and the host's image format;
-// RenderRow renders loop.renderedRow from the host's buffers (in run mode 2 into the
-// render's destination image), memFullErr without inData or outData; RenderFinish
-// releases the colour ramp.
+// from the current settings, the saved filter rectangle and the host's image format,
+// and starts the workers that compute rows ahead; RenderRow renders loop.renderedRow
+// from the host's buffers (in RunMode::store into the render's destination image),
+// memFullErr without inData or outData; RenderFinish stops the workers and releases
+// the colour ramp.
 void RenderStart(RunGlobals& globals);
 void RenderRow(RunGlobals& globals);
 void RenderFinish(RunGlobals& globals);

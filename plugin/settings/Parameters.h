@@ -10,7 +10,6 @@
 
 #include "PIFilter.h"
 #include "settings/Settings.h"
-#include "store/Glue.h"
 
 enum class ParamKind : std::uint8_t { integer, boolean, glue, symmetry };
 

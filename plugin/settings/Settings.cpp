@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "settings/Parameters.h"
+#include "store/Glue.h"
 
 void FactoryReset(Settings& settings) {
     for (const ParameterInfo& p : kParameters) settings.*p.field = p.factory;

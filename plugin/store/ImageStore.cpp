@@ -580,10 +580,10 @@ void CopyHostRow(const FilterRecord& record, ImageStore* image, int32_t y, int32
     const int32_t planes = record.inHiPlane - record.inLoPlane + 1;
     const int32_t colourPlanes = planes >= 3 ? 3 : 1;
     const bool hasAlpha = planes > colourPlanes;
+    const int32_t g = colourPlanes == 3 ? 1 : 0, b = colourPlanes == 3 ? 2 : 0;
     const auto* row = static_cast<const uint8_t*>(record.inData);
     for (int32_t x = 0; x < width; ++x) {
         const int32_t first = x * planes;
-        const int32_t g = colourPlanes == 3 ? 1 : 0, b = colourPlanes == 3 ? 2 : 0;
         switch (image->pixelKind) {
         case kKindRGBA8: {
             const uint8_t* p = row + first;

@@ -6,7 +6,6 @@
 #include <array>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -199,9 +198,9 @@ void Compress(j_compress_ptr codec, const ImageStore& store, Rect rect, int leve
         JSAMPLE* out = row[0];
         for (int32_t x = 0; x < width; ++x) {
             const FloatRGBA pixel = getRGBAFloat(rect.left + x, rect.top + y, &store, 0);
-            *out++ = JSAMPLE(int(std::clamp(pixel.red, 0.0f, 1.0f) * 255.0f));
-            *out++ = JSAMPLE(int(std::clamp(pixel.green, 0.0f, 1.0f) * 255.0f));
-            *out++ = JSAMPLE(int(std::clamp(pixel.blue, 0.0f, 1.0f) * 255.0f));
+            *out++ = JSAMPLE(ToByteLinear(pixel.red));
+            *out++ = JSAMPLE(ToByteLinear(pixel.green));
+            *out++ = JSAMPLE(ToByteLinear(pixel.blue));
         }
         jpeg_write_scanlines(codec, row, 1);
     }

@@ -41,7 +41,8 @@ namespace PixelMath {
 namespace Detail {
 
 // Rounds to the nearest integer (ties to even) for |v| < 2^51: adding 1.5 * 2^52
-// leaves no fraction bits. Plain arithmetic, unlike nearbyint, so it vectorises.
+// leaves no fraction bits. Plain arithmetic, unlike nearbyint, so the lane copy takes
+// the same steps.
 inline double RoundToInteger(double v) {
     constexpr double kShifter = 0x1.8p52;
     return (v + kShifter) - kShifter;

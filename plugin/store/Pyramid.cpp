@@ -3,7 +3,6 @@
 #include "store/Pyramid.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "store/SampleBytes.h"
 
@@ -73,7 +72,7 @@ struct Floats {
         for (int c = 0; c < N; ++c) s[c] += float(w) * Load<float>(p, c);
     }
     static void Put(uint8_t* p, const Sum* s) {
-        for (int c = 0; c < N; ++c) Store(p, std::clamp(s[c] * 0.0006097561f, 0.0f, 65535.0f), c);
+        for (int c = 0; c < N; ++c) Store(p, std::clamp(s[c] * kInvWeightSum, 0.0f, 65535.0f), c);
     }
 };
 
@@ -145,10 +144,6 @@ void Clip(const ImageStore& image, int target, Rect& rect) {
     rect.bottom = int16_t(std::min<int32_t>(rect.bottom, image.levelHeight[target]));
 }
 
-Rect FullRect(const ImageStore& image, int level) {
-    return Rect{0, 0, int16_t(image.levelHeight[level]), int16_t(image.levelWidth[level])};
-}
-
 }  // namespace
 
 void buildLevel(ImageStore* image, int level, Rect& rect) {
@@ -169,7 +164,7 @@ void buildLevel(ImageStore* image, int level, Rect& rect) {
 
 void buildOne(ImageStore* image, int level) {
     if (!image || level < 0 || level + 1 > image->topLevel) return;
-    Rect rect = FullRect(*image, level + 1);
+    Rect rect = LevelRect(image, level + 1);
     buildLevel(image, level, rect);
 }
 

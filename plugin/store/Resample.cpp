@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "store/PixelMath.h"
 #include "store/Pyramid.h"
@@ -251,14 +250,13 @@ void resize(const ImageStore* source, ImageStore* destination, Rect sourceRect, 
                    double(source->topLevel));
     const int level = int(lambda);
     const float t = float(lambda - double(level));
-    auto toByte = [](float channel) { return std::clamp(int32_t(channel * 255.0f), 0, 255); };
     for (int32_t r = 0; r < height; ++r) {
         const float v = float(2 * r + 1) / float(2 * height);
         for (int32_t c = 0; c < width; ++c) {
             const float u = float(2 * c + 1) / float(2 * width);
             const FloatRGBA colour = sampleNormalised(source, level, t, u, v);
             SetPacked(destinationRect.left + c, destinationRect.top + r, destination, 0,
-                      {toByte(colour.red), toByte(colour.green), toByte(colour.blue), 255});
+                      {ToByteLinear(colour.red), ToByteLinear(colour.green), ToByteLinear(colour.blue), 255});
         }
     }
     buildAll(destination);

@@ -57,10 +57,6 @@ Shape Union(Shape a, Shape b) {
     return [=](float x, float y) { return std::min(a(x, y), b(x, y)); };
 }
 
-Shape Minus(Shape a, Shape b) {
-    return [=](float x, float y) { return std::max(a(x, y), -b(x, y)); };
-}
-
 Shape Outline(Shape shape, float width) {
     return [=](float x, float y) { return std::fabs(shape(x, y)) - width / 2; };
 }

@@ -35,7 +35,6 @@ Shape Segment(float ax, float ay, float bx, float by, float width);
 // A closed polygon, by the even-odd rule.
 Shape Polygon(std::vector<float> xy);
 Shape Union(Shape a, Shape b);
-Shape Minus(Shape a, Shape b);
 // The band of the given width along a shape's edge, centred on it.
 Shape Outline(Shape shape, float width);
 // Polyline through the points, as round-capped segments.
