@@ -36,6 +36,8 @@ void EnsureSettings(RunGlobals& globals) {
     FilterRecord& record = *globals.filterRecord;
     if (record.parameters) {
         if (!currentSettings) LockSettings(record);
+        // A record the host will not lock cannot be read: the call ends here.
+        if (!currentSettings) SetResult(memFullErr);
         return;
     }
     record.parameters = NewHandle(int32_t(sizeof(Settings)));

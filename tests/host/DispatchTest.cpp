@@ -83,6 +83,21 @@ TEST(Dispatch, StartEndsWithOneForWhatTheHostCannotServeAndUnusableSuitesFallBac
     host->Options().bufferFailAfter = -1;
     EXPECT_EQ(host->Run(image, {}, error).result, noErr);
 
+    // A settings handle the host will not lock: Start fails with memFullErr instead of
+    // reading the settings through nothing.
+    static LockPIHandleProc hostLock;
+    static Handle refused;
+    ASSERT_TRUE(host->Begin(image, {}, error)) << error;
+    EXPECT_EQ(host->Call(filterSelectorPrepare), noErr);
+    HandleProcs refusing = *host->Record().handleProcs;
+    hostLock = refusing.lockProc;
+    refused = host->Record().parameters;
+    refusing.lockProc = [](Handle handle, Boolean high) { return handle == refused ? nullptr : hostLock(handle, high); };
+    host->Record().handleProcs = &refusing;
+    EXPECT_EQ(host->Call(filterSelectorStart), memFullErr);
+    host->Record().handleProcs = nullptr;
+    EXPECT_EQ(std::pair(host->End().buffersOutstanding, Host::LockedHandles()), std::pair(0, 0));
+
     // A handle suite of version 2 is not used: the module keeps its records on its own heap.
     options = {};
     options.handleProcsVersion = 2;
