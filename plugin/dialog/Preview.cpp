@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "dialog/MainDialog.h"
 #include "pattern/RenderPlan.h"
 #include "settings/Settings.h"
 #include "store/HostUtil.h"
+#include "store/ImageStore.h"
+#include "store/SampleBytes.h"
 
 int32_t ReducedExtent(int32_t extent, int32_t scale) { return (std::max(0, extent) + scale - 1) / scale; }
 
@@ -125,18 +126,13 @@ void DisplayWindow(const MainDialog& dialog, const ui::Canvas& paint, bool erase
         map.rowBytes = width * planes;
         if (AllocateBuffer(map.rowBytes * height, narrowed) != noErr) return;
         auto* to = static_cast<uint8_t*>(narrowed.data);
-        for (int32_t y = 0; y < height; ++y) {
+        const int32_t samples = width * planes;
+        for (int32_t y = 0; y < height; ++y, to += samples) {
             const auto* from = static_cast<const uint8_t*>(record.outData) + std::ptrdiff_t(y) * record.outRowBytes;
-            for (int32_t i = 0; i < width * planes; ++i, ++to) {
-                if (depth == DepthClass::bits16) {
-                    uint16_t v;
-                    std::memcpy(&v, from + 2 * i, 2);
-                    *to = uint8_t(std::min(v >> 7, 255));
-                } else {
-                    float v;
-                    std::memcpy(&v, from + 4 * i, 4);
-                    *to = uint8_t(std::clamp(v, 0.0f, 1.0f) * 255.0f);
-                }
+            if (depth == DepthClass::bits16) {
+                for (int32_t i = 0; i < samples; ++i) to[i] = uint8_t(std::min(Load<uint16_t>(from, i) >> 7, 255));
+            } else {
+                for (int32_t i = 0; i < samples; ++i) to[i] = uint8_t(ToByteLinear(Load<float>(from, i)));
             }
         }
         map.baseAddr = narrowed.data;
