@@ -51,6 +51,12 @@ void SetRowSample(uint8_t* row, std::size_t i, int32_t bytesPerSample, int32_t v
     std::memcpy(row + 2 * i, &w, 2);
 }
 
+// count samples of an Image as row bytes in the image's own depth.
+void SamplesToRow(const uint16_t* samples, std::size_t count, int32_t depth, uint8_t* row) {
+    if (depth == 16) std::memcpy(row, samples, count * 2);
+    else std::transform(samples, samples + count, row, [](uint16_t v) { return uint8_t(v); });
+}
+
 // A buffer served to the module for one rectangle, with what is needed to commit it.
 struct Served {
     Rect rect{};
@@ -72,9 +78,7 @@ public:
     // Plain copies, one loop per depth, which the compiler vectorises.
     bool ReadRow(int32_t y, uint8_t* row, std::string&) override {
         const std::size_t count = std::size_t(image.width) * std::size_t(image.Planes());
-        const uint16_t* in = image.samples.data() + std::size_t(y) * count;
-        if (image.depth == 16) std::memcpy(row, in, count * 2);
-        else std::transform(in, in + count, row, [](uint16_t v) { return uint8_t(v); });
+        SamplesToRow(image.samples.data() + std::size_t(y) * count, count, image.depth, row);
         return true;
     }
     bool WriteRow(int32_t y, const uint8_t* row, std::string&) override {
@@ -176,9 +180,10 @@ Host::State* current = nullptr;  // the callbacks' way back to the running host
 int32_t RateOf(Fixed rate) { return std::max(1, int32_t(rate >> 16)); }
 
 // The image reduced by rate: each pixel the rounded mean of its rate x rate block
-// (blocks at the right and bottom edges may be smaller).
-template <typename At>
-Image Reduce(const ImageShape& image, const At& at, int32_t rate) {
+// (blocks at the right and bottom edges may be smaller). rowOf(y) gives row y's
+// samples, each a Sample, pixel by pixel with the image's planes.
+template <typename Sample, typename RowOf>
+Image Reduce(const ImageShape& image, const RowOf& rowOf, int32_t rate) {
     Image reduced = Image::Make((image.width + rate - 1) / rate, (image.height + rate - 1) / rate, image.colourPlanes,
                                 image.transparency, image.depth, 0);
     const int32_t planes = image.Planes();
@@ -186,9 +191,20 @@ Image Reduce(const ImageShape& image, const At& at, int32_t rate) {
     for (int32_t ry = 0; ry < reduced.height; ++ry) {
         std::fill(sums.begin(), sums.end(), 0u);
         const int32_t y0 = ry * rate, y1 = std::min(y0 + rate, image.height);
-        for (int32_t y = y0; y < y1; ++y)
-            for (int32_t x = 0; x < image.width; ++x)
-                for (int32_t p = 0; p < planes; ++p) sums[std::size_t(x / rate * planes + p)] += uint32_t(at(x, y, p));
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* row = rowOf(y);
+            std::size_t i = 0;
+            for (int32_t rx = 0; rx < reduced.width; ++rx) {
+                uint32_t* sum = sums.data() + std::size_t(rx) * std::size_t(planes);
+                const int32_t x1 = std::min((rx + 1) * rate, image.width);
+                for (int32_t x = rx * rate; x < x1; ++x)
+                    for (int32_t p = 0; p < planes; ++p, ++i) {
+                        Sample sample;
+                        std::memcpy(&sample, row + i * sizeof(Sample), sizeof(Sample));
+                        sum[p] += sample;
+                    }
+            }
+        }
         for (int32_t rx = 0; rx < reduced.width; ++rx) {
             const uint32_t count = uint32_t((y1 - y0) * (std::min((rx + 1) * rate, image.width) - rx * rate));
             for (int32_t p = 0; p < planes; ++p)
@@ -269,8 +285,11 @@ OSErr Host::State::Hold(const Rect& inRect, const Rect& outRect, int32_t rate) {
 const Image& Host::State::ReducedImage(int32_t rate) {
     auto found = reducedImages.find(rate);
     if (found == reducedImages.end()) {
-        const auto at = [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); };
-        found = reducedImages.emplace(rate, Reduce(shape, at, rate)).first;
+        const auto rowOf = [this](int32_t y) { return Original(y); };
+        found = reducedImages
+                    .emplace(rate, BytesPerSample() == 1 ? Reduce<uint8_t>(shape, rowOf, rate)
+                                                         : Reduce<uint16_t>(shape, rowOf, rate))
+                    .first;
     }
     return found->second;
 }
@@ -279,10 +298,8 @@ const Image& Host::State::ReducedSelection(int32_t rate) {
     auto found = reducedSelections.find(rate);
     if (found == reducedSelections.end()) {
         const ImageShape selection{shape.width, shape.height, 1, false, 8};
-        const auto at = [this](int32_t x, int32_t y, int32_t) {
-            return int32_t(job.mask[std::size_t(y) * std::size_t(shape.width) + std::size_t(x)]);
-        };
-        found = reducedSelections.emplace(rate, Reduce(selection, at, rate)).first;
+        const auto rowOf = [this](int32_t y) { return job.mask.data() + std::size_t(y) * std::size_t(shape.width); };
+        found = reducedSelections.emplace(rate, Reduce<uint8_t>(selection, rowOf, rate)).first;
     }
     return found->second;
 }
@@ -306,17 +323,28 @@ void Host::State::ServeImage(Served& served, const Rect& rect, int32_t lo, int32
                     SetRowSample(served.bytes.data(), at++, BytesPerSample(),
                                  PaddedSample(sourceWidth, sourceHeight, sample, x, y, p, padding, outside));
     };
-    // All planes of rows inside the image, as a plain run asks: the held rows' bytes.
-    const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= shape.height && rect.right <= shape.width;
-    if (rate == 1 && inside && lo == 0 && hi == shape.Planes() - 1) {
-        const std::size_t pixelBytes = std::size_t(planes) * std::size_t(BytesPerSample());
+    // All planes of rows inside the image, as a plain run and a preview ask: whole runs
+    // of the held rows' bytes, or of the reduced image's samples.
+    const auto whole = [&](int32_t sourceWidth, int32_t sourceHeight) {
+        return rect.top >= 0 && rect.left >= 0 && rect.bottom <= sourceHeight && rect.right <= sourceWidth && lo == 0 &&
+               hi == shape.Planes() - 1;
+    };
+    const std::size_t runSamples = std::size_t(width) * std::size_t(planes);
+    if (rate == 1 && whole(shape.width, shape.height)) {
+        const std::size_t runBytes = runSamples * std::size_t(BytesPerSample());
         for (int32_t y = rect.top; y < rect.bottom; ++y)
-            std::memcpy(served.bytes.data() + std::size_t(y - rect.top) * std::size_t(width) * pixelBytes,
-                        Original(y) + std::size_t(rect.left) * pixelBytes, std::size_t(width) * pixelBytes);
+            std::memcpy(served.bytes.data() + std::size_t(y - rect.top) * runBytes,
+                        Original(y) + std::size_t(rect.left) * std::size_t(planes * BytesPerSample()), runBytes);
     } else if (rate == 1) {
         serve(shape.width, shape.height, [this](int32_t x, int32_t y, int32_t p) { return OriginalAt(x, y, p); });
+    } else if (const Image& reduced = ReducedImage(rate); whole(reduced.width, reduced.height)) {
+        for (int32_t y = rect.top; y < rect.bottom; ++y) {
+            const uint16_t* from =
+                reduced.samples.data() + (std::size_t(y) * std::size_t(reduced.width) + std::size_t(rect.left)) * planes;
+            SamplesToRow(from, runSamples, reduced.depth,
+                         served.bytes.data() + std::size_t(y - rect.top) * runSamples * std::size_t(BytesPerSample()));
+        }
     } else {
-        const Image& reduced = ReducedImage(rate);
         serve(reduced.width, reduced.height,
               [&reduced](int32_t x, int32_t y, int32_t p) { return int32_t(reduced.At(x, y, p)); });
     }

@@ -24,13 +24,17 @@ constexpr int kAreaLeft = 326, kAreaTop = 2;  // the image part of control 5
 
 Descriptor NoSmooth() { return {{PIFourCC("0036"), typeBoolean, 0, 0, 0}}; }
 
+// A fully selected sample as the preview shows it: a 16-bit preview weights it by
+// 255 / 256 and shows v >> 7.
+int Shown(int v, bool deep) { return deep ? std::min((255 * v >> 8) >> 7, 255) : v; }
+
 // The window's pixels in a screenshot equal image pixels from (fromX, fromY) on.
 void ExpectWindow(const Screenshot& shot, int left, int top, const Image& image, int fromX, int fromY, int width,
                   int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int p = 0; p < 3; ++p)
-                ASSERT_EQ(shot.Pixel(left + x, top + y)[p], image.At(fromX + x, fromY + y, p))
+                ASSERT_EQ(shot.Pixel(left + x, top + y)[p], Shown(image.At(fromX + x, fromY + y, p), image.depth == 16))
                     << "at " << x << ", " << y << " plane " << p;
 }
 
@@ -53,42 +57,44 @@ TEST(PreviewInDialog, AtFullSizeItIsTheFinalRunsWindowAndFollowsADrag) {
 TEST(PreviewInDialog, AtFitScaleItIsTheRenderingOfTheHostsReducedImage) {
     // A flat pattern colour glued by "multiply" makes the result depend on the source
     // alone, so the preview of the 1000 x 900 image at fit scale 3 must be the module's
-    // final run over the image reduced by 3, made here independently.
+    // final run over the image reduced by 3, made here independently; 8-bit, then 16-bit.
     const Descriptor flat = {{PIFourCC("0022"), typeInteger, 0, 0, 0},   {PIFourCC("0026"), typeInteger, 0, 0, 0},
                              {PIFourCC("0030"), typeInteger, 0, 0, 0},   {PIFourCC("0021"), typeInteger, 30, 0, 0},
                              {PIFourCC("0025"), typeInteger, -40, 0, 0}, {PIFourCC("0029"), typeInteger, 10, 0, 0},
                              {PIFourCC("GLUE"), typeEnumerated, 0, PIFourCC("GLty"), PIFourCC("GL09")},
                              {PIFourCC("0036"), typeBoolean, 0, 0, 0}};
-    const std::string path = StatePath("fit.png");
-    DialogRun run("screenshot " + path + "; click #2");
-    auto image = RampImage(1000, 900, 3, 8);
-    const Image source = image;
-    EXPECT_EQ(run.Run(image, flat).result, userCanceledErr);
+    const std::string path[2] = {StatePath("fit8.png"), StatePath("fit16.png")};
+    DialogRun run("screenshot " + path[0] + "; click #2; screenshot " + path[1] + "; click #2");
+    for (int deep = 0; deep < 2; ++deep) {
+        auto image = RampImage(1000, 900, 3, deep ? 16 : 8);
+        const Image source = image;
+        EXPECT_EQ(run.Run(image, flat).result, userCanceledErr);
 
-    auto reduced = Image::Make(334, 300, 3, false, 8, 0);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 334; ++x)
-            for (int p = 0; p < 3; ++p) {
-                int sum = 0, count = 0;
-                for (int yy = 3 * y; yy < 3 * y + 3; ++yy)
-                    for (int xx = 3 * x; xx < std::min(3 * x + 3, 1000); ++xx, ++count) sum += source.At(xx, yy, p);
-                reduced.At(x, y, p) = uint16_t((sum + count / 2) / count);
-            }
-    filterhost::Job job;
-    job.play = flat;
-    ASSERT_EQ(RunJob(reduced, job).result, noErr);
+        auto reduced = Image::Make(334, 300, 3, false, deep ? 16 : 8, 0);
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 334; ++x)
+                for (int p = 0; p < 3; ++p) {
+                    int sum = 0, count = 0;
+                    for (int yy = 3 * y; yy < 3 * y + 3; ++yy)
+                        for (int xx = 3 * x; xx < std::min(3 * x + 3, 1000); ++xx, ++count) sum += source.At(xx, yy, p);
+                    reduced.At(x, y, p) = uint16_t((sum + count / 2) / count);
+                }
+        filterhost::Job job;
+        job.play = flat;
+        ASSERT_EQ(RunJob(reduced, job).result, noErr);
 
-    Screenshot shot;
-    ASSERT_TRUE(shot.Read(path));
-    const int left = kAreaLeft + 485 / 2 - 334 / 2, top = kAreaTop + 487 / 2 - 300 / 2;
-    ExpectWindow(shot, left, top, reduced, 0, 0, 334, 300);
-    EXPECT_EQ(shot.At(left - 1, top), ui::Rgb(255, 255, 255));  // the rest of the area is white
-    EXPECT_EQ(shot.At(kAreaLeft - 1, kAreaTop - 1), ui::Rgb(0, 0, 0));  // inside the black frame
+        Screenshot shot;
+        ASSERT_TRUE(shot.Read(path[deep]));
+        const int left = kAreaLeft + 485 / 2 - 334 / 2, top = kAreaTop + 487 / 2 - 300 / 2;
+        ExpectWindow(shot, left, top, reduced, 0, 0, 334, 300);
+        EXPECT_EQ(shot.At(left - 1, top), ui::Rgb(255, 255, 255));  // the rest of the area is white
+        EXPECT_EQ(shot.At(kAreaLeft - 1, kAreaTop - 1), ui::Rgb(0, 0, 0));  // inside the black frame
+    }
 }
 
 TEST(PreviewInDialog, ShowsTheCheckerboardWhereTheSelectionIsEmpty) {
-    // 8-bit, then 16-bit, whose preview weights by 255 / 256 (the checkerboard's
-    // shades 32640 and 26112 too) and is shown as v >> 7.
+    // 8-bit, then 16-bit, whose checkerboard shades 32640 and 26112 are weighted and
+    // shown as a selected sample is.
     const int width = 300, height = 200;
     std::vector<uint8_t> mask(std::size_t(width * height));
     for (int y = 0; y < height; ++y)
@@ -107,8 +113,8 @@ TEST(PreviewInDialog, ShowsTheCheckerboardWhereTheSelectionIsEmpty) {
                 const bool light = ((x ^ y) & 8) == 0;
                 const int shade = deep ? ((light ? 32640 : 26112) * 255 >> 8) >> 7 : light ? 255 : 204;
                 for (int p = 0; p < 3; ++p) {
-                    const int v = image.At(x, y, p), shown = deep ? std::min((255 * v >> 8) >> 7, 255) : v;
-                    ASSERT_EQ(seen[p], mask[std::size_t(y * width + x)] ? shown : shade) << x << ", " << y;
+                    ASSERT_EQ(seen[p], mask[std::size_t(y * width + x)] ? Shown(image.At(x, y, p), deep) : shade)
+                        << x << ", " << y;
                 }
             }
     }
